@@ -1,0 +1,148 @@
+// Input: the bytes a terminal sends on standard input (or scancodes from a raw console) become
+// key, mouse and resize events. Only the input thread reads.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <variant>
+
+#include "dalk/sequence.hpp"
+
+namespace dalk {
+
+/// A key value: a code point as typed, a special key (128 to 159), a console-only key
+/// (0x40000 upward), any of them OR-ed with Mod bits.
+enum class Key : char32_t {
+  Tab = 9,
+  Enter = 13,
+  Escape = 27,
+  Space = 32,
+  Backspace = 127,
+  Home = 128,
+  Insert = 129,
+  Delete = 130,
+  End = 131,
+  PageUp = 132,
+  PageDown = 133,
+  F1 = 138,
+  F2 = 139,
+  F3 = 140,
+  F4 = 141,
+  F5 = 142,
+  F6 = 144,
+  F7 = 145,
+  F8 = 146,
+  F9 = 147,
+  F10 = 148,
+  F11 = 150,
+  F12 = 151,
+  ArrowDown = 152,
+  ArrowUp = 153,
+  ArrowLeft = 154,
+  ArrowRight = 155,
+  BackTab = 156,
+  Begin = 159,
+};
+
+/// Modifier bits of a key value.
+enum class Mod : char32_t {
+  Shift = 1U << 30,
+  Ctrl = 1U << 29,
+  Alt = 1U << 28,
+  Meta = 1U << 27,
+};
+
+constexpr Key operator|(Key key, Mod mod) {
+  return static_cast<Key>(static_cast<char32_t>(key) | static_cast<char32_t>(mod));
+}
+constexpr Key operator|(Mod mod, Key key) { return key | mod; }
+constexpr Key operator|(Key key, char32_t bits) {
+  return static_cast<Key>(static_cast<char32_t>(key) | bits);
+}
+constexpr char32_t operator|(Mod a, Mod b) {
+  return static_cast<char32_t>(a) | static_cast<char32_t>(b);
+}
+
+/// A key value made of a code point.
+constexpr Key key(char32_t code_point) { return static_cast<Key>(code_point); }
+
+/// All four modifier bits.
+inline constexpr char32_t modifier_bits = (1U << 30) | (1U << 29) | (1U << 28) | (1U << 27);
+
+/// The key value without its modifier bits.
+constexpr Key strip_modifiers(Key key) {
+  return static_cast<Key>(static_cast<char32_t>(key) & ~modifier_bits);
+}
+
+/// Whether mod is set in key.
+constexpr bool has_modifier(Key key, Mod mod) {
+  return (static_cast<char32_t>(key) & static_cast<char32_t>(mod)) != 0;
+}
+
+/// A mouse report.
+struct Mouse {
+  enum class Button : std::uint16_t {
+    Left = 0,
+    Middle = 1,
+    Right = 2,
+    None = 3,
+    ScrollUp = 64,
+    ScrollDown = 65,
+  };
+  struct Modifiers {
+    bool shift = false;
+    bool ctrl = false;
+    bool alt = false;
+    friend constexpr bool operator==(Modifiers, Modifiers) = default;
+  };
+
+  /// The cell of the report, 0-based; relative to the receiving widget inside the widget layer.
+  Point at;
+  Button button = Button::Left;
+  Modifiers modifiers;
+  friend constexpr bool operator==(Mouse, Mouse) = default;
+};
+
+struct MousePress {
+  Mouse mouse;
+  friend constexpr bool operator==(MousePress, MousePress) = default;
+};
+struct MouseRelease {
+  Mouse mouse;
+  friend constexpr bool operator==(MouseRelease, MouseRelease) = default;
+};
+struct MouseWheel {
+  Mouse mouse;
+  friend constexpr bool operator==(MouseWheel, MouseWheel) = default;
+};
+struct MouseMove {
+  Mouse mouse;
+  friend constexpr bool operator==(MouseMove, MouseMove) = default;
+};
+struct KeyPress {
+  Key key;
+  friend constexpr bool operator==(KeyPress, KeyPress) = default;
+};
+/// Produced only by the console scancode path.
+struct KeyRelease {
+  Key key;
+  friend constexpr bool operator==(KeyRelease, KeyRelease) = default;
+};
+struct Resize {
+  Area area;
+  friend constexpr bool operator==(Resize, Resize) = default;
+};
+
+using Event =
+    std::variant<MousePress, MouseRelease, MouseWheel, MouseMove, KeyPress, KeyRelease, Resize>;
+
+/// Waits as long as it takes for the next event. Undecodable sequences throw (the bytes read so
+/// far are consumed); a failed read throws std::runtime_error "read_byte(fd): Failed: <errno>".
+Event read();
+
+/// Waits at most about timeout milliseconds for input to arrive (a negative timeout waits
+/// without limit); empty if nothing arrived in time or what arrived was dropped. Once input has
+/// arrived, the whole event is read.
+std::optional<Event> read(int timeout);
+
+}  // namespace dalk

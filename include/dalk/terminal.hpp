@@ -1,0 +1,71 @@
+// Terminal modes: the line discipline of standard input, the xterm private modes (alternate
+// screen, cursor, mouse reporting, auto-wrap) and, on a system console, the keyboard mode.
+// Initialization saves the terminal's attributes and installs the signal handlers;
+// uninitialize_terminal() puts everything back.
+#pragma once
+
+#include <concepts>
+#include <cstdint>
+
+#include "dalk/sequence.hpp"
+
+namespace dalk {
+
+enum class Echo : std::uint8_t { On = 0, Off = 1 };
+enum class InputBuffer : std::uint8_t { Normal = 0, NoBuffer = 1 };
+enum class Signals : std::uint8_t { On = 0, Off = 1 };
+enum class KeyMode : std::uint8_t { Normal = 0, Raw = 1 };
+enum class ScreenBuffer : int { Normal = 0, Alternate = 1 };
+enum class CursorMode : int { Show = 0, Hide = 1 };
+enum class MouseMode : int { Off = 0, Basic = 1, Drag = 2, Move = 3 };
+
+/// The seven mode types accepted by set().
+template <typename T>
+concept Setable = std::same_as<T, Echo> || std::same_as<T, InputBuffer> ||
+                  std::same_as<T, Signals> || std::same_as<T, KeyMode> ||
+                  std::same_as<T, ScreenBuffer> || std::same_as<T, CursorMode> ||
+                  std::same_as<T, MouseMode>;
+
+// The termios setters act on descriptor 0 with TCSAFLUSH, so each also discards unread input.
+void set(Echo mode);
+void set(InputBuffer mode);
+void set(Signals mode);
+/// Raw opens the console and switches its keyboard to scancodes; Normal switches an open
+/// console back to translated mode and does nothing otherwise.
+void set(KeyMode mode);
+void set(ScreenBuffer mode);
+void set(CursorMode mode);
+/// Mouse tracking with the SGR encoding, or urxvt's under rxvt-unicode.
+void set(MouseMode mode);
+
+/// Applies each mode in turn, left to right.
+template <Setable... Modes>
+  requires(sizeof...(Modes) != 1)
+void set(Modes... modes) {
+  (set(modes), ...);
+}
+
+/// Saves the attributes of standard input, makes stdout fully buffered (4096 bytes), installs
+/// the signal handlers and applies the modes. A std::runtime_error while applying the modes
+/// restores the terminal, prints "Error: <message>" on standard error and exits with status 1.
+void initialize_terminal(ScreenBuffer screen, MouseMode mouse, CursorMode cursor, Echo echo,
+                         InputBuffer input, Signals signals, KeyMode keys,
+                         bool install_interrupt_handler);
+/// Alternate screen, hidden cursor, no echo, unbuffered input.
+void initialize_interactive_terminal(MouseMode mouse, KeyMode keys, Signals signals);
+/// Normal screen, visible cursor, echo, line input, signal keys, no mouse.
+void initialize_normal_terminal();
+/// Auto-wrap on, normal screen, mouse off, cursor shown, console keyboard translated, the saved
+/// attributes back, the console descriptor closed.
+void uninitialize_terminal();
+
+/// Columns of standard output. Throws std::runtime_error
+/// "terminal terminal_width(): Can't Read Window Size." when it cannot be read.
+int terminal_width();
+/// Rows of standard input. Throws std::runtime_error
+/// "terminal terminal_height(): Can't Read Window Size." when it cannot be read.
+int terminal_height();
+/// Width from standard output, then height from standard input.
+Area terminal_area();
+
+}  // namespace dalk

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Sets everything up and runs the whole test suite; exits non-zero on any failure.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-"$root/build"}
+"$root/scripts/setup.sh" "$build"
+cd "$build"
+ctest --output-on-failure -j"$(nproc)" --timeout 300
