@@ -55,7 +55,9 @@ enum class Mod : char32_t {
 constexpr Key operator|(Key key, Mod mod) {
   return static_cast<Key>(static_cast<char32_t>(key) | static_cast<char32_t>(mod));
 }
-constexpr Key operator|(Mod mod, Key key) { return key | mod; }
+constexpr Key operator|(Mod mod, Key key) {
+  return key | mod;
+}
 constexpr Key operator|(Key key, char32_t bits) {
   return static_cast<Key>(static_cast<char32_t>(key) | bits);
 }
@@ -64,7 +66,9 @@ constexpr char32_t operator|(Mod a, Mod b) {
 }
 
 /// A key value made of a code point.
-constexpr Key key(char32_t code_point) { return static_cast<Key>(code_point); }
+constexpr Key key(char32_t code_point) {
+  return static_cast<Key>(code_point);
+}
 
 /// All four modifier bits.
 inline constexpr char32_t modifier_bits = (1U << 30) | (1U << 29) | (1U << 28) | (1U << 27);

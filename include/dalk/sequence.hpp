@@ -146,7 +146,9 @@ class Mask {
 /// The attributes of a cell.
 using Traits = detail::Mask<Trait>;
 
-constexpr Traits operator|(Trait a, Trait b) { return Traits{a} | Traits{b}; }
+constexpr Traits operator|(Trait a, Trait b) {
+  return Traits{a} | Traits{b};
+}
 
 /// How a cell is drawn.
 struct Brush {

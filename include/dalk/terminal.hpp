@@ -22,9 +22,8 @@ enum class MouseMode : int { Off = 0, Basic = 1, Drag = 2, Move = 3 };
 /// The seven mode types accepted by set().
 template <typename T>
 concept Setable = std::same_as<T, Echo> || std::same_as<T, InputBuffer> ||
-                  std::same_as<T, Signals> || std::same_as<T, KeyMode> ||
-                  std::same_as<T, ScreenBuffer> || std::same_as<T, CursorMode> ||
-                  std::same_as<T, MouseMode>;
+    std::same_as<T, Signals> || std::same_as<T, KeyMode> || std::same_as<T, ScreenBuffer> ||
+    std::same_as<T, CursorMode> || std::same_as<T, MouseMode>;
 
 // The termios setters act on descriptor 0 with TCSAFLUSH, so each also discards unread input.
 void set(Echo mode);
@@ -40,8 +39,7 @@ void set(MouseMode mode);
 
 /// Applies each mode in turn, left to right.
 template <Setable... Modes>
-  requires(sizeof...(Modes) != 1)
-void set(Modes... modes) {
+requires(sizeof...(Modes) != 1) void set(Modes... modes) {
   (set(modes), ...);
 }
 

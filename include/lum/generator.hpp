@@ -35,8 +35,7 @@ class Generator {
     }
     // Rvalues (yield of a temporary) live in the frame until the next resumption.
     std::suspend_always yield_value(std::remove_reference_t<T>&& v) noexcept
-      requires(!std::is_lvalue_reference_v<T>)
-    {
+        requires(!std::is_lvalue_reference_v<T>) {
       value = std::addressof(v);
       return {};
     }
@@ -134,4 +133,3 @@ template <typename... F>
 Overload(F...) -> Overload<F...>;
 
 }  // namespace lum
-

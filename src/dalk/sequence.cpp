@@ -18,11 +18,17 @@ constexpr std::string_view traits_off = "\x1b[22;23;24;25;27;28;29";
 
 }  // namespace
 
-void write(char c) { std::putchar(static_cast<unsigned char>(c)); }
+void write(char c) {
+  std::putchar(static_cast<unsigned char>(c));
+}
 
-void write(char32_t c) { std::fputs(detail::u32_to_u8(c).c_str(), stdout); }
+void write(char32_t c) {
+  std::fputs(detail::u32_to_u8(c).c_str(), stdout);
+}
 
-void write(std::string const& s) { std::fputs(s.c_str(), stdout); }
+void write(std::string const& s) {
+  std::fputs(s.c_str(), stdout);
+}
 
 void write(std::string_view s) {
   for (char c : s) {
@@ -30,7 +36,9 @@ void write(std::string_view s) {
   }
 }
 
-void write(char const* s) { std::fputs(s, stdout); }
+void write(char const* s) {
+  std::fputs(s, stdout);
+}
 
 void write(std::u32string_view s) {
   for (char32_t c : s) {
@@ -38,15 +46,21 @@ void write(std::u32string_view s) {
   }
 }
 
-void flush() { std::fflush(stdout); }
+void flush() {
+  std::fflush(stdout);
+}
 
 std::string escape(Point p) {
   return "\x1b[" + std::to_string(p.y + 1) + ";" + std::to_string(p.x + 1) + "H";
 }
 
-std::string escape(BlankRow) { return "\x1b[2K"; }
+std::string escape(BlankRow) {
+  return "\x1b[2K";
+}
 
-std::string escape(BlankScreen) { return "\x1b[2J"; }
+std::string escape(BlankScreen) {
+  return "\x1b[2J";
+}
 
 std::string escape(Traits t) {
   current_traits = t;
@@ -61,11 +75,17 @@ std::string escape(Traits t) {
   return result;
 }
 
-std::string escape(Trait t) { return escape(Traits{t}); }
+std::string escape(Trait t) {
+  return escape(Traits{t});
+}
 
-std::string clear_traits() { return escape(Traits{}); }
+std::string clear_traits() {
+  return escape(Traits{});
+}
 
-Traits traits() { return current_traits; }
+Traits traits() {
+  return current_traits;
+}
 
 std::string escape_bg(XColor c) {
   current_background = c;
@@ -103,9 +123,13 @@ std::string escape(ColorFG c) {
   return std::visit([](auto color) { return escape_fg(color); }, c.value);
 }
 
-Color background_color() { return current_background; }
+Color background_color() {
+  return current_background;
+}
 
-Color foreground_color() { return current_foreground; }
+Color foreground_color() {
+  return current_foreground;
+}
 
 std::string escape(Brush const& b) {
   return escape(ColorBG{b.background}) + escape(ColorFG{b.foreground}) + escape(b.traits);

@@ -14,7 +14,9 @@ namespace {
 // sequences, so overlongs, surrogates and values above U+10FFFF are rejected.
 std::optional<char32_t> decode_one(std::string_view s, std::int32_t& at) {
   auto const size = static_cast<std::int32_t>(s.size());
-  auto byte = [&](std::int32_t i) { return static_cast<std::uint8_t>(s[static_cast<std::size_t>(i)]); };
+  auto byte = [&](std::int32_t i) {
+    return static_cast<std::uint8_t>(s[static_cast<std::size_t>(i)]);
+  };
   std::uint8_t const lead = byte(at);
   if (lead < 0x80) {
     ++at;

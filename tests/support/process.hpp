@@ -11,12 +11,12 @@
 namespace vennic::test {
 
 struct ChildResult {
-  bool exited = false;       // ended through exit()/return
-  int exit_status = -1;      // valid when exited
-  bool signaled = false;     // ended by a signal
-  int signal = 0;            // valid when signaled
-  bool timed_out = false;    // killed after the time limit
-  std::string output;        // everything the child wrote to stdout and stderr
+  bool exited = false;     // ended through exit()/return
+  int exit_status = -1;    // valid when exited
+  bool signaled = false;   // ended by a signal
+  int signal = 0;          // valid when signaled
+  bool timed_out = false;  // killed after the time limit
+  std::string output;      // everything the child wrote to stdout and stderr
 };
 
 /// Runs body in a forked child whose stdout and stderr go to a pipe; the child's exit status
@@ -31,14 +31,14 @@ std::string capture_stdout(std::function<void()> const& body);
 }  // namespace vennic::test
 
 /// Checks that statement throws exactly type with exactly the message.
-#define EXPECT_THROW_MSG(statement, type, message)                       \
-  do {                                                                   \
-    try {                                                                \
-      statement;                                                         \
-      ADD_FAILURE() << "no exception from " #statement;                  \
-    } catch (type const& error) {                                        \
-      EXPECT_EQ(std::string(error.what()), std::string(message));        \
-    } catch (...) {                                                      \
-      ADD_FAILURE() << "unexpected exception type from " #statement;     \
-    }                                                                    \
+#define EXPECT_THROW_MSG(statement, type, message)                   \
+  do {                                                               \
+    try {                                                            \
+      statement;                                                     \
+      ADD_FAILURE() << "no exception from " #statement;              \
+    } catch (type const& error) {                                    \
+      EXPECT_EQ(std::string(error.what()), std::string(message));    \
+    } catch (...) {                                                  \
+      ADD_FAILURE() << "unexpected exception type from " #statement; \
+    }                                                                \
   } while (false)
