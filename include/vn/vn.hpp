@@ -1,0 +1,7 @@
+// The widget layer and everything it builds on: one include for applications.
+#pragma once
+
+#include "dalk/dalk.hpp"
+#include "lum/generator.hpp"
+#include "vn/terminal.hpp"
+#include "vn/widget.hpp"

@@ -1,0 +1,77 @@
+#include "vn/widget.hpp"
+
+#include <utility>
+
+namespace vn {
+
+Widget::Widget(FocusPolicy focus_policy, SizePolicy size_policy)
+    : focus_policy{focus_policy},
+      size_policy{size_policy},
+      lifetime{std::make_shared<Widget*>(this)} {}
+
+Widget::Widget(Widget&& other) noexcept
+    : focus_policy{other.focus_policy},
+      size_policy{other.size_policy},
+      cursor{other.cursor},
+      active{other.active},
+      at{other.at},
+      size{other.size},
+      lifetime{std::move(other.lifetime)} {
+  // Views, focus and tracked slots that referred to other now refer to this object.
+  *lifetime = this;
+}
+
+Widget& Widget::operator=(Widget&& other) noexcept {
+  if (this == &other) {
+    return *this;
+  }
+  focus_policy = other.focus_policy;
+  size_policy = other.size_policy;
+  cursor = other.cursor;
+  active = other.active;
+  at = other.at;
+  size = other.size;
+  // Releasing the old handle expires every view of this widget's former identity.
+  lifetime = std::move(other.lifetime);
+  *lifetime = this;
+  return *this;
+}
+
+Widget::~Widget() = default;
+
+void Widget::mouse_press(dalk::Mouse) {}
+void Widget::mouse_release(dalk::Mouse) {}
+void Widget::mouse_wheel(dalk::Mouse) {}
+void Widget::mouse_move(dalk::Mouse) {}
+void Widget::mouse_enter() {}
+void Widget::mouse_leave() {}
+void Widget::focus_in() {}
+void Widget::focus_out() {}
+void Widget::key_press(dalk::Key) {}
+void Widget::key_release(dalk::Key) {}
+void Widget::resize(Area) {}
+void Widget::timer(int) {}
+void Widget::paint(Canvas) {}
+lum::Generator<Widget&> Widget::get_children() { co_return; }
+lum::Generator<Widget const&> Widget::get_children() const { co_return; }
+
+void for_each_depth_first(Widget& root, std::function<void(Widget&)> const& f) {
+  f(root);
+  for (Widget& child : root.get_children()) {
+    for_each_depth_first(child, f);
+  }
+}
+
+Widget* find_if_depth_first(Widget& root, std::function<bool(Widget const&)> const& pred) {
+  Widget* result = nullptr;
+  // The walk goes on after a match, but the predicate is not called again: the Tab traversal
+  // relies on exactly one call per widget up to the first match.
+  for_each_depth_first(root, [&](Widget& widget) {
+    if (result == nullptr && pred(widget)) {
+      result = &widget;
+    }
+  });
+  return result;
+}
+
+}  // namespace vn
