@@ -73,9 +73,9 @@ struct Interrupt {};
 }  // namespace event
 
 /// The terminal layer's seven input events followed by the widget layer's own three.
-using Event = std::variant<dalk::MousePress, dalk::MouseRelease, dalk::MouseWheel,
-                           dalk::MouseMove, dalk::KeyPress, dalk::KeyRelease, dalk::Resize,
-                           event::Timer, event::Custom, event::Interrupt>;
+using Event = std::variant<dalk::MousePress, dalk::MouseRelease, dalk::MouseWheel, dalk::MouseMove,
+                           dalk::KeyPress, dalk::KeyRelease, dalk::Resize, event::Timer,
+                           event::Custom, event::Interrupt>;
 
 /// An unbounded multi-producer queue; pop() waits while it is empty.
 template <typename T>

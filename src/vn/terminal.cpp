@@ -10,7 +10,8 @@ ConcurrentQueue<Event> Terminal::event_queue{};
 std::map<int, TimerThread> Terminal::timers{};
 
 ScreenBuffer::ScreenBuffer(dalk::Area area)
-    : area{area}, glyphs(static_cast<std::size_t>(area.width) * static_cast<std::size_t>(area.height)) {}
+    : area{area},
+      glyphs(static_cast<std::size_t>(area.width) * static_cast<std::size_t>(area.height)) {}
 
 dalk::Glyph& ScreenBuffer::operator[](dalk::Point p) {
   return glyphs[static_cast<std::size_t>(p.y * area.width + p.x)];
@@ -25,6 +26,8 @@ void ScreenBuffer::resize(dalk::Area new_area) {
   glyphs.resize(static_cast<std::size_t>(area.width) * static_cast<std::size_t>(area.height));
 }
 
-void ScreenBuffer::fill(dalk::Glyph const& glyph) { std::fill(glyphs.begin(), glyphs.end(), glyph); }
+void ScreenBuffer::fill(dalk::Glyph const& glyph) {
+  std::fill(glyphs.begin(), glyphs.end(), glyph);
+}
 
 }  // namespace vn

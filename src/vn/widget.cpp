@@ -52,8 +52,12 @@ void Widget::key_release(dalk::Key) {}
 void Widget::resize(Area) {}
 void Widget::timer(int) {}
 void Widget::paint(Canvas) {}
-lum::Generator<Widget&> Widget::get_children() { co_return; }
-lum::Generator<Widget const&> Widget::get_children() const { co_return; }
+lum::Generator<Widget&> Widget::get_children() {
+  co_return;
+}
+lum::Generator<Widget const&> Widget::get_children() const {
+  co_return;
+}
 
 void for_each_depth_first(Widget& root, std::function<void(Widget&)> const& f) {
   f(root);
