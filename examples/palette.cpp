@@ -129,11 +129,16 @@ void traits() {
     char const* name;
   };
   Named const all[] = {
-      {Trait::Standout, "Standout"},   {Trait::Bold, "Bold"},
-      {Trait::Dim, "Dim"},             {Trait::Italic, "Italic"},
-      {Trait::Underline, "Underline"}, {Trait::Blink, "Blink"},
-      {Trait::Inverse, "Inverse"},     {Trait::Invisible, "Invisible"},
-      {Trait::CrossedOut, "CrossedOut"}, {Trait::DoubleUnderline, "DoubleUnderline"},
+      {Trait::Standout, "Standout"},
+      {Trait::Bold, "Bold"},
+      {Trait::Dim, "Dim"},
+      {Trait::Italic, "Italic"},
+      {Trait::Underline, "Underline"},
+      {Trait::Blink, "Blink"},
+      {Trait::Inverse, "Inverse"},
+      {Trait::Invisible, "Invisible"},
+      {Trait::CrossedOut, "CrossedOut"},
+      {Trait::DoubleUnderline, "DoubleUnderline"},
   };
   heading("Every trait (escape of Trait), each followed by clear_traits()");
   for (auto const& [trait, name] : all) {
@@ -146,8 +151,8 @@ void traits() {
     end_line(line);
   }
   std::string line = "  Bold|Italic|Underline in red on pale yellow: ";
-  line += dalk::escape(dalk::Brush{XColor{229}, XColor::Red,
-                                   Trait::Bold | Trait::Italic | Trait::Underline});
+  line += dalk::escape(
+      dalk::Brush{XColor{229}, XColor::Red, Trait::Bold | Trait::Italic | Trait::Underline});
   line += "combined";
   end_line(line);
 }
@@ -162,13 +167,14 @@ void capabilities() {
            " colours (color_palette_size())";
     if (colours < 256) {
       end_line(line);
-      line = "    palette entries from " + std::to_string(colours) +
-             " up may show as other colours";
+      line =
+          "    palette entries from " + std::to_string(colours) + " up may show as other colours";
     }
   } catch (std::exception const& error) {
     line = term.empty() ? "  TERM is not set, so the palette size is unknown"
-                        : "  TERM '" + term + "' is not in the terminal table, so the palette "
-                                              "size is unknown";
+                        : "  TERM '" + term +
+                              "' is not in the terminal table, so the palette "
+                              "size is unknown";
     end_line(line);
     line = std::string("    (color_palette_size() threw: ") + error.what() + ")";
   }

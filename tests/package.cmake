@@ -4,6 +4,6 @@
 if(VENNIC_INSTALL)
   add_test(NAME PackageTest.InstalledLibraryServesConsumers
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/package/run.sh ${PROJECT_BINARY_DIR}
-                   $<TARGET_FILE:Vennic>)
+                   $<TARGET_FILE:Vennic> "${VENNIC_SANITIZE}")
   set_tests_properties(PackageTest.InstalledLibraryServesConsumers PROPERTIES TIMEOUT 300)
 endif()

@@ -19,10 +19,10 @@ using dalk::XColor;
 
 // Readable failure messages for colours.
 namespace dalk {
-void PrintTo(XColor c, std::ostream* os) {
+static void PrintTo(XColor c, std::ostream* os) {
   *os << "XColor{" << c.value << "}";
 }
-void PrintTo(TrueColor c, std::ostream* os) {
+static void PrintTo(TrueColor c, std::ostream* os) {
   *os << "TrueColor{" << +c.red << "," << +c.green << "," << +c.blue << "}";
 }
 }  // namespace dalk

@@ -12,9 +12,12 @@ namespace {
 
 std::string const not_found = "color_palette_size threw: find_terminfo(): term_name not found.\n";
 
-std::string probe(std::vector<std::string> const& environment,
-                  std::vector<std::string> arguments = {}) {
-  arguments.insert(arguments.begin(), "terminfo");
+// With change_environment the probe sets TERM and COLORTERM itself before asking anything.
+std::string probe(std::vector<std::string> const& environment, bool change_environment = false) {
+  std::vector<std::string> arguments{"terminfo"};
+  if (change_environment) {
+    arguments.emplace_back("--setenv");
+  }
   auto const result = vennic::test::run_program(VENNIC_PROBE, arguments, environment);
   EXPECT_TRUE(result.exited && result.exit_status == 0) << result.output;
   return result.output;
@@ -78,8 +81,8 @@ TEST(TerminfoTest, UnsetTermFailsEveryCallAndTrueColorComesFromColortermAlone) {
 }
 
 TEST(TerminfoTest, EnvironmentChangesAfterLoadAreNotSeen) {
-  EXPECT_EQ(probe({"TERM=xterm"}, {"--setenv"}), answers("xterm", palette(8), false));
-  EXPECT_EQ(probe({}, {"--setenv"}), answers("", not_found, false));
+  EXPECT_EQ(probe({"TERM=xterm"}, true), answers("xterm", palette(8), false));
+  EXPECT_EQ(probe({}, true), answers("", not_found, false));
 }
 
 TEST(TerminfoTest, EveryKnownTerminalHasItsPaletteSize) {

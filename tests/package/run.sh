@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Installs a build of Vennic into a temporary prefix, then builds and runs the consumer in this
 # folder against it twice: through find_package(Vennic) and through pkg-config.
-# Usage: run.sh <vennic-build-dir> <path-of-built-libVennic>
+# Usage: run.sh <vennic-build-dir> <path-of-built-libVennic> [sanitizers]
 set -euo pipefail
 build=$1
 library=$2
+# A sanitized library needs its runtime loaded first, so the consumers are sanitized alike.
+flags=()
+if [[ -n ${3:-} ]]; then
+  flags=("-fsanitize=$3")
+fi
 here=$(cd "$(dirname "$0")" && pwd)
 
 if [[ ! -f $library ]]; then
@@ -31,7 +36,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 
 echo "== find_package(Vennic)"
 cmake -S "$here" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_BUILD_TYPE=Release \
-  >"$work/configure.log" || { cat "$work/configure.log"; exit 1; }
+  -DCMAKE_CXX_FLAGS="${flags[*]}" >"$work/configure.log" || { cat "$work/configure.log"; exit 1; }
 found=$(sed -n 's/^Vennic_DIR:PATH=//p' "$work/consumer/CMakeCache.txt")
 if [[ $found != "$prefix"/* ]]; then
   echo "find_package found Vennic outside the temporary prefix: $found" >&2
@@ -49,7 +54,7 @@ if [[ ! -f $libdir/libVennic.so ]]; then
   exit 1
 fi
 # shellcheck disable=SC2046  # the flags are meant to split
-g++ -std=c++20 -Wall -Wextra -Wpedantic -Werror "$here/main.cpp" -o "$work/consumer-pc" \
+g++ -std=c++20 -Wall -Wextra -Wpedantic -Werror "${flags[@]}" "$here/main.cpp" -o "$work/consumer-pc" \
   $(pkg-config --cflags --libs vennic) -Wl,-rpath,"$libdir"
 check "$work/consumer-pc"
 echo "package test passed"
