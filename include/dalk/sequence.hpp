@@ -193,29 +193,36 @@ std::string escape(Point p);
 std::string escape(BlankRow);
 /// "\e[2J".
 std::string escape(BlankScreen);
-/// One SGR sequence that switches every attribute off, then exactly the ones in t on.
-/// Records t as the current traits.
+/// One SGR sequence that switches every attribute off (22;23;24;25;27;28;29, colours
+/// untouched), then exactly the ones in t on, in bit order. Records t as the current traits.
 std::string escape(Traits t);
+/// escape() of the set holding only t.
 std::string escape(Trait t);
 /// The attributes-off sequence; records empty traits.
 std::string clear_traits();
 /// The traits encoded last.
 Traits traits();
 
-/// Background colour in the 256-colour or 24-bit form; records it as the current background.
+/// Background colour: "\e[49m" for XColor::Default, else "\e[48;5;<value>m"; records c as
+/// the current background. Palette colours never use the 16-colour forms.
 std::string escape_bg(XColor c);
+/// Background colour "\e[48;2;<r>;<g>;<b>m"; records c as the current background.
 std::string escape_bg(TrueColor c);
-/// Foreground colour in the 256-colour or 24-bit form; records it as the current foreground.
+/// Foreground colour: "\e[39m" for XColor::Default, else "\e[38;5;<value>m"; records c as
+/// the current foreground.
 std::string escape_fg(XColor c);
+/// Foreground colour "\e[38;2;<r>;<g>;<b>m"; records c as the current foreground.
 std::string escape_fg(TrueColor c);
+/// escape_bg() of whichever colour c holds.
 std::string escape(ColorBG c);
+/// escape_fg() of whichever colour c holds.
 std::string escape(ColorFG c);
 /// The background encoded last.
 Color background_color();
 /// The foreground encoded last.
 Color foreground_color();
-/// Background, foreground and traits, in that order.
-std::string escape(Brush const& b);
+/// Background, foreground and traits, in that order; records all three.
+std::string escape(Brush b);
 
 namespace detail {
 

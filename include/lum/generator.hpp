@@ -14,6 +14,10 @@
 
 namespace lum {
 
+/// A lazy sequence of T (a value type, or a reference type such as Widget&) produced by a
+/// coroutine body. Nothing of the body runs before begin(); an exception escaping the body ends
+/// the sequence after the elements yielded so far and is never rethrown. Move-only; a
+/// moved-from generator is empty. Iterators borrow the frame and must not outlive it.
 template <typename T>
 class Generator {
  public:
@@ -56,13 +60,18 @@ class Generator {
     IteratorBase() = default;
     explicit IteratorBase(std::coroutine_handle<promise_type> handle) : handle_{handle} {}
 
+    /// The object the body yielded last. Throws std::out_of_range "Generator is exhausted"
+    /// once the body has finished (and for the end iterator, which has nothing to read).
     reference operator*() const {
-      if (handle_.done()) {
+      if (!handle_ || handle_.done()) {
         throw std::out_of_range("Generator is exhausted");
       }
       return *handle_.promise().value;
     }
-    pointer operator->() const { return std::addressof(**this); }
+    std::add_pointer_t<reference> operator->() const { return std::addressof(**this); }
+
+    /// Resumes the body up to its next yield; at its end the iterator becomes end(). Does
+    /// nothing on a finished or end iterator.
 
     IteratorBase& operator++() {
       if (!handle_ || handle_.done()) {
@@ -105,9 +114,12 @@ class Generator {
     }
   }
 
-  /// Runs the body up to its first yield. A moved-from generator is empty.
+  /// Runs the body up to its first yield; end() if it yields nothing. Call once per
+  /// generator: the sequence is consumed as it is read. A moved-from or finished generator
+  /// gives end().
   iterator begin() {
-    if (!handle) {
+    // Resuming a finished coroutine is undefined, so a second begin() after the end is empty.
+    if (!handle || handle.done()) {
       return end();
     }
     handle.resume();
@@ -116,8 +128,10 @@ class Generator {
     }
     return iterator{handle};
   }
+  /// The position after the last element: an iterator with an empty handle.
   iterator end() { return iterator{}; }
 
+  /// The owned coroutine frame; empty after a move.
   std::coroutine_handle<promise_type> handle;
 
  private:

@@ -131,7 +131,7 @@ Color foreground_color() {
   return current_foreground;
 }
 
-std::string escape(Brush const& b) {
+std::string escape(Brush b) {
   return escape(ColorBG{b.background}) + escape(ColorFG{b.foreground}) + escape(b.traits);
 }
 

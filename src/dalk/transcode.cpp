@@ -11,18 +11,17 @@ namespace {
 
 // Decodes one well-formed character at position `at` and advances past it; nothing for a
 // malformed or truncated one. The byte ranges are the Unicode Standard's table of well-formed
-// sequences, so overlongs, surrogates and values above U+10FFFF are rejected.
-std::optional<char32_t> decode_one(std::string_view s, std::int32_t& at) {
-  auto const size = static_cast<std::int32_t>(s.size());
-  auto byte = [&](std::int32_t i) {
-    return static_cast<std::uint8_t>(s[static_cast<std::size_t>(i)]);
-  };
+// sequences, so overlongs, surrogates and values above U+10FFFF are rejected. Positions are
+// size_t so that no input length can wrap them and end decoding early without an error.
+std::optional<char32_t> decode_one(std::string_view s, std::size_t& at) {
+  std::size_t const size = s.size();
+  auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(s[i]); };
   std::uint8_t const lead = byte(at);
   if (lead < 0x80) {
     ++at;
     return lead;
   }
-  int continuation = 0;
+  std::size_t continuation = 0;
   std::uint8_t low = 0x80;
   std::uint8_t high = 0xBF;
   char32_t value = 0;
@@ -51,7 +50,7 @@ std::optional<char32_t> decode_one(std::string_view s, std::int32_t& at) {
   if (size - at <= continuation) {
     return std::nullopt;
   }
-  for (int i = 1; i <= continuation; ++i) {
+  for (std::size_t i = 1; i <= continuation; ++i) {
     std::uint8_t const b = byte(at + i);
     if (b < low || b > high) {
       return std::nullopt;
@@ -87,9 +86,8 @@ char32_t u8_to_u32(std::array<char, 4> bytes) {
 }
 
 lum::Generator<char32_t> u8_string_to_u32(std::string_view s) {
-  std::int32_t at = 0;
-  auto const size = static_cast<std::int32_t>(s.size());
-  while (at < size) {
+  std::size_t at = 0;
+  while (at < s.size()) {
     auto const code_point = decode_one(s, at);
     if (!code_point) {
       throw std::runtime_error("Invalid UTF-8 sequence");
@@ -108,9 +106,8 @@ std::u32string u8_string_to_u32_string(std::string_view s) {
 void u8_string_to_u32_string(std::string_view s, std::u32string& out) {
   out.clear();
   out.reserve(s.size());
-  std::int32_t at = 0;
-  auto const size = static_cast<std::int32_t>(s.size());
-  while (at < size) {
+  std::size_t at = 0;
+  while (at < s.size()) {
     auto const code_point = decode_one(s, at);
     if (!code_point) {
       throw std::runtime_error("Invalid UTF-8 sequence");

@@ -80,6 +80,29 @@ ChildResult run_in_child(std::function<int()> const& body, std::chrono::millisec
   return result;
 }
 
+ChildResult run_program(std::string const& path, std::vector<std::string> const& arguments,
+                        std::vector<std::string> const& environment,
+                        std::chrono::milliseconds limit) {
+  // Built before the fork: the child only calls execve.
+  std::vector<char*> argv;
+  argv.push_back(const_cast<char*>(path.c_str()));
+  for (auto const& argument : arguments) {
+    argv.push_back(const_cast<char*>(argument.c_str()));
+  }
+  argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (auto const& entry : environment) {
+    envp.push_back(const_cast<char*>(entry.c_str()));
+  }
+  envp.push_back(nullptr);
+  return run_in_child(
+      [&] {
+        execve(path.c_str(), argv.data(), envp.data());
+        return 127;
+      },
+      limit);
+}
+
 std::string capture_stdout(std::function<void()> const& body) {
   std::fflush(stdout);
   FILE* file = std::tmpfile();

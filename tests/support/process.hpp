@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace vennic::test {
 
@@ -23,6 +24,13 @@ struct ChildResult {
 /// is body's return value. The child is killed if it outlives the limit.
 ChildResult run_in_child(std::function<int()> const& body,
                          std::chrono::milliseconds limit = std::chrono::seconds(20));
+
+/// Runs the program at path with the given arguments and exactly the given environment
+/// ("NAME=value" entries; nothing is inherited), capturing its stdout and stderr as
+/// run_in_child does. Exit status 127 means the program could not be started.
+ChildResult run_program(std::string const& path, std::vector<std::string> const& arguments,
+                        std::vector<std::string> const& environment,
+                        std::chrono::milliseconds limit = std::chrono::seconds(20));
 
 /// Runs body with file descriptor 1 redirected into a temporary file and returns every byte
 /// written to it (stdout is flushed before and after).
