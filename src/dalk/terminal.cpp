@@ -19,8 +19,10 @@
 namespace dalk {
 namespace {
 
-// The attributes of standard input found by the latest initialization.
+// The attributes of standard input found by the latest initialization. Before one succeeded
+// there is nothing to restore: all-zero attributes would leave the terminal unusable.
 termios original_termios{};
+bool have_original_termios = false;
 
 // Applies change to a fresh copy of the attributes of standard input. TCSAFLUSH also drops
 // input that has not been read yet.
@@ -112,7 +114,9 @@ void set(MouseMode mode) {
 void initialize_terminal(ScreenBuffer screen, MouseMode mouse, CursorMode cursor, Echo echo,
                          InputBuffer input, Signals signals, KeyMode keys,
                          bool install_interrupt_handler) {
-  tcgetattr(0, &original_termios);
+  if (tcgetattr(0, &original_termios) == 0) {
+    have_original_termios = true;
+  }
   std::setvbuf(stdout, nullptr, _IOFBF, 4096);
   detail::register_signals(install_interrupt_handler);
   // Enter then arrives as carriage return (13), not as line feed.
@@ -156,7 +160,9 @@ void uninitialize_terminal() {
   }
   flush();
   // Restoring the saved attributes also undoes echo, line input, signal keys and ICRNL.
-  tcsetattr(0, TCSAFLUSH, &original_termios);
+  if (have_original_termios) {
+    tcsetattr(0, TCSAFLUSH, &original_termios);
+  }
   if (detail::tty_file_descriptor) {
     // Standard descriptors can be the console themselves; they were not opened here and stay
     // open for the rest of the program.

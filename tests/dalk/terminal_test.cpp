@@ -279,6 +279,20 @@ TEST(TerminalModesTest, WindowSizeOfANonTerminalThrows) {
   EXPECT_EQ(result.exit_status, 0) << result.output;
 }
 
+TEST(TerminalModesTest, RestorationWithoutInitializationKeepsAttributes) {
+  auto child = PtyChild::start([] {
+    termios before{};
+    tcgetattr(0, &before);
+    dalk::uninitialize_terminal();
+    termios after{};
+    tcgetattr(0, &after);
+    return same_attributes(before, after) ? 0 : 10;
+  });
+  auto const status = child.wait_exit();
+  EXPECT_EQ(status.exit_status, 0) << child.output();
+  EXPECT_NE(child.output().find(restore_bytes()), std::string::npos);
+}
+
 TEST(TerminalModesTest, KeyModeNormalWithoutConsoleDoesNothing) {
   auto const written = vennic::test::capture_stdout([] {
     dalk::set(dalk::KeyMode::Normal);
