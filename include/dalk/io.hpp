@@ -140,8 +140,12 @@ struct Resize {
 using Event =
     std::variant<MousePress, MouseRelease, MouseWheel, MouseMove, KeyPress, KeyRelease, Resize>;
 
-/// Waits as long as it takes for the next event. Undecodable sequences throw (the bytes read so
-/// far are consumed); a failed read throws std::runtime_error "read_byte(fd): Failed: <errno>".
+/// Waits as long as it takes for the next event; a pending window-size change comes first.
+/// Undecodable sequences throw std::runtime_error with a message beginning "io" (the bytes read
+/// so far are consumed, the rest stays unread), and so does a control sequence that runs to
+/// 256 bytes without a final byte; empty or non-numeric parameters throw std::invalid_argument
+/// or std::out_of_range; a failed read throws std::runtime_error "read_byte(fd): Failed: <errno>".
+/// Escape followed by a key reports the key alone, a non-ASCII character included.
 Event read();
 
 /// Waits at most about timeout milliseconds for input to arrive (a negative timeout waits

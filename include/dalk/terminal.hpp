@@ -53,8 +53,11 @@ void initialize_terminal(ScreenBuffer screen, MouseMode mouse, CursorMode cursor
 void initialize_interactive_terminal(MouseMode mouse, KeyMode keys, Signals signals);
 /// Normal screen, visible cursor, echo, line input, signal keys, no mouse.
 void initialize_normal_terminal();
-/// Auto-wrap on, normal screen, mouse off, cursor shown, console keyboard translated, the saved
-/// attributes back, the console descriptor closed.
+/// Auto-wrap on, normal screen, mouse off, cursor shown, console keyboard translated, the
+/// attributes saved by the latest initialization back (none before one), the console descriptor
+/// closed (unless it is one of descriptors 0 to 2) and forgotten. If the console keyboard cannot be
+/// switched back, everything else is still done and then std::runtime_error "set_keyboard_mode():
+/// Failed." is thrown.
 void uninitialize_terminal();
 
 /// Columns of standard output. Throws std::runtime_error
