@@ -4,10 +4,8 @@
 
 namespace vn {
 
-Widget::Widget(FocusPolicy focus_policy, SizePolicy size_policy)
-    : focus_policy{focus_policy},
-      size_policy{size_policy},
-      lifetime{std::make_shared<Widget*>(this)} {}
+Widget::Widget(FocusPolicy focus, SizePolicy sizing)
+    : focus_policy{focus}, size_policy{sizing}, lifetime{std::make_shared<Widget*>(this)} {}
 
 Widget::Widget(Widget&& other) noexcept
     : focus_policy{other.focus_policy},
@@ -52,8 +50,12 @@ void Widget::key_release(dalk::Key) {}
 void Widget::resize(Area) {}
 void Widget::timer(int) {}
 void Widget::paint(Canvas) {}
-lum::Generator<Widget&> Widget::get_children() { co_return; }
-lum::Generator<Widget const&> Widget::get_children() const { co_return; }
+lum::Generator<Widget&> Widget::get_children() {
+  co_return;
+}
+lum::Generator<Widget const&> Widget::get_children() const {
+  co_return;
+}
 
 void for_each_depth_first(Widget& root, std::function<void(Widget&)> const& f) {
   f(root);
