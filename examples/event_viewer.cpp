@@ -1,0 +1,207 @@
+// Shows what the terminal sends: every decoded event becomes one line with its kind, the key
+// value with its name and modifiers, the mouse button, cell and modifiers, or the new size.
+// Uses the terminal layer alone. Ctrl+C quits and puts the terminal back as it was.
+#include <poll.h>
+
+#include <cstdio>
+#include <dalk/dalk.hpp>
+#include <exception>
+#include <string>
+#include <variant>
+
+namespace {
+
+std::string hex(char32_t value) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "0x%08X", static_cast<unsigned>(value));
+  return buffer;
+}
+
+std::string modifier_names(dalk::Key key) {
+  std::string names;
+  auto add = [&](dalk::Mod mod, char const* name) {
+    if (dalk::has_modifier(key, mod)) {
+      names += names.empty() ? "" : "+";
+      names += name;
+    }
+  };
+  add(dalk::Mod::Shift, "Shift");
+  add(dalk::Mod::Ctrl, "Ctrl");
+  add(dalk::Mod::Alt, "Alt");
+  add(dalk::Mod::Meta, "Meta");
+  return names;
+}
+
+struct KeyName {
+  dalk::Key key;
+  char const* name;
+};
+
+constexpr KeyName key_names[] = {
+    {dalk::Key::Tab, "Tab"},
+    {dalk::Key::Enter, "Enter"},
+    {dalk::Key::Escape, "Escape"},
+    {dalk::Key::Space, "Space"},
+    {dalk::Key::Backspace, "Backspace"},
+    {dalk::Key::Home, "Home"},
+    {dalk::Key::Insert, "Insert"},
+    {dalk::Key::Delete, "Delete"},
+    {dalk::Key::End, "End"},
+    {dalk::Key::PageUp, "PageUp"},
+    {dalk::Key::PageDown, "PageDown"},
+    {dalk::Key::F1, "F1"},
+    {dalk::Key::F2, "F2"},
+    {dalk::Key::F3, "F3"},
+    {dalk::Key::F4, "F4"},
+    {dalk::Key::F5, "F5"},
+    {dalk::Key::F6, "F6"},
+    {dalk::Key::F7, "F7"},
+    {dalk::Key::F8, "F8"},
+    {dalk::Key::F9, "F9"},
+    {dalk::Key::F10, "F10"},
+    {dalk::Key::F11, "F11"},
+    {dalk::Key::F12, "F12"},
+    {dalk::Key::ArrowDown, "ArrowDown"},
+    {dalk::Key::ArrowUp, "ArrowUp"},
+    {dalk::Key::ArrowLeft, "ArrowLeft"},
+    {dalk::Key::ArrowRight, "ArrowRight"},
+    {dalk::Key::BackTab, "BackTab"},
+    {dalk::Key::Begin, "Begin"},
+};
+
+std::string key_name(dalk::Key key) {
+  for (auto const& entry : key_names) {
+    if (entry.key == dalk::strip_modifiers(key)) {
+      return entry.name;
+    }
+  }
+  auto const value = static_cast<char32_t>(dalk::strip_modifiers(key));
+  if (value < 32) {
+    // Control keys arrive as the control characters they type.
+    return std::string("Ctrl+") + static_cast<char>('@' + value);
+  }
+  if (value >= 128 && value < 160) {
+    return "special key without a name";
+  }
+  if (value >= 0x40000 && value < 0x50000) {
+    return "console key";
+  }
+  if (value == 0xFFFD) {
+    return "replacement character (malformed input)";
+  }
+  return "'" + dalk::detail::u32_to_u8(value) + "'";
+}
+
+std::string button_name(dalk::Mouse::Button button) {
+  switch (button) {
+    case dalk::Mouse::Button::Left:
+      return "Left";
+    case dalk::Mouse::Button::Middle:
+      return "Middle";
+    case dalk::Mouse::Button::Right:
+      return "Right";
+    case dalk::Mouse::Button::None:
+      return "None";
+    case dalk::Mouse::Button::ScrollUp:
+      return "ScrollUp";
+    case dalk::Mouse::Button::ScrollDown:
+      return "ScrollDown";
+  }
+  return "button " + std::to_string(static_cast<unsigned>(button));
+}
+
+std::string pad(std::string text, std::size_t width) {
+  if (text.size() < width) {
+    text.append(width - text.size(), ' ');
+  }
+  return text;
+}
+
+std::string describe_key(char const* kind, dalk::Key key) {
+  std::string line = pad(kind, 13) + hex(static_cast<char32_t>(key)) + "  " + key_name(key);
+  std::string const mods = modifier_names(key);
+  if (!mods.empty()) {
+    line += "  with " + mods;
+  }
+  return line;
+}
+
+std::string describe_mouse(char const* kind, dalk::Mouse const& mouse) {
+  std::string line = pad(kind, 13) + pad(button_name(mouse.button), 11) + "at (" +
+                     std::to_string(mouse.at.x) + ", " + std::to_string(mouse.at.y) + ")";
+  std::string mods;
+  auto add = [&](bool held, char const* name) {
+    if (held) {
+      mods += mods.empty() ? "" : "+";
+      mods += name;
+    }
+  };
+  add(mouse.modifiers.shift, "Shift");
+  add(mouse.modifiers.ctrl, "Ctrl");
+  add(mouse.modifiers.alt, "Alt");
+  if (!mods.empty()) {
+    line += "  with " + mods;
+  }
+  return line;
+}
+
+std::string describe(dalk::Event const& event) {
+  return std::visit(
+      lum::Overload{
+          [](dalk::MousePress const& e) { return describe_mouse("MousePress", e.mouse); },
+          [](dalk::MouseRelease const& e) { return describe_mouse("MouseRelease", e.mouse); },
+          [](dalk::MouseWheel const& e) { return describe_mouse("MouseWheel", e.mouse); },
+          [](dalk::MouseMove const& e) { return describe_mouse("MouseMove", e.mouse); },
+          [](dalk::KeyPress const& e) { return describe_key("KeyPress", e.key); },
+          [](dalk::KeyRelease const& e) { return describe_key("KeyRelease", e.key); },
+          [](dalk::Resize const& e) {
+            return pad("Resize", 13) + std::to_string(e.area.width) + "x" +
+                   std::to_string(e.area.height);
+          },
+      },
+      event);
+}
+
+// New lines go at the bottom; the alternate screen scrolls older ones away.
+void show(std::string const& line) {
+  dalk::write("\r\n" + line);
+  dalk::flush();
+}
+
+// Standard input hung up: the terminal is gone and nothing more will come.
+bool input_closed() {
+  pollfd entry{0, 0, 0};
+  return poll(&entry, 1, 0) == 1 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
+}  // namespace
+
+int main() {
+  dalk::initialize_interactive_terminal(dalk::MouseMode::Move, dalk::KeyMode::Normal,
+                                        dalk::Signals::On);
+  std::string size;
+  try {
+    auto const area = dalk::terminal_area();
+    size = " (" + std::to_string(area.width) + "x" + std::to_string(area.height) + ")";
+  } catch (std::exception const&) {
+  }
+  dalk::write(dalk::escape(dalk::BlankScreen{}) + dalk::escape(dalk::Point{0, 0}));
+  dalk::write("Event viewer" + size + ": press keys, click, scroll, resize. Ctrl+C quits.");
+  dalk::flush();
+
+  while (dalk::sigint_flag == 0) {
+    try {
+      // Short waits, so the interrupt flag is seen soon after Ctrl+C.
+      if (auto const event = dalk::read(16)) {
+        show(describe(*event));
+      }
+    } catch (std::exception const& error) {
+      show(pad("Error", 13) + error.what());
+      if (input_closed()) {
+        break;
+      }
+    }
+  }
+  dalk::uninitialize_terminal();
+  return 0;
+}

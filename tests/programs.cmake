@@ -1,0 +1,14 @@
+# Programs that the tests run on pseudo-terminals: a small mode-setting helper, and the event
+# viewer example when examples are built.
+add_executable(terminal_helper ${CMAKE_CURRENT_SOURCE_DIR}/programs/terminal_helper.cpp)
+target_link_libraries(terminal_helper PRIVATE Vennic::Vennic)
+vennic_set_warnings(terminal_helper)
+add_dependencies(vennic_tests terminal_helper)
+target_compile_definitions(vennic_tests
+                           PRIVATE VENNIC_TERMINAL_HELPER="$<TARGET_FILE:terminal_helper>")
+
+if(VENNIC_BUILD_EXAMPLES)
+  # The example target is defined after the tests; both names resolve at generation time.
+  add_dependencies(vennic_tests event_viewer)
+  target_compile_definitions(vennic_tests PRIVATE VENNIC_EVENT_VIEWER="$<TARGET_FILE:event_viewer>")
+endif()
