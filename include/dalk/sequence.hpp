@@ -233,6 +233,13 @@ std::string u32_to_u8(char32_t c);
 /// Appends the bytes of u32_to_u8(c) to out without building a temporary string.
 void append_u8(std::string& out, char32_t c);
 
+/// Appends the bytes of escape(p) to out without building a temporary string.
+void append_escape(std::string& out, Point p);
+
+/// Appends the bytes of escape(b) to out without building a temporary string, and records
+/// b's colours and traits exactly as escape(b) does.
+void append_escape(std::string& out, Brush const& b);
+
 }  // namespace detail
 
 }  // namespace dalk

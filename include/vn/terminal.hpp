@@ -164,8 +164,26 @@ class Timer {
   bool running_ = false;
 };
 
+namespace detail {
+
+/// The body of Terminal::commit_changes on the two members it uses: the mirror of the screen
+/// and the reused output buffer. Reads Terminal::changes and Terminal::cursor; lets tests and
+/// benchmarks commit without setting up a terminal. Event-loop thread only.
+void commit_changes(ScreenBuffer& screen, std::string& escape_buffer);
+
+}  // namespace detail
+
 /// The interactive session. Construct it, move it into an Application and call run() in the
-/// same expression, so that no moved-from Terminal outlives the loop.
+/// same expression: every Terminal object, moved-from ones included, restores the terminal
+/// when it is destroyed, so none may outlive the loop.
+///
+/// The input thread enqueues a Resize with the terminal's size first, then every event it
+/// reads, until stop is requested or an interrupt arrives (it then enqueues event::Interrupt
+/// and ends). A sequence it cannot decode is dropped and reading goes on. When the input
+/// itself fails (end of input or a failed read, a hang-up, a failed poll, an unreadable
+/// window size) the thread ends and enqueues an event::Custom whose function rethrows that
+/// exception, so it leaves run() on the event-loop thread and the application unwinds with
+/// the terminal restored. No exception ever leaves the input thread.
 class Terminal {
  public:
   /// Starts the input thread, then switches the terminal into interactive mode: alternate
@@ -181,11 +199,14 @@ class Terminal {
   ~Terminal();
 
   /// Writes the cells of `changes` that differ from what is on screen, then places or hides
-  /// the cursor, in one flush; blanks `changes` for the next frame.
+  /// the cursor, in one flush; blanks `changes` for the next frame. Control characters
+  /// (U+0000 to U+001F, U+007F to U+009F) are written as U+FFFD; the mirror keeps the painted
+  /// glyph. Event-loop thread only.
   void commit_changes();
-  /// The input thread's body.
+  /// The input thread's body (see the class comment); started by the constructor. Uses no
+  /// member of this object, only the stop token and the static queue.
   void run_read_loop(std::stop_token stop);
-  /// The terminal's current size, asked afresh.
+  /// The terminal's current size, asked afresh (dalk::terminal_area(); throws its errors).
   dalk::Area size();
 
   /// The frame being painted.

@@ -3,6 +3,7 @@
 
 #include "dalk/dalk.hpp"
 #include "lum/generator.hpp"
+#include "vn/application.hpp"
 #include "vn/focus.hpp"
 #include "vn/terminal.hpp"
 #include "vn/widget.hpp"

@@ -1,6 +1,10 @@
 #include "dalk/sequence.hpp"
 
+#include <charconv>
 #include <cstdio>
+#include <iterator>
+
+#include "lum/generator.hpp"
 
 namespace dalk {
 namespace {
@@ -153,6 +157,70 @@ void append_u8(std::string& out, char32_t c) {
     out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (c & 0x3F));
   }
+}
+
+namespace {
+
+// Decimal digits as std::to_string writes them, without a temporary string.
+void append_decimal(std::string& out, int value) {
+  char digits[12];
+  auto const result = std::to_chars(std::begin(digits), std::end(digits), value);
+  out.append(digits, result.ptr);
+}
+
+void append_color(std::string& out, XColor c, std::string_view palette_form,
+                  std::string_view default_form) {
+  if (c.value == XColor::Default.value) {
+    out += default_form;
+    return;
+  }
+  out += palette_form;
+  append_decimal(out, c.value);
+  out += 'm';
+}
+
+void append_color(std::string& out, TrueColor c, std::string_view true_form) {
+  out += true_form;
+  append_decimal(out, c.red);
+  out += ';';
+  append_decimal(out, c.green);
+  out += ';';
+  append_decimal(out, c.blue);
+  out += 'm';
+}
+
+}  // namespace
+
+void append_escape(std::string& out, Point p) {
+  out += "\x1b[";
+  append_decimal(out, p.y + 1);
+  out += ';';
+  append_decimal(out, p.x + 1);
+  out += 'H';
+}
+
+void append_escape(std::string& out, Brush const& b) {
+  current_background = b.background;
+  current_foreground = b.foreground;
+  current_traits = b.traits;
+  std::visit(lum::Overload{
+                 [&](XColor c) { append_color(out, c, "\x1b[48;5;", "\x1b[49m"); },
+                 [&](TrueColor c) { append_color(out, c, "\x1b[48;2;"); },
+             },
+             b.background);
+  std::visit(lum::Overload{
+                 [&](XColor c) { append_color(out, c, "\x1b[38;5;", "\x1b[39m"); },
+                 [&](TrueColor c) { append_color(out, c, "\x1b[38;2;"); },
+             },
+             b.foreground);
+  out += traits_off;
+  for (int bit = 0; bit < 10; ++bit) {
+    if (b.traits.test_bit(bit)) {
+      out += ';';
+      out += trait_parameters[bit];
+    }
+  }
+  out += 'm';
 }
 
 std::string u32_to_u8(char32_t c) {

@@ -1,5 +1,14 @@
 #include "vn/terminal.hpp"
 
+#include <algorithm>
+#include <exception>
+#include <stdexcept>
+#include <string_view>
+#include <typeinfo>
+#include <utility>
+
+#include "dalk/signals.hpp"
+
 namespace vn {
 
 // Definition order matters: statics die in reverse order, so the timer threads are joined
@@ -9,9 +18,10 @@ std::optional<dalk::Point> Terminal::cursor{};
 ConcurrentQueue<Event> Terminal::event_queue{};
 std::map<int, TimerThread> Terminal::timers{};
 
-ScreenBuffer::ScreenBuffer(dalk::Area area)
-    : area{area},
-      glyphs(static_cast<std::size_t>(area.width) * static_cast<std::size_t>(area.height)) {}
+ScreenBuffer::ScreenBuffer(dalk::Area initial_area)
+    : area{initial_area},
+      glyphs(static_cast<std::size_t>(initial_area.width) *
+             static_cast<std::size_t>(initial_area.height)) {}
 
 dalk::Glyph& ScreenBuffer::operator[](dalk::Point p) {
   return glyphs[static_cast<std::size_t>(p.y * area.width + p.x)];
@@ -28,6 +38,149 @@ void ScreenBuffer::resize(dalk::Area new_area) {
 
 void ScreenBuffer::fill(dalk::Glyph const& glyph) {
   std::fill(glyphs.begin(), glyphs.end(), glyph);
+}
+
+namespace {
+
+// A control character would move the cursor, ring, erase or start a sequence on the
+// terminal (and U+0000 would end the output string early), so it is shown as U+FFFD.
+constexpr char32_t displayable(char32_t symbol) {
+  if (symbol < 0x20 || (symbol >= 0x7F && symbol <= 0x9F)) {
+    return U'\uFFFD';
+  }
+  return symbol;
+}
+
+// Sequences the decoder rejects; the bytes are consumed, so reading can go on. Everything
+// else (end of input, a hang-up, a failed poll, an unreadable window size) means the input
+// itself has failed.
+bool is_undecodable_input(std::exception const& error) {
+  if (dynamic_cast<std::invalid_argument const*>(&error) != nullptr ||
+      dynamic_cast<std::out_of_range const*>(&error) != nullptr) {
+    return true;
+  }
+  std::string_view const message = error.what();
+  if (dynamic_cast<std::logic_error const*>(&error) != nullptr) {
+    // A signal cut short the console wait: nothing was read, nothing is lost.
+    return message.starts_with("do_maybe_alt_blocking_read(): signal int.");
+  }
+  if (dynamic_cast<std::runtime_error const*>(&error) == nullptr) {
+    return false;
+  }
+  return message.starts_with("io parse") || message.starts_with("io:") ||
+         message.starts_with("ControlSequence");
+}
+
+Event to_event(dalk::Event const& input) {
+  return std::visit([](auto const& alternative) { return Event{alternative}; }, input);
+}
+
+// The input thread's body. It touches no member of the Terminal object, so the object may be
+// moved while the thread runs.
+void read_loop(std::stop_token const& stop) {
+  try {
+    Terminal::event_queue.enqueue(dalk::Resize{dalk::terminal_area()});
+    while (!stop.stop_requested()) {
+      if (dalk::sigint_flag == 1) {
+        Terminal::event_queue.enqueue(event::Interrupt{});
+        return;
+      }
+      try {
+        if (auto input = dalk::read(16)) {
+          Terminal::event_queue.enqueue(to_event(*input));
+        }
+      } catch (std::exception const& error) {
+        if (!is_undecodable_input(error)) {
+          throw;
+        }
+      }
+    }
+  } catch (...) {
+    // An exception must not leave the thread (std::terminate would leave the terminal raw).
+    // The event loop rethrows it, so the application unwinds and the terminal is restored.
+    try {
+      Terminal::event_queue.enqueue(
+          event::Custom{[failure = std::current_exception()]() -> std::optional<QuitRequest> {
+            std::rethrow_exception(failure);
+          }});
+    } catch (...) {
+      // Out of memory while reporting: the thread ends silently rather than aborting.
+    }
+  }
+}
+
+}  // namespace
+
+Terminal::Terminal(dalk::MouseMode mouse_mode, dalk::KeyMode key_mode, dalk::Signals signals)
+    : screen{}, read_thread{[](std::stop_token stop) { read_loop(stop); }}, escape_buffer{} {
+  // The thread is already running; a failure here joins it through the member's destructor.
+  dalk::initialize_interactive_terminal(mouse_mode, key_mode, signals);
+}
+
+Terminal::~Terminal() {
+  if (read_thread.get_stop_source().stop_possible()) {
+    read_thread.request_stop();
+  }
+  // Also for a moved-from object: see the class comment.
+  dalk::uninitialize_terminal();
+}
+
+void Terminal::run_read_loop(std::stop_token stop) {
+  read_loop(stop);
+}
+
+dalk::Area Terminal::size() {
+  return dalk::terminal_area();
+}
+
+void Terminal::commit_changes() {
+  detail::commit_changes(screen, escape_buffer);
+}
+
+void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer) {
+  ScreenBuffer& changes = Terminal::changes;
+  std::optional<dalk::Point> const& cursor = Terminal::cursor;
+  escape_buffer.clear();
+  if (changes.area != screen.area) {
+    // No painted glyph normally equals U+0000 with the default brush, so every cell is
+    // rewritten: the only full redraw there is.
+    screen.resize(changes.area);
+    screen.fill(dalk::Glyph{U'\0', dalk::Brush{}});
+  }
+
+  dalk::Brush current{};
+  for (int y = 0; y < changes.area.height; ++y) {
+    for (int x = 0; x < changes.area.width; ++x) {
+      auto const index = static_cast<std::size_t>(y * changes.area.width + x);
+      dalk::Glyph const& fresh = changes.glyphs[index];
+      dalk::Glyph& shown = screen.glyphs[index];
+      if (fresh == shown) {
+        continue;
+      }
+      // Every changed cell gets its own cursor move: the terminal's advance is never trusted.
+      dalk::detail::append_escape(escape_buffer, dalk::Point{x, y});
+      if (fresh.brush != current) {
+        dalk::detail::append_escape(escape_buffer, fresh.brush);
+        current = fresh.brush;
+      }
+      dalk::detail::append_u8(escape_buffer, displayable(fresh.symbol));
+      // The mirror keeps the painted glyph, so change detection ignores the replacement.
+      shown = fresh;
+    }
+  }
+  dalk::detail::append_escape(escape_buffer, dalk::Brush{});
+  changes.fill(dalk::Glyph{});
+
+  // The cursor stays hidden while the cells are drawn, so it does not flicker across them.
+  dalk::set(dalk::CursorMode::Hide);
+  dalk::write(escape_buffer);
+  if (cursor) {
+    dalk::set(dalk::CursorMode::Show);
+    dalk::write(dalk::escape(*cursor));
+  } else {
+    dalk::set(dalk::CursorMode::Hide);
+  }
+  dalk::flush();
 }
 
 }  // namespace vn

@@ -4,10 +4,8 @@
 
 namespace vn {
 
-Widget::Widget(FocusPolicy focus_policy, SizePolicy size_policy)
-    : focus_policy{focus_policy},
-      size_policy{size_policy},
-      lifetime{std::make_shared<Widget*>(this)} {}
+Widget::Widget(FocusPolicy focus, SizePolicy sizing)
+    : focus_policy{focus}, size_policy{sizing}, lifetime{std::make_shared<Widget*>(this)} {}
 
 Widget::Widget(Widget&& other) noexcept
     : focus_policy{other.focus_policy},

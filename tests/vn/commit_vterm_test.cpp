@@ -1,0 +1,237 @@
+// Frames of random glyphs are committed one after another, with resizes in between, and the
+// bytes are fed to libvterm: after every frame the emulator must show exactly what was painted.
+#include <gtest/gtest.h>
+#include <vterm.h>
+
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <vn/vn.hpp>
+
+#include "support/process.hpp"
+
+namespace {
+
+using dalk::Brush;
+using dalk::Glyph;
+using dalk::Trait;
+using dalk::TrueColor;
+using dalk::XColor;
+
+// Only characters libvterm measures as one cell wide, plus controls, which must arrive as
+// U+FFFD.
+char32_t random_symbol(std::mt19937& random) {
+  struct Range {
+    char32_t first;
+    char32_t last;
+  };
+  static constexpr Range ranges[] = {
+      {0x20, 0x7E},     {0xC0, 0xFF}, {0x3B1, 0x3C9}, {0x410, 0x44F},
+      {0x2500, 0x257F}, {0x01, 0x1F}, {0x7F, 0x9F},
+  };
+  std::uniform_int_distribution<std::size_t> pick_range{0, std::size(ranges) - 1};
+  Range const range = ranges[pick_range(random)];
+  std::uniform_int_distribution<std::uint32_t> pick{range.first, range.last};
+  return static_cast<char32_t>(pick(random));
+}
+
+dalk::Color random_color(std::mt19937& random) {
+  std::uniform_int_distribution<int> kind{0, 2};
+  std::uniform_int_distribution<int> byte{0, 255};
+  switch (kind(random)) {
+    case 0:
+      return XColor::Default;
+    case 1:
+      return XColor{static_cast<std::uint16_t>(byte(random))};
+    default:
+      return TrueColor{static_cast<std::uint8_t>(byte(random)),
+                       static_cast<std::uint8_t>(byte(random)),
+                       static_cast<std::uint8_t>(byte(random))};
+  }
+}
+
+Brush random_brush(std::mt19937& random) {
+  Brush brush{random_color(random), random_color(random), {}};
+  std::bernoulli_distribution has_trait{0.2};
+  for (int bit = 0; bit < 10; ++bit) {
+    if (has_trait(random)) {
+      brush.traits |= static_cast<Trait>(1U << bit);
+    }
+  }
+  return brush;
+}
+
+char32_t shown_symbol(char32_t symbol) {
+  return symbol < 0x20 || (symbol >= 0x7F && symbol <= 0x9F) ? U'\uFFFD' : symbol;
+}
+
+std::string describe(dalk::Color const& color) {
+  if (auto const* x = std::get_if<XColor>(&color)) {
+    return "XColor " + std::to_string(x->value);
+  }
+  auto const t = std::get<TrueColor>(color);
+  return "TrueColor " + std::to_string(t.red) + "," + std::to_string(t.green) + "," +
+         std::to_string(t.blue);
+}
+
+bool same_color(VTermColor const& shown, dalk::Color const& painted, bool foreground) {
+  if (auto const* x = std::get_if<XColor>(&painted)) {
+    if (x->value == XColor::Default.value) {
+      return foreground ? VTERM_COLOR_IS_DEFAULT_FG(&shown) : VTERM_COLOR_IS_DEFAULT_BG(&shown);
+    }
+    return VTERM_COLOR_IS_INDEXED(&shown) && shown.indexed.idx == x->value;
+  }
+  auto const t = std::get<TrueColor>(painted);
+  bool const is_default =
+      foreground ? VTERM_COLOR_IS_DEFAULT_FG(&shown) : VTERM_COLOR_IS_DEFAULT_BG(&shown);
+  return VTERM_COLOR_IS_RGB(&shown) && !is_default && shown.rgb.red == t.red &&
+         shown.rgb.green == t.green && shown.rgb.blue == t.blue;
+}
+
+class Emulator {
+ public:
+  Emulator(int rows, int columns) : vterm_{vterm_new(rows, columns), &vterm_free} {
+    vterm_set_utf8(vterm_.get(), 1);
+    screen_ = vterm_obtain_screen(vterm_.get());
+    callbacks_.settermprop = &Emulator::set_property;
+    vterm_screen_set_callbacks(screen_, &callbacks_, this);
+    vterm_screen_reset(screen_, 1);
+  }
+
+  void resize(dalk::Area area) { vterm_set_size(vterm_.get(), area.height, area.width); }
+
+  void feed(std::string const& bytes) {
+    vterm_input_write(vterm_.get(), bytes.data(), bytes.size());
+    vterm_screen_flush_damage(screen_);
+  }
+
+  VTermScreenCell cell(int x, int y) const {
+    VTermScreenCell cell{};
+    vterm_screen_get_cell(screen_, VTermPos{y, x}, &cell);
+    return cell;
+  }
+
+  dalk::Point cursor() const {
+    VTermPos pos{};
+    vterm_state_get_cursorpos(vterm_obtain_state(vterm_.get()), &pos);
+    return {pos.col, pos.row};
+  }
+
+  bool cursor_visible = true;
+
+ private:
+  static int set_property(VTermProp property, VTermValue* value, void* user) {
+    if (property == VTERM_PROP_CURSORVISIBLE) {
+      static_cast<Emulator*>(user)->cursor_visible = value->boolean != 0;
+    }
+    return 1;
+  }
+
+  std::unique_ptr<VTerm, decltype(&vterm_free)> vterm_;
+  VTermScreen* screen_ = nullptr;
+  VTermScreenCallbacks callbacks_{};
+};
+
+// Compares one cell; returns a description of the first difference, or an empty string.
+std::string compare(VTermScreenCell const& shown, Glyph const& painted) {
+  auto const& traits = painted.brush.traits;
+  bool const bold = traits.contains(Trait::Bold) || traits.contains(Trait::Standout);
+  bool const reverse = traits.contains(Trait::Inverse) || traits.contains(Trait::Standout);
+  unsigned const underline = traits.contains(Trait::DoubleUnderline) ? 2U
+                             : traits.contains(Trait::Underline)     ? 1U
+                                                                     : 0U;
+  if (shown.chars[0] != shown_symbol(painted.symbol) || shown.chars[1] != 0) {
+    return "symbol " + std::to_string(shown.chars[0]) + " instead of " +
+           std::to_string(painted.symbol);
+  }
+  if (shown.width != 1) {
+    return "width " + std::to_string(shown.width);
+  }
+  if (shown.attrs.bold != bold || shown.attrs.reverse != reverse ||
+      shown.attrs.underline != underline || shown.attrs.italic != traits.contains(Trait::Italic) ||
+      shown.attrs.blink != traits.contains(Trait::Blink) ||
+      shown.attrs.strike != traits.contains(Trait::CrossedOut)) {
+    return "attributes differ for traits " + std::to_string(traits.value());
+  }
+  if (!same_color(shown.fg, painted.brush.foreground, true)) {
+    return "foreground differs from " + describe(painted.brush.foreground);
+  }
+  if (!same_color(shown.bg, painted.brush.background, false)) {
+    return "background differs from " + describe(painted.brush.background);
+  }
+  return {};
+}
+
+class CommitEmulatorTest : public ::testing::TestWithParam<unsigned> {};
+
+TEST_P(CommitEmulatorTest, EmulatorShowsEveryPaintedFrame) {
+  std::mt19937 random{GetParam()};
+  vn::Terminal::changes = vn::ScreenBuffer{};
+  vn::Terminal::cursor.reset();
+  vn::ScreenBuffer screen;
+  std::string escape_buffer;
+
+  dalk::Area const sizes[] = {{3, 2},   {3, 2},   {17, 5}, {17, 5}, {17, 5}, {9, 11},
+                              {80, 24}, {80, 24}, {1, 1},  {40, 3}, {40, 3}};
+  Emulator emulator{sizes[0].height, sizes[0].width};
+  std::vector<Glyph> frame;
+  dalk::Area area{0, 0};
+  std::bernoulli_distribution changed{0.3};
+  std::bernoulli_distribution shows_cursor{0.5};
+
+  for (std::size_t number = 0; number < std::size(sizes); ++number) {
+    SCOPED_TRACE("frame " + std::to_string(number));
+    bool const resized = sizes[number] != area;
+    if (resized) {
+      area = sizes[number];
+      emulator.resize(area);
+      vn::Terminal::changes.resize(area);
+      vn::Terminal::changes.fill(Glyph{});
+      frame.assign(static_cast<std::size_t>(area.width * area.height), Glyph{});
+    }
+    // A few brushes per frame, so that neighbours often share one.
+    std::vector<Brush> brushes;
+    for (int i = 0; i < 4; ++i) {
+      brushes.push_back(random_brush(random));
+    }
+    std::uniform_int_distribution<std::size_t> pick_brush{0, brushes.size() - 1};
+    for (Glyph& glyph : frame) {
+      if (resized || changed(random)) {
+        glyph = Glyph{random_symbol(random), brushes[pick_brush(random)]};
+      }
+    }
+    vn::Terminal::changes.glyphs = frame;
+    if (shows_cursor(random)) {
+      std::uniform_int_distribution<int> column{0, area.width - 1};
+      std::uniform_int_distribution<int> row{0, area.height - 1};
+      vn::Terminal::cursor = dalk::Point{column(random), row(random)};
+    } else {
+      vn::Terminal::cursor.reset();
+    }
+
+    emulator.feed(
+        vennic::test::capture_stdout([&] { vn::detail::commit_changes(screen, escape_buffer); }));
+
+    int mismatches = 0;
+    for (int y = 0; y < area.height; ++y) {
+      for (int x = 0; x < area.width; ++x) {
+        std::string const difference =
+            compare(emulator.cell(x, y), frame[static_cast<std::size_t>(y * area.width + x)]);
+        if (!difference.empty() && ++mismatches <= 5) {
+          ADD_FAILURE() << "cell (" << x << ", " << y << "): " << difference;
+        }
+      }
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(emulator.cursor_visible, vn::Terminal::cursor.has_value());
+    if (vn::Terminal::cursor) {
+      EXPECT_EQ(emulator.cursor(), *vn::Terminal::cursor);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, CommitEmulatorTest, ::testing::Values(1U, 2U, 3U, 4U));
+
+}  // namespace
