@@ -3,5 +3,6 @@
 
 #include "dalk/dalk.hpp"
 #include "lum/generator.hpp"
+#include "vn/put.hpp"
 #include "vn/terminal.hpp"
 #include "vn/widget.hpp"
