@@ -3,6 +3,8 @@
 
 #include "dalk/dalk.hpp"
 #include "lum/generator.hpp"
+#include "vn/align.hpp"
+#include "vn/label.hpp"
 #include "vn/put.hpp"
 #include "vn/terminal.hpp"
 #include "vn/widget.hpp"
