@@ -3,6 +3,7 @@
 
 #include "dalk/dalk.hpp"
 #include "lum/generator.hpp"
+#include "nerv/signal.hpp"
 #include "vn/align.hpp"
 #include "vn/label.hpp"
 #include "vn/put.hpp"
