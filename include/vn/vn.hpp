@@ -6,6 +6,7 @@
 #include "nerv/signal.hpp"
 #include "vn/align.hpp"
 #include "vn/label.hpp"
+#include "vn/layout.hpp"
 #include "vn/put.hpp"
 #include "vn/terminal.hpp"
 #include "vn/widget.hpp"
