@@ -138,7 +138,7 @@ class Signal<R(Args...)> {
  private:
   struct EmissionGuard {
     Signal& signal;
-    EmissionGuard(Signal& s) : signal{s} {}
+    explicit EmissionGuard(Signal& s) : signal{s} {}
     EmissionGuard(EmissionGuard const&) = delete;
     EmissionGuard& operator=(EmissionGuard const&) = delete;
     ~EmissionGuard() {
