@@ -11,7 +11,9 @@
 #include <memory>
 #include <optional>
 #include <ranges>
+#include <tuple>
 #include <type_traits>
+#include <utility>
 
 #include "dalk/io.hpp"
 #include "dalk/sequence.hpp"
@@ -153,5 +155,48 @@ void for_each_depth_first(Widget& root, std::function<void(Widget&)> const& f);
 /// The first widget in pre-order for which pred is true, or null. pred is called once per
 /// widget, in pre-order, up to and including the first match, and never after it.
 Widget* find_if_depth_first(Widget& root, std::function<bool(Widget const&)> const& pred);
+
+/// The callable made by tracked(): f plus a lifetime view of each widget.
+template <typename F, WidgetDerived... W>
+class Tracked {
+ public:
+  template <typename G>
+  Tracked(G&& f, W&... widgets) : f_(std::forward<G>(f)), views_{LifetimeView<W>{widgets}...} {}
+
+  /// Does nothing once any widget is gone; otherwise calls f(widgets..., args...) with each
+  /// widget's current object. A result of f is discarded.
+  template <typename... Args>
+  void operator()(Args&&... args) {
+    call(f_, std::forward<Args>(args)...);
+  }
+  template <typename... Args>
+  void operator()(Args&&... args) const {
+    call(f_, std::forward<Args>(args)...);
+  }
+
+ private:
+  template <typename Self, typename... Args>
+  void call(Self& f, Args&&... args) const {
+    bool const all_valid =
+        std::apply([](auto const&... view) { return (view.valid() && ...); }, views_);
+    if (!all_valid) {
+      return;
+    }
+    std::apply(
+        [&](auto const&... view) { std::invoke(f, view.get()..., std::forward<Args>(args)...); },
+        views_);
+  }
+
+  F f_;
+  std::tuple<LifetimeView<W>...> views_;
+};
+
+/// A slot body that acts on widgets without keeping them alive: the result calls
+/// f(widgets..., args...) (the widgets first, each as its current object after any move, then
+/// the call's arguments) while every widget exists, and does nothing once one is destroyed.
+template <typename F, WidgetDerived W, WidgetDerived... More>
+auto tracked(F&& f, W& widget, More&... more) {
+  return Tracked<std::decay_t<F>, W, More...>{std::forward<F>(f), widget, more...};
+}
 
 }  // namespace vn

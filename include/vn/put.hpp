@@ -1,0 +1,102 @@
+// Drawing into a canvas: single glyphs, runs of text, lines, boxes, fills and the canvas's own
+// frame. Everything that falls outside the canvas is dropped silently; the clipping rules differ
+// from shape to shape and are part of each function's contract. Event-loop thread only, like
+// every canvas.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+#include "dalk/sequence.hpp"
+#include "vn/terminal.hpp"
+
+namespace vn {
+
+namespace shape {
+
+/// `length` cells to the right of the position. A symbol of U+0000 draws nothing.
+struct HLine {
+  int length = 0;
+  char32_t symbol = U'─';
+};
+
+/// `length` cells downwards from the position. A symbol of U+0000 draws nothing.
+struct VLine {
+  int length = 0;
+  char32_t symbol = U'│';
+};
+
+/// The outline of a rectangle whose top-left cell is the position. `corners`: top-left,
+/// top-right, bottom-left, bottom-right; `walls`: top, bottom, right, left. A code point of
+/// U+0000 leaves the cells of that corner or wall untouched.
+struct Box {
+  std::array<char32_t, 4> corners{U'┌', U'┐', U'└', U'┘'};
+  std::array<char32_t, 4> walls{U'─', U'─', U'│', U'│'};
+  dalk::Area size{0, 0};
+
+  /// ╭ ╮ ╰ ╯, for `corners` of a Box or a Frame.
+  static constexpr std::array<char32_t, 4> round_corners{U'╭', U'╮', U'╰', U'╯'};
+};
+
+/// A solid rectangle of one glyph whose top-left cell is the position. U+0000 is written like
+/// any other code point.
+struct Fill {
+  dalk::Glyph glyph{};
+  dalk::Area size{0, 0};
+};
+
+/// The outline of the whole canvas, with the code points in the order of Box.
+struct Frame {
+  std::array<char32_t, 4> corners{U'┌', U'┐', U'└', U'┘'};
+  std::array<char32_t, 4> walls{U'─', U'─', U'│', U'│'};
+};
+
+}  // namespace shape
+
+// Write modes: the plain shape forms change only code points and keep each cell's brush; the
+// Color forms also set the foreground (background and traits stay); the Brush forms replace the
+// whole brush. Glyphs, text and fills replace whole cells.
+
+/// The one cell at p, if it lies inside the canvas.
+void put(Canvas canvas, dalk::Point p, dalk::Glyph const& glyph);
+
+/// UTF-8 text laid out from p to the right, one cell per code point, with the default brush;
+/// malformed text is drawn up to its first malformed character. Nothing is drawn if p lies
+/// outside the canvas (a text starting left of or above it is dropped whole); the part beyond
+/// the right edge is dropped.
+void put(Canvas canvas, dalk::Point p, std::string_view text);
+/// As the UTF-8 form, one cell per code unit, unvalidated.
+void put(Canvas canvas, dalk::Point p, std::u32string_view text);
+
+/// Nothing is drawn if p.x < 0, p.y < 0 or p.y is below the canvas; the part beyond the right
+/// edge is dropped.
+void put(Canvas canvas, dalk::Point p, shape::HLine line);
+void put(Canvas canvas, dalk::Point p, shape::HLine line, dalk::Color foreground);
+void put(Canvas canvas, dalk::Point p, shape::HLine line, dalk::Brush const& brush);
+
+/// Nothing is drawn if p.x < 0, p.y < 0 or p.x is right of the canvas; the part below the
+/// bottom edge is dropped.
+void put(Canvas canvas, dalk::Point p, shape::VLine line);
+void put(Canvas canvas, dalk::Point p, shape::VLine line, dalk::Color foreground);
+void put(Canvas canvas, dalk::Point p, shape::VLine line, dalk::Brush const& brush);
+
+/// Walls, then corners. A box overhanging the right or bottom edge is drawn as if shrunk to
+/// fit (its right and bottom walls on the canvas's last column and row); each wall follows the
+/// line rules, so walls starting left of or above the canvas are dropped. A box of zero width
+/// or height, or one that starts right of or below the canvas, draws nothing.
+void put(Canvas canvas, dalk::Point p, shape::Box const& box);
+void put(Canvas canvas, dalk::Point p, shape::Box const& box, dalk::Color foreground);
+void put(Canvas canvas, dalk::Point p, shape::Box const& box, dalk::Brush const& brush);
+
+/// Every cell of the rectangle that lies inside the canvas, also for a negative position.
+void put(Canvas canvas, dalk::Point p, shape::Fill const& fill);
+
+/// A box at (0, 0) as large as the canvas.
+void put(Canvas canvas, shape::Frame const& frame);
+void put(Canvas canvas, shape::Frame const& frame, dalk::Color foreground);
+void put(Canvas canvas, shape::Frame const& frame, dalk::Brush const& brush);
+
+/// Every cell of the canvas becomes a space with the default brush.
+void clear(Canvas canvas);
+
+}  // namespace vn

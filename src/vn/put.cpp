@@ -1,0 +1,207 @@
+#include "vn/put.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "dalk/transcode.hpp"
+
+namespace vn {
+
+namespace {
+
+// Positions and lengths are widened so that a position near the int limits plus a length (or
+// a box's x + 1) cannot overflow; every cell actually written lies inside the canvas.
+using Wide = std::int64_t;
+
+struct SymbolOnly {
+  void operator()(dalk::Glyph& cell, char32_t symbol) const { cell.symbol = symbol; }
+};
+
+struct SymbolAndForeground {
+  dalk::Color const& foreground;
+  void operator()(dalk::Glyph& cell, char32_t symbol) const {
+    cell.symbol = symbol;
+    cell.brush.foreground = foreground;
+  }
+};
+
+struct SymbolAndBrush {
+  dalk::Brush const& brush;
+  void operator()(dalk::Glyph& cell, char32_t symbol) const {
+    cell.symbol = symbol;
+    cell.brush = brush;
+  }
+};
+
+bool is_inside(Canvas const& canvas, Wide x, Wide y) {
+  return x >= 0 && y >= 0 && x < canvas.size.width && y < canvas.size.height;
+}
+
+dalk::Glyph& cell_at(Canvas& canvas, Wide x, Wide y) {
+  return canvas[{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)}];
+}
+
+template <typename Write>
+void draw_hline(Canvas& canvas, Wide x, Wide y, Wide length, char32_t symbol, Write const& write) {
+  if (x < 0 || y < 0 || y >= canvas.size.height || symbol == U'\0') {
+    return;
+  }
+  Wide const end = std::min<Wide>(x + length, canvas.size.width);
+  for (Wide column = x; column < end; ++column) {
+    write(cell_at(canvas, column, y), symbol);
+  }
+}
+
+template <typename Write>
+void draw_vline(Canvas& canvas, Wide x, Wide y, Wide length, char32_t symbol, Write const& write) {
+  if (x < 0 || y < 0 || x >= canvas.size.width || symbol == U'\0') {
+    return;
+  }
+  Wide const end = std::min<Wide>(y + length, canvas.size.height);
+  for (Wide row = y; row < end; ++row) {
+    write(cell_at(canvas, x, row), symbol);
+  }
+}
+
+template <typename Write>
+void draw_box(Canvas& canvas, Wide x, Wide y, std::array<char32_t, 4> const& corners,
+              std::array<char32_t, 4> const& walls, dalk::Area size, Write const& write) {
+  Wide const w = size.width;
+  Wide const h = size.height;
+  // An empty box has no outline, and a box that starts right of or below the canvas does not
+  // overhang it: pulling its far edges in would draw a wall or corners where the box is not.
+  if (w <= 0 || h <= 0 || x >= canvas.size.width || y >= canvas.size.height) {
+    return;
+  }
+  // The far edges are pulled into the canvas, as if the box had been shrunk to fit.
+  Wide const right = std::min<Wide>(x + w, canvas.size.width) - 1;
+  Wide const bottom = std::min<Wide>(y + h, canvas.size.height) - 1;
+  // Order matters where cells coincide (boxes 1 wide or 1 high): later writes win.
+  draw_hline(canvas, x + 1, y, w - 2, walls[0], write);
+  draw_hline(canvas, x + 1, bottom, w - 2, walls[1], write);
+  draw_vline(canvas, x, y + 1, h - 2, walls[3], write);
+  draw_vline(canvas, right, y + 1, h - 2, walls[2], write);
+  auto const corner = [&](Wide column, Wide row, char32_t symbol) {
+    if (symbol != U'\0' && is_inside(canvas, column, row)) {
+      write(cell_at(canvas, column, row), symbol);
+    }
+  };
+  corner(x, y, corners[0]);
+  corner(right, y, corners[1]);
+  corner(x, bottom, corners[2]);
+  corner(right, bottom, corners[3]);
+}
+
+template <typename Write>
+void draw_frame(Canvas& canvas, shape::Frame const& frame, Write const& write) {
+  draw_box(canvas, 0, 0, frame.corners, frame.walls, canvas.size, write);
+}
+
+void draw_glyphs(Canvas& canvas, dalk::Point p, std::vector<dalk::Glyph> const& glyphs) {
+  Wide column = p.x;
+  for (dalk::Glyph const& glyph : glyphs) {
+    if (column >= canvas.size.width) {
+      break;
+    }
+    cell_at(canvas, column, p.y) = glyph;
+    ++column;
+  }
+}
+
+// A text starting outside the canvas is dropped whole, even where its tail would fit.
+bool text_starts_inside(Canvas const& canvas, dalk::Point p) {
+  return is_inside(canvas, p.x, p.y);
+}
+
+}  // namespace
+
+void put(Canvas canvas, dalk::Point p, dalk::Glyph const& glyph) {
+  if (is_inside(canvas, p.x, p.y)) {
+    canvas[p] = glyph;
+  }
+}
+
+void put(Canvas canvas, dalk::Point p, std::string_view text) {
+  if (text_starts_inside(canvas, p)) {
+    draw_glyphs(canvas, p, dalk::detail::utf8_to_glyphs(text));
+  }
+}
+
+void put(Canvas canvas, dalk::Point p, std::u32string_view text) {
+  if (text_starts_inside(canvas, p)) {
+    draw_glyphs(canvas, p, dalk::detail::utf32_to_glyphs(text));
+  }
+}
+
+void put(Canvas canvas, dalk::Point p, shape::HLine line) {
+  draw_hline(canvas, p.x, p.y, line.length, line.symbol, SymbolOnly{});
+}
+
+void put(Canvas canvas, dalk::Point p, shape::HLine line, dalk::Color foreground) {
+  draw_hline(canvas, p.x, p.y, line.length, line.symbol, SymbolAndForeground{foreground});
+}
+
+void put(Canvas canvas, dalk::Point p, shape::HLine line, dalk::Brush const& brush) {
+  draw_hline(canvas, p.x, p.y, line.length, line.symbol, SymbolAndBrush{brush});
+}
+
+void put(Canvas canvas, dalk::Point p, shape::VLine line) {
+  draw_vline(canvas, p.x, p.y, line.length, line.symbol, SymbolOnly{});
+}
+
+void put(Canvas canvas, dalk::Point p, shape::VLine line, dalk::Color foreground) {
+  draw_vline(canvas, p.x, p.y, line.length, line.symbol, SymbolAndForeground{foreground});
+}
+
+void put(Canvas canvas, dalk::Point p, shape::VLine line, dalk::Brush const& brush) {
+  draw_vline(canvas, p.x, p.y, line.length, line.symbol, SymbolAndBrush{brush});
+}
+
+void put(Canvas canvas, dalk::Point p, shape::Box const& box) {
+  draw_box(canvas, p.x, p.y, box.corners, box.walls, box.size, SymbolOnly{});
+}
+
+void put(Canvas canvas, dalk::Point p, shape::Box const& box, dalk::Color foreground) {
+  draw_box(canvas, p.x, p.y, box.corners, box.walls, box.size, SymbolAndForeground{foreground});
+}
+
+void put(Canvas canvas, dalk::Point p, shape::Box const& box, dalk::Brush const& brush) {
+  draw_box(canvas, p.x, p.y, box.corners, box.walls, box.size, SymbolAndBrush{brush});
+}
+
+void put(Canvas canvas, dalk::Point p, shape::Fill const& fill) {
+  // Only the part inside the canvas is drawn, also when the position is negative.
+  Wide const left = std::max<Wide>(p.x, 0);
+  Wide const top = std::max<Wide>(p.y, 0);
+  Wide const right = std::min<Wide>(Wide{p.x} + fill.size.width, canvas.size.width);
+  Wide const bottom = std::min<Wide>(Wide{p.y} + fill.size.height, canvas.size.height);
+  for (Wide row = top; row < bottom; ++row) {
+    for (Wide column = left; column < right; ++column) {
+      cell_at(canvas, column, row) = fill.glyph;
+    }
+  }
+}
+
+void put(Canvas canvas, shape::Frame const& frame) {
+  draw_frame(canvas, frame, SymbolOnly{});
+}
+
+void put(Canvas canvas, shape::Frame const& frame, dalk::Color foreground) {
+  draw_frame(canvas, frame, SymbolAndForeground{foreground});
+}
+
+void put(Canvas canvas, shape::Frame const& frame, dalk::Brush const& brush) {
+  draw_frame(canvas, frame, SymbolAndBrush{brush});
+}
+
+void clear(Canvas canvas) {
+  dalk::Glyph const blank{};
+  for (std::int32_t row = 0; row < canvas.size.height; ++row) {
+    for (std::int32_t column = 0; column < canvas.size.width; ++column) {
+      canvas[{column, row}] = blank;
+    }
+  }
+}
+
+}  // namespace vn

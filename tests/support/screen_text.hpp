@@ -1,0 +1,19 @@
+// Test helper: a region of a screen buffer as UTF-8 text, one string per row, so that drawing
+// expectations read like the screen.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <vn/terminal.hpp>
+
+namespace vennic::test {
+
+/// The code points of the cells in the rectangle at `at` of `size`, row by row. Brushes are
+/// ignored. The rectangle must lie inside the buffer.
+std::vector<std::string> screen_rows(vn::ScreenBuffer const& buffer, dalk::Point at,
+                                     dalk::Area size);
+/// The whole buffer.
+std::vector<std::string> screen_rows(vn::ScreenBuffer const& buffer);
+
+}  // namespace vennic::test
