@@ -112,11 +112,13 @@ class Widget {
 template <typename T>
 concept WidgetDerived = std::derived_from<T, Widget>;
 
+// clang-format off
 /// An input range whose elements are references to T.
 template <typename R, typename T>
 concept InputRangeOf =
     std::ranges::input_range<R> && std::is_lvalue_reference_v<std::ranges::range_reference_t<R>> &&
     std::convertible_to<std::ranges::range_reference_t<R>, T&>;
+// clang-format on
 
 /// A weak reference to a widget that follows it through moves and expires with it.
 template <typename W>

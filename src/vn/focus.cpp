@@ -19,6 +19,8 @@ void Focus::clear() {
   in_focus_ = LifetimeView<Widget>{};
 }
 
-Widget* Focus::get() { return in_focus_.valid() ? &in_focus_.get() : nullptr; }
+Widget* Focus::get() {
+  return in_focus_.valid() ? &in_focus_.get() : nullptr;
+}
 
 }  // namespace vn

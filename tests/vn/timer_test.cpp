@@ -19,7 +19,9 @@ int next_tick(std::chrono::milliseconds limit) {
   return std::get<vn::event::Timer>(*event).id;
 }
 
-bool thread_running(int id) { return vn::Terminal::timers.at(id).thread.joinable(); }
+bool thread_running(int id) {
+  return vn::Terminal::timers.at(id).thread.joinable();
+}
 
 void expect_child_passes(std::function<int()> const& body) {
   auto const result = run_in_child(body, 30s);
