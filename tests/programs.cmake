@@ -12,3 +12,8 @@ if(VENNIC_BUILD_EXAMPLES)
   add_dependencies(vennic_tests event_viewer)
   target_compile_definitions(vennic_tests PRIVATE VENNIC_EVENT_VIEWER="$<TARGET_FILE:event_viewer>")
 endif()
+
+if(VENNIC_BUILD_EXAMPLES)
+  add_dependencies(vennic_tests hello)
+  target_compile_definitions(vennic_tests PRIVATE VENNIC_HELLO="$<TARGET_FILE:hello>")
+endif()

@@ -11,6 +11,7 @@
 #include "dalk/io.hpp"
 #include "lum/generator.hpp"
 #include "vn/terminal.hpp"
+#include "vn/widget.hpp"
 
 namespace vn {
 
@@ -119,5 +120,64 @@ int process_events(Terminal& terminal, App& app) {
     terminal.commit_changes();
   }
 }
+
+namespace detail {
+
+// The dispatch rules of Application as free functions over a widget tree, so that the same
+// code serves a running application and a tree driven without a terminal.
+
+/// Delivers a press to the deepest active widget under the pointer (positions translated into
+/// its coordinates); that widget first takes focus if its policy allows clicks. The head is not
+/// hit-tested: it gets every press that falls outside its active children.
+void dispatch_mouse_press(Widget& head, dalk::Mouse mouse);
+/// As a press, without focus changes.
+void dispatch_mouse_release(Widget& head, dalk::Mouse mouse);
+void dispatch_mouse_wheel(Widget& head, dalk::Mouse mouse);
+/// Sends mouse_leave along the path under previous_mouse and mouse_enter along the path under
+/// the new position (when both lie over active children of the head and differ), delivers the
+/// move like a release, then stores the position in previous_mouse.
+void dispatch_mouse_move(Widget& head, dalk::Point& previous_mouse, dalk::Mouse mouse);
+/// Moves focus on Tab / Shift+Tab (only from a Tab-capable focused widget), then gives the key
+/// to the widget that had focus. Dropped when nothing has focus.
+void dispatch_key_press(Widget& head, dalk::Key key);
+/// Gives the key to the focused widget, if any.
+void dispatch_key_release(dalk::Key key);
+/// Stores area in the head's size, then calls head.resize(previous size).
+void dispatch_resize(Widget& head, dalk::Area area);
+/// Calls timer(id) on every widget of the tree, active or not, in pre-order.
+void dispatch_timer(Widget& head, int id);
+/// Paints every active widget children-first (a parent paints over its children) and returns
+/// the focused widget's cursor in absolute coordinates, if it was painted and has one.
+std::optional<dalk::Point> paint_tree(Widget& head, Canvas canvas);
+
+}  // namespace detail
+
+/// Connects the event loop to a widget tree: mouse events go to the deepest active widget
+/// under the pointer, keys to the focused widget (Tab / Shift+Tab move focus first), timer
+/// ticks to every widget, and painting walks the tree children-first. Event-loop thread only.
+class Application {
+ public:
+  /// Refers to head (it does not own it) and owns the terminal.
+  Application(Widget& head, Terminal terminal);
+
+  /// Runs the event loop until an interrupt (returns 1) or a quit request (returns its code).
+  /// Construct the application and call run() in one expression.
+  int run();
+
+  std::optional<QuitRequest> handle_mouse_press(dalk::Mouse mouse);
+  std::optional<QuitRequest> handle_mouse_release(dalk::Mouse mouse);
+  std::optional<QuitRequest> handle_mouse_wheel(dalk::Mouse mouse);
+  std::optional<QuitRequest> handle_mouse_move(dalk::Mouse mouse);
+  std::optional<QuitRequest> handle_key_press(dalk::Key key);
+  std::optional<QuitRequest> handle_key_release(dalk::Key key);
+  std::optional<QuitRequest> handle_resize(dalk::Area area);
+  std::optional<QuitRequest> handle_timer(int id);
+  std::optional<dalk::Point> handle_paint(Canvas canvas);
+
+  Widget& head;
+  Terminal terminal;
+  /// Position of the previous mouse-move event, in screen coordinates.
+  dalk::Point previous_mouse{0, 0};
+};
 
 }  // namespace vn

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/tmux.hpp"
+
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -21,64 +23,16 @@ constexpr char const* viewer_path = VENNIC_EVENT_VIEWER;
 constexpr char const* viewer_path = nullptr;
 #endif
 
-bool have_tmux() {
-  return std::system("command -v tmux >/dev/null 2>&1") == 0;
-}
-
-// A tmux server of its own (unique socket, no configuration), killed at the end.
-class Tmux {
- public:
-  Tmux() : socket_{"vennic-viewer-" + std::to_string(getpid())} {}
-  Tmux(Tmux const&) = delete;
-  Tmux& operator=(Tmux const&) = delete;
-  ~Tmux() { run("kill-server"); }
-
-  // Runs one tmux command, bounded by a time-out; returns its standard output.
-  std::string run(std::string const& arguments) const {
-    std::string const command =
-        "env -u TMUX timeout 10 tmux -L " + socket_ + " -f /dev/null " + arguments + " 2>/dev/null";
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-      std::array<char, 4096> buffer{};
-      std::size_t n = 0;
-      while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        output.append(buffer.data(), n);
-      }
-      pclose(pipe);
-    }
-    return output;
-  }
-
-  std::string screen() const { return run("capture-pane -p"); }
-
-  // Polls the screen until it shows text; false after the time-out.
-  bool wait_for_screen(std::string const& text, std::chrono::milliseconds limit = 10s) const {
-    auto const deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
-      if (screen().find(text) != std::string::npos) {
-        return true;
-      }
-      if (std::chrono::steady_clock::now() >= deadline) {
-        return false;
-      }
-      std::this_thread::sleep_for(50ms);
-    }
-  }
-
- private:
-  std::string socket_;
-};
-
 }  // namespace
 
 TEST(EventViewerTest, ShowsKeysAndResizesAndRestoresOnCtrlC) {
   if (viewer_path == nullptr) {
     GTEST_SKIP() << "examples are not built";
   }
-  if (!have_tmux()) {
+  if (!vennic::test::have_tmux()) {
     GTEST_SKIP() << "tmux is not installed";
   }
-  Tmux tmux;
+  vennic::test::Tmux tmux{"vennic-viewer"};
   // The shell reports the exit status on the normal screen and keeps the pane open.
   tmux.run("new-session -d -x 80 -y 24 \"'" + std::string(viewer_path) +
            "'; echo viewer-exit=\\$?; sleep 60\"");

@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+#include <vn/vn.hpp>
+
+namespace {
+
+using dalk::Key;
+using dalk::Mouse;
+using vn::FocusPolicy;
+using vn::Point;
+
+using Log = std::vector<std::string>;
+
+std::string point_text(Point p) { return std::to_string(p.x) + "," + std::to_string(p.y); }
+
+// A widget that records every call it receives, with its name, into a shared log.
+class Recorder : public vn::Widget {
+ public:
+  Recorder(std::string name, Log& log, FocusPolicy policy = FocusPolicy::None)
+      : Widget{policy, vn::SizePolicy::flex(1.0F)}, name{std::move(name)}, log{&log} {}
+
+  void mouse_press(Mouse m) override { record("press " + point_text(m.at)); }
+  void mouse_release(Mouse m) override { record("release " + point_text(m.at)); }
+  void mouse_wheel(Mouse m) override { record("wheel " + point_text(m.at)); }
+  void mouse_move(Mouse m) override { record("move " + point_text(m.at)); }
+  void mouse_enter() override { record("enter"); }
+  void mouse_leave() override { record("leave"); }
+  void focus_in() override { record("focus_in"); }
+  void focus_out() override { record("focus_out"); }
+  void key_press(Key k) override { record("key " + std::to_string(static_cast<char32_t>(k))); }
+  void key_release(Key k) override {
+    record("key_release " + std::to_string(static_cast<char32_t>(k)));
+  }
+  void resize(vn::Area previous) override {
+    record("resize " + std::to_string(previous.width) + "x" + std::to_string(previous.height) +
+           " -> " + std::to_string(size.width) + "x" + std::to_string(size.height));
+  }
+  void timer(int id) override { record("timer " + std::to_string(id)); }
+  void paint(vn::Canvas canvas) override {
+    record("paint");
+    if (fill != U'\0') {
+      for (int y = 0; y < canvas.size.height; ++y) {
+        for (int x = 0; x < canvas.size.width; ++x) {
+          canvas[{x, y}].symbol = fill;
+        }
+      }
+    }
+  }
+  using vn::Widget::get_children;
+  lum::Generator<vn::Widget&> get_children() override {
+    for (Recorder* child : children) {
+      co_yield *child;
+    }
+  }
+
+  void place(Point p, vn::Area a) {
+    at = p;
+    size = a;
+  }
+
+  std::string name;
+  Log* log;
+  std::vector<Recorder*> children;
+  char32_t fill = U'\0';
+
+ private:
+  void record(std::string what) { log->push_back(name + " " + what); }
+};
+
+Mouse at(int x, int y, Mouse::Button button = Mouse::Button::Left) {
+  return Mouse{{x, y}, button, {}};
+}
+
+class DispatchTest : public ::testing::Test {
+ protected:
+  void TearDown() override { vn::Focus::in_focus_ = {}; }
+  Log log;
+};
+
+}  // namespace
+
+TEST_F(DispatchTest, PressTwoLevelsDownFocusesBeforePressAndSkipsParents) {
+  Recorder head{"head", log}, a{"a", log}, a1{"a1", log, FocusPolicy::Click};
+  head.children = {&a};
+  a.children = {&a1};
+  head.place({0, 0}, {20, 10});
+  a.place({2, 3}, {10, 5});
+  a1.place({1, 1}, {4, 2});
+  vn::detail::dispatch_mouse_press(head, at(4, 5));
+  EXPECT_EQ(log, (Log{"a1 focus_in", "a1 press 1,1"}));
+  EXPECT_EQ(vn::Focus::get(), &a1);
+}
+
+TEST_F(DispatchTest, OverlappingSiblingsFirstActiveWins) {
+  Recorder head{"head", log}, first{"first", log}, second{"second", log};
+  head.children = {&first, &second};
+  first.place({0, 0}, {5, 5});
+  second.place({2, 2}, {5, 5});
+  vn::detail::dispatch_mouse_release(head, at(3, 3));
+  first.active = false;
+  vn::detail::dispatch_mouse_release(head, at(3, 3));
+  EXPECT_EQ(log, (Log{"first release 3,3", "second release 1,1"}));
+}
+
+TEST_F(DispatchTest, PressOutsideEveryChildGoesToTheHead) {
+  Recorder head{"head", log, FocusPolicy::Strong}, child{"child", log};
+  head.children = {&child};
+  child.place({0, 0}, {2, 2});
+  vn::detail::dispatch_mouse_press(head, at(50, 40));
+  EXPECT_EQ(log, (Log{"head focus_in", "head press 50,40"}));
+}
+
+TEST_F(DispatchTest, FocusPoliciesOnPress) {
+  Recorder head{"head", log}, none{"none", log, FocusPolicy::None},
+      tab{"tab", log, FocusPolicy::Tab}, click{"click", log, FocusPolicy::Click},
+      strong{"strong", log, FocusPolicy::Strong};
+  head.children = {&none, &tab, &click, &strong};
+  none.place({0, 0}, {1, 1});
+  tab.place({1, 0}, {1, 1});
+  click.place({2, 0}, {1, 1});
+  strong.place({3, 0}, {1, 1});
+  for (int x = 0; x < 4; ++x) {
+    vn::detail::dispatch_mouse_press(head, at(x, 0));
+  }
+  // Pressing the focused widget again still calls focus_out then focus_in.
+  vn::detail::dispatch_mouse_press(head, at(3, 0));
+  EXPECT_EQ(log, (Log{"none press 0,0", "tab press 0,0", "click focus_in", "click press 0,0",
+                      "click focus_out", "strong focus_in", "strong press 0,0",
+                      "strong focus_out", "strong focus_in", "strong press 0,0"}));
+}
+
+TEST_F(DispatchTest, TabAndShiftTabWrapAround) {
+  Recorder head{"head", log}, a{"a", log, FocusPolicy::Tab}, b{"b", log, FocusPolicy::None},
+      c{"c", log, FocusPolicy::Strong};
+  head.children = {&a, &b, &c};
+  vn::Focus::set(c);
+  log.clear();
+  vn::detail::dispatch_key_press(head, Key::Tab);
+  EXPECT_EQ(vn::Focus::get(), &a);
+  EXPECT_EQ(log, (Log{"c focus_out", "a focus_in", "c key 9"}));
+  log.clear();
+  vn::detail::dispatch_key_press(head, Key::BackTab);
+  EXPECT_EQ(vn::Focus::get(), &c);
+  EXPECT_EQ(log, (Log{"a focus_out", "c focus_in", "a key 156"}));
+}
+
+TEST_F(DispatchTest, TabReachesInactiveWidgetsInPreOrder) {
+  Recorder head{"head", log}, a{"a", log}, a1{"a1", log, FocusPolicy::Tab},
+      b{"b", log, FocusPolicy::Tab};
+  head.children = {&a, &b};
+  a.children = {&a1};
+  a.active = false;
+  vn::Focus::set(b);
+  vn::detail::dispatch_key_press(head, Key::Tab);
+  EXPECT_EQ(vn::Focus::get(), &a1);
+}
+
+TEST_F(DispatchTest, SingleTabWidgetKeepsFocusQuietly) {
+  Recorder head{"head", log}, only{"only", log, FocusPolicy::Strong};
+  head.children = {&only};
+  vn::Focus::set(only);
+  log.clear();
+  vn::detail::dispatch_key_press(head, Key::Tab);
+  vn::detail::dispatch_key_press(head, Key::BackTab);
+  EXPECT_EQ(log, (Log{"only key 9", "only key 156"}));
+}
+
+TEST_F(DispatchTest, TabOnClickOnlyWidgetDoesNotMoveFocus) {
+  Recorder head{"head", log}, click{"click", log, FocusPolicy::Click},
+      other{"other", log, FocusPolicy::Tab};
+  head.children = {&click, &other};
+  vn::Focus::set(click);
+  log.clear();
+  vn::detail::dispatch_key_press(head, Key::Tab);
+  EXPECT_EQ(log, (Log{"click key 9"}));
+}
+
+TEST_F(DispatchTest, KeysWithModifiersNeverMoveFocus) {
+  Recorder head{"head", log}, a{"a", log, FocusPolicy::Tab}, b{"b", log, FocusPolicy::Tab};
+  head.children = {&a, &b};
+  vn::Focus::set(a);
+  vn::detail::dispatch_key_press(head, Key::Tab | dalk::Mod::Ctrl);
+  EXPECT_EQ(vn::Focus::get(), &a);
+}
+
+TEST_F(DispatchTest, KeysWithoutFocusAreDropped) {
+  Recorder head{"head", log, FocusPolicy::Strong};
+  vn::detail::dispatch_key_press(head, dalk::key(U'x'));
+  vn::detail::dispatch_key_release(dalk::key(U'x'));
+  EXPECT_TRUE(log.empty());
+}
+
+TEST_F(DispatchTest, DestroyedFocusCountsAsNoFocus) {
+  Recorder head{"head", log};
+  {
+    Recorder gone{"gone", log, FocusPolicy::Strong};
+    vn::Focus::set(gone);
+  }
+  EXPECT_EQ(vn::Focus::get(), nullptr);
+  log.clear();
+  vn::detail::dispatch_key_press(head, Key::Tab);
+  EXPECT_TRUE(log.empty());
+}
+
+TEST_F(DispatchTest, MoveInsideNestedWidgetLeavesThenEnters) {
+  Recorder head{"head", log}, panel{"panel", log}, button{"button", log};
+  head.children = {&panel};
+  panel.children = {&button};
+  panel.place({10, 5}, {20, 10});
+  button.place({2, 2}, {6, 1});
+  Point previous{13, 7};
+  vn::detail::dispatch_mouse_move(head, previous, at(14, 7, Mouse::Button::None));
+  EXPECT_EQ(log, (Log{"panel leave", "button leave", "panel enter", "button enter",
+                      "button move 2,0"}));
+  EXPECT_EQ(previous, (Point{14, 7}));
+}
+
+TEST_F(DispatchTest, MoveBetweenHeadAndChildSendsNoEnterOrLeave) {
+  Recorder head{"head", log}, child{"child", log};
+  head.children = {&child};
+  child.place({5, 5}, {2, 2});
+  Point previous{0, 0};
+  vn::detail::dispatch_mouse_move(head, previous, at(5, 5, Mouse::Button::None));
+  vn::detail::dispatch_mouse_move(head, previous, at(0, 0, Mouse::Button::None));
+  EXPECT_EQ(log, (Log{"child move 0,0", "head move 0,0"}));
+}
+
+TEST_F(DispatchTest, TimerTicksReachEveryWidgetInPreOrder) {
+  Recorder head{"head", log}, a{"a", log}, a1{"a1", log}, b{"b", log};
+  head.children = {&a, &b};
+  a.children = {&a1};
+  a.active = false;
+  vn::detail::dispatch_timer(head, 7);
+  EXPECT_EQ(log, (Log{"head timer 7", "a timer 7", "a1 timer 7", "b timer 7"}));
+}
+
+TEST_F(DispatchTest, ResizeStoresTheNewSizeAndPassesTheOld) {
+  Recorder head{"head", log};
+  head.size = {80, 24};
+  vn::detail::dispatch_resize(head, {100, 30});
+  EXPECT_EQ(log, (Log{"head resize 80x24 -> 100x30"}));
+}
+
+TEST_F(DispatchTest, ParentsPaintAfterAndOverTheirChildren) {
+  Recorder head{"head", log}, child{"child", log}, hidden{"hidden", log};
+  head.children = {&child, &hidden};
+  head.place({0, 0}, {4, 1});
+  child.place({0, 0}, {2, 1});
+  hidden.place({2, 0}, {2, 1});
+  hidden.active = false;
+  child.fill = U'c';
+  head.fill = U'h';
+  vn::ScreenBuffer buffer{{4, 1}};
+  vn::detail::paint_tree(head, vn::Canvas{buffer, {0, 0}, buffer.area});
+  EXPECT_EQ(log, (Log{"child paint", "head paint"}));
+  EXPECT_EQ((buffer[{0, 0}].symbol), U'h');
+}
+
+TEST_F(DispatchTest, CursorOfTheFocusedWidgetIsAbsolute) {
+  Recorder head{"head", log}, panel{"panel", log}, edit{"edit", log, FocusPolicy::Strong};
+  head.children = {&panel};
+  panel.children = {&edit};
+  head.place({0, 0}, {40, 20});
+  panel.place({8, 3}, {20, 10});
+  edit.place({2, 2}, {5, 1});
+  edit.cursor = Point{2, 0};
+  vn::ScreenBuffer buffer{{40, 20}};
+  vn::Canvas canvas{buffer, {0, 0}, buffer.area};
+  EXPECT_EQ(vn::detail::paint_tree(head, canvas), std::nullopt);
+  vn::Focus::set(edit);
+  EXPECT_EQ(vn::detail::paint_tree(head, canvas), (Point{12, 5}));
+  edit.cursor.reset();
+  EXPECT_EQ(vn::detail::paint_tree(head, canvas), std::nullopt);
+  edit.cursor = Point{0, 0};
+  panel.active = false;
+  EXPECT_EQ(vn::detail::paint_tree(head, canvas), std::nullopt);
+}
