@@ -1,5 +1,7 @@
 // The interrupt and window-size signals become flags that the input thread reads. A second
-// interrupt before the program ends restores the terminal and exits with status 1.
+// interrupt before the program ends restores the terminal and exits with status 1. Signals that
+// end or stop the process (SIGTERM, SIGHUP, SIGQUIT, SIGTSTP) restore the terminal first; after
+// a stop the terminal is taken back and repainted.
 #pragma once
 
 #include <csignal>
@@ -15,8 +17,10 @@ namespace detail {
 extern volatile std::sig_atomic_t window_resize_sig;
 
 /// Registers terminal restoration with at_quick_exit and installs the SIGWINCH handler and,
-/// if asked, the SIGINT handler. Throws std::runtime_error "register_SIGWINCH(): std::signal
-/// call" or "register_SIGINT(): std::signal call".
+/// if asked, the SIGINT handler; also termination_handler for SIGTERM, SIGHUP and SIGQUIT and
+/// suspend_handler for SIGTSTP, each unless the program already ignores or handles that signal,
+/// and a std::terminate handler that restores the terminal before the previous one runs.
+/// Throws std::runtime_error "register_<SIGNAL>(): std::signal call" (SIGWINCH, SIGINT, ...).
 void register_signals(bool install_interrupt_handler);
 
 }  // namespace detail
@@ -26,3 +30,10 @@ void register_signals(bool install_interrupt_handler);
 void sigint_handler(int sig);
 /// Sets dalk::detail::window_resize_sig.
 void resize_handler(int sig);
+/// SIGTERM, SIGHUP, SIGQUIT: restores the terminal if it is set up (async-signal-safe: write(2)
+/// of prepared bytes, tcsetattr), then ends the process through the signal's default action.
+void termination_handler(int sig);
+/// SIGTSTP: restores the terminal, stops the process with the default action; at SIGCONT puts
+/// back the attributes and modes in force before the stop and sets window_resize_sig, so a
+/// Resize with the current size follows and the widget layer repaints the whole screen.
+void suspend_handler(int sig);

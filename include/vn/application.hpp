@@ -17,7 +17,8 @@ namespace vn {
 
 /// Dispatches one event to the matching handler of app (handle_key_press, handle_key_release,
 /// handle_mouse_press/release/wheel/move, handle_resize, handle_timer). A Resize first resizes
-/// Terminal::changes to the new size and blanks it. event::Custom runs its function (an empty
+/// Terminal::changes to the new size and blanks it, and makes the next commit rewrite every
+/// cell. event::Custom runs its function (an empty
 /// one throws std::bad_function_call); event::Interrupt asks to quit with return code 1. The
 /// outer result is empty when App has no handler for the event; the inner one is the handler's
 /// quit request, if any. Exceptions from handlers and functions propagate unaltered.
@@ -69,8 +70,10 @@ std::optional<std::optional<QuitRequest>> apply_event(Event const& event, App& a
       },
       [&](dalk::Resize const& e) -> Result {
         // The paint grid follows the terminal whatever the application handles,
-        // so the next frame is painted at the new size.
+        // so the next frame is painted at the new size, and in full: the terminal may have
+        // lost what it showed (same-size signals come after a resume or a reattach).
         Terminal::changes.resize(e.area);
+        detail::request_full_redraw();
         Terminal::changes.fill(dalk::Glyph{});
         if constexpr (requires { app.handle_resize(e.area); }) {
           return Result{std::in_place, app.handle_resize(e.area)};

@@ -171,6 +171,11 @@ namespace detail {
 /// benchmarks commit without setting up a terminal. Event-loop thread only.
 void commit_changes(ScreenBuffer& screen, std::string& escape_buffer);
 
+/// Makes the next commit rewrite every cell, as after a change of size: the terminal's contents
+/// may have been lost (a window-size signal, a resume after a stop). Every Resize event asks for
+/// it. Any thread.
+void request_full_redraw();
+
 }  // namespace detail
 
 /// The interactive session. Construct it, move it into an Application and call run() in the
@@ -200,8 +205,9 @@ class Terminal {
 
   /// Writes the cells of `changes` that differ from what is on screen, then places or hides
   /// the cursor, in one flush; blanks `changes` for the next frame. Control characters
-  /// (U+0000 to U+001F, U+007F to U+009F) are written as U+FFFD; the mirror keeps the painted
-  /// glyph. Event-loop thread only.
+  /// (U+0000 to U+001F, U+007F to U+009F), surrogates and values above U+10FFFF are written as
+  /// U+FFFD; the mirror keeps the painted glyph. A cursor outside the screen stays hidden.
+  /// Event-loop thread only.
   void commit_changes();
   /// The input thread's body (see the class comment); started by the constructor. Uses no
   /// member of this object, only the stop token and the static queue.

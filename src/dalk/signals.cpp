@@ -1,9 +1,17 @@
 #include "dalk/signals.hpp"
 
+#include <pthread.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <exception>
 #include <stdexcept>
+#include <string>
 
 #include "dalk/terminal.hpp"
+#include "dalk/terminal_internal.hpp"
 
 namespace dalk {
 
@@ -15,11 +23,36 @@ volatile std::sig_atomic_t window_resize_sig = 0;
 
 namespace {
 
-// An exception must not cross the C library's exit path.
+// Runs from the second interrupt's handler: only async-signal-safe restoration. Whatever the
+// stdout buffer still holds is dropped with the process.
 void restore_at_quick_exit() {
-  try {
-    uninitialize_terminal();
-  } catch (...) {
+  restore_terminal_from_signal();
+}
+
+std::terminate_handler previous_terminate = nullptr;
+
+// An uncaught exception ends the process without unwinding, so no destructor restores the
+// terminal; the default handler's message then lands on the normal screen.
+[[noreturn]] void restore_then_terminate() {
+  restore_terminal_from_signal();
+  if (previous_terminate != nullptr) {
+    previous_terminate();
+  }
+  std::abort();
+}
+
+using Handler = void (*)(int);
+
+// Installs handler unless the program chose another disposition first: a signal it ignores
+// (nohup's SIGHUP, a shell without job control's SIGTSTP) or handles itself stays that way.
+void install_unless_taken(int sig, Handler handler, char const* name) {
+  struct sigaction current {};
+  if (sigaction(sig, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
+      current.sa_handler != SIG_DFL && current.sa_handler != handler) {
+    return;
+  }
+  if (std::signal(sig, handler) == SIG_ERR) {
+    throw std::runtime_error(std::string("register_") + name + "(): std::signal call");
   }
 }
 
@@ -34,6 +67,15 @@ void register_signals(bool install_interrupt_handler) {
   }
   if (install_interrupt_handler && std::signal(SIGINT, sigint_handler) == SIG_ERR) {
     throw std::runtime_error("register_SIGINT(): std::signal call");
+  }
+  install_unless_taken(SIGTERM, termination_handler, "SIGTERM");
+  install_unless_taken(SIGHUP, termination_handler, "SIGHUP");
+  install_unless_taken(SIGQUIT, termination_handler, "SIGQUIT");
+  install_unless_taken(SIGTSTP, suspend_handler, "SIGTSTP");
+  std::terminate_handler const current = std::get_terminate();
+  if (current != restore_then_terminate) {
+    previous_terminate = current;
+    std::set_terminate(restore_then_terminate);
   }
 }
 
@@ -55,4 +97,46 @@ void resize_handler(int sig) {
   if (sig == SIGWINCH) {
     dalk::detail::window_resize_sig = 1;
   }
+}
+
+void termination_handler(int sig) {
+  if (sig != SIGTERM && sig != SIGHUP && sig != SIGQUIT) {
+    return;
+  }
+  dalk::detail::restore_terminal_from_signal();
+  // End the way the signal would have: the parent sees the signal, not an exit status. The
+  // signal stays blocked until this handler returns, and is then taken with its default action.
+  std::signal(sig, SIG_DFL);
+  raise(sig);
+}
+
+void suspend_handler(int sig) {
+  if (sig != SIGTSTP) {
+    return;
+  }
+  int const saved_errno = errno;
+  bool const set_up = dalk::detail::is_terminal_set_up();
+  termios interactive{};
+  bool const have_interactive = set_up && tcgetattr(0, &interactive) == 0;
+  dalk::detail::restore_terminal_from_signal();
+
+  // Stop with the default action, so the shell sees an ordinary stop. The process halts inside
+  // raise() and goes on from there at SIGCONT. In an orphaned process group the kernel discards
+  // the stop, and the terminal is taken back at once.
+  std::signal(SIGTSTP, SIG_DFL);
+  sigset_t stop_signal;
+  sigemptyset(&stop_signal);
+  sigaddset(&stop_signal, SIGTSTP);
+  pthread_sigmask(SIG_UNBLOCK, &stop_signal, nullptr);
+  raise(SIGTSTP);
+  pthread_sigmask(SIG_BLOCK, &stop_signal, nullptr);
+  std::signal(SIGTSTP, suspend_handler);
+
+  if (have_interactive) {
+    dalk::detail::reenter_terminal_from_signal(interactive);
+    // The screen was lost meanwhile: the decoder reports a Resize, and the widget layer
+    // repaints everything on every Resize.
+    dalk::detail::window_resize_sig = 1;
+  }
+  errno = saved_errno;
 }

@@ -4,8 +4,13 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <stdexcept>
@@ -14,6 +19,7 @@
 #include "dalk/console_file.hpp"
 #include "dalk/is_urxvt.hpp"
 #include "dalk/signals.hpp"
+#include "dalk/terminal_internal.hpp"
 #include "dalk/terminfo.hpp"
 
 namespace dalk {
@@ -39,7 +45,112 @@ std::string mouse_encoding() {
   return detail::is_urxvt(TERM_var()) ? "1015" : "1006";
 }
 
+std::string screen_sequence(ScreenBuffer mode) {
+  return mode == ScreenBuffer::Alternate ? "\x1b[?1049h" : "\x1b[?1049l";
+}
+
+std::string cursor_sequence(CursorMode mode) {
+  return mode == CursorMode::Hide ? "\x1b[?25l" : "\x1b[?25h";
+}
+
+// First reset the tracking modes not wanted, then set the wanted one with the encoding.
+std::string mouse_sequence(MouseMode mode) {
+  std::string const encoding = mouse_encoding();
+  switch (mode) {
+    case MouseMode::Off:
+      return "\x1b[?1000;1002;1003;" + encoding + "l";
+    case MouseMode::Basic:
+      return "\x1b[?1002;1003l\x1b[?1000;" + encoding + "h";
+    case MouseMode::Drag:
+      return "\x1b[?1000;1003l\x1b[?1002;" + encoding + "h";
+    case MouseMode::Move:
+      return "\x1b[?1000;1002l\x1b[?1003;" + encoding + "h";
+  }
+  return {};
+}
+
+std::string const auto_wrap_off = "\x1b[?7l";
+std::string const auto_wrap_on = "\x1b[?7h";
+
+// What signal handlers need, prepared outside them: a handler may not allocate or use stdio.
+// Sequences are far shorter than the buffers; a longer one would be cut, never overrun.
+struct PreparedBytes {
+  std::array<char, 128> bytes{};
+  std::size_t length = 0;
+
+  void assign(std::string const& text) {
+    length = 0;
+    std::size_t const n = std::min(text.size(), bytes.size());
+    std::memcpy(bytes.data(), text.data(), n);
+    length = n;
+  }
+};
+
+PreparedBytes restore_bytes;
+PreparedBytes reenter_bytes;
+volatile std::sig_atomic_t terminal_set_up = 0;
+// The console keyboard as handlers see it: descriptor (-1 for none) and whether it was put
+// into raw mode.
+volatile std::sig_atomic_t console_descriptor = -1;
+volatile std::sig_atomic_t console_raw = 0;
+
+// Linux console keyboard request and modes (linux/kd.h).
+constexpr unsigned long kdskbmode = 0x4B45;
+constexpr long keyboard_raw = 0;
+constexpr long keyboard_translated = 1;
+
+// write(2) until done; gives up on errors other than an interruption (a hung-up terminal).
+void write_all(char const* data, std::size_t length) {
+  while (length > 0) {
+    ssize_t const n = ::write(1, data, length);
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return;
+    }
+    data += n;
+    length -= static_cast<std::size_t>(n);
+  }
+}
+
 }  // namespace
+
+namespace detail {
+
+bool is_terminal_set_up() {
+  return terminal_set_up == 1;
+}
+
+void restore_terminal_from_signal() {
+  if (terminal_set_up != 1) {
+    return;
+  }
+  int const saved_errno = errno;
+  write_all(restore_bytes.bytes.data(), restore_bytes.length);
+  if (console_descriptor >= 0) {
+    ioctl(console_descriptor, kdskbmode, keyboard_translated);
+  }
+  if (have_original_termios) {
+    tcsetattr(0, TCSAFLUSH, &original_termios);
+  }
+  errno = saved_errno;
+}
+
+void reenter_terminal_from_signal(termios const& attributes) {
+  if (terminal_set_up != 1) {
+    return;
+  }
+  int const saved_errno = errno;
+  tcsetattr(0, TCSAFLUSH, &attributes);
+  if (console_descriptor >= 0 && console_raw == 1) {
+    ioctl(console_descriptor, kdskbmode, keyboard_raw);
+  }
+  write_all(reenter_bytes.bytes.data(), reenter_bytes.length);
+  errno = saved_errno;
+}
+
+}  // namespace detail
 
 void set(Echo mode) {
   change_termios([mode](termios& t) {
@@ -78,51 +189,47 @@ void set(KeyMode mode) {
   if (mode == KeyMode::Raw) {
     int const fd = detail::open_console_file();
     detail::tty_file_descriptor = fd;
-    detail::set_keyboard_mode(fd, 0);
+    console_descriptor = fd;
+    detail::set_keyboard_mode(fd, keyboard_raw);
+    console_raw = 1;
   } else if (detail::tty_file_descriptor) {
-    detail::set_keyboard_mode(*detail::tty_file_descriptor, 1);
+    console_raw = 0;
+    detail::set_keyboard_mode(*detail::tty_file_descriptor, keyboard_translated);
   }
 }
 
 void set(ScreenBuffer mode) {
-  write(mode == ScreenBuffer::Alternate ? "\x1b[?1049h" : "\x1b[?1049l");
+  write(screen_sequence(mode));
 }
 
 void set(CursorMode mode) {
-  write(mode == CursorMode::Hide ? "\x1b[?25l" : "\x1b[?25h");
+  write(cursor_sequence(mode));
 }
 
 void set(MouseMode mode) {
-  std::string const encoding = mouse_encoding();
-  // First reset the tracking modes not wanted, then set the wanted one with the encoding.
-  switch (mode) {
-    case MouseMode::Off:
-      write("\x1b[?1000;1002;1003;" + encoding + "l");
-      break;
-    case MouseMode::Basic:
-      write("\x1b[?1002;1003l\x1b[?1000;" + encoding + "h");
-      break;
-    case MouseMode::Drag:
-      write("\x1b[?1000;1003l\x1b[?1002;" + encoding + "h");
-      break;
-    case MouseMode::Move:
-      write("\x1b[?1000;1002l\x1b[?1003;" + encoding + "h");
-      break;
-  }
+  write(mouse_sequence(mode));
 }
 
 void initialize_terminal(ScreenBuffer screen, MouseMode mouse, CursorMode cursor, Echo echo,
                          InputBuffer input, Signals signals, KeyMode keys,
                          bool install_interrupt_handler) {
+  // Ready before the handlers can run: from here on a signal that ends or stops the process
+  // puts back what was found.
+  terminal_set_up = 0;
   if (tcgetattr(0, &original_termios) == 0) {
     have_original_termios = true;
   }
+  restore_bytes.assign(auto_wrap_on + screen_sequence(ScreenBuffer::Normal) +
+                       mouse_sequence(MouseMode::Off) + cursor_sequence(CursorMode::Show));
+  reenter_bytes.assign(auto_wrap_off + screen_sequence(screen) + mouse_sequence(mouse) +
+                       cursor_sequence(cursor));
+  terminal_set_up = 1;
   std::setvbuf(stdout, nullptr, _IOFBF, 4096);
   detail::register_signals(install_interrupt_handler);
   // Enter then arrives as carriage return (13), not as line feed.
   change_termios([](termios& t) { t.c_iflag &= ~static_cast<tcflag_t>(ICRNL); });
   // Writing into the last column must not move the cursor to the next line.
-  write("\x1b[?7l");
+  write(auto_wrap_off);
   try {
     set(echo, input, signals, screen, mouse, cursor, keys);
   } catch (std::runtime_error const& error) {
@@ -148,7 +255,9 @@ void initialize_normal_terminal() {
 }
 
 void uninitialize_terminal() {
-  write("\x1b[?7h");
+  // Restored here; handlers that run from now on have nothing to put back.
+  terminal_set_up = 0;
+  write(auto_wrap_on);
   set(ScreenBuffer::Normal, MouseMode::Off, CursorMode::Show);
   // A console keyboard that cannot be switched back must not keep the rest of the terminal
   // from being restored; the failure is rethrown once everything else is done.
@@ -166,6 +275,8 @@ void uninitialize_terminal() {
   if (detail::tty_file_descriptor) {
     // Standard descriptors can be the console themselves; they were not opened here and stay
     // open for the rest of the program.
+    console_descriptor = -1;
+    console_raw = 0;
     if (*detail::tty_file_descriptor > 2) {
       close(*detail::tty_file_descriptor);
     }

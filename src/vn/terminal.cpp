@@ -1,6 +1,7 @@
 #include "vn/terminal.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <exception>
 #include <stdexcept>
 #include <string_view>
@@ -42,10 +43,14 @@ void ScreenBuffer::fill(dalk::Glyph const& glyph) {
 
 namespace {
 
+std::atomic<bool> full_redraw_requested{false};
+
 // A control character would move the cursor, ring, erase or start a sequence on the
-// terminal (and U+0000 would end the output string early), so it is shown as U+FFFD.
+// terminal (and U+0000 would end the output string early), so it is shown as U+FFFD; so are
+// surrogates and values above U+10FFFF, which have no well-formed UTF-8 encoding.
 constexpr char32_t displayable(char32_t symbol) {
-  if (symbol < 0x20 || (symbol >= 0x7F && symbol <= 0x9F)) {
+  if (symbol < 0x20 || (symbol >= 0x7F && symbol <= 0x9F) ||
+      (symbol >= 0xD800 && symbol <= 0xDFFF) || symbol > 0x10FFFF) {
     return U'\uFFFD';
   }
   return symbol;
@@ -137,11 +142,15 @@ void Terminal::commit_changes() {
   detail::commit_changes(screen, escape_buffer);
 }
 
+void detail::request_full_redraw() {
+  full_redraw_requested = true;
+}
+
 void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer) {
   ScreenBuffer& changes = Terminal::changes;
   std::optional<dalk::Point> const& cursor = Terminal::cursor;
   escape_buffer.clear();
-  if (changes.area != screen.area) {
+  if (full_redraw_requested.exchange(false) || changes.area != screen.area) {
     // No painted glyph normally equals U+0000 with the default brush, so every cell is
     // rewritten: the only full redraw there is.
     screen.resize(changes.area);
@@ -174,7 +183,11 @@ void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer) {
   // The cursor stays hidden while the cells are drawn, so it does not flicker across them.
   dalk::set(dalk::CursorMode::Hide);
   dalk::write(escape_buffer);
-  if (cursor) {
+  // A cursor off the screen cannot be shown; its sequence would carry a negative or
+  // out-of-range position.
+  bool const cursor_on_screen = cursor && cursor->x >= 0 && cursor->y >= 0 &&
+                                cursor->x < changes.area.width && cursor->y < changes.area.height;
+  if (cursor_on_screen) {
     dalk::set(dalk::CursorMode::Show);
     dalk::write(dalk::escape(*cursor));
   } else {

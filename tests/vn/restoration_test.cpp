@@ -1,0 +1,283 @@
+// The terminal is put back on every way out of a running application: an exception leaving
+// run(), an uncaught exception, the signals that end a process, and a stop (Ctrl+Z), after which
+// the application takes the terminal back and repaints everything. Each test runs the event loop
+// in a child on a pseudo-terminal and reads the exact bytes and attributes the child leaves.
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <vn/vn.hpp>
+
+#include "support/pty.hpp"
+
+using vennic::test::PtyChild;
+
+namespace {
+
+constexpr int columns = 20;
+constexpr int rows = 5;
+
+// The end of every frame: the cursor shown at (1, 0).
+std::string const frame_end = "\x1b[?25h\x1b[1;2H";
+
+std::string mouse_encoding() {
+  return dalk::detail::is_urxvt(dalk::TERM_var()) ? "1015" : "1006";
+}
+
+std::string restore_bytes() {
+  return "\x1b[?7h\x1b[?1049l\x1b[?1000;1002;1003;" + mouse_encoding() + "l\x1b[?25h";
+}
+
+// What initialization writes for the terminal object below (MouseMode::Basic).
+std::string interactive_bytes() {
+  return "\x1b[?7l\x1b[?1049h\x1b[?1002;1003l\x1b[?1000;" + mouse_encoding() + "h\x1b[?25l";
+}
+
+bool same_attributes(termios const& a, termios const& b) {
+  for (int i = 0; i < NCCS; ++i) {
+    if (a.c_cc[i] != b.c_cc[i]) {
+      return false;
+    }
+  }
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+         a.c_lflag == b.c_lflag;
+}
+
+// The number of "\e[<row>;<column>H" sequences in text.
+std::size_t count_cursor_moves(std::string const& text) {
+  std::size_t moves = 0;
+  for (auto at = text.find("\x1b["); at != std::string::npos; at = text.find("\x1b[", at + 1)) {
+    auto const end = text.find_first_not_of("0123456789;", at + 2);
+    moves += end != std::string::npos && end > at + 2 && text[end] == 'H' ? 1 : 0;
+  }
+  return moves;
+}
+
+// Paints a letter at the origin and puts the cursor at (1, 0); quits on q, throws on x.
+class Marker : public vn::Widget {
+ public:
+  Marker() : vn::Widget{vn::FocusPolicy::Strong, vn::SizePolicy{}} { cursor = dalk::Point{1, 0}; }
+  void paint(vn::Canvas canvas) override { canvas[{0, 0}].symbol = U'M'; }
+  void key_press(dalk::Key key) override {
+    if (key == dalk::key(U'x')) {
+      throw std::runtime_error("widget failed");
+    }
+  }
+};
+
+struct MarkerApp {
+  std::optional<vn::QuitRequest> handle_key_press(dalk::Key key) {
+    if (key == dalk::key(U'q')) {
+      return vn::QuitRequest{5};
+    }
+    marker.key_press(key);
+    return std::nullopt;
+  }
+  std::optional<vn::QuitRequest> handle_resize(dalk::Area) { return std::nullopt; }
+  std::optional<dalk::Point> handle_paint(vn::Canvas canvas) {
+    marker.paint(canvas);
+    return dalk::Point{1, 0};
+  }
+  Marker marker;
+};
+
+// Announces itself and waits for a line from the test, so that the test can read the
+// attributes the terminal had before the library touched it.
+void wait_for_go() {
+  std::fputs("ready\n", stderr);
+  char line[8];
+  while (::read(0, line, sizeof line) <= 0) {
+  }
+}
+
+int run_marker_loop() {
+  wait_for_go();
+  vn::Terminal terminal{dalk::MouseMode::Basic};
+  MarkerApp app;
+  return vn::process_events(terminal, app);
+}
+
+// Starts the child, records the attributes it starts with, lets it go and waits for the first
+// frame. Returns the attributes; `frame` is the offset just after the first frame.
+termios start_and_wait_for_frame(PtyChild& child, std::size_t& frame) {
+  termios before{};
+  EXPECT_TRUE(child.wait_for_output("ready"));
+  before = child.attributes();
+  child.write("go\n");
+  EXPECT_TRUE(child.wait_for_output(frame_end)) << child.output();
+  frame = child.output().find(frame_end) + frame_end.size();
+  return before;
+}
+
+void expect_ended_by(int sig, std::function<void(PtyChild&)> const& send) {
+  auto child = PtyChild::start(
+      [] {
+        // SIGQUIT's default action would write a core file.
+        prctl(PR_SET_DUMPABLE, 0);
+        return run_marker_loop();
+      },
+      columns, rows);
+  std::size_t frame = 0;
+  termios const before = start_and_wait_for_frame(child, frame);
+  send(child);
+  auto const status = child.wait_exit();
+  EXPECT_TRUE(status.signaled) << child.output();
+  EXPECT_EQ(status.signal, sig);
+  EXPECT_EQ(child.output().substr(frame), restore_bytes());
+  EXPECT_TRUE(same_attributes(child.attributes(), before));
+}
+
+TEST(TerminalRestorationTest, ExceptionLeavingRunRestoresThroughTheDestructor) {
+  auto child = PtyChild::start(
+      [] {
+        wait_for_go();
+        Marker marker;
+        vn::Focus::set(marker);
+        try {
+          vn::Application{marker, vn::Terminal{dalk::MouseMode::Basic}}.run();
+        } catch (std::runtime_error const& error) {
+          std::fprintf(stderr, "\ncaught: %s\n", error.what());
+          return 0;
+        }
+        return 10;
+      },
+      columns, rows);
+  std::size_t frame = 0;
+  termios const before = start_and_wait_for_frame(child, frame);
+  child.write("x");
+  EXPECT_TRUE(child.wait_for_output("caught: widget failed"));
+  EXPECT_EQ(child.wait_exit().exit_status, 0);
+  // The moved-from terminal object restores as well.
+  EXPECT_EQ(child.output().substr(frame),
+            restore_bytes() + restore_bytes() + "\r\ncaught: widget failed\r\n");
+  EXPECT_TRUE(same_attributes(child.attributes(), before));
+}
+
+TEST(TerminalRestorationTest, UncaughtExceptionRestoresBeforeTerminating) {
+  auto child = PtyChild::start(
+      [] {
+        prctl(PR_SET_DUMPABLE, 0);
+        // Nothing unwinds through a noexcept function: std::terminate runs at once, and no
+        // destructor restores the terminal.
+        []() noexcept {
+          wait_for_go();
+          Marker marker;
+          vn::Focus::set(marker);
+          vn::Application{marker, vn::Terminal{dalk::MouseMode::Basic}}.run();
+        }();
+        return 10;
+      },
+      columns, rows);
+  std::size_t frame = 0;
+  termios const before = start_and_wait_for_frame(child, frame);
+  child.write("x");
+  auto const status = child.wait_exit();
+  EXPECT_TRUE(status.signaled) << child.output();
+  EXPECT_EQ(status.signal, SIGABRT);
+  // The terminal comes back first, so the runtime's message lands on the normal screen.
+  EXPECT_EQ(child.output().substr(frame, restore_bytes().size()), restore_bytes());
+  EXPECT_NE(child.output().find("terminate called", frame), std::string::npos) << child.output();
+  EXPECT_TRUE(same_attributes(child.attributes(), before));
+}
+
+TEST(TerminalRestorationTest, TerminationSignalsRestoreAndEndTheProcessBySignal) {
+  expect_ended_by(SIGTERM, [](PtyChild& child) { kill(child.pid(), SIGTERM); });
+  expect_ended_by(SIGHUP, [](PtyChild& child) { kill(child.pid(), SIGHUP); });
+  // Ctrl+\ with signal keys on.
+  expect_ended_by(SIGQUIT, [](PtyChild& child) { child.write("\x1c"); });
+}
+
+TEST(TerminalRestorationTest, IgnoredHangUpStaysIgnored) {
+  auto child = PtyChild::start(
+      [] {
+        std::signal(SIGHUP, SIG_IGN);
+        return run_marker_loop();
+      },
+      columns, rows);
+  std::size_t frame = 0;
+  start_and_wait_for_frame(child, frame);
+  kill(child.pid(), SIGHUP);
+  child.write("q");
+  auto const status = child.wait_exit();
+  EXPECT_TRUE(status.exited) << child.output();
+  EXPECT_EQ(status.exit_status, 5);
+  EXPECT_EQ(child.output().substr(frame), restore_bytes());
+}
+
+// Ctrl+Z stops the application with the terminal restored; SIGCONT takes the terminal back and
+// repaints the whole screen. A stop needs job control: the child on the pty plays the shell and
+// runs the application in a process group of its own, in the foreground, and reports the stop
+// it sees through waitpid.
+TEST(TerminalRestorationTest, StopRestoresAndContinueRepaintsEverything) {
+  auto child = PtyChild::start(
+      [] {
+        std::fflush(nullptr);
+        pid_t const application = fork();
+        if (application == 0) {
+          setpgid(0, 0);
+          // The test types only once this process group owns the terminal.
+          while (tcgetpgrp(0) != getpid()) {
+            usleep(1000);
+          }
+          int const code = run_marker_loop();
+          std::fflush(nullptr);
+          _exit(code);
+        }
+        setpgid(application, application);
+        tcsetpgrp(0, application);
+        std::fprintf(stderr, "application %d\n", static_cast<int>(application));
+        for (;;) {
+          int status = 0;
+          if (waitpid(application, &status, WUNTRACED) < 0) {
+            return 20;
+          }
+          if (WIFSTOPPED(status)) {
+            std::fprintf(stderr, "\nstopped by %d\n", WSTOPSIG(status));
+            continue;
+          }
+          return WIFEXITED(status) ? WEXITSTATUS(status) : 30;
+        }
+      },
+      columns, rows);
+  std::size_t frame = 0;
+  termios const before = start_and_wait_for_frame(child, frame);
+  std::string const& out = child.output();
+  auto const at = out.find("application ");
+  ASSERT_NE(at, std::string::npos);
+  pid_t const application = std::stoi(out.substr(at + 12));
+
+  child.write("\x1a");
+  std::string const stopped = "\r\nstopped by " + std::to_string(SIGTSTP) + "\r\n";
+  ASSERT_TRUE(child.wait_for_output(stopped, std::chrono::seconds(10), frame)) << out;
+  EXPECT_EQ(out.substr(frame), restore_bytes() + stopped);
+  EXPECT_TRUE(same_attributes(child.attributes(), before));
+
+  std::size_t const resumed = out.size();
+  kill(-application, SIGCONT);
+  // The modes come back, then a Resize to the same size repaints every cell.
+  ASSERT_TRUE(child.wait_for_output(frame_end, std::chrono::seconds(10), resumed)) << out;
+  std::string const after = out.substr(resumed);
+  EXPECT_EQ(after.rfind(interactive_bytes(), 0), 0U) << after;
+  std::size_t const moves = count_cursor_moves(after);
+  // Every cell gets its own cursor move, and the cursor one more.
+  EXPECT_EQ(moves, static_cast<std::size_t>(columns * rows + 1)) << after;
+  EXPECT_NE(after.find("\x1b[1;1HM"), std::string::npos);
+  termios const interactive = child.attributes();
+  EXPECT_EQ(interactive.c_lflag & (ECHO | ICANON), 0U);
+  EXPECT_EQ(interactive.c_iflag & ICRNL, 0U);
+
+  child.write("q");
+  auto const status = child.wait_exit();
+  EXPECT_TRUE(status.exited);
+  EXPECT_EQ(status.exit_status, 5) << out;
+  EXPECT_TRUE(same_attributes(child.attributes(), before));
+}
+
+}  // namespace
