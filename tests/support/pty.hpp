@@ -68,6 +68,14 @@ class PtyChild {
   /// Every byte read from the child so far.
   std::string const& output() const { return output_; }
 
+  /// Forgets the output read so far except its last keep_last bytes (for children that write
+  /// more than is worth keeping).
+  void discard_output(std::size_t keep_last = 0) {
+    if (output_.size() > keep_last) {
+      output_.erase(0, output_.size() - keep_last);
+    }
+  }
+
   /// The terminal's attributes as the child sees them (tcgetattr through the master).
   termios attributes() const;
 
