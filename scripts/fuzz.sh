@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang and libFuzzer (AddressSanitizer and UndefinedBehaviorSanitizer
+# on) in build-fuzz/ and runs each target for the given time. Each run starts from the seeds in
+# fuzz/corpus/<target>/ and keeps what it finds in build-fuzz/corpus/<target>/; crashing inputs
+# land in build-fuzz/artifacts/. Exits non-zero if any target found a fault.
+# Usage: scripts/fuzz.sh [seconds per target (600)] [target...]
+#   PARALLEL=n runs n targets at once (1); NICE=n lowers their priority (10).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-"$root/build-fuzz"}
+seconds=${1:-600}
+shift || true
+parallel=${PARALLEL:-1}
+niceness=${NICE:-10}
+
+# Fuzzing is optional, so setup.sh does not install clang; this script does when it can.
+packages=(clang-14 libclang-rt-14-dev cmake make libicu-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq "${missing[@]}" >/dev/null
+  else
+    echo "Missing packages (install them as root): ${missing[*]}" >&2
+    exit 1
+  fi
+fi
+# Coverage instrumentation everywhere (the library included), libFuzzer's main in the targets.
+CXX=clang++-14 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DVENNIC_BUILD_FUZZERS=ON -DVENNIC_BUILD_TESTS=OFF -DVENNIC_BUILD_EXAMPLES=OFF \
+  -DVENNIC_INSTALL=OFF -DVENNIC_SANITIZE=address,undefined \
+  -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link >/dev/null
+cmake --build "$build" -j"${JOBS:-$(nproc)}"
+
+targets=("$@")
+if ((${#targets[@]} == 0)); then
+  for dir in "$root"/fuzz/corpus/*/; do
+    targets+=("$(basename "$dir")")
+  done
+fi
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+mkdir -p "$build/artifacts" "$build/logs"
+run_one() {
+  local target=$1
+  mkdir -p "$build/corpus/$target"
+  nice -n "$niceness" "$build/fuzz/${target}_fuzzer" -max_total_time="$seconds" -timeout=10 \
+    -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" \
+    "$build/corpus/$target" "$root/fuzz/corpus/$target" >"$build/logs/$target.log" 2>&1
+}
+
+failed=()
+running=()
+names=()
+for target in "${targets[@]}"; do
+  [[ -x $build/fuzz/${target}_fuzzer ]] || { echo "no fuzz target named $target" >&2; exit 2; }
+  run_one "$target" &
+  running+=($!)
+  names+=("$target")
+  if ((${#running[@]} >= parallel)); then
+    wait "${running[0]}" || failed+=("${names[0]}")
+    echo "fuzz.sh: ${names[0]} done ($(grep -c . "$build/logs/${names[0]}.log") log lines)"
+    running=("${running[@]:1}")
+    names=("${names[@]:1}")
+  fi
+done
+for i in "${!running[@]}"; do
+  wait "${running[$i]}" || failed+=("${names[$i]}")
+  echo "fuzz.sh: ${names[$i]} done"
+done
+
+for target in "${targets[@]}"; do
+  grep -E "stat::number_of_executed_units|Done [0-9]+ runs" "$build/logs/$target.log" |
+    sed "s/^/$target: /" | tail -1 || true
+done
+if ((${#failed[@]})); then
+  echo "fuzz.sh: faults found by: ${failed[*]} (inputs in $build/artifacts, logs in $build/logs)" >&2
+  exit 1
+fi
+echo "fuzz.sh: no faults found"
