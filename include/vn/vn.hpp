@@ -6,6 +6,7 @@
 #include "nerv/signal.hpp"
 #include "vn/align.hpp"
 #include "vn/application.hpp"
+#include "vn/button.hpp"
 #include "vn/focus.hpp"
 #include "vn/label.hpp"
 #include "vn/layout.hpp"
