@@ -10,6 +10,7 @@
 #include "vn/focus.hpp"
 #include "vn/label.hpp"
 #include "vn/layout.hpp"
+#include "vn/lineedit.hpp"
 #include "vn/put.hpp"
 #include "vn/terminal.hpp"
 #include "vn/widget.hpp"
