@@ -172,11 +172,21 @@ std::map<unsigned, char32_t> expected_keymap() {
   keys(0x0E, {Key::Backspace, Key::Tab});
   keys(0x1C, {Key::Enter, Key::LeftControl});
   keys(0x2A, {Key::LeftShift});
-  keys(0x36, {Key::RightShift, Key::KeypadMultiply, Key::LeftAlt, Key::Space, Key::CapsLock,
-              Key::F1, Key::F2, Key::F3, Key::F4, Key::F5, Key::F6, Key::F7, Key::F8, Key::F9,
-              Key::F10, Key::NumLock, Key::ScrollLock, Key::Keypad7, Key::Keypad8, Key::Keypad9,
-              Key::KeypadMinus, Key::Keypad4, Key::Keypad5, Key::Keypad6, Key::KeypadPlus,
-              Key::Keypad1, Key::Keypad2, Key::Keypad3, Key::Keypad0, Key::KeypadDecimal});
+  keys(0x36, {Key::RightShift,  Key::KeypadMultiply,
+              Key::LeftAlt,     Key::Space,
+              Key::CapsLock,    Key::F1,
+              Key::F2,          Key::F3,
+              Key::F4,          Key::F5,
+              Key::F6,          Key::F7,
+              Key::F8,          Key::F9,
+              Key::F10,         Key::NumLock,
+              Key::ScrollLock,  Key::Keypad7,
+              Key::Keypad8,     Key::Keypad9,
+              Key::KeypadMinus, Key::Keypad4,
+              Key::Keypad5,     Key::Keypad6,
+              Key::KeypadPlus,  Key::Keypad1,
+              Key::Keypad2,     Key::Keypad3,
+              Key::Keypad0,     Key::KeypadDecimal});
   keys(0x57, {Key::F11, Key::F12});
   return map;
 }
@@ -215,8 +225,8 @@ TEST(ScancodeTest, EveryCodeOfTheTable) {
       EXPECT_EQ(text(console.scan(bytes(code))), press(value_of(code))) << hex(code);
       unsigned const up = code | 0x80U;
       // Release codes that coincide with controller bytes and prefixes mean those instead.
-      bool const taken = up == 0xAA || up == 0xEE || up == 0xF1 || up >= 0xFA || up == 0xE0 ||
-                         up == 0xE1;
+      bool const taken =
+          up == 0xAA || up == 0xEE || up == 0xF1 || up >= 0xFA || up == 0xE0 || up == 0xE1;
       if (!taken) {
         EXPECT_EQ(text(console.scan(bytes(up))), release(value_of(code))) << hex(up);
       }
