@@ -11,4 +11,5 @@
 #include "vn/layout.hpp"
 #include "vn/put.hpp"
 #include "vn/terminal.hpp"
+#include "vn/textbox.hpp"
 #include "vn/widget.hpp"
