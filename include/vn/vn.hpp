@@ -10,6 +10,7 @@
 #include "vn/label.hpp"
 #include "vn/layout.hpp"
 #include "vn/put.hpp"
+#include "vn/scrollbar.hpp"
 #include "vn/terminal.hpp"
 #include "vn/textbox.hpp"
 #include "vn/widget.hpp"
