@@ -15,5 +15,7 @@
 #include "vn/layout.hpp"
 #include "vn/lineedit.hpp"
 #include "vn/put.hpp"
+#include "vn/scrollbar.hpp"
 #include "vn/terminal.hpp"
+#include "vn/textbox.hpp"
 #include "vn/widget.hpp"
