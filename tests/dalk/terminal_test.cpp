@@ -14,17 +14,17 @@
 #include <string>
 #include <vector>
 
-#include "support/process.hpp"
 #include "support/privileges.hpp"
+#include "support/process.hpp"
 #include "support/pty.hpp"
 
 using namespace std::chrono_literals;
-using vennic::test::PtyChild;
-using vennic::test::wait_until;
 using vennic::test::console_reachable;
 using vennic::test::console_reachable_status;
 using vennic::test::drop_root;
+using vennic::test::PtyChild;
 using vennic::test::still_root_status;
+using vennic::test::wait_until;
 
 namespace {
 
