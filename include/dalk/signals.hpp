@@ -16,6 +16,20 @@ namespace detail {
 /// 1 while a window-size change waits to be reported as a Resize event.
 extern volatile std::sig_atomic_t window_resize_sig;
 
+/// The flags are plain `volatile std::sig_atomic_t`, but a handler runs on whichever thread the
+/// signal interrupts while another thread reads them: these read and write them with atomic
+/// operations (lock-free, so also safe inside a handler).
+inline std::sig_atomic_t load_flag(volatile std::sig_atomic_t const& flag) {
+  return __atomic_load_n(&flag, __ATOMIC_ACQUIRE);
+}
+inline void store_flag(volatile std::sig_atomic_t& flag, std::sig_atomic_t value) {
+  __atomic_store_n(&flag, value, __ATOMIC_RELEASE);
+}
+/// Sets the flag to value and returns what it held, in one step: a signal in between is not lost.
+inline std::sig_atomic_t exchange_flag(volatile std::sig_atomic_t& flag, std::sig_atomic_t value) {
+  return __atomic_exchange_n(&flag, value, __ATOMIC_ACQ_REL);
+}
+
 /// Registers terminal restoration with at_quick_exit and installs the SIGWINCH handler and,
 /// if asked, the SIGINT handler; also termination_handler for SIGTERM, SIGHUP and SIGQUIT and
 /// suspend_handler for SIGTSTP, each unless the program already ignores or handles that signal,

@@ -146,8 +146,7 @@ struct Step {
     // Short slices, so a resize signal is seen even while no byte arrives; a waiting resize
     // goes ahead of waiting input.
     for (;;) {
-      if (detail::window_resize_sig == 1) {
-        detail::window_resize_sig = 0;
+      if (detail::exchange_flag(detail::window_resize_sig, 0) == 1) {
         return Final{Window{}};
       }
       if (!is_stdin_empty(30)) {
@@ -681,7 +680,7 @@ std::optional<Event> without_key_presses(Event event) {
 Event read_with_console(int console) {
   if (is_standard_input(console)) {
     for (;;) {
-      if (detail::window_resize_sig == 1) {
+      if (detail::load_flag(detail::window_resize_sig) == 1) {
         return do_blocking_read();  // reports the resize without reading a byte
       }
       if (timeout_wait_for_reads(console, -1) != -1) {
@@ -693,7 +692,7 @@ Event read_with_console(int console) {
   }
   for (;;) {
     int const ready = timeout_wait_for_reads(console, -1);
-    if (ready == 0 || detail::window_resize_sig == 1) {
+    if (ready == 0 || detail::load_flag(detail::window_resize_sig) == 1) {
       if (auto event = without_key_presses(do_blocking_read())) {
         return *event;
       }
@@ -708,10 +707,11 @@ Event read_with_console(int console) {
 
 std::optional<Event> read_with_console(int console, int timeout) {
   if (is_standard_input(console)) {
-    if (detail::window_resize_sig != 1 && timeout_wait_for_reads(console, timeout) == -1) {
+    if (detail::load_flag(detail::window_resize_sig) != 1 &&
+        timeout_wait_for_reads(console, timeout) == -1) {
       return std::nullopt;
     }
-    if (detail::window_resize_sig == 1) {
+    if (detail::load_flag(detail::window_resize_sig) == 1) {
       return do_blocking_read();  // reports the resize without reading a byte
     }
     return read_and_parse_scancode(console);
@@ -753,7 +753,7 @@ std::optional<Event> read(int timeout) {
   if (detail::tty_file_descriptor) {
     return read_with_console(*detail::tty_file_descriptor, timeout);
   }
-  if (detail::window_resize_sig != 1 && is_stdin_empty(timeout)) {
+  if (detail::load_flag(detail::window_resize_sig) != 1 && is_stdin_empty(timeout)) {
     return std::nullopt;
   }
   return do_blocking_read();

@@ -87,15 +87,14 @@ void sigint_handler(int sig) {
     return;
   }
   // The first interrupt only asks the program to quit; a second one means it did not listen.
-  if (dalk::sigint_flag == 1) {
+  if (dalk::detail::exchange_flag(dalk::sigint_flag, 1) == 1) {
     std::quick_exit(1);
   }
-  dalk::sigint_flag = 1;
 }
 
 void resize_handler(int sig) {
   if (sig == SIGWINCH) {
-    dalk::detail::window_resize_sig = 1;
+    dalk::detail::store_flag(dalk::detail::window_resize_sig, 1);
   }
 }
 
@@ -136,7 +135,7 @@ void suspend_handler(int sig) {
     dalk::detail::reenter_terminal_from_signal(interactive);
     // The screen was lost meanwhile: the decoder reports a Resize, and the widget layer
     // repaints everything on every Resize.
-    dalk::detail::window_resize_sig = 1;
+    dalk::detail::store_flag(dalk::detail::window_resize_sig, 1);
   }
   errno = saved_errno;
 }

@@ -86,7 +86,7 @@ void read_loop(std::stop_token const& stop) {
   try {
     Terminal::event_queue.enqueue(dalk::Resize{dalk::terminal_area()});
     while (!stop.stop_requested()) {
-      if (dalk::sigint_flag == 1) {
+      if (dalk::detail::load_flag(dalk::sigint_flag) == 1) {
         Terminal::event_queue.enqueue(event::Interrupt{});
         return;
       }

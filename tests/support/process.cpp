@@ -8,8 +8,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
+#include <vn/terminal.hpp>
 
 namespace vennic::test {
+
+void finish_child() {
+  std::fflush(nullptr);
+  vn::Terminal::timers.clear();
+}
 
 ChildResult run_in_child(std::function<int()> const& body, std::chrono::milliseconds limit) {
   int fds[2];
@@ -34,7 +40,7 @@ ChildResult run_in_child(std::function<int()> const& body, std::chrono::millisec
     } catch (...) {
       std::fprintf(stderr, "child threw\n");
     }
-    std::fflush(nullptr);
+    finish_child();
     _exit(status);
   }
   close(fds[1]);

@@ -20,6 +20,10 @@ struct ChildResult {
   std::string output;      // everything the child wrote to stdout and stderr
 };
 
+/// What a child does before _exit: flushes stdio and joins the library's timer threads, as a
+/// normal exit's static destructors would (ThreadSanitizer reports threads never joined).
+void finish_child();
+
 /// Runs body in a forked child whose stdout and stderr go to a pipe; the child's exit status
 /// is body's return value. The child is killed if it outlives the limit.
 ChildResult run_in_child(std::function<int()> const& body,

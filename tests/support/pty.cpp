@@ -1,5 +1,7 @@
 #include "support/pty.hpp"
 
+#include "support/process.hpp"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -53,7 +55,7 @@ PtyChild PtyChild::start(std::function<int()> const& body, int columns, int rows
     } catch (...) {
       std::fprintf(stderr, "child threw\n");
     }
-    std::fflush(nullptr);
+    finish_child();
     _exit(status);
   }
   fcntl(master, F_SETFD, FD_CLOEXEC);

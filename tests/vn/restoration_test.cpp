@@ -11,6 +11,8 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <vn/vn.hpp>
@@ -48,6 +50,34 @@ bool same_attributes(termios const& a, termios const& b) {
   }
   return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
          a.c_lflag == b.c_lflag;
+}
+
+// The scheduling and signal state of a process and its threads, for failure messages.
+std::string process_state(pid_t pid) {
+  std::string state;
+  std::string const base = "/proc/" + std::to_string(pid);
+  std::ifstream status{base + "/status"};
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("State", 0) == 0 || line.rfind("Sig", 0) == 0 || line.rfind("ShdPnd", 0) == 0) {
+      state += line + "\n";
+    }
+  }
+  for (auto const& task : std::filesystem::directory_iterator(base + "/task")) {
+    std::ifstream wchan{task.path() / "wchan"};
+    std::ifstream task_status{task.path() / "status"};
+    std::string line;
+    std::string channel;
+    std::getline(wchan, channel);
+    state += task.path().filename().string() + " " + channel;
+    while (std::getline(task_status, line)) {
+      if (line.rfind("State", 0) == 0 || line.rfind("SigPnd", 0) == 0 ||
+          line.rfind("SigBlk", 0) == 0) {
+        state += " " + line;
+      }
+    }
+    state += "\n";
+  }
+  return state;
 }
 
 // The number of "\e[<row>;<column>H" sequences in text.
@@ -216,6 +246,12 @@ TEST(TerminalRestorationTest, IgnoredHangUpStaysIgnored) {
 // runs the application in a process group of its own, in the foreground, and reports the stop
 // it sees through waitpid.
 TEST(TerminalRestorationTest, StopRestoresAndContinueRepaintsEverything) {
+#if defined(__SANITIZE_THREAD__)
+  // ThreadSanitizer holds a signal back until the thread it hit passes one of its intercepted
+  // calls, and now and then never runs the handler of a typed Ctrl+Z at all (the process then
+  // shows no pending signal). The handler has nothing thread-related to check beyond its flag.
+  GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some job-control signals";
+#endif
   auto child = PtyChild::start(
       [] {
         std::fflush(nullptr);
@@ -255,20 +291,29 @@ TEST(TerminalRestorationTest, StopRestoresAndContinueRepaintsEverything) {
 
   child.write("\x1a");
   std::string const stopped = "\r\nstopped by " + std::to_string(SIGTSTP) + "\r\n";
-  ASSERT_TRUE(child.wait_for_output(stopped, std::chrono::seconds(10), frame)) << out;
+  ASSERT_TRUE(child.wait_for_output(stopped, std::chrono::seconds(10), frame))
+      << out << process_state(application);
   EXPECT_EQ(out.substr(frame), restore_bytes() + stopped);
   EXPECT_TRUE(same_attributes(child.attributes(), before));
 
   std::size_t const resumed = out.size();
   kill(-application, SIGCONT);
   // The modes come back, then a Resize to the same size repaints every cell.
-  ASSERT_TRUE(child.wait_for_output(frame_end, std::chrono::seconds(10), resumed)) << out;
+  std::string const last_cell =
+      "\x1b[" + std::to_string(rows) + ";" + std::to_string(columns) + "H ";
+  ASSERT_TRUE(child.wait_for_output(last_cell, std::chrono::seconds(10), resumed)) << out;
+  ASSERT_TRUE(child.wait_for_output(frame_end, std::chrono::seconds(10), out.find(last_cell)));
   std::string const after = out.substr(resumed);
   EXPECT_EQ(after.rfind(interactive_bytes(), 0), 0U) << after;
-  std::size_t const moves = count_cursor_moves(after);
-  // Every cell gets its own cursor move, and the cursor one more.
-  EXPECT_EQ(moves, static_cast<std::size_t>(columns * rows + 1)) << after;
   EXPECT_NE(after.find("\x1b[1;1HM"), std::string::npos);
+  for (int row = 1; row <= rows; ++row) {
+    for (int column = 1; column <= columns; ++column) {
+      std::string const move = "\x1b[" + std::to_string(row) + ";" + std::to_string(column) + "H";
+      EXPECT_NE(after.find(move), std::string::npos) << move;
+    }
+  }
+  // One frame: every cell with its own cursor move, and the cursor one more.
+  EXPECT_EQ(count_cursor_moves(after), static_cast<std::size_t>(columns * rows + 1)) << after;
   termios const interactive = child.attributes();
   EXPECT_EQ(interactive.c_lflag & (ECHO | ICANON), 0U);
   EXPECT_EQ(interactive.c_iflag & ICRNL, 0U);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <mutex>
 #include <vn/vn.hpp>
 
 #include "support/process.hpp"
@@ -9,6 +10,12 @@ using namespace std::chrono_literals;
 using vennic::test::run_in_child;
 
 namespace {
+
+// Timer threads may still be enqueueing: the queue is emptied under its lock.
+void clear_queue() {
+  std::lock_guard lock{vn::Terminal::event_queue.mutex};
+  vn::Terminal::event_queue.queue.clear();
+}
 
 // The id of the next timer tick in the queue, skipping nothing; -1 if none came in time.
 int next_tick(std::chrono::milliseconds limit) {
@@ -73,7 +80,7 @@ TEST(TimerTest, StopThenStartRestartsThePeriod) {
       return 1;
     }
     std::this_thread::sleep_for(100ms);
-    vn::Terminal::event_queue.queue.clear();
+    clear_queue();
     auto const restart = std::chrono::steady_clock::now();
     timer.start();
     if (next_tick(5s) != timer.id()) {
@@ -93,7 +100,7 @@ TEST(TimerTest, DestroyingARunningTimerStopsItsThread) {
     }
     // The thread notices the stop within its 16 ms check interval.
     std::this_thread::sleep_for(200ms);
-    vn::Terminal::event_queue.queue.clear();
+    clear_queue();
     if (next_tick(200ms) != -1) {
       return 1;
     }
@@ -119,7 +126,7 @@ TEST(TimerTest, MoveAssignmentStopsOnlyTheTargetsThread) {
     }
     // Ticks go on under the source's id, now owned by the target.
     std::this_thread::sleep_for(100ms);
-    vn::Terminal::event_queue.queue.clear();
+    clear_queue();
     return next_tick(2s) == source_id ? 0 : 4;
   });
 }
