@@ -84,8 +84,9 @@ class TextBox : public Widget {
 
   /// Lays the text out again, keeps the cursor's line in view, emits `scrolled` (on every
   /// paint), colours the whole canvas with `brush` and writes the visible lines (line feeds are
-  /// never drawn). Sets `cursor` to the cursor's cell. Invalid UTF-8 in `text` throws as
-  /// update_layout_cache does, before anything is emitted or drawn.
+  /// never drawn). Sets `cursor` to the cursor's cell, kept on the last column when it falls
+  /// past the right edge and empty when a slot scrolled its line out of view. Invalid UTF-8 in
+  /// `text` throws as update_layout_cache does, before anything is emitted or drawn.
   void paint(Canvas canvas) override;
 
   /// UTF-8. A change takes effect at the next paint.

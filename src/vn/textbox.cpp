@@ -284,7 +284,14 @@ void TextBox::paint(Canvas canvas) {
   Location const here = locate(layout_cache, cursor_index);
   int const x0 =
       find_align_offset(align, width, length_of(layout_cache[static_cast<std::size_t>(here.line)]));
-  cursor = Point{x0 + here.column, here.line - scroll_offset};
+  // The cell after a full or right-aligned line lies past the right edge: the cursor stays on
+  // the last column. A line a slot scrolled out of view shows no cursor.
+  int const row = here.line - scroll_offset;
+  if (width <= 0 || row < 0 || row >= height) {
+    cursor.reset();
+  } else {
+    cursor = Point{std::clamp(x0 + here.column, 0, width - 1), row};
+  }
 }
 
 }  // namespace vn
