@@ -224,6 +224,41 @@ TEST(TerminalRestorationTest, TerminationSignalsRestoreAndEndTheProcessBySignal)
   expect_ended_by(SIGQUIT, [](PtyChild& child) { child.write("\x1c"); });
 }
 
+// Gets stuck in the handler of the key s, so the loop never sees an interrupt's event.
+struct BusyApp : MarkerApp {
+  std::optional<vn::QuitRequest> handle_key_press(dalk::Key key) {
+    if (key == dalk::key(U's')) {
+      std::fputs("busy\n", stderr);
+      vennic::test::wait_until([] { return false; }, std::chrono::seconds(20));
+    }
+    return std::nullopt;
+  }
+};
+
+TEST(TerminalRestorationTest, SecondInterruptWhileTheLoopIsBusyRestoresAndExits) {
+  auto child = PtyChild::start(
+      [] {
+        wait_for_go();
+        vn::Terminal terminal{dalk::MouseMode::Basic};
+        BusyApp app;
+        return vn::process_events(terminal, app);
+      },
+      columns, rows);
+  std::size_t frame = 0;
+  termios const before = start_and_wait_for_frame(child, frame);
+  child.write("s");
+  ASSERT_TRUE(child.wait_for_output("busy\r\n", std::chrono::seconds(10), frame));
+  std::size_t const busy = child.output().find("busy\r\n", frame) + 6;
+  child.write("\x03");
+  child.read_for(std::chrono::milliseconds(100));
+  child.write("\x03");
+  auto const status = child.wait_exit();
+  EXPECT_TRUE(status.exited) << child.output();
+  EXPECT_EQ(status.exit_status, 1);
+  EXPECT_EQ(child.output().substr(busy), restore_bytes());
+  EXPECT_TRUE(same_attributes(child.attributes(), before));
+}
+
 TEST(TerminalRestorationTest, IgnoredHangUpStaysIgnored) {
   auto child = PtyChild::start(
       [] {
