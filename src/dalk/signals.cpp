@@ -47,9 +47,12 @@ using Handler = void (*)(int);
 // (nohup's SIGHUP, a shell without job control's SIGTSTP) or handles itself stays that way.
 void install_unless_taken(int sig, Handler handler, char const* name) {
   struct sigaction current {};
-  if (sigaction(sig, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
-      current.sa_handler != SIG_DFL && current.sa_handler != handler) {
-    return;
+  if (sigaction(sig, nullptr, &current) == 0) {
+    bool const default_or_ours = (current.sa_flags & SA_SIGINFO) == 0 &&
+                                 (current.sa_handler == SIG_DFL || current.sa_handler == handler);
+    if (!default_or_ours) {
+      return;
+    }
   }
   if (std::signal(sig, handler) == SIG_ERR) {
     throw std::runtime_error(std::string("register_") + name + "(): std::signal call");

@@ -17,6 +17,7 @@
 #include <string>
 #include <vn/vn.hpp>
 
+#include "support/process.hpp"
 #include "support/pty.hpp"
 
 using vennic::test::PtyChild;
@@ -257,6 +258,33 @@ TEST(TerminalRestorationTest, SecondInterruptWhileTheLoopIsBusyRestoresAndExits)
   EXPECT_EQ(status.exit_status, 1);
   EXPECT_EQ(child.output().substr(busy), restore_bytes());
   EXPECT_TRUE(same_attributes(child.attributes(), before));
+}
+
+void own_handler(int, siginfo_t*, void*) {}
+
+TEST(TerminalRestorationTest, SignalsTheProgramTookStayItsOwn) {
+  auto const result = vennic::test::run_in_child([] {
+    struct sigaction own {};
+    own.sa_sigaction = own_handler;
+    own.sa_flags = SA_SIGINFO;
+    sigaction(SIGTERM, &own, nullptr);
+    std::signal(SIGHUP, SIG_IGN);
+    dalk::detail::register_signals(true);
+    struct sigaction now {};
+    sigaction(SIGTERM, nullptr, &now);
+    if ((now.sa_flags & SA_SIGINFO) == 0 || now.sa_sigaction != own_handler) {
+      return 10;
+    }
+    if (std::signal(SIGHUP, SIG_IGN) != SIG_IGN) {
+      return 11;
+    }
+    if (std::signal(SIGQUIT, SIG_DFL) != termination_handler ||
+        std::signal(SIGTSTP, SIG_DFL) != suspend_handler) {
+      return 12;
+    }
+    return 0;
+  });
+  EXPECT_EQ(result.exit_status, 0) << result.output;
 }
 
 TEST(TerminalRestorationTest, IgnoredHangUpStaysIgnored) {
