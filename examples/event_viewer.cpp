@@ -1,15 +1,22 @@
 // Shows what the terminal sends: every decoded event becomes one line with its kind, the key
 // value with its name and modifiers, the mouse button, cell and modifiers, or the new size.
 // Uses the terminal layer alone. Ctrl+C quits and puts the terminal back as it was.
+// With --raw, keys come as scancodes from the Linux console keyboard (presses and releases);
+// this needs a console and usually root. Signal keys are off then, so Ctrl+C on the console
+// keyboard quits.
 #include <poll.h>
 
 #include <cstdio>
+#include <cstring>
 #include <dalk/dalk.hpp>
 #include <exception>
 #include <string>
 #include <variant>
 
 namespace {
+
+// Keys come from the console's scancodes.
+bool raw_keys = false;
 
 std::string hex(char32_t value) {
   char buffer[16];
@@ -67,6 +74,42 @@ constexpr KeyName key_names[] = {
     {dalk::Key::ArrowRight, "ArrowRight"},
     {dalk::Key::BackTab, "BackTab"},
     {dalk::Key::Begin, "Begin"},
+    {dalk::Key::LeftControl, "LeftControl"},
+    {dalk::Key::RightControl, "RightControl"},
+    {dalk::Key::LeftShift, "LeftShift"},
+    {dalk::Key::RightShift, "RightShift"},
+    {dalk::Key::LeftAlt, "LeftAlt"},
+    {dalk::Key::RightAlt, "RightAlt"},
+    {dalk::Key::CapsLock, "CapsLock"},
+    {dalk::Key::NumLock, "NumLock"},
+    {dalk::Key::ScrollLock, "ScrollLock"},
+    {dalk::Key::PrintScreen, "PrintScreen"},
+    {dalk::Key::SysRq, "SysRq"},
+    {dalk::Key::Pause, "Pause"},
+    {dalk::Key::Break, "Break"},
+    {dalk::Key::ExtendedHome, "ExtendedHome"},
+    {dalk::Key::ExtendedArrowUp, "ExtendedArrowUp"},
+    {dalk::Key::ExtendedPageUp, "ExtendedPageUp"},
+    {dalk::Key::ExtendedEnd, "ExtendedEnd"},
+    {dalk::Key::ExtendedArrowDown, "ExtendedArrowDown"},
+    {dalk::Key::ExtendedPageDown, "ExtendedPageDown"},
+    {dalk::Key::ExtendedInsert, "ExtendedInsert"},
+    {dalk::Key::ExtendedDelete, "ExtendedDelete"},
+    {dalk::Key::KeypadEnter, "KeypadEnter"},
+    {dalk::Key::KeypadMultiply, "KeypadMultiply"},
+    {dalk::Key::KeypadMinus, "KeypadMinus"},
+    {dalk::Key::KeypadPlus, "KeypadPlus"},
+    {dalk::Key::KeypadDecimal, "KeypadDecimal"},
+    {dalk::Key::Keypad0, "Keypad0"},
+    {dalk::Key::Keypad1, "Keypad1"},
+    {dalk::Key::Keypad2, "Keypad2"},
+    {dalk::Key::Keypad3, "Keypad3"},
+    {dalk::Key::Keypad4, "Keypad4"},
+    {dalk::Key::Keypad5, "Keypad5"},
+    {dalk::Key::Keypad6, "Keypad6"},
+    {dalk::Key::Keypad7, "Keypad7"},
+    {dalk::Key::Keypad8, "Keypad8"},
+    {dalk::Key::Keypad9, "Keypad9"},
 };
 
 std::string key_name(dalk::Key key) {
@@ -76,6 +119,9 @@ std::string key_name(dalk::Key key) {
     }
   }
   auto const value = static_cast<char32_t>(dalk::strip_modifiers(key));
+  if (raw_keys && value == 0) {
+    return "scancode without a key";
+  }
   if (value < 32) {
     // Control keys arrive as the control characters they type.
     return std::string("Ctrl+") + static_cast<char>('@' + value);
@@ -174,11 +220,48 @@ bool input_closed() {
   return poll(&entry, 1, 0) == 1 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
+// Ctrl+C typed on the console keyboard, seen as scancodes: the keys arrive one by one.
+class ConsoleInterrupt {
+ public:
+  // True once C goes down while a Control key is held.
+  bool seen(dalk::Event const& event) {
+    if (auto const* press = std::get_if<dalk::KeyPress>(&event)) {
+      if (is_control(press->key)) {
+        control_held_ = true;
+      }
+      return control_held_ && press->key == dalk::key(U'c');
+    }
+    if (auto const* release = std::get_if<dalk::KeyRelease>(&event)) {
+      if (is_control(release->key)) {
+        control_held_ = false;
+      }
+    }
+    return false;
+  }
+
+ private:
+  static bool is_control(dalk::Key key) {
+    return key == dalk::Key::LeftControl || key == dalk::Key::RightControl;
+  }
+  bool control_held_ = false;
+};
+
 }  // namespace
 
-int main() {
-  dalk::initialize_interactive_terminal(dalk::MouseMode::Move, dalk::KeyMode::Normal,
-                                        dalk::Signals::On);
+int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--raw") == 0) {
+      raw_keys = true;
+    } else {
+      std::fprintf(stderr, "Usage: %s [--raw]\n", argv[0]);
+      return 2;
+    }
+  }
+  // On the console itself the scancodes share standard input's line discipline, where signal
+  // keys would turn some of them into signals (0x1C, Enter going down, into SIGQUIT).
+  dalk::initialize_interactive_terminal(dalk::MouseMode::Move,
+                                        raw_keys ? dalk::KeyMode::Raw : dalk::KeyMode::Normal,
+                                        raw_keys ? dalk::Signals::Off : dalk::Signals::On);
   std::string size;
   try {
     auto const area = dalk::terminal_area();
@@ -186,14 +269,23 @@ int main() {
   } catch (std::exception const&) {
   }
   dalk::write(dalk::escape(dalk::BlankScreen{}) + dalk::escape(dalk::Point{0, 0}));
-  dalk::write("Event viewer" + size + ": press keys, click, scroll, resize. Ctrl+C quits.");
+  if (raw_keys) {
+    dalk::write("Event viewer" + size +
+                ", console keys: press and release keys. Ctrl+C on the console keyboard quits.");
+  } else {
+    dalk::write("Event viewer" + size + ": press keys, click, scroll, resize. Ctrl+C quits.");
+  }
   dalk::flush();
 
+  ConsoleInterrupt interrupt;
   while (dalk::sigint_flag == 0) {
     try {
       // Short waits, so the interrupt flag is seen soon after Ctrl+C.
       if (auto const event = dalk::read(16)) {
         show(describe(*event));
+        if (raw_keys && interrupt.seen(*event)) {
+          break;
+        }
       }
     } catch (std::exception const& error) {
       show(pad("Error", 13) + error.what());

@@ -42,6 +42,49 @@ enum class Key : char32_t {
   ArrowRight = 155,
   BackTab = 156,
   Begin = 159,
+
+  // Console-only keys (KeyMode::Raw): keys of a PC keyboard that a terminal's byte stream
+  // cannot report on their own. They never carry Mod bits. Values of this range without a
+  // name (0x40003, 0x40005, 0x40007, 0x4000E, 0x40014 to 0x40016, 0x40021, 0x4002C) are
+  // reported as plain numbers.
+  LeftControl = 0x40000,
+  RightControl = 0x40001,
+  LeftShift = 0x40002,
+  RightShift = 0x40004,
+  LeftAlt = 0x40006,
+  CapsLock = 0x40008,
+  NumLock = 0x40009,
+  ScrollLock = 0x4000A,
+  PrintScreen = 0x4000B,
+  RightAlt = 0x4000C,
+  SysRq = 0x4000D,
+  Pause = 0x4000F,
+  Break = 0x40010,
+  // The navigation block as the two-byte code table (after 0xE1) names it; the console's
+  // arrow keys (after 0xE0) arrive as ArrowUp and its neighbours instead.
+  ExtendedHome = 0x40011,
+  ExtendedArrowUp = 0x40012,
+  ExtendedPageUp = 0x40013,
+  ExtendedEnd = 0x40017,
+  ExtendedArrowDown = 0x40018,
+  ExtendedPageDown = 0x40019,
+  ExtendedInsert = 0x4001A,
+  ExtendedDelete = 0x4001B,
+  KeypadEnter = 0x4001C,
+  KeypadMultiply = 0x4001D,
+  KeypadMinus = 0x4001E,
+  KeypadPlus = 0x4001F,
+  KeypadDecimal = 0x40020,
+  Keypad0 = 0x40022,
+  Keypad1 = 0x40023,
+  Keypad2 = 0x40024,
+  Keypad3 = 0x40025,
+  Keypad4 = 0x40026,
+  Keypad5 = 0x40027,
+  Keypad6 = 0x40028,
+  Keypad7 = 0x40029,
+  Keypad8 = 0x4002A,
+  Keypad9 = 0x4002B,
 };
 
 /// Modifier bits of a key value.
@@ -146,11 +189,20 @@ using Event =
 /// 256 bytes without a final byte; empty or non-numeric parameters throw std::invalid_argument
 /// or std::out_of_range; a failed read throws std::runtime_error "read_byte(fd): Failed: <errno>".
 /// Escape followed by a key reports the key alone, a non-ASCII character included.
+/// While the console keyboard is in raw mode (detail::tty_file_descriptor holds a descriptor),
+/// keys come from its scancodes as KeyPress and KeyRelease, the key presses of the byte stream
+/// are dropped, and standard input goes first when both are readable. The combined wait throws
+/// std::runtime_error "timeout_wait_for_reads(): Poll Error" or std::logic_error
+/// "timeout_wait_for_reads(): logic_error." (neither descriptor readable, e.g. after a hang-up).
 Event read();
 
 /// Waits at most about timeout milliseconds for input to arrive (a negative timeout waits
 /// without limit); empty if nothing arrived in time or what arrived was dropped. Once input has
-/// arrived, the whole event is read.
+/// arrived, the whole event is read. With the console in raw mode a scancode sequence without
+/// an event gives empty, a pending resize is reported only with the next byte on standard input
+/// (ahead of that byte's event; at once when the console is standard input itself), and a
+/// signal between the console's two waits throws std::logic_error
+/// "do_maybe_alt_blocking_read(): signal int.".
 std::optional<Event> read(int timeout);
 
 }  // namespace dalk

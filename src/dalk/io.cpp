@@ -1,12 +1,15 @@
 #include "dalk/io.hpp"
 
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -370,22 +373,319 @@ Event do_blocking_read() {
   return to_event(std::get<Final>(state).result);
 }
 
+// Console scancodes (PC scancode set 1): a make code below 0x80 when a key goes down, the same
+// code with bit 7 set when it goes up, and longer sequences behind 0xE0 and 0xE1.
+
+// Indexed by a code's low seven bits; the unshifted US layout, 0 where no key sits.
+constexpr std::array<char32_t, 128> keymap = [] {
+  constexpr auto k = [](Key key) { return static_cast<char32_t>(key); };
+  return std::array<char32_t, 128>{
+      // 0x00
+      0, 27, U'1', U'2', U'3', U'4', U'5', U'6',
+      // 0x08
+      U'7', U'8', U'9', U'0', U'-', U'=', 127, 9,
+      // 0x10
+      U'q', U'w', U'e', U'r', U't', U'y', U'u', U'i',
+      // 0x18
+      U'o', U'p', U'[', U']', 13, k(Key::LeftControl), U'a', U's',
+      // 0x20
+      U'd', U'f', U'g', U'h', U'j', U'k', U'l', U';',
+      // 0x28
+      U'\'', U'`', k(Key::LeftShift), U'\\', U'z', U'x', U'c', U'v',
+      // 0x30
+      U'b', U'n', U'm', U',', U'.', U'/', k(Key::RightShift), k(Key::KeypadMultiply),
+      // 0x38
+      k(Key::LeftAlt), U' ', k(Key::CapsLock), k(Key::F1), k(Key::F2), k(Key::F3), k(Key::F4),
+      k(Key::F5),
+      // 0x40
+      k(Key::F6), k(Key::F7), k(Key::F8), k(Key::F9), k(Key::F10), k(Key::NumLock),
+      k(Key::ScrollLock), k(Key::Keypad7),
+      // 0x48
+      k(Key::Keypad8), k(Key::Keypad9), k(Key::KeypadMinus), k(Key::Keypad4), k(Key::Keypad5),
+      k(Key::Keypad6), k(Key::KeypadPlus), k(Key::Keypad1),
+      // 0x50 (0x54 never gets here: it is SysRq, decoded before the table)
+      k(Key::Keypad2), k(Key::Keypad3), k(Key::Keypad0), k(Key::KeypadDecimal), 0x4002C, 0, 0,
+      k(Key::F11),
+      // 0x58, then nothing up to 0x7F
+      k(Key::F12)};
+}();
+
+// The second byte of a two-byte code, indexed by its low seven bits minus 0x1C: 0x1C to 0x53.
+constexpr unsigned escape_keymap_first = 0x1C;
+constexpr std::array<char32_t, 56> escape_keymap = [] {
+  std::array<char32_t, 56> table{};
+  auto set = [&table](unsigned code, char32_t value) { table[code - escape_keymap_first] = value; };
+  auto set_key = [&set](unsigned code, Key key) { set(code, static_cast<char32_t>(key)); };
+  set_key(0x1C, Key::KeypadEnter);
+  set_key(0x1D, Key::RightControl);
+  set(0x2B, 0x40003);
+  set(0x36, 0x40021);
+  set(0x37, 0x40005);
+  set_key(0x38, Key::RightAlt);
+  set(0x39, 0x40007);
+  set_key(0x47, Key::ExtendedHome);
+  set_key(0x48, Key::ExtendedArrowUp);
+  set_key(0x49, Key::ExtendedPageUp);
+  set(0x4A, 0x40014);
+  set(0x4C, 0x40015);
+  set(0x4E, 0x40016);
+  set_key(0x4F, Key::ExtendedEnd);
+  set_key(0x50, Key::ExtendedArrowDown);
+  set_key(0x51, Key::ExtendedPageDown);
+  set_key(0x52, Key::ExtendedInsert);
+  set_key(0x53, Key::ExtendedDelete);
+  return table;
+}();
+
+constexpr unsigned char release_bit = 0x80;
+
+unsigned char read_scancode_byte(int fd) {
+  return static_cast<unsigned char>(read_byte(fd));
+}
+
+// Reads the expected bytes one at a time and stops at the first that differs; that byte is
+// consumed too, so a broken sequence leaves nothing of itself behind.
+bool read_expected(int fd, std::initializer_list<unsigned char> expected) {
+  for (unsigned char const want : expected) {
+    if (read_scancode_byte(fd) != want) {
+      return false;
+    }
+  }
+  return true;
+}
+
+Event make_or_break(unsigned char code, char32_t value) {
+  if ((code & release_bit) != 0) {
+    return KeyRelease{key(value)};
+  }
+  return KeyPress{key(value)};
+}
+
+// The bytes after 0xE0.
+std::optional<Event> parse_e0_scancode(int fd) {
+  unsigned char const c = read_scancode_byte(fd);
+  switch (c) {
+    case 0x48:
+      return KeyPress{Key::ArrowUp};
+    case 0x4B:
+      return KeyPress{Key::ArrowLeft};
+    case 0x4D:
+      return KeyPress{Key::ArrowRight};
+    case 0x50:
+      return KeyPress{Key::ArrowDown};
+    case 0xC8:
+      return KeyRelease{Key::ArrowUp};
+    case 0xCB:
+      return KeyRelease{Key::ArrowLeft};
+    case 0xCD:
+      return KeyRelease{Key::ArrowRight};
+    case 0xD0:
+      return KeyRelease{Key::ArrowDown};
+    // Print Screen goes down as E0 2A E0 37; with a modifier held the keyboard sends the
+    // E0 37 and E0 B7 halves alone.
+    case 0x2A:
+      if (read_expected(fd, {0xE0, 0x37})) {
+        return KeyPress{Key::PrintScreen};
+      }
+      return std::nullopt;
+    case 0x37:
+      return KeyPress{key(0x4000E)};
+    // Keyboards end the release with E0 AA, after E0 B7; read this way, that E0 AA waits for
+    // the next key and takes its first byte (docs/terminal.md lists it).
+    case 0xAA:
+      if (read_expected(fd, {0xE0, 0xB7})) {
+        return KeyRelease{Key::PrintScreen};
+      }
+      return std::nullopt;
+    case 0xB7:
+      return KeyRelease{key(0x4000E)};
+    // Ctrl+Pause: make and break together, no release of its own.
+    case 0x46:
+      if (read_expected(fd, {0xE0, 0xC6})) {
+        return KeyPress{Key::Break};
+      }
+      return std::nullopt;
+    default:
+      return std::nullopt;
+  }
+}
+
+// The bytes after 0xE1: Pause, or a two-byte code of escape_keymap.
+std::optional<Event> parse_e1_scancode(int fd) {
+  unsigned char const c = read_scancode_byte(fd);
+  if (c == 0x1D) {
+    // Pause sends its make and break codes at once and nothing when it goes up.
+    if (read_expected(fd, {0x45, 0xE1, 0x9D, 0xC5})) {
+      return KeyPress{Key::Pause};
+    }
+    return KeyPress{key(escape_keymap[0x1D - escape_keymap_first])};
+  }
+  unsigned const code = c & 0x7FU;
+  if (code < escape_keymap_first || code >= escape_keymap_first + escape_keymap.size()) {
+    return std::nullopt;
+  }
+  return make_or_break(c, escape_keymap[code - escape_keymap_first]);
+}
+
+// Reads the bytes of one scancode event, blocking for each further byte a sequence needs.
+std::optional<Event> read_and_parse_scancode(int fd) {
+  unsigned char const b = read_scancode_byte(fd);
+  switch (b) {
+    // The keyboard controller's acknowledge, echo, test-result and error bytes. 0xAA is also
+    // the release of the left Shift key, which is therefore never reported.
+    case 0x00:
+    case 0xAA:
+    case 0xEE:
+    case 0xF1:
+    case 0xFA:
+    case 0xFC:
+    case 0xFD:
+    case 0xFE:
+    case 0xFF:
+      return std::nullopt;
+    // Alt+Print Screen.
+    case 0x54:
+      return KeyPress{Key::SysRq};
+    case 0xD4:
+      return KeyRelease{Key::SysRq};
+    case 0xE0:
+      return parse_e0_scancode(fd);
+    case 0xE1:
+      return parse_e1_scancode(fd);
+    default:
+      return make_or_break(b, keymap[b & 0x7FU]);
+  }
+}
+
+// Waits for standard input and the console together: 0 when standard input is readable (it
+// wins when both are), fd when only the console is, -1 after the time-out or a signal.
+int timeout_wait_for_reads(int fd, int timeout) {
+  std::array<pollfd, 2> entries{{{0, POLLIN, 0}, {fd, POLLIN, 0}}};
+  int const ready = poll(entries.data(), entries.size(), timeout);
+  if (ready == 0) {
+    return -1;
+  }
+  if (ready < 0) {
+    if (errno == EINTR) {
+      return -1;
+    }
+    throw std::runtime_error("timeout_wait_for_reads(): Poll Error");
+  }
+  if ((entries[0].revents & POLLIN) != 0) {
+    return 0;
+  }
+  if ((entries[1].revents & POLLIN) != 0) {
+    return fd;
+  }
+  throw std::logic_error("timeout_wait_for_reads(): logic_error.");
+}
+
+// A program run on the console itself reads its scancodes from the very device that is its
+// standard input: both descriptors share one input queue, so every byte there is a scancode
+// and there is no separate byte stream to take mouse reports from.
+bool is_standard_input(int console) {
+  if (console == 0) {
+    return true;
+  }
+  struct stat input {};
+  struct stat other {};
+  if (fstat(0, &input) != 0 || fstat(console, &other) != 0) {
+    return false;
+  }
+  if (input.st_dev == other.st_dev && input.st_ino == other.st_ino) {
+    return true;
+  }
+  return S_ISCHR(input.st_mode) && S_ISCHR(other.st_mode) && input.st_rdev == other.st_rdev;
+}
+
+// Terminal input while the console delivers the keys: its key presses are dropped, mouse and
+// resize events pass.
+std::optional<Event> without_key_presses(Event event) {
+  if (std::holds_alternative<KeyPress>(event)) {
+    return std::nullopt;
+  }
+  return event;
+}
+
+Event read_with_console(int console) {
+  if (is_standard_input(console)) {
+    for (;;) {
+      if (detail::window_resize_sig == 1) {
+        return do_blocking_read();  // reports the resize without reading a byte
+      }
+      if (timeout_wait_for_reads(console, -1) != -1) {
+        if (auto event = read_and_parse_scancode(console)) {
+          return *event;
+        }
+      }
+    }
+  }
+  for (;;) {
+    int const ready = timeout_wait_for_reads(console, -1);
+    if (ready == 0 || detail::window_resize_sig == 1) {
+      if (auto event = without_key_presses(do_blocking_read())) {
+        return *event;
+      }
+    } else if (ready == console) {
+      if (auto event = read_and_parse_scancode(console)) {
+        return *event;
+      }
+    }
+    // -1: a signal cut the wait short and left no resize to report.
+  }
+}
+
+std::optional<Event> read_with_console(int console, int timeout) {
+  if (is_standard_input(console)) {
+    if (detail::window_resize_sig != 1 && timeout_wait_for_reads(console, timeout) == -1) {
+      return std::nullopt;
+    }
+    if (detail::window_resize_sig == 1) {
+      return do_blocking_read();  // reports the resize without reading a byte
+    }
+    return read_and_parse_scancode(console);
+  }
+  // The resize flag is not looked at here: a waiting resize comes out with the next byte on
+  // standard input, ahead of that byte's event.
+  int const ready = timeout_wait_for_reads(console, timeout);
+  if (ready == -1) {
+    return std::nullopt;
+  }
+  if (ready == 0) {
+    return without_key_presses(do_blocking_read());
+  }
+  // Standard input may have become readable meanwhile, and then it goes first again.
+  int const again = timeout_wait_for_reads(console, -1);
+  if (again == 0) {
+    return without_key_presses(do_blocking_read());
+  }
+  if (again == -1) {
+    throw std::logic_error("do_maybe_alt_blocking_read(): signal int.");
+  }
+  return read_and_parse_scancode(console);
+}
+
 }  // namespace
 
-// Console scancode input hooks in at these two functions: while detail::tty_file_descriptor
-// holds a descriptor (KeyMode::Raw), keys are to be taken from the console and the key presses
-// of the byte stream dropped, while mouse and resize events still come from the byte stream.
-// Until that path exists the byte stream alone serves both cases.
+// While the console keyboard is in raw mode (detail::tty_file_descriptor holds a descriptor),
+// keys come from its scancodes and the key presses of the terminal's byte stream are dropped;
+// mouse and resize events still come from the byte stream.
 
 Event read() {
+  if (detail::tty_file_descriptor) {
+    return read_with_console(*detail::tty_file_descriptor);
+  }
   return do_blocking_read();
 }
 
 std::optional<Event> read(int timeout) {
+  if (detail::tty_file_descriptor) {
+    return read_with_console(*detail::tty_file_descriptor, timeout);
+  }
   if (detail::window_resize_sig != 1 && is_stdin_empty(timeout)) {
     return std::nullopt;
   }
-  return read();
+  return do_blocking_read();
 }
 
 }  // namespace dalk

@@ -1,5 +1,5 @@
 // The event viewer example, run under tmux as a person would: keys typed, the window resized,
-// Ctrl+C to leave.
+// Ctrl+C to leave. With --raw, outside a console, it ends with the console error.
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -12,6 +12,9 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+
+#include "support/privileges.hpp"
+#include "support/pty.hpp"
 
 using namespace std::chrono_literals;
 
@@ -52,4 +55,32 @@ TEST(EventViewerTest, ShowsKeysAndResizesAndRestoresOnCtrlC) {
   std::string const screen = tmux.screen();
   EXPECT_EQ(screen.find("KeyPress"), std::string::npos) << screen;
   EXPECT_EQ(screen.find("Event viewer"), std::string::npos) << screen;
+}
+
+TEST(EventViewerTest, RawKeysOutsideAConsoleEndWithTheError) {
+  if (viewer_path == nullptr) {
+    GTEST_SKIP() << "examples are not built";
+  }
+  // Never as root: a real console keyboard may be attached.
+  auto child = vennic::test::PtyChild::start([] {
+    if (!vennic::test::drop_root()) {
+      return vennic::test::still_root_status;
+    }
+    if (vennic::test::console_reachable()) {
+      return vennic::test::console_reachable_status;
+    }
+    execl(viewer_path, "event_viewer", "--raw", static_cast<char*>(nullptr));
+    return 127;
+  });
+  auto const status = child.wait_exit();
+  if (status.exited && status.exit_status == vennic::test::console_reachable_status) {
+    GTEST_SKIP() << "a console device can be opened without root here";
+  }
+  ASSERT_NE(status.exit_status, vennic::test::still_root_status) << "could not give up root";
+  EXPECT_TRUE(status.exited);
+  EXPECT_EQ(status.exit_status, 1) << child.output();
+  EXPECT_NE(child.output().find("Error: open_console_file(): Can't open console file. Try sudo."),
+            std::string::npos)
+      << child.output();
+  EXPECT_EQ(child.output().find("Event viewer"), std::string::npos) << child.output();
 }

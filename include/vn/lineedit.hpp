@@ -1,0 +1,86 @@
+// A one-line text entry: takes printable ASCII from the keyboard (optionally filtered), offers
+// the usual cursor and deletion keys, scrolls horizontally to keep the cursor in view, shows a
+// dimmed placeholder while empty and unfocused, and emits the whole text when Enter is pressed.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "dalk/io.hpp"
+#include "dalk/sequence.hpp"
+#include "nerv/signal.hpp"
+#include "vn/terminal.hpp"
+#include "vn/widget.hpp"
+
+namespace vn {
+
+/// The text is UTF-8 and the cursor and scroll positions are byte indices into it. Text given by
+/// the application may hold multi-byte characters: every cursor move, deletion and click steps
+/// over whole characters, so the text stays valid UTF-8 and both positions stay on character
+/// boundaries. The display shows one character per column; widths and columns therefore count
+/// characters, which for ASCII text is the same as counting bytes. After every cursor move by
+/// a key, scroll_offset <= cursor_index and the cursor lies within the first width characters
+/// shown (width being the widget's width, at least 1).
+class LineEdit : public Widget {
+ public:
+  struct Options {
+    /// UTF-8.
+    std::string text{};
+    dalk::Brush brush{};
+    /// Shown while the text is empty and the edit has no focus.
+    std::string placeholder{};
+    dalk::Brush placeholder_brush{dalk::XColor::Default, dalk::XColor::BrightBlack, {}};
+    /// When engaged, decides whether a typed character is inserted; an engaged empty function
+    /// throws std::bad_function_call when a printable key arrives.
+    std::optional<std::function<bool(char)>> validator{};
+    FocusPolicy focus_policy = FocusPolicy::Strong;
+    SizePolicy size_policy = SizePolicy::flex(1.0F);
+  };
+
+  /// The default options, equal to a default-constructed Options.
+  static Options const init;
+
+  /// The cursor starts at the beginning of the text.
+  explicit LineEdit(Options options);
+
+  /// Moves the cursor by n characters (negative: left), clamped to the text, then scrolls to
+  /// keep it in view. A cursor beyond the end of a text the application shortened counts from
+  /// where it stands, so the result is the same as clamp(cursor_index + n, 0, text.size()) for
+  /// ASCII text.
+  void increment_cursor(int n);
+
+  /// Enter emits `submitted`; Backspace, Delete, Home, End, ArrowLeft, ArrowRight edit and move;
+  /// printable ASCII (32 to 126) passing the validator is inserted before the cursor. Every
+  /// other key, and every key with a modifier, is ignored.
+  void key_press(dalk::Key key) override;
+  /// Any button: puts the cursor before the character shown in the clicked column, or at the
+  /// end of the text for a column past it. Does not scroll.
+  void mouse_press(dalk::Mouse mouse) override;
+  /// Row 0 shows the text (or the placeholder) from scroll_offset, one character per column;
+  /// other cells are left alone. Sets `cursor` while the cursor lies within the shown columns.
+  /// Positions beyond the end of a text the application shortened are pulled back to its end.
+  void paint(Canvas canvas) override;
+
+  std::string text;
+  dalk::Brush brush;
+  std::string placeholder;
+  dalk::Brush placeholder_brush;
+  std::optional<std::function<bool(char)>> validator;
+  /// Emitted with `text` when Enter is pressed; the text stays as it is.
+  nerv::Signal<void(std::string const&)> submitted;
+  /// Byte index of the cursor in `text`, 0 to text.size(), on a character boundary.
+  std::size_t cursor_index = 0;
+  /// Byte index of the first character shown, on a character boundary.
+  std::size_t scroll_offset = 0;
+
+ private:
+  void move_cursor(long long n);
+  void adjust_scroll();
+  int view_width() const;
+};
+
+inline LineEdit::Options const LineEdit::init{};
+
+}  // namespace vn

@@ -1,0 +1,113 @@
+// A multi-line text editor and viewer. The text is kept as UTF-8 and edited as a UTF-32 copy,
+// broken into display lines that fit the widget's width (at line feeds, and at spaces or at any
+// character when a line is full), scrolled by whole lines so that the cursor stays visible. Every
+// paint reports the scroll position and line count through `scrolled`, which a scroll bar can
+// follow (vn::link).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dalk/io.hpp"
+#include "dalk/sequence.hpp"
+#include "nerv/signal.hpp"
+#include "vn/align.hpp"
+#include "vn/terminal.hpp"
+#include "vn/widget.hpp"
+
+namespace vn {
+
+/// Editable multi-line text. The cursor is an index of code points; vertical movement, clicks
+/// and scrolling work on the display lines of the last paint. Event-loop thread only.
+class TextBox : public Widget {
+ public:
+  /// How a full line is broken. Only Word (1) breaks at spaces; every other value behaves as
+  /// Character.
+  enum class Wrap : std::int32_t {
+    /// After exactly width code points.
+    Character = 0,
+    /// After the last space among the line's width code points; a word without one is cut.
+    Word = 1,
+  };
+
+  struct Options {
+    /// UTF-8.
+    std::string text{};
+    Wrap wrap = Wrap::Word;
+    Align align = Align::Left;
+    dalk::Brush brush{};
+    /// None by default: an editable text box needs another policy or Focus::set.
+    FocusPolicy focus_policy = FocusPolicy::None;
+    SizePolicy size_policy = SizePolicy::flex(1.0F);
+  };
+
+  /// The default options, equal to a default-constructed Options.
+  static Options const init;
+
+  /// Takes the policies and the text from the options and lays the text out at width 0 (one
+  /// empty line) until the first paint.
+  explicit TextBox(Options options);
+
+  /// Converts `text` into `code_points` and cuts it into display lines of at most the widget's
+  /// width: a line ends after its first line feed, and a full line is broken after its last
+  /// space (Wrap::Word) or after width code points. A text ending in a line feed gets one more,
+  /// empty, line; an empty text or a width of 0 gives one empty line. Invalid UTF-8 throws
+  /// std::runtime_error "Invalid UTF-8 sequence"; `code_points` then holds the valid prefix and
+  /// the lines are cut from it, so the widget stays consistent.
+  void update_layout_cache();
+
+  /// Shows display line `offset` (clamped to the lines there are) in the top row. A cursor
+  /// outside the view is placed on the top or bottom visible line, in its column where that
+  /// line is long enough. Emits nothing; the next paint reports the new position.
+  void set_scroll_offset(int offset);
+
+  /// The number of display lines of the last layout, at least 1.
+  int get_scroll_length() const;
+
+  /// Left button: moves the cursor to the clicked cell, or to the clicked line's last code
+  /// point when the click lies beyond its end, or to its first when the click lies left of it
+  /// (centred and right-aligned lines). Clicks below the last line land on the last line.
+  void mouse_press(dalk::Mouse mouse) override;
+
+  /// One display line per step, through set_scroll_offset.
+  void mouse_wheel(dalk::Mouse mouse) override;
+
+  /// Enter inserts a line feed; Backspace, Delete, Home, End (whole text) and the four arrows
+  /// edit and move; any other key value that is a character (32 or more, not 127 to 159, no
+  /// modifier bits, a Unicode scalar value outside the console's key range 0x40000 to 0x4FFFF)
+  /// is inserted at the cursor. Every edit rewrites `text` at once. The layout is not rebuilt
+  /// until the next paint.
+  void key_press(dalk::Key key) override;
+
+  /// Lays the text out again, keeps the cursor's line in view, emits `scrolled` (on every
+  /// paint), colours the whole canvas with `brush` and writes the visible lines (line feeds are
+  /// never drawn). Sets `cursor` to the cursor's cell. Invalid UTF-8 in `text` throws as
+  /// update_layout_cache does, before anything is emitted or drawn.
+  void paint(Canvas canvas) override;
+
+  /// UTF-8. A change takes effect at the next paint.
+  std::string text;
+  Wrap wrap;
+  /// Horizontal alignment of every display line.
+  Align align;
+  /// Brush of every cell of the widget.
+  dalk::Brush brush;
+  /// Emitted by every paint with (scroll_offset, number of display lines).
+  nerv::Signal<void(int, int)> scrolled;
+  /// The display line shown in the top row.
+  int scroll_offset = 0;
+  /// Index into code_points, 0 to its length; larger values are clamped before use.
+  std::size_t cursor_index = 0;
+  /// UTF-32 copy of text, rebuilt by every layout and edited in place by keys.
+  std::u32string code_points;
+  /// The display lines, views into code_points; never empty.
+  std::vector<std::u32string_view> layout_cache;
+};
+
+// Defined here, inline, like Label::init, so that statics elsewhere may copy it at load.
+inline TextBox::Options const TextBox::init{};
+
+}  // namespace vn

@@ -1,0 +1,121 @@
+#include "vn/scrollbar.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+
+#include "vn/put.hpp"
+
+namespace vn {
+
+namespace {
+
+// Block elements by eighths of a cell left empty at the top: index 0 is the full block, index 7
+// the lower one eighth block. Drawn inverted, the same glyph fills exactly the top part instead.
+constexpr std::array<char32_t, 8> eighths{U'█', U'▇', U'▆', U'▅', U'▄', U'▃', U'▂', U'▁'};
+
+}  // namespace
+
+ScrollBar::ScrollBar(Options options)
+    : Widget{FocusPolicy::None, SizePolicy::fixed(1)},
+      scrollable_length{options.scrollable_length},
+      position{options.position},
+      brush{std::move(options.brush)} {}
+
+void ScrollBar::increment_position(int n) {
+  // In 64 bits, so that no position an application set can overflow.
+  std::int64_t const target = std::int64_t{position} + n;
+  std::int64_t const last = scrollable_length > 0 ? scrollable_length - 1 : 0;
+  position = static_cast<int>(std::clamp<std::int64_t>(target, 0, last));
+}
+
+void ScrollBar::mouse_press(dalk::Mouse mouse) {
+  if (mouse.button != dalk::Mouse::Button::Left) {
+    return;
+  }
+  int const last_row = std::max(size.height, 1) - 1;
+  int const length = std::max(scrollable_length, 0);
+  if (last_row == 0) {
+    // A single row has no range to map the click onto: it selects the start.
+    position = 0;
+  } else {
+    float const value =
+        static_cast<float>(mouse.at.y) / static_cast<float>(last_row) * static_cast<float>(length);
+    // Clamped before the conversion: a click outside the bar (on a bar that is the head
+    // widget) must neither leave the range nor overflow an int.
+    if (!(value > 0.0F)) {
+      position = 0;
+    } else if (value >= static_cast<float>(length)) {
+      position = length;
+    } else {
+      position = static_cast<int>(value);
+    }
+  }
+  new_position.emit(position);
+}
+
+void ScrollBar::mouse_wheel(dalk::Mouse mouse) {
+  if (mouse.button == dalk::Mouse::Button::ScrollUp) {
+    increment_position(-1);
+  } else if (mouse.button == dalk::Mouse::Button::ScrollDown) {
+    increment_position(1);
+  } else {
+    return;
+  }
+  new_position.emit(position);
+}
+
+void ScrollBar::paint(Canvas canvas) {
+  int const width = canvas.size.width;
+  int const height = canvas.size.height;
+  if (width <= 0 || height <= 0) {
+    return;
+  }
+  // Drawn as if clamped, so that the thumb's rows always lie inside the canvas: with
+  // 0 <= shown <= length the top row is at most height - thumb.
+  int const length = std::max(scrollable_length, 0);
+  int const shown = std::clamp(position, 0, length);
+
+  int thumb = 0;
+  float top = 0.0F;
+  if (length != 0) {
+    thumb =
+        static_cast<int>(std::ceil(std::min(1.0, static_cast<double>(height) / length) * height));
+    top =
+        static_cast<float>(shown) / static_cast<float>(length) * static_cast<float>(height - thumb);
+  }
+  float const top_floor = std::floor(top);
+  auto const eighth = std::min(static_cast<std::size_t>((top - top_floor) * 8), std::size_t{7});
+  char32_t const partial = eighths[eighth];
+  int const top_row = static_cast<int>(top_floor);
+
+  for (int row = 0; row < height; ++row) {
+    for (int column = 0; column < width; ++column) {
+      canvas[{column, row}].brush = brush;
+    }
+  }
+  canvas[{0, top_row}].symbol = partial;
+  put(canvas, {0, top_row + 1}, shape::VLine{std::max(thumb, 1) - 1, U'█'}, brush.foreground);
+  // The inverted glyph fills what the top cell left empty, shifting the thumb by eighths.
+  if (top_row + thumb < std::min(size.height, height)) {
+    dalk::Brush inverted = brush;
+    inverted.traits |= dalk::Trait::Inverse;
+    canvas[{0, top_row + thumb}] = dalk::Glyph{partial, inverted};
+  }
+}
+
+void link(TextBox& text_box, ScrollBar& scroll_bar) {
+  text_box.scrolled.connect(tracked(
+      [](ScrollBar& bar, int offset, int lines) {
+        bar.position = offset;
+        bar.scrollable_length = lines;
+      },
+      scroll_bar));
+  scroll_bar.new_position.connect(
+      tracked([](TextBox& box, int position) { box.set_scroll_offset(position); }, text_box));
+}
+
+}  // namespace vn

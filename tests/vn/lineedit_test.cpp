@@ -1,0 +1,437 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <limits>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <vn/vn.hpp>
+
+#include "support/screen_text.hpp"
+
+namespace {
+
+using dalk::Area;
+using dalk::Brush;
+using dalk::Key;
+using dalk::Point;
+using dalk::XColor;
+using Rows = std::vector<std::string>;
+using vennic::test::screen_rows;
+
+Brush const dimmed{XColor::Default, XColor::BrightBlack, {}};
+
+class LineEditTest : public ::testing::Test {
+ protected:
+  void make(int width, vn::LineEdit::Options options = {}) {
+    edit.emplace(std::move(options));
+    edit->size = {width, 1};
+  }
+
+  void type(std::string_view keys) {
+    for (char c : keys) {
+      edit->key_press(dalk::key(static_cast<char32_t>(c)));
+    }
+  }
+
+  void press(Key key, int times = 1) {
+    for (int i = 0; i < times; ++i) {
+      edit->key_press(key);
+    }
+  }
+
+  void click(int column) {
+    edit->mouse_press(dalk::Mouse{{column, 0}, dalk::Mouse::Button::Left, {}});
+  }
+
+  // Row 0 of a fresh buffer as wide as the edit; untouched cells show as '.'.
+  std::string paint() {
+    buffer = vn::ScreenBuffer{Area{edit->size.width, 2}};
+    buffer.fill(dalk::Glyph{U'.', {}});
+    edit->paint(vn::Canvas{buffer, {0, 0}, edit->size});
+    return screen_rows(buffer, {0, 0}, {edit->size.width, 1}).front();
+  }
+
+  std::optional<vn::LineEdit> edit;
+  vn::ScreenBuffer buffer;
+};
+
+TEST_F(LineEditTest, DefaultsMatchInit) {
+  vn::LineEdit::Options const defaults{};
+  EXPECT_EQ(vn::LineEdit::init.placeholder_brush, dimmed);
+  EXPECT_EQ(defaults.placeholder_brush, dimmed);
+  EXPECT_EQ(vn::LineEdit::init.brush, Brush{});
+  EXPECT_FALSE(vn::LineEdit::init.validator.has_value());
+  EXPECT_EQ(vn::LineEdit::init.focus_policy, vn::FocusPolicy::Strong);
+  EXPECT_EQ(vn::LineEdit::init.size_policy, vn::SizePolicy::flex(1.0F));
+
+  make(5, {.text = "abc"});
+  EXPECT_EQ(edit->focus_policy, vn::FocusPolicy::Strong);
+  EXPECT_EQ(edit->cursor_index, 0U);
+  EXPECT_EQ(edit->scroll_offset, 0U);
+}
+
+TEST_F(LineEditTest, TypingPastTheWidthScrolls) {
+  make(5);
+  type("abcdefg");
+  EXPECT_EQ(edit->text, "abcdefg");
+  EXPECT_EQ(edit->cursor_index, 7U);
+  EXPECT_EQ(edit->scroll_offset, 3U);
+  EXPECT_EQ(paint(), "defg.");
+  EXPECT_EQ(edit->cursor, (Point{4, 0}));
+  // Only row 0 is written.
+  EXPECT_EQ(screen_rows(buffer, {0, 1}, {5, 1}), Rows{"....."});
+}
+
+TEST_F(LineEditTest, HomeAndEnd) {
+  make(5);
+  type("abcdefg");
+  press(Key::Home);
+  EXPECT_EQ(edit->cursor_index, 0U);
+  EXPECT_EQ(edit->scroll_offset, 0U);
+  EXPECT_EQ(paint(), "abcde");
+  EXPECT_EQ(edit->cursor, (Point{0, 0}));
+  press(Key::End);
+  EXPECT_EQ(edit->cursor_index, 7U);
+  EXPECT_EQ(edit->scroll_offset, 3U);
+
+  make(5, {.text = "abc"});
+  press(Key::End);
+  EXPECT_EQ(edit->cursor_index, 3U);
+  EXPECT_EQ(edit->scroll_offset, 0U);
+}
+
+TEST_F(LineEditTest, ArrowsStopAtBothEndsAndScroll) {
+  make(5);
+  type("abcdefg");
+  press(Key::ArrowRight);
+  EXPECT_EQ(edit->cursor_index, 7U);
+  EXPECT_EQ(edit->scroll_offset, 3U);
+  press(Key::ArrowLeft, 4);
+  EXPECT_EQ(edit->cursor_index, 3U);
+  EXPECT_EQ(edit->scroll_offset, 3U);
+  press(Key::ArrowLeft);
+  EXPECT_EQ(edit->scroll_offset, 2U);
+  EXPECT_EQ(paint(), "cdefg");
+  EXPECT_EQ(edit->cursor, (Point{0, 0}));
+  press(Key::ArrowLeft, 5);
+  EXPECT_EQ(edit->cursor_index, 0U);
+  EXPECT_EQ(edit->scroll_offset, 0U);
+  press(Key::ArrowRight, 5);
+  EXPECT_EQ(edit->cursor_index, 5U);
+  EXPECT_EQ(edit->scroll_offset, 1U);
+}
+
+TEST_F(LineEditTest, BackspaceAndDelete) {
+  make(5, {.text = "abc"});
+  press(Key::Backspace);
+  EXPECT_EQ(edit->text, "abc");
+  EXPECT_EQ(edit->cursor_index, 0U);
+  press(Key::Delete);
+  EXPECT_EQ(edit->text, "bc");
+  EXPECT_EQ(edit->cursor_index, 0U);
+  press(Key::End);
+  press(Key::Delete);
+  EXPECT_EQ(edit->text, "bc");
+  press(Key::Backspace);
+  EXPECT_EQ(edit->text, "b");
+  EXPECT_EQ(edit->cursor_index, 1U);
+
+  // Backspace at the first column shown scrolls left before erasing.
+  make(5);
+  type("abcdefg");
+  press(Key::ArrowLeft, 4);
+  press(Key::Backspace);
+  EXPECT_EQ(edit->text, "abdefg");
+  EXPECT_EQ(edit->cursor_index, 2U);
+  EXPECT_EQ(edit->scroll_offset, 2U);
+
+  make(5);
+  press(Key::Backspace);
+  press(Key::Delete);
+  EXPECT_EQ(edit->text, "");
+}
+
+TEST_F(LineEditTest, InsertsBeforeTheCursor) {
+  make(10, {.text = "ac"});
+  press(Key::ArrowRight);
+  type("b");
+  EXPECT_EQ(edit->text, "abc");
+  EXPECT_EQ(edit->cursor_index, 2U);
+}
+
+TEST_F(LineEditTest, ValidatorFiltersTypedCharacters) {
+  make(10, {.validator = [](char c) { return c >= '0' && c <= '9'; }});
+  type("a1b2");
+  EXPECT_EQ(edit->text, "12");
+  EXPECT_EQ(edit->cursor_index, 2U);
+
+  make(10, {.validator = std::function<bool(char)>{}});
+  EXPECT_THROW(type("a"), std::bad_function_call);
+}
+
+TEST_F(LineEditTest, OnlyPrintableAsciiAndTheEditingKeysDoAnything) {
+  make(10, {.text = "ab"});
+  press(Key::End);
+  for (Key const key :
+       {Key::Tab, Key::Escape, Key::ArrowUp, Key::ArrowDown, Key::Insert, Key::PageUp, Key::F1,
+        Key::BackTab, dalk::key(U'é'), dalk::key(U'\x7f' + 100), dalk::key(U'x') | dalk::Mod::Ctrl,
+        Key::ArrowLeft | dalk::Mod::Shift, Key::Home | dalk::Mod::Alt, dalk::key(U'\n')}) {
+    edit->key_press(key);
+  }
+  EXPECT_EQ(edit->text, "ab");
+  EXPECT_EQ(edit->cursor_index, 2U);
+  type(" ~");
+  EXPECT_EQ(edit->text, "ab ~");
+}
+
+TEST_F(LineEditTest, EnterEmitsTheText) {
+  make(10);
+  std::vector<std::string> first;
+  std::vector<std::string> second;
+  edit->submitted.connect([&](std::string const& text) { first.push_back(text); });
+  edit->submitted.connect([&](std::string const& text) { second.push_back(text); });
+  press(Key::Enter);
+  type("hi");
+  press(Key::Enter);
+  EXPECT_EQ(first, (std::vector<std::string>{"", "hi"}));
+  EXPECT_EQ(second, first);
+  EXPECT_EQ(edit->text, "hi");
+  EXPECT_EQ(edit->cursor_index, 2U);
+}
+
+TEST_F(LineEditTest, PlaceholderOnlyWhileEmptyAndUnfocused) {
+  make(8, {.brush = Brush{XColor::Blue, XColor::White, {}}, .placeholder = "name"});
+  EXPECT_EQ(paint(), "name....");
+  for (int x = 0; x < 4; ++x) {
+    EXPECT_EQ((buffer[{x, 0}].brush), dimmed) << x;
+  }
+  EXPECT_EQ((buffer[{4, 0}].brush), Brush{});
+  EXPECT_EQ(edit->cursor, (Point{0, 0}));
+
+  vn::Focus::set(*edit);
+  EXPECT_EQ(paint(), "........");
+  EXPECT_EQ(edit->cursor, (Point{0, 0}));
+
+  type("x");
+  EXPECT_EQ(paint(), "x.......");
+  EXPECT_EQ((buffer[{0, 0}].brush), (Brush{XColor::Blue, XColor::White, {}}));
+  vn::Focus::clear();
+  EXPECT_EQ(paint(), "x.......");
+}
+
+TEST_F(LineEditTest, ClicksPlaceTheCursor) {
+  make(20, {.text = "abcd"});
+  click(10);
+  EXPECT_EQ(edit->cursor_index, 4U);
+  click(2);
+  EXPECT_EQ(edit->cursor_index, 2U);
+  click(0);
+  EXPECT_EQ(edit->cursor_index, 0U);
+
+  // Columns count from the first character shown; the view does not scroll.
+  make(5);
+  type("abcdefg");
+  click(1);
+  EXPECT_EQ(edit->cursor_index, 4U);
+  EXPECT_EQ(edit->scroll_offset, 3U);
+  for (auto const button : {dalk::Mouse::Button::Right, dalk::Mouse::Button::Middle}) {
+    edit->mouse_press(dalk::Mouse{{0, 0}, button, {}});
+    EXPECT_EQ(edit->cursor_index, 3U);
+  }
+}
+
+TEST_F(LineEditTest, TextShortenedByTheApplication) {
+  make(5);
+  type("abcdefg");
+  edit->text = "ab";
+  EXPECT_EQ(paint(), ".....");
+  EXPECT_EQ(edit->cursor_index, 2U);
+  EXPECT_EQ(edit->scroll_offset, 2U);
+  EXPECT_EQ(edit->cursor, (Point{0, 0}));
+  // Scrolled past the text, the edit shows nothing until the cursor moves back.
+  press(Key::ArrowLeft);
+  EXPECT_EQ(paint(), "b....");
+  press(Key::Home);
+  EXPECT_EQ(paint(), "ab...");
+}
+
+TEST_F(LineEditTest, EditingBeyondTheEndOfAShortenedTextIsSafe) {
+  // Without a paint in between (an inactive edit keeps receiving keys while it has focus).
+  make(5);
+  type("abcdef");
+  edit->text = "a";
+  EXPECT_NO_THROW(press(Key::Backspace));
+  EXPECT_EQ(edit->text, "a");
+  EXPECT_EQ(edit->cursor_index, 1U);
+
+  edit->text = "abcdef";
+  press(Key::End);
+  edit->text = "ab";
+  press(Key::ArrowLeft);
+  EXPECT_EQ(edit->cursor_index, 2U);
+
+  press(Key::End);
+  edit->cursor_index = 9;
+  type("z");
+  EXPECT_EQ(edit->text, "abz");
+  EXPECT_EQ(edit->cursor_index, 3U);
+}
+
+TEST_F(LineEditTest, IncrementCursorClampsAndScrolls) {
+  make(3, {.text = "abcdef"});
+  edit->increment_cursor(4);
+  EXPECT_EQ(edit->cursor_index, 4U);
+  EXPECT_EQ(edit->scroll_offset, 2U);
+  edit->increment_cursor(100);
+  EXPECT_EQ(edit->cursor_index, 6U);
+  EXPECT_EQ(edit->scroll_offset, 4U);
+  edit->increment_cursor(-5);
+  EXPECT_EQ(edit->cursor_index, 1U);
+  EXPECT_EQ(edit->scroll_offset, 1U);
+  edit->increment_cursor(std::numeric_limits<int>::min());
+  EXPECT_EQ(edit->cursor_index, 0U);
+  edit->increment_cursor(std::numeric_limits<int>::max());
+  EXPECT_EQ(edit->cursor_index, 6U);
+
+  // From beyond the end of a shortened text: clamp(cursor + n, 0, size).
+  edit->text = "ab";
+  edit->increment_cursor(-3);
+  EXPECT_EQ(edit->cursor_index, 2U);
+  edit->text = "abcdef";
+  edit->increment_cursor(4);
+  edit->text = "ab";
+  edit->increment_cursor(-5);
+  EXPECT_EQ(edit->cursor_index, 1U);
+}
+
+// "aé€😀b": characters of 1, 2, 3, 4 and 1 bytes; boundaries 0, 1, 3, 6, 10, 11.
+class LineEditUtf8Test : public LineEditTest {
+ protected:
+  static constexpr char const* mixed =
+      "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"
+      "b";
+
+  void expect_valid() {
+    EXPECT_NO_THROW(dalk::detail::u8_string_to_u32_string(edit->text)) << edit->text;
+  }
+};
+
+TEST_F(LineEditUtf8Test, ArrowsStepOverWholeCharacters) {
+  make(20, {.text = mixed});
+  std::vector<std::size_t> seen;
+  for (int i = 0; i < 6; ++i) {
+    press(Key::ArrowRight);
+    seen.push_back(edit->cursor_index);
+  }
+  EXPECT_EQ(seen, (std::vector<std::size_t>{1, 3, 6, 10, 11, 11}));
+  seen.clear();
+  for (int i = 0; i < 6; ++i) {
+    press(Key::ArrowLeft);
+    seen.push_back(edit->cursor_index);
+  }
+  EXPECT_EQ(seen, (std::vector<std::size_t>{10, 6, 3, 1, 0, 0}));
+
+  edit->increment_cursor(3);
+  EXPECT_EQ(edit->cursor_index, 6U);
+  edit->increment_cursor(-2);
+  EXPECT_EQ(edit->cursor_index, 1U);
+}
+
+TEST_F(LineEditUtf8Test, BackspaceAndDeleteEraseWholeCharacters) {
+  make(20, {.text = mixed});
+  press(Key::End);
+  std::vector<std::u32string> seen;
+  for (int i = 0; i < 5; ++i) {
+    press(Key::Backspace);
+    expect_valid();
+    seen.push_back(dalk::detail::u8_string_to_u32_string(edit->text));
+  }
+  EXPECT_EQ(seen, (std::vector<std::u32string>{U"aé€😀", U"aé€", U"aé", U"a", U""}));
+
+  make(20, {.text = mixed});
+  std::vector<std::u32string> deleted;
+  press(Key::ArrowRight);
+  for (int i = 0; i < 4; ++i) {
+    press(Key::Delete);
+    expect_valid();
+    deleted.push_back(dalk::detail::u8_string_to_u32_string(edit->text));
+  }
+  EXPECT_EQ(deleted, (std::vector<std::u32string>{U"a€😀b", U"a😀b", U"ab", U"a"}));
+  EXPECT_EQ(edit->cursor_index, 1U);
+}
+
+TEST_F(LineEditUtf8Test, ClicksLandOnCharacterBoundaries) {
+  make(20, {.text = mixed});
+  std::vector<std::size_t> seen;
+  for (int column = 0; column < 7; ++column) {
+    click(column);
+    seen.push_back(edit->cursor_index);
+  }
+  EXPECT_EQ(seen, (std::vector<std::size_t>{0, 1, 3, 6, 10, 11, 11}));
+}
+
+TEST_F(LineEditUtf8Test, DisplayAndCursorCountCharacters) {
+  make(8, {.text = mixed});
+  press(Key::End);
+  EXPECT_EQ(edit->scroll_offset, 0U);
+  EXPECT_EQ(paint(), "aé€😀b...");
+  EXPECT_EQ(edit->cursor, (Point{5, 0}));
+  press(Key::ArrowLeft);
+  paint();
+  EXPECT_EQ(edit->cursor, (Point{4, 0}));
+
+  // Three columns: the view scrolls by characters and starts on a boundary.
+  make(3, {.text = mixed});
+  press(Key::End);
+  EXPECT_EQ(edit->scroll_offset, 6U);
+  EXPECT_EQ(paint(), "😀b.");
+  EXPECT_EQ(edit->cursor, (Point{2, 0}));
+  press(Key::Home);
+  EXPECT_EQ(paint(), "aé€");
+  press(Key::ArrowRight, 3);
+  EXPECT_EQ(edit->cursor_index, 6U);
+  EXPECT_EQ(edit->scroll_offset, 1U);
+  EXPECT_EQ(paint(), "é€😀");
+  EXPECT_EQ(edit->cursor, (Point{2, 0}));
+  click(1);
+  EXPECT_EQ(edit->cursor_index, 3U);
+}
+
+TEST_F(LineEditUtf8Test, PositionsInsideACharacterFallBackToItsStart) {
+  make(20, {.text = mixed});
+  edit->scroll_offset = 4;  // inside '€'
+  edit->cursor_index = 8;   // inside the emoji
+  EXPECT_EQ(paint(), "€😀b" + std::string(17, '.'));
+  EXPECT_EQ(edit->scroll_offset, 3U);
+  EXPECT_EQ(edit->cursor_index, 6U);
+
+  edit->cursor_index = 2;  // inside 'é'
+  press(Key::Backspace);
+  expect_valid();
+  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"é€😀b");
+  EXPECT_EQ(edit->cursor_index, 0U);
+
+  edit->cursor_index = 1;  // inside 'é' again
+  press(Key::Delete);
+  expect_valid();
+  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"€😀b");
+
+  edit->cursor_index = 2;
+  type("x");
+  expect_valid();
+  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"x€😀b");
+}
+
+TEST_F(LineEditUtf8Test, TypingBetweenMultiByteCharacters) {
+  make(20, {.text = mixed});
+  press(Key::ArrowRight, 2);
+  type("x");
+  expect_valid();
+  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"aéx€😀b");
+  EXPECT_EQ(edit->cursor_index, 4U);
+}
+
+}  // namespace

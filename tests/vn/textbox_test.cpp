@@ -1,0 +1,480 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include <vn/vn.hpp>
+
+#include "support/process.hpp"
+#include "support/screen_text.hpp"
+
+namespace {
+
+using dalk::Area;
+using dalk::Brush;
+using dalk::Glyph;
+using dalk::Key;
+using dalk::Mod;
+using dalk::Mouse;
+using dalk::Point;
+using dalk::XColor;
+using Rows = std::vector<std::string>;
+using vennic::test::screen_rows;
+using vn::Align;
+using vn::TextBox;
+using Wrap = vn::TextBox::Wrap;
+
+static_assert(std::is_nothrow_move_constructible_v<TextBox>);
+static_assert(std::is_nothrow_move_assignable_v<TextBox>);
+
+// Paints the box at (1, 1) of a larger buffer whose untouched cells show as '.', so the
+// expectations show exactly which cells the box wrote.
+class TextBoxTest : public ::testing::Test {
+ protected:
+  TextBoxTest() { buffer.fill(Glyph{U'.', {}}); }
+
+  static TextBox make(std::string text, Area size, Wrap wrap = Wrap::Word,
+                      Align align = Align::Left) {
+    TextBox box{{.text = std::move(text), .wrap = wrap, .align = align}};
+    box.size = size;
+    return box;
+  }
+
+  Rows paint(TextBox& box) {
+    buffer.fill(Glyph{U'.', {}});
+    box.paint(vn::Canvas{buffer, {1, 1}, box.size});
+    return screen_rows(buffer, {1, 1}, box.size);
+  }
+
+  static std::vector<std::u32string> lines(TextBox const& box) {
+    return {box.layout_cache.begin(), box.layout_cache.end()};
+  }
+
+  static void press(TextBox& box, Point at, Mouse::Button button = Mouse::Button::Left) {
+    box.mouse_press(Mouse{at, button, {}});
+  }
+
+  vn::ScreenBuffer buffer{Area{14, 8}};
+};
+
+TEST_F(TextBoxTest, WordWrapBreaksAfterTheLastSpace) {
+  TextBox box = make("hello brave new world", {10, 3});
+  EXPECT_EQ(paint(box), (Rows{"hello ....", "brave new ", "world....."}));
+  EXPECT_EQ(lines(box), (std::vector<std::u32string>{U"hello ", U"brave new ", U"world"}));
+  EXPECT_EQ(box.get_scroll_length(), 3);
+}
+
+TEST_F(TextBoxTest, TextOfExactlyTheWidthIsStillBrokenAtItsSpace) {
+  TextBox box = make("hello world", {11, 2});
+  EXPECT_EQ(paint(box), (Rows{"hello .....", "world......"}));
+  EXPECT_EQ(box.get_scroll_length(), 2);
+}
+
+TEST_F(TextBoxTest, WordWithoutSpaceIsCut) {
+  TextBox box = make("abcdefghij klm", {4, 4});
+  paint(box);
+  EXPECT_EQ(lines(box), (std::vector<std::u32string>{U"abcd", U"efgh", U"ij ", U"klm"}));
+}
+
+TEST_F(TextBoxTest, CharacterWrapBreaksAfterTheWidth) {
+  TextBox box = make("abcdefghij", {4, 3}, Wrap::Character);
+  EXPECT_EQ(paint(box), (Rows{"abcd", "efgh", "ij.."}));
+  // Only Word breaks at spaces; any other value cuts like Character.
+  box.text = "ab cdefg";
+  box.wrap = static_cast<Wrap>(7);
+  paint(box);
+  EXPECT_EQ(lines(box), (std::vector<std::u32string>{U"ab c", U"defg"}));
+}
+
+TEST_F(TextBoxTest, LineFeedEndsItsLineAndIsNeverDrawn) {
+  TextBox box = make("ab\ncd", {6, 2});
+  EXPECT_EQ(paint(box), (Rows{"ab....", "cd...."}));
+  EXPECT_EQ(lines(box), (std::vector<std::u32string>{U"ab\n", U"cd"}));
+}
+
+TEST_F(TextBoxTest, FullLineEndingInALineFeedIsStillBrokenAtItsSpace) {
+  TextBox box = make("ab cd\n", {6, 3});
+  paint(box);
+  EXPECT_EQ(lines(box), (std::vector<std::u32string>{U"ab ", U"cd\n", U""}));
+}
+
+TEST_F(TextBoxTest, TrailingLineFeedAddsAnEmptyLineThatEndReaches) {
+  TextBox box = make("ab\n", {5, 3});
+  paint(box);
+  EXPECT_EQ(lines(box), (std::vector<std::u32string>{U"ab\n", U""}));
+  box.key_press(Key::End);
+  EXPECT_EQ(box.cursor_index, 3U);
+  paint(box);
+  EXPECT_EQ(box.cursor, (Point{0, 1}));
+}
+
+TEST_F(TextBoxTest, EmptyTextIsOneEmptyLine) {
+  TextBox box = make("", {10, 2}, Wrap::Word, Align::Center);
+  EXPECT_EQ(box.get_scroll_length(), 1);
+  EXPECT_EQ(paint(box), (Rows{"..........", ".........."}));
+  EXPECT_EQ(box.get_scroll_length(), 1);
+  // The cursor sits at the alignment offset of an empty line.
+  EXPECT_EQ(box.cursor, (Point{5, 0}));
+}
+
+TEST_F(TextBoxTest, WidthZeroGivesOneEmptyLine) {
+  TextBox box{{.text = "abc"}};
+  EXPECT_EQ(lines(box), std::vector<std::u32string>{U""});
+  EXPECT_EQ(box.code_points, U"abc");
+  box.size = {0, 3};
+  paint(box);
+  EXPECT_EQ(box.get_scroll_length(), 1);
+}
+
+TEST_F(TextBoxTest, BrushCoversTheCanvasAndCodePointsStayElsewhere) {
+  Brush const brush{XColor::Blue, XColor::Yellow, {}};
+  TextBox box{{.text = "ab", .brush = brush}};
+  box.size = {4, 2};
+  EXPECT_EQ(paint(box), (Rows{"ab..", "...."}));
+  for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < 14; ++x) {
+      bool const inside = x >= 1 && x < 5 && y >= 1 && y < 3;
+      EXPECT_EQ((buffer[{x, y}].brush), inside ? brush : Brush{}) << x << "," << y;
+    }
+  }
+}
+
+TEST_F(TextBoxTest, DrawingStaysInsideANarrowerCanvas) {
+  TextBox box = make("abcdefgh", {10, 1}, Wrap::Word, Align::Right);
+  buffer.fill(Glyph{U'.', {}});
+  box.paint(vn::Canvas{buffer, {1, 1}, {4, 1}});
+  // Aligned in the canvas, the line starts 4 columns left of it: only its tail is drawn.
+  EXPECT_EQ(screen_rows(buffer, {0, 0}, {14, 3}),
+            (Rows{"..............", ".efgh.........", ".............."}));
+}
+
+TEST_F(TextBoxTest, InvalidUtf8ThrowsAndLeavesTheValidPrefixLaidOut) {
+  EXPECT_THROW_MSG(make("a\xff", {5, 2}), std::runtime_error, "Invalid UTF-8 sequence");
+  TextBox box = make("ok", {5, 2});
+  paint(box);
+  box.text = std::string("ab\xff") + "cd";
+  int emitted = 0;
+  box.scrolled.connect([&](int, int) { ++emitted; });
+  EXPECT_THROW_MSG(paint(box), std::runtime_error, "Invalid UTF-8 sequence");
+  EXPECT_EQ(emitted, 0);
+  EXPECT_EQ(box.code_points, U"ab");
+  EXPECT_EQ(lines(box), std::vector<std::u32string>{U"ab"});
+  // Edits work on what was decoded and rewrite the text from it.
+  box.key_press(Key::End);
+  box.key_press(dalk::key(U'x'));
+  EXPECT_EQ(box.text, "abx");
+  EXPECT_EQ(paint(box), (Rows{"abx..", "....."}));
+}
+
+TEST_F(TextBoxTest, CentredLineAndItsCursorShareTheOffset) {
+  TextBox box = make("abcd", {10, 1}, Wrap::Word, Align::Center);
+  EXPECT_EQ(paint(box), Rows{"...abcd..."});
+  EXPECT_EQ(box.cursor, (Point{3, 0}));
+  box.cursor_index = 2;
+  paint(box);
+  EXPECT_EQ(box.cursor, (Point{5, 0}));
+  box.align = Align::Right;
+  EXPECT_EQ(paint(box), Rows{"......abcd"});
+  EXPECT_EQ(box.cursor, (Point{8, 0}));
+}
+
+TEST_F(TextBoxTest, AlignmentCountsATrailingLineFeed) {
+  // "ab\n" has length 3: offset (10 - 3) / 2 = 3.
+  TextBox box = make("ab\nc", {10, 2}, Wrap::Word, Align::Center);
+  EXPECT_EQ(paint(box), (Rows{"...ab.....", "....c....."}));
+}
+
+TEST_F(TextBoxTest, ClicksPlaceTheCursor) {
+  TextBox box = make("ab\ncdef", {10, 4}, Wrap::Word, Align::Center);
+  paint(box);  // "ab\n" and "cdef" both start in column 3
+  press(box, {4, 0});
+  EXPECT_EQ(box.cursor_index, 1U);
+  press(box, {4, 1});
+  EXPECT_EQ(box.cursor_index, 4U);
+  // Beyond the end of a line: its last code point (the line feed on the first line).
+  press(box, {9, 0});
+  EXPECT_EQ(box.cursor_index, 2U);
+  press(box, {9, 1});
+  EXPECT_EQ(box.cursor_index, 6U);
+  // Below the last line: on the last line.
+  press(box, {3, 3});
+  EXPECT_EQ(box.cursor_index, 3U);
+  // Left of a line's first cell: the start of that line, never the line before it.
+  press(box, {0, 1});
+  EXPECT_EQ(box.cursor_index, 3U);
+  press(box, {0, 0});
+  EXPECT_EQ(box.cursor_index, 0U);
+  // Only the left button moves the cursor.
+  press(box, {5, 1}, Mouse::Button::Right);
+  press(box, {5, 1}, Mouse::Button::Middle);
+  EXPECT_EQ(box.cursor_index, 0U);
+}
+
+TEST_F(TextBoxTest, ClicksCountFromTheScrolledLine) {
+  TextBox box = make("a\nb\nc\nd", {3, 2});
+  box.key_press(Key::End);
+  paint(box);
+  ASSERT_EQ(box.scroll_offset, 2);
+  press(box, {0, 0});
+  EXPECT_EQ(box.cursor_index, 4U);
+}
+
+TEST_F(TextBoxTest, PaintKeepsTheCursorLineInView) {
+  TextBox box = make("1\n2\n3\n4\n5", {3, 2});
+  box.key_press(Key::End);
+  EXPECT_EQ(paint(box), (Rows{"4..", "5.."}));
+  EXPECT_EQ(box.scroll_offset, 3);
+  EXPECT_EQ(box.cursor, (Point{1, 1}));
+  box.key_press(Key::Home);
+  EXPECT_EQ(paint(box), (Rows{"1..", "2.."}));
+  EXPECT_EQ(box.scroll_offset, 0);
+  // An offset set out of range is clamped, then follows the cursor.
+  box.scroll_offset = 50;
+  paint(box);
+  EXPECT_EQ(box.scroll_offset, 0);
+}
+
+TEST_F(TextBoxTest, SetScrollOffsetClampsAndDragsTheCursorIntoView) {
+  TextBox box = make("1\n2\n3\n4\n5", {3, 2});
+  paint(box);
+  box.set_scroll_offset(1000);
+  EXPECT_EQ(box.scroll_offset, 4);
+  EXPECT_EQ(box.cursor_index, 8U);  // dragged down to the top visible line
+  box.set_scroll_offset(-3);
+  EXPECT_EQ(box.scroll_offset, 0);
+  EXPECT_EQ(box.cursor_index, 2U);  // dragged up to the bottom visible line, line 1
+  box.set_scroll_offset(1);
+  EXPECT_EQ(box.cursor_index, 2U);  // in view: stays
+}
+
+TEST_F(TextBoxTest, WheelScrollsAndDragsTheCursorKeepingItsColumn) {
+  TextBox box = make("abcd\nefghij\nkl\nmnopq", {8, 1});
+  box.cursor_index = 3;
+  paint(box);
+  std::vector<std::pair<int, int>> reports;
+  box.scrolled.connect([&](int offset, int count) { reports.emplace_back(offset, count); });
+
+  box.mouse_wheel(Mouse{{0, 0}, Mouse::Button::ScrollDown, {}});
+  EXPECT_EQ(box.scroll_offset, 1);
+  EXPECT_EQ(box.cursor_index, 8U);  // 'h', column 3 of "efghij\n"
+  box.mouse_wheel(Mouse{{0, 0}, Mouse::Button::ScrollDown, {}});
+  EXPECT_EQ(box.cursor_index, 14U);  // "kl\n" is too short: its line feed
+  box.mouse_wheel(Mouse{{0, 0}, Mouse::Button::ScrollUp, {}});
+  EXPECT_EQ(box.scroll_offset, 1);
+  EXPECT_EQ(box.cursor_index, 7U);  // column 2 of "efghij\n"
+  EXPECT_TRUE(reports.empty());     // scrolling itself reports nothing
+
+  box.mouse_wheel(Mouse{{0, 0}, Mouse::Button::ScrollUp, {}});
+  box.mouse_wheel(Mouse{{0, 0}, Mouse::Button::ScrollUp, {}});
+  EXPECT_EQ(box.scroll_offset, 0);
+  box.mouse_wheel(Mouse{{0, 0}, Mouse::Button::Left, {}});
+  EXPECT_EQ(box.scroll_offset, 0);
+  EXPECT_EQ(paint(box), Rows{"abcd...."});
+  EXPECT_EQ(reports, (std::vector<std::pair<int, int>>{{0, 4}}));
+}
+
+TEST_F(TextBoxTest, ScrolledIsEmittedOnEveryPaint) {
+  TextBox box = make("1\n2\n3", {3, 2});
+  std::vector<std::pair<int, int>> reports;
+  box.scrolled.connect([&](int offset, int count) { reports.emplace_back(offset, count); });
+  paint(box);
+  paint(box);
+  box.key_press(Key::End);
+  paint(box);
+  EXPECT_EQ(reports, (std::vector<std::pair<int, int>>{{0, 3}, {0, 3}, {1, 3}}));
+}
+
+TEST_F(TextBoxTest, VerticalMovesStayWithinTheTargetLine) {
+  TextBox box = make("abcdef ghi", {7, 2});
+  paint(box);  // "abcdef " and "ghi"
+  box.key_press(Key::End);
+  box.key_press(Key::ArrowUp);
+  EXPECT_EQ(box.cursor_index, 3U);
+  box.key_press(Key::ArrowDown);
+  EXPECT_EQ(box.cursor_index, 9U);  // 'i', the last code point of "ghi"
+  box.key_press(Key::ArrowDown);    // no line below: nothing
+  EXPECT_EQ(box.cursor_index, 9U);
+
+  // On the first line ArrowUp stays on it, but moves back onto its last code point.
+  TextBox single = make("abc", {10, 1});
+  paint(single);
+  single.key_press(Key::End);
+  single.key_press(Key::ArrowUp);
+  EXPECT_EQ(single.cursor_index, 2U);
+  single.key_press(Key::Home);
+  single.key_press(Key::ArrowUp);
+  EXPECT_EQ(single.cursor_index, 0U);
+}
+
+TEST_F(TextBoxTest, ArrowDownCanLandOnALineFeed) {
+  TextBox box = make("abcdef\nxy\nz", {10, 3});
+  paint(box);
+  box.cursor_index = 5;
+  box.key_press(Key::ArrowDown);
+  EXPECT_EQ(box.cursor_index, 9U);
+  box.key_press(Key::ArrowDown);
+  EXPECT_EQ(box.cursor_index, 10U);
+}
+
+TEST_F(TextBoxTest, EmptyTextTakesEveryCursorKey) {
+  TextBox box = make("", {5, 2});
+  paint(box);
+  for (Key key : {Key::ArrowUp, Key::ArrowDown, Key::ArrowLeft, Key::ArrowRight, Key::Home,
+                  Key::End, Key::Backspace, Key::Delete}) {
+    box.key_press(key);
+    EXPECT_EQ(box.cursor_index, 0U);
+  }
+  press(box, {3, 1});
+  EXPECT_EQ(box.cursor_index, 0U);
+  EXPECT_EQ(box.text, "");
+}
+
+TEST_F(TextBoxTest, HorizontalMovesCrossLineFeedsAndStopAtTheEnds) {
+  TextBox box = make("a\nb", {5, 2});
+  paint(box);
+  box.key_press(Key::ArrowLeft);
+  EXPECT_EQ(box.cursor_index, 0U);
+  box.key_press(Key::ArrowRight);
+  box.key_press(Key::ArrowRight);
+  EXPECT_EQ(box.cursor_index, 2U);
+  box.key_press(Key::End);
+  box.key_press(Key::ArrowRight);
+  EXPECT_EQ(box.cursor_index, 3U);
+  box.key_press(Key::Home);
+  EXPECT_EQ(box.cursor_index, 0U);
+}
+
+TEST_F(TextBoxTest, EnterBackspaceAndDeleteEditTheText) {
+  TextBox box = make("ab", {5, 3});
+  box.cursor_index = 1;
+  box.key_press(Key::Enter);
+  EXPECT_EQ(box.text, "a\nb");
+  EXPECT_EQ(box.cursor_index, 2U);
+  EXPECT_EQ(paint(box), (Rows{"a....", "b....", "....."}));
+
+  box.key_press(Key::Backspace);
+  EXPECT_EQ(box.text, "ab");
+  EXPECT_EQ(box.cursor_index, 1U);
+  box.key_press(Key::Delete);
+  EXPECT_EQ(box.text, "a");
+  EXPECT_EQ(box.cursor_index, 1U);
+  box.key_press(Key::Delete);  // at the end: nothing
+  EXPECT_EQ(box.text, "a");
+  box.key_press(Key::Home);
+  box.key_press(Key::Backspace);  // at the start: nothing
+  EXPECT_EQ(box.text, "a");
+  EXPECT_EQ(box.cursor_index, 0U);
+}
+
+TEST_F(TextBoxTest, EditsWorkOnCodePointsNotBytes) {
+  TextBox box = make("äö€", {5, 1});
+  paint(box);
+  box.key_press(Key::End);
+  box.key_press(Key::Delete);  // three code points, seven bytes: nothing to delete
+  EXPECT_EQ(box.text, "äö€");
+  EXPECT_EQ(box.cursor_index, 3U);
+  box.key_press(Key::Backspace);
+  EXPECT_EQ(box.text, "äö");
+  box.key_press(Key::Home);
+  box.key_press(Key::Delete);
+  EXPECT_EQ(box.text, "ö");
+  EXPECT_EQ(box.code_points, U"ö");
+}
+
+TEST_F(TextBoxTest, CharactersAreInsertedAtTheCursor) {
+  TextBox box = make("ac", {5, 1});
+  box.cursor_index = 1;
+  for (char32_t c : {U'b', U' ', U'~', U'\u00A0', U'é', U'€', U'\U0001F600'}) {
+    box.key_press(dalk::key(c));
+  }
+  EXPECT_EQ(box.text, "ab ~\u00A0é€\U0001F600c");
+  EXPECT_EQ(box.cursor_index, 8U);
+}
+
+TEST_F(TextBoxTest, KeysThatAreNoCharactersAreIgnored) {
+  TextBox box = make("ab", {5, 1});
+  box.cursor_index = 1;
+  std::vector<Key> const ignored{
+      Key::Tab,
+      Key::Escape,
+      dalk::key(0),
+      dalk::key(31),
+      Key::Insert,
+      Key::PageUp,
+      Key::PageDown,
+      Key::F1,
+      Key::F12,
+      Key::BackTab,
+      Key::Begin,
+      dalk::key(159),
+      dalk::key(U'x') | Mod::Shift,
+      dalk::key(U'x') | Mod::Ctrl,
+      dalk::key(U'x') | Mod::Alt,
+      dalk::key(U'x') | Mod::Meta,
+      Key::Enter | Mod::Alt,
+      // Not Unicode scalar values: inserted, they would make the text invalid UTF-8.
+      dalk::key(0xD800),
+      dalk::key(0xDFFF),
+      dalk::key(0x110000),
+      dalk::key(0x80000000),
+      // The console's keys without a character of their own (Left Control, Left Shift).
+      dalk::key(0x40000),
+      dalk::key(0x40002),
+      dalk::key(0x4FFFF),
+  };
+  for (Key key : ignored) {
+    box.key_press(key);
+    EXPECT_EQ(box.text, "ab") << static_cast<unsigned>(key);
+    EXPECT_EQ(box.cursor_index, 1U) << static_cast<unsigned>(key);
+  }
+  box.key_press(dalk::key(0x3FFFF));
+  box.key_press(dalk::key(0x50000));
+  EXPECT_EQ(box.code_points, U"a\U0003FFFF\U00050000b");
+}
+
+TEST_F(TextBoxTest, CursorPastTheEndIsClampedBeforeAnEdit) {
+  TextBox box = make("ab", {5, 1});
+  paint(box);
+  box.cursor_index = 100;
+  box.key_press(dalk::key(U'c'));
+  EXPECT_EQ(box.text, "abc");
+  EXPECT_EQ(box.cursor_index, 3U);
+  box.cursor_index = 100;
+  box.key_press(Key::Backspace);
+  EXPECT_EQ(box.text, "ab");
+}
+
+TEST_F(TextBoxTest, ApplicationTextChangeTakesEffectAtThePaint) {
+  TextBox box = make("old", {5, 1});
+  paint(box);
+  box.key_press(Key::End);
+  box.text = "x";
+  EXPECT_EQ(paint(box), Rows{"x...."});
+  EXPECT_EQ(box.cursor_index, 1U);
+}
+
+TEST(TextBoxOptionsTest, DefaultsMatchInit) {
+  TextBox::Options const defaults{};
+  EXPECT_EQ(TextBox::init.text, "");
+  EXPECT_EQ(TextBox::init.wrap, Wrap::Word);
+  EXPECT_EQ(TextBox::init.align, Align::Left);
+  EXPECT_EQ(TextBox::init.brush, Brush{});
+  EXPECT_EQ(TextBox::init.focus_policy, vn::FocusPolicy::None);
+  EXPECT_EQ(TextBox::init.size_policy, vn::SizePolicy::flex(1.0F));
+  EXPECT_EQ(defaults.wrap, TextBox::init.wrap);
+  EXPECT_EQ(defaults.focus_policy, TextBox::init.focus_policy);
+
+  TextBox const box{{.text = "t",
+                     .focus_policy = vn::FocusPolicy::Strong,
+                     .size_policy = vn::SizePolicy::fixed(4)}};
+  EXPECT_EQ(box.focus_policy, vn::FocusPolicy::Strong);
+  EXPECT_EQ(box.size_policy, vn::SizePolicy::fixed(4));
+  EXPECT_EQ(box.scroll_offset, 0);
+  EXPECT_EQ(box.cursor_index, 0U);
+  EXPECT_TRUE(box.scrolled.connections.empty());
+}
+
+}  // namespace
