@@ -50,7 +50,9 @@ void put_text(vn::Canvas canvas, dalk::Point at, std::u32string_view text, Brush
   }
 }
 
-std::u32string utf32(std::string const& text) { return dalk::detail::u8_string_to_u32_string(text); }
+std::u32string utf32(std::string const& text) {
+  return dalk::detail::u8_string_to_u32_string(text);
+}
 
 // A framed panel: the border's style, its title at the top left and the style's name at the top
 // right. The frame lights up while the focused widget is inside the panel. The child is owned
@@ -93,10 +95,9 @@ class Panel : public vn::Widget {
  private:
   bool holds_focus() {
     vn::Widget const* const focused = vn::Focus::get();
-    return focused != nullptr &&
-           vn::find_if_depth_first(child_, [focused](vn::Widget const& w) {
-             return &w == focused;
-           }) != nullptr;
+    return focused != nullptr && vn::find_if_depth_first(child_, [focused](vn::Widget const& w) {
+                                   return &w == focused;
+                                 }) != nullptr;
   }
 
   vn::Border border_;
@@ -141,7 +142,8 @@ class Animation : public vn::Widget {
     int const w = canvas.size.width;
     int const row = canvas.size.height / 2;
     std::size_t const frame = static_cast<std::size_t>(frame_);
-    vn::put(canvas, {0, row}, Glyph{spinner[frame % spinner.size()], {XColor::Default, highlight, {}}});
+    vn::put(canvas, {0, row},
+            Glyph{spinner[frame % spinner.size()], {XColor::Default, highlight, {}}});
     std::u32string_view const state = running() ? U"running" : U"paused ";
     int const track = w - 3 - static_cast<int>(state.size()) - 1;
     if (track < 4) {
@@ -223,11 +225,12 @@ class TableView : public vn::Widget {
     int const shown_rows = std::max(0, (table_.size.height - 3) / 2);
     std::uint64_t const first = table_.scroll_offset + 1;
     std::uint64_t const last = std::min<std::uint64_t>(rows, table_.scroll_offset + shown_rows);
-    std::string const text = "rows " + std::to_string(first) + "-" + std::to_string(last) +
-                             " of " + std::to_string(rows) + " · the wheel scrolls";
+    std::string const text = "rows " + std::to_string(first) + "-" + std::to_string(last) + " of " +
+                             std::to_string(rows) + " · the wheel scrolls";
     // On the first row under the table.
     vn::detail::paint_label(
-        vn::Canvas{canvas.buffer, {canvas.at.x, canvas.at.y + table_.size.height},
+        vn::Canvas{canvas.buffer,
+                   {canvas.at.x, canvas.at.y + table_.size.height},
                    {canvas.size.width, std::min(1, canvas.size.height - table_.size.height)}},
         text, vn::Align::Center, Brush{XColor::Default, dim_text, Trait::Italic});
   }
@@ -295,12 +298,11 @@ std::string const text_box_text =
 
 // Deterministic rows for the table.
 void fill_table(vn::DataTable& table) {
-  static constexpr std::array<char const*, 10> first{"Amber", "Basalt", "Cobalt", "Dune",
-                                                      "Ember", "Frost",  "Garnet", "Harbor",
-                                                      "Indigo", "Juniper"};
-  static constexpr std::array<char const*, 10> second{"fox",   "heron", "lynx",  "otter",
-                                                       "raven", "seal",  "stoat", "swift",
-                                                       "wren",  "yak"};
+  static constexpr std::array<char const*, 10> first{"Amber",  "Basalt", "Cobalt", "Dune",
+                                                     "Ember",  "Frost",  "Garnet", "Harbor",
+                                                     "Indigo", "Juniper"};
+  static constexpr std::array<char const*, 10> second{"fox",  "heron", "lynx",  "otter", "raven",
+                                                      "seal", "stoat", "swift", "wren",  "yak"};
   static constexpr std::u32string_view bars = U"▁▂▃▄▅▆▇█";
   std::ostringstream amount;
   amount.imbue(vn::digit_separator_locale(3, std::locale::classic()));
@@ -317,9 +319,10 @@ void fill_table(vn::DataTable& table) {
     for (int k = 0; k < 6; ++k) {
       trend.push_back(bars[next() % bars.size()]);
     }
-    table.add_row({std::to_string(i + 1),
-                   std::string(first[i % first.size()]) + " " + second[(i * 7 / 10) % second.size()],
-                   amount.str(), dalk::detail::u32_to_u8(trend)});
+    table.add_row(
+        {std::to_string(i + 1),
+         std::string(first[i % first.size()]) + " " + second[(i * 7 / 10) % second.size()],
+         amount.str(), dalk::detail::u32_to_u8(trend)});
   }
 }
 
@@ -328,7 +331,8 @@ vn::Button::Options button_options(std::string text, TrueColor rest, TrueColor l
   options.label.text = std::move(text);
   options.label.brush = Brush{rest, bright_text, {}};
   options.decoration = vn::Fade{[rest, lit](vn::Canvas canvas, float progress) {
-                                  TrueColor const background = vn::gradient_blend(rest, lit, progress);
+                                  TrueColor const background =
+                                      vn::gradient_blend(rest, lit, progress);
                                   for (int y = 0; y < canvas.size.height; ++y) {
                                     for (int x = 0; x < canvas.size.width; ++x) {
                                       canvas[{x, y}].brush.background = background;
@@ -349,7 +353,8 @@ vn::Button::Options button_options(std::string text, TrueColor rest, TrueColor l
 vn::CheckBox::Options check_options(bool checked) {
   vn::CheckBox::Options options;
   options.state = checked ? vn::CheckBox::State::Checked : vn::CheckBox::State::Unchecked;
-  options.checked_glyphs = {Glyph{U'[', {}}, Glyph{U'✓', {XColor::Default, TrueColor{90, 220, 120}, Trait::Bold}},
+  options.checked_glyphs = {Glyph{U'[', {}},
+                            Glyph{U'✓', {XColor::Default, TrueColor{90, 220, 120}, Trait::Bold}},
                             Glyph{U']', {}}};
   options.in_focus_brush = Brush{highlight, XColor::Black, Trait::Bold};
   return options;
@@ -359,12 +364,13 @@ vn::CheckBox::Options check_options(bool checked) {
 using OwningLine = vn::Row<std::vector<std::unique_ptr<vn::Widget>>>;
 OwningLine vertical_dividers() {
   std::vector<std::unique_ptr<vn::Widget>> children;
-  children.push_back(std::make_unique<vn::Label>(vn::Label::Options{
-      "vertical ", vn::Align::Right, Brush{XColor::Default, dim_text, {}}, vn::SizePolicy::fixed(9)}));
+  children.push_back(std::make_unique<vn::Label>(
+      vn::Label::Options{"vertical ", vn::Align::Right, Brush{XColor::Default, dim_text, {}},
+                         vn::SizePolicy::fixed(9)}));
   using Style = vn::Divider (*)(std::string);
-  for (Style const style : std::array<Style, 6>{&vn::Divider::light, &vn::Divider::bold,
-                                                &vn::Divider::twin, &vn::Divider::dashed,
-                                                &vn::Divider::dotted, &vn::Divider::ascii}) {
+  for (Style const style :
+       std::array<Style, 6>{&vn::Divider::light, &vn::Divider::bold, &vn::Divider::twin,
+                            &vn::Divider::dashed, &vn::Divider::dotted, &vn::Divider::ascii}) {
     // Built in place: dividers cannot be moved.
     children.push_back(std::unique_ptr<vn::Widget>(new vn::Divider(style(""))));
     children.push_back(std::make_unique<vn::Label>(
@@ -435,8 +441,8 @@ class Gallery : public vn::Widget {
     quit_.pressed.connect([this] {
       log_.add("Quit pressed");
       // The loop ends with this event's request, after the events queued before it.
-      vn::Terminal::event_queue.enqueue(vn::event::Custom{
-          []() -> std::optional<vn::QuitRequest> { return vn::QuitRequest{0}; }});
+      vn::Terminal::event_queue.enqueue(
+          vn::event::Custom{[]() -> std::optional<vn::QuitRequest> { return vn::QuitRequest{0}; }});
     });
     animate_.checked.connect([this] {
       animation_.set_running(true);
@@ -483,8 +489,8 @@ class Gallery : public vn::Widget {
 
   void set_colours(bool on) {
     left_.brush = on ? Brush{TrueColor{20, 60, 90}, TrueColor{120, 210, 255}, {}} : Brush{};
-    centre_.brush = on ? Brush{TrueColor{70, 60, 10}, TrueColor{255, 220, 90}, Trait::Bold}
-                       : Brush{};
+    centre_.brush =
+        on ? Brush{TrueColor{70, 60, 10}, TrueColor{255, 220, 90}, Trait::Bold} : Brush{};
     right_.brush = on ? Brush{TrueColor{80, 25, 60}, TrueColor{255, 130, 200}, {}} : Brush{};
     table_.line_color = on ? Color{TrueColor{100, 140, 200}} : Color{XColor::Default};
   }
@@ -513,16 +519,16 @@ class Gallery : public vn::Widget {
   Line colour_row_{std::vector<vn::Widget*>{&colour_, &colour_label_}};
   Stack checks_{std::vector<vn::Widget*>{&animate_row_, &wrap_row_, &colour_row_}};
 
-  vn::Label name_label_ = vn::Label{vn::Label::Options{"Name ", vn::Align::Left, Brush{},
-                                                        vn::SizePolicy::fixed(5)}};
-  Field name_{vn::LineEdit::Options{
-      "", Brush{field, bright_text, {}}, "letters only, Enter submits",
-      Brush{field, dim_text, Trait::Italic},
-      [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == ' ' || c == '-' ||
-               c == '\'';
-      },
-      vn::FocusPolicy::Strong, vn::SizePolicy::flex()}};
+  vn::Label name_label_ =
+      vn::Label{vn::Label::Options{"Name ", vn::Align::Left, Brush{}, vn::SizePolicy::fixed(5)}};
+  Field name_{vn::LineEdit::Options{"", Brush{field, bright_text, {}},
+                                    "letters only, Enter submits",
+                                    Brush{field, dim_text, Trait::Italic},
+                                    [](char c) {
+                                      return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                                             c == ' ' || c == '-' || c == '\'';
+                                    },
+                                    vn::FocusPolicy::Strong, vn::SizePolicy::flex()}};
   Line name_row_{std::vector<vn::Widget*>{&name_label_, &name_}};
 
   Animation animation_;
@@ -531,7 +537,8 @@ class Gallery : public vn::Widget {
   vn::TextBox text_box_{vn::TextBox::Options{text_box_text, vn::TextBox::Wrap::Word,
                                              vn::Align::Left, Brush{}, vn::FocusPolicy::Strong,
                                              vn::SizePolicy::flex()}};
-  vn::ScrollBar scroll_bar_{vn::ScrollBar::Options{0, 0, Brush{field, TrueColor{120, 180, 255}, {}}}};
+  vn::ScrollBar scroll_bar_{
+      vn::ScrollBar::Options{0, 0, Brush{field, TrueColor{120, 180, 255}, {}}}};
   Line text_row_{std::vector<vn::Widget*>{&text_box_, &scroll_bar_}};
 
   vn::DataTable table_{vn::DataTable::Options{}};
@@ -544,9 +551,9 @@ class Gallery : public vn::Widget {
   DividerSample dotted_{"dotted", [] { return vn::Divider::dotted("dotted"); }};
   DividerSample ascii_{"ascii", [] { return vn::Divider::ascii("ascii"); }};
   DividerSample empty_{"empty", [] {
-    return vn::Divider::empty(
-        vn::Divider::Options{{}, Brush{field, XColor::Default, {}}, plain_label("empty")});
-  }};
+                         return vn::Divider::empty(vn::Divider::Options{
+                             {}, Brush{field, XColor::Default, {}}, plain_label("empty")});
+                       }};
   OwningLine verticals_ = vertical_dividers();
   Line dividers_top_{std::vector<vn::Widget*>{&light_, &bold_, &twin_}};
   Line dividers_middle_{std::vector<vn::Widget*>{&dashed_, &dotted_, &ascii_}};
@@ -555,12 +562,10 @@ class Gallery : public vn::Widget {
 
   Panel labels_panel_{vn::Border::light("Labels"), "light", labels_, vn::SizePolicy::bounded(5, 8)};
   Panel buttons_panel_{vn::Border::round("Buttons"), "round", buttons_,
-                      vn::SizePolicy::bounded(3, 5)};
+                       vn::SizePolicy::bounded(3, 5)};
   Panel checks_panel_{vn::Border::bold("Check boxes"), "bold", checks_, vn::SizePolicy::fixed(5)};
-  Panel name_panel_{vn::Border::dashed("Line edit"), "dashed", name_row_,
-                    vn::SizePolicy::fixed(3)};
-  Panel animation_panel_{vn::Border::ascii("Timer"), "ascii", animation_,
-                         vn::SizePolicy::fixed(3)};
+  Panel name_panel_{vn::Border::dashed("Line edit"), "dashed", name_row_, vn::SizePolicy::fixed(3)};
+  Panel animation_panel_{vn::Border::ascii("Timer"), "ascii", animation_, vn::SizePolicy::fixed(3)};
   Panel log_panel_{vn::Border::twin_vertical("Events"), "twin_vertical", log_,
                    vn::SizePolicy::min(3)};
   Panel text_panel_{vn::Border::dotted("Text box"), "dotted", text_row_,
@@ -572,7 +577,8 @@ class Gallery : public vn::Widget {
                                               &name_panel_, &animation_panel_, &log_panel_},
                      vn::FocusPolicy::None, vn::SizePolicy{34, 46, 1.0F}};
   Stack right_column_{std::vector<vn::Widget*>{&text_panel_, &table_view_, &dividers_panel_},
-                      vn::FocusPolicy::None, vn::SizePolicy{36, std::numeric_limits<int>::max(), 2.0F}};
+                      vn::FocusPolicy::None,
+                      vn::SizePolicy{36, std::numeric_limits<int>::max(), 2.0F}};
   Line body_{std::vector<vn::Widget*>{&left_column_, &right_column_}};
 
   int presses_ = 0;

@@ -17,3 +17,8 @@ if(VENNIC_BUILD_EXAMPLES)
   add_dependencies(vennic_tests hello)
   target_compile_definitions(vennic_tests PRIVATE VENNIC_HELLO="$<TARGET_FILE:hello>")
 endif()
+
+if(VENNIC_BUILD_EXAMPLES)
+  add_dependencies(vennic_tests gallery)
+  target_compile_definitions(vennic_tests PRIVATE VENNIC_GALLERY="$<TARGET_FILE:gallery>")
+endif()
