@@ -19,6 +19,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <vn/vn.hpp>
@@ -54,56 +55,38 @@ std::u32string utf32(std::string const& text) {
   return dalk::detail::u8_string_to_u32_string(text);
 }
 
-// A framed panel: the border's style, its title at the top left and the style's name at the top
-// right. The frame lights up while the focused widget is inside the panel. The child is owned
-// elsewhere and sits inside the frame with `padding` blank columns on either side.
-class Panel : public vn::Widget {
+// A panel: a child in a border whose frame and title light up while the focused widget is inside
+// it, with the name of the border's style at the top right.
+class Panel : public vn::Bordered<vn::Widget*> {
  public:
-  Panel(vn::Border border, std::string style, vn::Widget& child, vn::SizePolicy policy,
-        int padding = 1)
-      : Widget{vn::FocusPolicy::None, policy},
-        border_{std::move(border)},
-        style_{std::move(style)},
-        child_{child},
-        padding_{padding} {}
-
-  void resize(vn::Area) override {
-    vn::Area const previous = child_.size;
-    child_.at = {1 + padding_, 1};
-    child_.size = {std::max(0, size.width - 2 - 2 * padding_), std::max(0, size.height - 2)};
-    child_.resize(previous);
+  Panel(vn::Border frame, std::string style, vn::Widget& inner, vn::SizePolicy policy)
+      : Bordered{std::move(frame), &inner, vn::FocusPolicy::None, policy},
+        style_{utf32(" " + style + " ")} {
+    border.label.text = " " + border.label.text + " ";
   }
 
   void paint(vn::Canvas canvas) override {
     bool const lit = holds_focus();
-    Brush const frame_brush{XColor::Default, lit ? Color{highlight} : Color{panel_gray},
-                            lit ? dalk::Traits{Trait::Bold} : dalk::Traits{}};
-    vn::put(canvas, border_.frame, frame_brush);
-    Brush const title_brush{XColor::Default, lit ? Color{highlight} : Color{bright_text},
-                            Trait::Bold};
-    put_text(canvas, {2, 0}, U" " + utf32(border_.label.text) + U" ", title_brush);
-    std::u32string const style = U" " + utf32(style_) + U" ";
-    int const x = canvas.size.width - 2 - static_cast<int>(style.size());
-    if (x > 4 + static_cast<int>(border_.label.text.size())) {
-      put_text(canvas, {x, 0}, style, Brush{XColor::Default, dim_text, Trait::Italic});
+    border.brush = Brush{XColor::Default, lit ? Color{highlight} : Color{panel_gray},
+                         lit ? dalk::Traits{Trait::Bold} : dalk::Traits{}};
+    border.label.brush =
+        Brush{XColor::Default, lit ? Color{highlight} : Color{bright_text}, Trait::Bold};
+    Bordered::paint(canvas);
+    int const x = canvas.size.width - 2 - static_cast<int>(style_.size());
+    if (x > 3 + static_cast<int>(border.label.text.size())) {
+      put_text(canvas, {x, 0}, style_, Brush{XColor::Default, dim_text, Trait::Italic});
     }
   }
-
-  using Widget::get_children;
-  lum::Generator<vn::Widget&> get_children() override { co_yield child_; }
 
  private:
   bool holds_focus() {
     vn::Widget const* const focused = vn::Focus::get();
-    return focused != nullptr && vn::find_if_depth_first(child_, [focused](vn::Widget const& w) {
+    return focused != nullptr && vn::find_if_depth_first(*child, [focused](vn::Widget const& w) {
                                    return &w == focused;
                                  }) != nullptr;
   }
 
-  vn::Border border_;
-  std::string style_;
-  vn::Widget& child_;
-  int padding_;
+  std::u32string style_;
 };
 
 // A line edit on a shaded field, so that its extent shows while it is empty.
@@ -242,36 +225,6 @@ class TableView : public vn::Widget {
   vn::DataTable& table_;
 };
 
-// A divider shown with its name: a horizontal one stretched after the name.
-class DividerSample : public vn::Widget {
- public:
-  // `make` returns the divider, which is built in place (dividers cannot be moved).
-  template <typename Make>
-  DividerSample(std::string name, Make make)
-      : Widget{vn::FocusPolicy::None, vn::SizePolicy::flex()},
-        name_{vn::Label::Options{std::move(name) + " ", vn::Align::Right,
-                                 Brush{XColor::Default, dim_text, {}}, vn::SizePolicy::fixed(7)}},
-        divider_{make()} {}
-
-  void resize(vn::Area) override {
-    name_.at = {0, 0};
-    name_.size = {std::min(7, size.width), size.height};
-    // Wider than one cell, so the divider draws its horizontal line.
-    divider_.at = {name_.size.width, 0};
-    divider_.size = {std::max(0, size.width - name_.size.width - 1), size.height};
-  }
-
-  using Widget::get_children;
-  lum::Generator<vn::Widget&> get_children() override {
-    co_yield name_;
-    co_yield divider_;
-  }
-
- private:
-  vn::Label name_;
-  vn::Divider divider_;
-};
-
 std::string const text_box_text =
     "Welcome to the Vennic gallery. Everything on this screen is a ready-made widget of the "
     "library, laid out by rows and columns and painted into one grid of cells that is "
@@ -360,6 +313,13 @@ vn::CheckBox::Options check_options(bool checked) {
   return options;
 }
 
+// Dividers cannot be moved (nor can check boxes and tables), so those that go into containers
+// are built in place, on the heap.
+template <typename Make>
+std::unique_ptr<vn::Divider> make_divider(Make make) {
+  return std::unique_ptr<vn::Divider>(new vn::Divider(make()));
+}
+
 // The vertical form of each divider style: one cell wide in a row, after a name.
 using OwningLine = vn::Row<std::vector<std::unique_ptr<vn::Widget>>>;
 OwningLine vertical_dividers() {
@@ -371,8 +331,7 @@ OwningLine vertical_dividers() {
   for (Style const style :
        std::array<Style, 6>{&vn::Divider::light, &vn::Divider::bold, &vn::Divider::twin,
                             &vn::Divider::dashed, &vn::Divider::dotted, &vn::Divider::ascii}) {
-    // Built in place: dividers cannot be moved.
-    children.push_back(std::unique_ptr<vn::Widget>(new vn::Divider(style(""))));
+    children.push_back(make_divider([style] { return style(""); }));
     children.push_back(std::make_unique<vn::Label>(
         vn::Label::Options{"", vn::Align::Left, Brush{}, vn::SizePolicy::fixed(1)}));
   }
@@ -380,11 +339,34 @@ OwningLine vertical_dividers() {
   return OwningLine{std::move(children), vn::FocusPolicy::None, vn::SizePolicy::fixed(21)};
 }
 
+// A divider after its name, stretched so that it shows its horizontal line.
+OwningLine divider_sample(std::string name, std::unique_ptr<vn::Divider> divider) {
+  std::vector<std::unique_ptr<vn::Widget>> children;
+  children.push_back(std::make_unique<vn::Label>(
+      vn::Label::Options{std::move(name) + " ", vn::Align::Right,
+                         Brush{XColor::Default, dim_text, {}}, vn::SizePolicy::fixed(7)}));
+  divider->size_policy = vn::SizePolicy::flex();
+  children.push_back(std::move(divider));
+  children.push_back(std::make_unique<vn::Label>(
+      vn::Label::Options{"", vn::Align::Left, Brush{}, vn::SizePolicy::fixed(1)}));
+  return OwningLine{std::move(children)};
+}
+
 vn::Label plain_label(std::string text, vn::Align align = vn::Align::Left) {
   return vn::Label{vn::Label::Options{std::move(text), align, Brush{}, vn::SizePolicy::flex()}};
 }
 
-// The head widget: the whole screen in a twin frame, with the title and a line of help in it.
+// A widget with a blank column on either side, to keep it off a panel's frame.
+using Padded = vn::Row<std::tuple<vn::Label, vn::Widget*, vn::Label>>;
+Padded padded(vn::Widget& widget) {
+  auto blank = [] {
+    return vn::Label{vn::Label::Options{"", vn::Align::Left, Brush{}, vn::SizePolicy::fixed(1)}};
+  };
+  return vn::make_row(blank(), &widget, blank());
+}
+
+// The head widget: the whole screen in a twin frame, with the title and a line of help painted
+// over the frame.
 class Gallery : public vn::Widget {
  public:
   Gallery() : Widget{vn::FocusPolicy::None, vn::SizePolicy::flex()} {
@@ -399,15 +381,12 @@ class Gallery : public vn::Widget {
     if (size != previous_size) {
       log_.add("Window " + std::to_string(size.width) + "x" + std::to_string(size.height));
     }
-    vn::Area const previous = body_.size;
-    body_.at = {1, 1};
-    body_.size = {std::max(0, size.width - 2), std::max(0, size.height - 2)};
-    body_.resize(previous);
+    vn::Area const previous = frame_.size;
+    frame_.size = size;
+    frame_.resize(previous);
   }
 
   void paint(vn::Canvas canvas) override {
-    vn::shape::Frame const frame{{U'╔', U'╗', U'╚', U'╝'}, {U'═', U'═', U'║', U'║'}};
-    vn::put(canvas, frame, Brush{XColor::Default, panel_gray, {}});
     std::u32string title = U" Vennic gallery ";
     if (!greeting_.empty()) {
       title += U"· hello, " + utf32(greeting_) + U"! ";
@@ -424,7 +403,7 @@ class Gallery : public vn::Widget {
   }
 
   using Widget::get_children;
-  lum::Generator<vn::Widget&> get_children() override { co_yield body_; }
+  lum::Generator<vn::Widget&> get_children() override { co_yield frame_; }
 
  private:
   void connect() {
@@ -544,34 +523,47 @@ class Gallery : public vn::Widget {
   vn::DataTable table_{vn::DataTable::Options{}};
   TableView table_view_{table_};
 
-  DividerSample light_{"light", [] { return vn::Divider::light("light"); }};
-  DividerSample bold_{"bold", [] { return vn::Divider::bold("bold"); }};
-  DividerSample twin_{"twin", [] { return vn::Divider::twin("twin"); }};
-  DividerSample dashed_{"dashed", [] { return vn::Divider::dashed("dashed"); }};
-  DividerSample dotted_{"dotted", [] { return vn::Divider::dotted("dotted"); }};
-  DividerSample ascii_{"ascii", [] { return vn::Divider::ascii("ascii"); }};
-  DividerSample empty_{"empty", [] {
-                         return vn::Divider::empty(vn::Divider::Options{
-                             {}, Brush{field, XColor::Default, {}}, plain_label("empty")});
-                       }};
+  OwningLine light_ = divider_sample("light", make_divider([] { return vn::Divider::light(""); }));
+  OwningLine bold_ = divider_sample("bold", make_divider([] { return vn::Divider::bold(""); }));
+  OwningLine twin_ = divider_sample("twin", make_divider([] { return vn::Divider::twin(""); }));
+  OwningLine dashed_ =
+      divider_sample("dashed", make_divider([] { return vn::Divider::dashed(""); }));
+  OwningLine dotted_ =
+      divider_sample("dotted", make_divider([] { return vn::Divider::dotted(""); }));
+  OwningLine ascii_ = divider_sample("ascii", make_divider([] { return vn::Divider::ascii(""); }));
+  OwningLine empty_ =
+      divider_sample("empty", make_divider([] {
+                       return vn::Divider::empty(vn::Divider::Options{
+                           {}, Brush{field, XColor::Default, {}}, plain_label("empty")});
+                     }));
   OwningLine verticals_ = vertical_dividers();
   Line dividers_top_{std::vector<vn::Widget*>{&light_, &bold_, &twin_}};
   Line dividers_middle_{std::vector<vn::Widget*>{&dashed_, &dotted_, &ascii_}};
   Line dividers_bottom_{std::vector<vn::Widget*>{&empty_, &verticals_}};
   Stack dividers_{std::vector<vn::Widget*>{&dividers_top_, &dividers_middle_, &dividers_bottom_}};
 
-  Panel labels_panel_{vn::Border::light("Labels"), "light", labels_, vn::SizePolicy::bounded(5, 8)};
-  Panel buttons_panel_{vn::Border::round("Buttons"), "round", buttons_,
+  Padded labels_padded_ = padded(labels_);
+  Padded buttons_padded_ = padded(buttons_);
+  Padded checks_padded_ = padded(checks_);
+  Padded name_padded_ = padded(name_row_);
+  Padded animation_padded_ = padded(animation_);
+  Padded log_padded_ = padded(log_);
+  Panel labels_panel_{vn::Border::light("Labels"), "light", labels_padded_,
+                      vn::SizePolicy::bounded(5, 8)};
+  Panel buttons_panel_{vn::Border::round("Buttons"), "round", buttons_padded_,
                        vn::SizePolicy::bounded(3, 5)};
-  Panel checks_panel_{vn::Border::bold("Check boxes"), "bold", checks_, vn::SizePolicy::fixed(5)};
-  Panel name_panel_{vn::Border::dashed("Line edit"), "dashed", name_row_, vn::SizePolicy::fixed(3)};
-  Panel animation_panel_{vn::Border::ascii("Timer"), "ascii", animation_, vn::SizePolicy::fixed(3)};
-  Panel log_panel_{vn::Border::twin_vertical("Events"), "twin_vertical", log_,
+  Panel checks_panel_{vn::Border::bold("Check boxes"), "bold", checks_padded_,
+                      vn::SizePolicy::fixed(5)};
+  Panel name_panel_{vn::Border::dashed("Line edit"), "dashed", name_padded_,
+                    vn::SizePolicy::fixed(3)};
+  Panel animation_panel_{vn::Border::ascii("Timer"), "ascii", animation_padded_,
+                         vn::SizePolicy::fixed(3)};
+  Panel log_panel_{vn::Border::twin_vertical("Events"), "twin_vertical", log_padded_,
                    vn::SizePolicy::min(3)};
   Panel text_panel_{vn::Border::dotted("Text box"), "dotted", text_row_,
-                    vn::SizePolicy{6, std::numeric_limits<int>::max(), 1.0F}, 0};
+                    vn::SizePolicy{6, std::numeric_limits<int>::max(), 1.0F}};
   Panel dividers_panel_{vn::Border::twin_horizontal("Dividers"), "twin_horizontal", dividers_,
-                        vn::SizePolicy::fixed(5), 0};
+                        vn::SizePolicy::fixed(5)};
 
   Stack left_column_{std::vector<vn::Widget*>{&labels_panel_, &buttons_panel_, &checks_panel_,
                                               &name_panel_, &animation_panel_, &log_panel_},
@@ -580,6 +572,9 @@ class Gallery : public vn::Widget {
                       vn::FocusPolicy::None,
                       vn::SizePolicy{36, std::numeric_limits<int>::max(), 2.0F}};
   Line body_{std::vector<vn::Widget*>{&left_column_, &right_column_}};
+  vn::Bordered<vn::Widget*> frame_{vn::Border::twin(vn::Border::Options{
+                                       Brush{XColor::Default, panel_gray, {}}, plain_label("")}),
+                                   &body_};
 
   int presses_ = 0;
   std::string greeting_;
