@@ -31,11 +31,12 @@ class Panel : public vn::Widget {
       frame.walls = {U'━', U'━', U'┃', U'┃'};
     }
     vn::put(canvas, frame, brush);
-    vn::detail::paint_label(vn::Canvas{canvas.buffer, {canvas.at.x + 1, canvas.at.y + 1},
-                                       {canvas.size.width - 2, canvas.size.height - 2}},
-                            name_ + (focused_ ? " (focused)" : "") + "  clicks: " +
-                                std::to_string(clicks_),
-                            vn::Align::Center, brush);
+    vn::detail::paint_label(
+        vn::Canvas{canvas.buffer,
+                   {canvas.at.x + 1, canvas.at.y + 1},
+                   {canvas.size.width - 2, canvas.size.height - 2}},
+        name_ + (focused_ ? " (focused)" : "") + "  clicks: " + std::to_string(clicks_),
+        vn::Align::Center, brush);
   }
 
  private:

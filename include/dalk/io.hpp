@@ -60,8 +60,8 @@ enum class Key : char32_t {
   SysRq = 0x4000D,
   Pause = 0x4000F,
   Break = 0x40010,
-  // The navigation block as the two-byte code table (after 0xE1) names it; the console's
-  // arrow keys (after 0xE0) arrive as ArrowUp and its neighbours instead.
+  // The navigation block as the two-byte code table names it; the console's arrow keys
+  // (E0 48 and its neighbours) arrive as ArrowUp and its neighbours instead.
   ExtendedHome = 0x40011,
   ExtendedArrowUp = 0x40012,
   ExtendedPageUp = 0x40013,

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -439,15 +440,54 @@ constexpr std::array<char32_t, 56> escape_keymap = [] {
 
 constexpr unsigned char release_bit = 0x80;
 
+// A keyboard sends the bytes of one key together (on a PS/2 line about a millisecond apart).
+// Bytes that only confirm a longer sequence are waited for this long at most: a sequence that
+// stops early then gives no event instead of blocking the input thread until the next key.
+constexpr int confirmation_wait_ms = 30;
+
 unsigned char read_scancode_byte(int fd) {
   return static_cast<unsigned char>(read_byte(fd));
 }
 
-// Reads the expected bytes one at a time and stops at the first that differs; that byte is
-// consumed too, so a broken sequence leaves nothing of itself behind.
+// Whether fd has a byte (or a hang-up, which the read then reports) within timeout ms.
+bool is_scancode_byte_waiting(int fd, int timeout) {
+  auto const deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
+  for (;;) {
+    pollfd entry{fd, POLLIN, 0};
+    int const ready = poll(&entry, 1, timeout);
+    if (ready > 0) {
+      return true;
+    }
+    if (ready == 0) {
+      return false;
+    }
+    if (errno != EINTR) {
+      throw std::runtime_error("read_and_parse_scancode(): Poll Error");
+    }
+    // A signal cut the wait short; the rest of the sequence may still be on its way.
+    auto const left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      return false;
+    }
+    timeout = static_cast<int>(left.count());
+  }
+}
+
+// The next byte of a sequence, if it comes within the confirmation wait.
+std::optional<unsigned char> read_confirmation_byte(int fd) {
+  if (!is_scancode_byte_waiting(fd, confirmation_wait_ms)) {
+    return std::nullopt;
+  }
+  return read_scancode_byte(fd);
+}
+
+// Reads the expected bytes one at a time and stops at the first that is missing or differs; a
+// differing byte is consumed too, so a broken sequence leaves nothing of itself behind.
 bool read_expected(int fd, std::initializer_list<unsigned char> expected) {
   for (unsigned char const want : expected) {
-    if (read_scancode_byte(fd) != want) {
+    auto const got = read_confirmation_byte(fd);
+    if (!got || *got != want) {
       return false;
     }
   }
@@ -461,65 +501,8 @@ Event make_or_break(unsigned char code, char32_t value) {
   return KeyPress{key(value)};
 }
 
-// The bytes after 0xE0.
-std::optional<Event> parse_e0_scancode(int fd) {
-  unsigned char const c = read_scancode_byte(fd);
-  switch (c) {
-    case 0x48:
-      return KeyPress{Key::ArrowUp};
-    case 0x4B:
-      return KeyPress{Key::ArrowLeft};
-    case 0x4D:
-      return KeyPress{Key::ArrowRight};
-    case 0x50:
-      return KeyPress{Key::ArrowDown};
-    case 0xC8:
-      return KeyRelease{Key::ArrowUp};
-    case 0xCB:
-      return KeyRelease{Key::ArrowLeft};
-    case 0xCD:
-      return KeyRelease{Key::ArrowRight};
-    case 0xD0:
-      return KeyRelease{Key::ArrowDown};
-    // Print Screen goes down as E0 2A E0 37; with a modifier held the keyboard sends the
-    // E0 37 and E0 B7 halves alone.
-    case 0x2A:
-      if (read_expected(fd, {0xE0, 0x37})) {
-        return KeyPress{Key::PrintScreen};
-      }
-      return std::nullopt;
-    case 0x37:
-      return KeyPress{key(0x4000E)};
-    // Keyboards end the release with E0 AA, after E0 B7; read this way, that E0 AA waits for
-    // the next key and takes its first byte (docs/terminal.md lists it).
-    case 0xAA:
-      if (read_expected(fd, {0xE0, 0xB7})) {
-        return KeyRelease{Key::PrintScreen};
-      }
-      return std::nullopt;
-    case 0xB7:
-      return KeyRelease{key(0x4000E)};
-    // Ctrl+Pause: make and break together, no release of its own.
-    case 0x46:
-      if (read_expected(fd, {0xE0, 0xC6})) {
-        return KeyPress{Key::Break};
-      }
-      return std::nullopt;
-    default:
-      return std::nullopt;
-  }
-}
-
-// The bytes after 0xE1: Pause, or a two-byte code of escape_keymap.
-std::optional<Event> parse_e1_scancode(int fd) {
-  unsigned char const c = read_scancode_byte(fd);
-  if (c == 0x1D) {
-    // Pause sends its make and break codes at once and nothing when it goes up.
-    if (read_expected(fd, {0x45, 0xE1, 0x9D, 0xC5})) {
-      return KeyPress{Key::Pause};
-    }
-    return KeyPress{key(escape_keymap[0x1D - escape_keymap_first])};
-  }
+// The second byte c of a two-byte code (after 0xE0 or 0xE1), looked up in escape_keymap.
+std::optional<Event> look_up_two_byte_code(unsigned char c) {
   unsigned const code = c & 0x7FU;
   if (code < escape_keymap_first || code >= escape_keymap_first + escape_keymap.size()) {
     return std::nullopt;
@@ -527,9 +510,92 @@ std::optional<Event> parse_e1_scancode(int fd) {
   return make_or_break(c, escape_keymap[code - escape_keymap_first]);
 }
 
-// Reads the bytes of one scancode event, blocking for each further byte a sequence needs.
-std::optional<Event> read_and_parse_scancode(int fd) {
-  unsigned char const b = read_scancode_byte(fd);
+std::optional<Event> parse_scancode(int fd, unsigned char b);
+
+// The code c after 0xE0.
+std::optional<Event> parse_e0_scancode(int fd, unsigned char c) {
+  for (;;) {
+    switch (c) {
+      case 0x48:
+        return KeyPress{Key::ArrowUp};
+      case 0x4B:
+        return KeyPress{Key::ArrowLeft};
+      case 0x4D:
+        return KeyPress{Key::ArrowRight};
+      case 0x50:
+        return KeyPress{Key::ArrowDown};
+      case 0xC8:
+        return KeyRelease{Key::ArrowUp};
+      case 0xCB:
+        return KeyRelease{Key::ArrowLeft};
+      case 0xCD:
+        return KeyRelease{Key::ArrowRight};
+      case 0xD0:
+        return KeyRelease{Key::ArrowDown};
+      // E0 2A and E0 AA are the "fake" left Shift that keyboards put around the navigation
+      // keys (Num Lock on, or Shift held): not keys. They also open Print Screen, E0 2A E0 37
+      // going down (E0 AA E0 B7 is read as its release). So the next bytes are read if they
+      // come at once; whatever key they turn out to be is reported, never dropped.
+      case 0x2A:
+      case 0xAA: {
+        auto const next = read_confirmation_byte(fd);
+        if (!next) {
+          return std::nullopt;
+        }
+        if (*next != 0xE0) {
+          return parse_scancode(fd, *next);
+        }
+        auto const second = read_confirmation_byte(fd);
+        if (!second) {
+          return std::nullopt;
+        }
+        if (c == 0x2A && *second == 0x37) {
+          return KeyPress{Key::PrintScreen};
+        }
+        if (c == 0xAA && *second == 0xB7) {
+          return KeyRelease{Key::PrintScreen};
+        }
+        c = *second;
+        continue;
+      }
+      // The "fake" right Shift, sent like E0 2A / E0 AA while right Shift is held.
+      case 0x36:
+      case 0xB6:
+        return std::nullopt;
+      // With a modifier held the keyboard sends Print Screen as E0 37 and E0 B7 alone; the
+      // release that follows E0 2A E0 37 is E0 B7 E0 AA, which reads as this release too.
+      case 0x37:
+        return KeyPress{key(0x4000E)};
+      case 0xB7:
+        return KeyRelease{key(0x4000E)};
+      // Ctrl+Pause: make and break together, no release of its own.
+      case 0x46:
+        if (read_expected(fd, {0xE0, 0xC6})) {
+          return KeyPress{Key::Break};
+        }
+        return std::nullopt;
+      // Right Control and Alt, keypad Enter, the navigation block.
+      default:
+        return look_up_two_byte_code(c);
+    }
+  }
+}
+
+// The code c after 0xE1: Pause, or a two-byte code of escape_keymap.
+std::optional<Event> parse_e1_scancode(int fd, unsigned char c) {
+  if (c == 0x1D) {
+    // Pause sends its make and break codes at once and nothing when it goes up.
+    if (read_expected(fd, {0x45, 0xE1, 0x9D, 0xC5})) {
+      return KeyPress{Key::Pause};
+    }
+    return KeyPress{key(escape_keymap[0x1D - escape_keymap_first])};
+  }
+  return look_up_two_byte_code(c);
+}
+
+// The event that starts with byte b. The byte after a prefix is waited for; bytes that only
+// confirm a longer sequence are not (read_confirmation_byte).
+std::optional<Event> parse_scancode(int fd, unsigned char b) {
   switch (b) {
     // The keyboard controller's acknowledge, echo, test-result and error bytes. 0xAA is also
     // the release of the left Shift key, which is therefore never reported.
@@ -549,12 +615,17 @@ std::optional<Event> read_and_parse_scancode(int fd) {
     case 0xD4:
       return KeyRelease{Key::SysRq};
     case 0xE0:
-      return parse_e0_scancode(fd);
+      return parse_e0_scancode(fd, read_scancode_byte(fd));
     case 0xE1:
-      return parse_e1_scancode(fd);
+      return parse_e1_scancode(fd, read_scancode_byte(fd));
     default:
       return make_or_break(b, keymap[b & 0x7FU]);
   }
+}
+
+// Reads the bytes of one scancode event.
+std::optional<Event> read_and_parse_scancode(int fd) {
+  return parse_scancode(fd, read_scancode_byte(fd));
 }
 
 // Waits for standard input and the console together: 0 when standard input is readable (it

@@ -14,7 +14,9 @@ bool contains(Widget const& w, Point p) {
          p.y < w.at.y + w.size.height;
 }
 
-Point minus(Point a, Point b) { return {a.x - b.x, a.y - b.y}; }
+Point minus(Point a, Point b) {
+  return {a.x - b.x, a.y - b.y};
+}
 
 // The first active child of w containing p (in w's coordinates), in yield order.
 Widget* find_widget_at(Widget& w, Point p) {
@@ -59,15 +61,17 @@ void send_enter_events(Widget& w, Point p) {
 void send_paint_events(Widget& w, Canvas canvas, std::optional<Point>& cursor) {
   for (Widget& child : w.get_children() | std::views::filter(filter::is_active)) {
     send_paint_events(
-        child, Canvas{canvas.buffer, {canvas.at.x + child.at.x, canvas.at.y + child.at.y}, child.size},
+        child,
+        Canvas{canvas.buffer, {canvas.at.x + child.at.x, canvas.at.y + child.at.y}, child.size},
         cursor);
   }
   if (w.active && w.size.width > 0 && w.size.height > 0) {
     w.paint(canvas);
     if (Focus::get() == &w) {
-      cursor = w.cursor ? std::optional<Point>{Point{canvas.at.x + w.cursor->x,
-                                                     canvas.at.y + w.cursor->y}}
-                        : std::nullopt;
+      cursor =
+          w.cursor
+              ? std::optional<Point>{Point{canvas.at.x + w.cursor->x, canvas.at.y + w.cursor->y}}
+              : std::nullopt;
     }
   }
 }
@@ -85,7 +89,8 @@ void do_tab_focus_change(Widget& head, Widget const& current) {
   });
   if (next == nullptr) {
     // Wrap around, which also covers a current widget outside the tree.
-    next = find_if_depth_first(head, [](Widget const& w) { return is_tab_focusable(w.focus_policy); });
+    next =
+        find_if_depth_first(head, [](Widget const& w) { return is_tab_focusable(w.focus_policy); });
   }
   if (next != nullptr && next != &current) {
     Focus::set(*next);
@@ -183,7 +188,9 @@ std::optional<Point> paint_tree(Widget& head, Canvas canvas) {
 Application::Application(Widget& head, Terminal terminal)
     : head{head}, terminal{std::move(terminal)} {}
 
-int Application::run() { return process_events(terminal, *this); }
+int Application::run() {
+  return process_events(terminal, *this);
+}
 
 std::optional<QuitRequest> Application::handle_mouse_press(dalk::Mouse mouse) {
   detail::dispatch_mouse_press(head, mouse);

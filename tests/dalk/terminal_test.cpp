@@ -14,11 +14,16 @@
 #include <string>
 #include <vector>
 
+#include "support/privileges.hpp"
 #include "support/process.hpp"
 #include "support/pty.hpp"
 
 using namespace std::chrono_literals;
+using vennic::test::console_reachable;
+using vennic::test::console_reachable_status;
+using vennic::test::drop_root;
 using vennic::test::PtyChild;
+using vennic::test::still_root_status;
 using vennic::test::wait_until;
 
 namespace {
@@ -88,35 +93,6 @@ bool same_attributes(termios const& a, termios const& b) {
   }
   return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
          a.c_lflag == b.c_lflag;
-}
-
-// Exit statuses of children that cannot run the console test.
-constexpr int console_reachable_status = 77;
-constexpr int still_root_status = 78;
-
-// Gives up root for good; false if that did not work.
-bool drop_root() {
-  if (geteuid() != 0) {
-    return true;
-  }
-  if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) {
-    return false;
-  }
-  return getuid() != 0 && geteuid() != 0 && setuid(0) != 0;
-}
-
-// Whether a console device other than the pty can still be opened.
-bool console_reachable() {
-  for (char const* path : {"/dev/tty0", "/dev/vc/0", "/dev/systty", "/dev/console"}) {
-    for (int flags : {O_RDWR, O_WRONLY, O_RDONLY}) {
-      int const fd = open(path, flags | O_NOCTTY | O_NONBLOCK);
-      if (fd >= 0) {
-        close(fd);
-        return true;
-      }
-    }
-  }
-  return false;
 }
 
 }  // namespace

@@ -9,15 +9,19 @@
 
 namespace vennic::test {
 
-bool have_tmux() { return std::system("command -v tmux >/dev/null 2>&1") == 0; }
+bool have_tmux() {
+  return std::system("command -v tmux >/dev/null 2>&1") == 0;
+}
 
 Tmux::Tmux(std::string const& name) : socket_{name + "-" + std::to_string(getpid())} {}
 
-Tmux::~Tmux() { run("kill-server"); }
+Tmux::~Tmux() {
+  run("kill-server");
+}
 
 std::string Tmux::run(std::string const& arguments) const {
-  std::string const command = "env -u TMUX timeout 10 tmux -L " + socket_ + " -f /dev/null " +
-                              arguments + " 2>/dev/null";
+  std::string const command =
+      "env -u TMUX timeout 10 tmux -L " + socket_ + " -f /dev/null " + arguments + " 2>/dev/null";
   std::string output;
   if (FILE* pipe = popen(command.c_str(), "r")) {
     std::array<char, 4096> buffer{};
@@ -30,7 +34,9 @@ std::string Tmux::run(std::string const& arguments) const {
   return output;
 }
 
-std::string Tmux::screen() const { return run("capture-pane -p"); }
+std::string Tmux::screen() const {
+  return run("capture-pane -p");
+}
 
 bool Tmux::wait_for_screen(std::string const& text, std::chrono::milliseconds limit) const {
   auto const deadline = std::chrono::steady_clock::now() + limit;

@@ -13,7 +13,9 @@ using vn::Point;
 
 using Log = std::vector<std::string>;
 
-std::string point_text(Point p) { return std::to_string(p.x) + "," + std::to_string(p.y); }
+std::string point_text(Point p) {
+  return std::to_string(p.x) + "," + std::to_string(p.y);
+}
 
 // A widget that records every call it receives, with its name, into a shared log.
 class Recorder : public vn::Widget {
@@ -127,8 +129,8 @@ TEST_F(DispatchTest, FocusPoliciesOnPress) {
   // Pressing the focused widget again still calls focus_out then focus_in.
   vn::detail::dispatch_mouse_press(head, at(3, 0));
   EXPECT_EQ(log, (Log{"none press 0,0", "tab press 0,0", "click focus_in", "click press 0,0",
-                      "click focus_out", "strong focus_in", "strong press 0,0",
-                      "strong focus_out", "strong focus_in", "strong press 0,0"}));
+                      "click focus_out", "strong focus_in", "strong press 0,0", "strong focus_out",
+                      "strong focus_in", "strong press 0,0"}));
 }
 
 TEST_F(DispatchTest, TabAndShiftTabWrapAround) {
@@ -212,8 +214,8 @@ TEST_F(DispatchTest, MoveInsideNestedWidgetLeavesThenEnters) {
   button.place({2, 2}, {6, 1});
   Point previous{13, 7};
   vn::detail::dispatch_mouse_move(head, previous, at(14, 7, Mouse::Button::None));
-  EXPECT_EQ(log, (Log{"panel leave", "button leave", "panel enter", "button enter",
-                      "button move 2,0"}));
+  EXPECT_EQ(log,
+            (Log{"panel leave", "button leave", "panel enter", "button enter", "button move 2,0"}));
   EXPECT_EQ(previous, (Point{14, 7}));
 }
 
