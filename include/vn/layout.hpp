@@ -185,17 +185,20 @@ concept WidgetPointer =
     };
 // clang-format on
 
+// clang-format off
 /// The widget an element of a children container stands for: the element itself...
 template <typename E>
-requires WidgetDerived<std::remove_const_t<E>> E* child_pointer(E& element) {
+requires WidgetDerived<std::remove_const_t<E>>
+E* child_pointer(E& element) {
   return std::addressof(element);
 }
 /// ...the widget a reference_wrapper refers to...
 template <typename W>
-requires WidgetDerived<std::remove_const_t<W>> W* child_pointer(
-    std::reference_wrapper<W> const& element) {
+requires WidgetDerived<std::remove_const_t<W>>
+W* child_pointer(std::reference_wrapper<W> const& element) {
   return std::addressof(element.get());
 }
+// clang-format on
 /// ...or the one a pointer points at; null for an empty pointer.
 template <WidgetPointer P>
 auto child_pointer(P& element) -> std::remove_reference_t<decltype(*element)>* {
@@ -223,11 +226,11 @@ constexpr bool all_child_elements(std::index_sequence<I...> /*unused*/) {
   return (ChildElement<std::remove_reference_t<decltype(std::get<I>(std::declval<C&>()))>> && ...);
 }
 
+// clang-format off
 template <typename C>
-concept ChildTuple = !std::ranges::range<C> && requires {
-  std::tuple_size<C>::value;
-}
-&&all_child_elements<C>(std::make_index_sequence<std::tuple_size_v<C>>{});
+concept ChildTuple = !std::ranges::range<C> && requires { std::tuple_size<C>::value; } &&
+    all_child_elements<C>(std::make_index_sequence<std::tuple_size_v<C>>{});
+// clang-format on
 
 // The widget of element i of a tuple, or null when that element is an empty pointer.
 template <typename W, typename Tuple, std::size_t... I>
@@ -344,33 +347,35 @@ class Column : public detail::LineBase<Container> {
 
 namespace detail {
 
-template <typename... E>
-constexpr void check_line_elements() {
-  static_assert(((!std::is_lvalue_reference_v<E> || !WidgetDerived<std::remove_cvref_t<E>>)&&...),
-                "make_row / make_column take widgets by value (std::move them in) or as "
-                "std::ref(widget) for a widget owned elsewhere");
-}
+template <typename E>
+inline constexpr bool is_widget_lvalue =
+    std::conjunction_v<std::is_lvalue_reference<E>,
+                       std::is_base_of<Widget, std::remove_cvref_t<E>>>;
 
 }  // namespace detail
 
+// clang-format off
 /// A row holding the given children in a tuple, in order: widgets moved in, std::ref(widget)
 /// for widgets owned elsewhere, or pointers. Focus policy None, size policy flex(1.0); both
 /// can be changed on the result.
 template <typename... E>
-requires(ChildElement<std::decay_t<E>>&&...) Row<std::tuple<std::decay_t<E>...>> make_row(
-    E&&... children) {
-  detail::check_line_elements<E...>();
+requires (ChildElement<std::decay_t<E>> && ...)
+Row<std::tuple<std::decay_t<E>...>> make_row(E&&... children) {
+  static_assert(!(detail::is_widget_lvalue<E> || ...),
+                "pass widgets by value (std::move them in) or as std::ref(widget)");
   return Row<std::tuple<std::decay_t<E>...>>{
       std::tuple<std::decay_t<E>...>{std::forward<E>(children)...}};
 }
 
 /// A column holding the given children in a tuple, top to bottom; see make_row.
 template <typename... E>
-requires(ChildElement<std::decay_t<E>>&&...) Column<std::tuple<std::decay_t<E>...>> make_column(
-    E&&... children) {
-  detail::check_line_elements<E...>();
+requires (ChildElement<std::decay_t<E>> && ...)
+Column<std::tuple<std::decay_t<E>...>> make_column(E&&... children) {
+  static_assert(!(detail::is_widget_lvalue<E> || ...),
+                "pass widgets by value (std::move them in) or as std::ref(widget)");
   return Column<std::tuple<std::decay_t<E>...>>{
       std::tuple<std::decay_t<E>...>{std::forward<E>(children)...}};
 }
+// clang-format on
 
 }  // namespace vn
