@@ -50,7 +50,9 @@ VtermScreen::VtermScreen(int columns, int rows)
   vterm_screen_reset(screen_, 1);
 }
 
-VtermScreen::~VtermScreen() { vterm_free(vterm_); }
+VtermScreen::~VtermScreen() {
+  vterm_free(vterm_);
+}
 
 void VtermScreen::resize(int columns, int rows) {
   columns_ = columns;
@@ -91,7 +93,9 @@ std::u32string VtermScreen::row32(int y) const {
   return row;
 }
 
-std::string VtermScreen::row(int y) const { return dalk::detail::u32_to_u8(row32(y)); }
+std::string VtermScreen::row(int y) const {
+  return dalk::detail::u32_to_u8(row32(y));
+}
 
 std::string VtermScreen::text() const {
   std::string text;
@@ -119,7 +123,9 @@ dalk::Point VtermScreen::cursor() const {
   return {position.col, position.row};
 }
 
-bool VtermScreen::cursor_visible() const { return state_->cursor_visible; }
+bool VtermScreen::cursor_visible() const {
+  return state_->cursor_visible;
+}
 
 bool wait_for_screen(PtyChild& child, VtermScreen& screen, std::function<bool()> const& condition,
                      std::chrono::milliseconds limit) {

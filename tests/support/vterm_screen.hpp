@@ -24,8 +24,8 @@ namespace vennic::test {
 struct ScreenColor {
   enum class Kind { Default, Indexed, Rgb };
   Kind kind = Kind::Default;
-  int index = 0;            // for Indexed
-  dalk::TrueColor rgb{};    // for Rgb
+  int index = 0;          // for Indexed
+  dalk::TrueColor rgb{};  // for Rgb
   friend bool operator==(ScreenColor const&, ScreenColor const&) = default;
 };
 

@@ -36,7 +36,9 @@ struct Size {
   int rows;
 };
 
-void PrintTo(Size const& size, std::ostream* out) { *out << size.columns << "x" << size.rows; }
+void PrintTo(Size const& size, std::ostream* out) {
+  *out << size.columns << "x" << size.rows;
+}
 
 // The gallery on a pseudo-terminal of its own, with an emulator showing its screen.
 class Gallery {
@@ -141,8 +143,8 @@ void expect_restored(Gallery& gallery) {
   std::string const& output = gallery.child.output();
   std::size_t const entered = output.rfind("\x1b[?1049h");
   ASSERT_NE(entered, std::string::npos);
-  for (char const* sequence : {"\x1b[?7h", "\x1b[?1049l", "\x1b[?1000;1002;1003;1006l",
-                               "\x1b[?25h"}) {
+  for (char const* sequence :
+       {"\x1b[?7h", "\x1b[?1049l", "\x1b[?1000;1002;1003;1006l", "\x1b[?25h"}) {
     EXPECT_NE(output.find(sequence, entered), std::string::npos)
         << "missing restoration sequence " << sequence + 1;
   }
@@ -171,13 +173,38 @@ TEST_P(GalleryTest, StartsWithEveryWidgetOnScreen) {
   int const h = GetParam().rows;
   EXPECT_EQ(g.screen.cell(0, 0).symbol, U'╔');
   EXPECT_EQ(g.screen.cell(w - 1, h - 1).symbol, U'╝');
-  for (char const* text :
-       {"Vennic gallery", "Labels", "◂ left-aligned", "centred", "right-aligned ▸", "Buttons",
-        "Count 0", "Reset", "Quit", "Check boxes", "[✓] Animate", "[✓] Wrap words",
-        "[✓] Colours", "Line edit", "letters only, Enter submits", "Timer", "running", "Events",
-        "Text box", "Welcome to the Vennic gallery.", "Amber fox", "of 100", "Dividers",
-        "light ───", "bold ━━━", "twin ═══", "dashed ╌╌╌", "dotted ┄┄┄", "ascii ---", "empty",
-        "vertical │ ┃ ║ ╎ ┆ |", "Ctrl+C: quit"}) {
+  for (char const* text : {"Vennic gallery",
+                           "Labels",
+                           "◂ left-aligned",
+                           "centred",
+                           "right-aligned ▸",
+                           "Buttons",
+                           "Count 0",
+                           "Reset",
+                           "Quit",
+                           "Check boxes",
+                           "[✓] Animate",
+                           "[✓] Wrap words",
+                           "[✓] Colours",
+                           "Line edit",
+                           "letters only, Enter submits",
+                           "Timer",
+                           "running",
+                           "Events",
+                           "Text box",
+                           "Welcome to the Vennic gallery.",
+                           "Amber fox",
+                           "of 100",
+                           "Dividers",
+                           "light ───",
+                           "bold ━━━",
+                           "twin ═══",
+                           "dashed ╌╌╌",
+                           "dotted ┄┄┄",
+                           "ascii ---",
+                           "empty",
+                           "vertical │ ┃ ║ ╎ ┆ |",
+                           "Ctrl+C: quit"}) {
     EXPECT_TRUE(g.screen.contains(text)) << text << "\n" << g.screen.text();
   }
   // Every border style frames a panel: one corner of each.
@@ -193,7 +220,8 @@ TEST_P(GalleryTest, StartsWithEveryWidgetOnScreen) {
   // The timer turns the spinner, a braille pattern on the row that says "running".
   int const y = g.at("running").y;
   int x = 0;
-  while (x < w && (g.screen.cell(x, y).symbol < U'\u2800' || g.screen.cell(x, y).symbol > U'\u28FF')) {
+  while (x < w &&
+         (g.screen.cell(x, y).symbol < U'\u2800' || g.screen.cell(x, y).symbol > U'\u28FF')) {
     ++x;
   }
   ASSERT_LT(x, w) << g.screen.row(y);
@@ -286,11 +314,9 @@ TEST_P(GalleryTest, WheelScrollsTheTableAndTheTextBox) {
     lines.push_back(g.cells(y, text.x, bar));
   }
   g.wheel(text, true, 2);
-  ASSERT_TRUE(g.wait([&] { return g.cells(text.y, text.x, bar) == lines[2]; }))
-      << g.screen.text();
+  ASSERT_TRUE(g.wait([&] { return g.cells(text.y, text.x, bar) == lines[2]; })) << g.screen.text();
   g.wheel({bar, text.y}, true, 1);
-  ASSERT_TRUE(g.wait([&] { return g.cells(text.y, text.x, bar) == lines[3]; }))
-      << g.screen.text();
+  ASSERT_TRUE(g.wait([&] { return g.cells(text.y, text.x, bar) == lines[3]; })) << g.screen.text();
 
   // A click at the bottom of the bar jumps to the end of the text.
   int bottom = text.y;
@@ -349,8 +375,8 @@ TEST_F(GalleryProgramTest, CtrlCEndsWithStatusOneAndRestoresTheTerminal) {
   ASSERT_TRUE(g.started()) << g.screen.text();
   g.child.write("\x03");
   vennic::test::ExitStatus const status = g.child.wait_exit();
-  ASSERT_TRUE(status.exited) << "signaled: " << status.signaled << " timed out: "
-                             << status.timed_out;
+  ASSERT_TRUE(status.exited) << "signaled: " << status.signaled
+                             << " timed out: " << status.timed_out;
   EXPECT_EQ(status.exit_status, 1);
   expect_restored(g);
   // Back on the normal screen, which the gallery never wrote to.
