@@ -54,10 +54,15 @@ class Gallery {
   bool wait_text(std::string const& text) {
     return wait([&] { return screen.contains(text); });
   }
-  // Input sent before the gallery has set up the terminal would be discarded.
+  // Input sent before the gallery has set up the terminal would be discarded. A frame can reach
+  // the terminal in several writes; its last cell is the frame's bottom right corner.
   bool started() {
-    return wait_text("Window " + std::to_string(screen.columns()) + "x" +
-                     std::to_string(screen.rows()));
+    std::string const window =
+        "Window " + std::to_string(screen.columns()) + "x" + std::to_string(screen.rows());
+    return wait([&] {
+      return screen.contains(window) &&
+             screen.cell(screen.columns() - 1, screen.rows() - 1).symbol == U'╝';
+    });
   }
 
   // A left click (SGR press and release) on the cell.
