@@ -133,7 +133,6 @@ class Divider : public Widget {
 
   /// Focus policy None and SizePolicy::fixed(1), whatever the options.
   explicit Divider(Options options);
-  ~Divider() override;
 
   // Each style comes as two factories. From a text: default options whose label holds the
   // text. From options: their brush and label, with `lines` replaced by the style's.

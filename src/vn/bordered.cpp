@@ -126,8 +126,6 @@ Divider::Divider(Options options)
       brush{std::move(options.brush)},
       label{std::move(options.label)} {}
 
-Divider::~Divider() = default;
-
 Divider Divider::light(std::string text) {
   return light(text_options(std::move(text)));
 }
