@@ -313,13 +313,6 @@ vn::CheckBox::Options check_options(bool checked) {
   return options;
 }
 
-// Dividers cannot be moved (nor can check boxes and tables), so those that go into containers
-// are built in place, on the heap.
-template <typename Make>
-std::unique_ptr<vn::Divider> make_divider(Make make) {
-  return std::unique_ptr<vn::Divider>(new vn::Divider(make()));
-}
-
 // The vertical form of each divider style: one cell wide in a row, after a name.
 using OwningLine = vn::Row<std::vector<std::unique_ptr<vn::Widget>>>;
 OwningLine vertical_dividers() {
@@ -331,7 +324,7 @@ OwningLine vertical_dividers() {
   for (Style const style :
        std::array<Style, 6>{&vn::Divider::light, &vn::Divider::bold, &vn::Divider::twin,
                             &vn::Divider::dashed, &vn::Divider::dotted, &vn::Divider::ascii}) {
-    children.push_back(make_divider([style] { return style(""); }));
+    children.push_back(std::make_unique<vn::Divider>(style("")));
     children.push_back(std::make_unique<vn::Label>(
         vn::Label::Options{"", vn::Align::Left, Brush{}, vn::SizePolicy::fixed(1)}));
   }
@@ -523,19 +516,19 @@ class Gallery : public vn::Widget {
   vn::DataTable table_{vn::DataTable::Options{}};
   TableView table_view_{table_};
 
-  OwningLine light_ = divider_sample("light", make_divider([] { return vn::Divider::light(""); }));
-  OwningLine bold_ = divider_sample("bold", make_divider([] { return vn::Divider::bold(""); }));
-  OwningLine twin_ = divider_sample("twin", make_divider([] { return vn::Divider::twin(""); }));
+  OwningLine light_ =
+      divider_sample("light", std::make_unique<vn::Divider>(vn::Divider::light("")));
+  OwningLine bold_ = divider_sample("bold", std::make_unique<vn::Divider>(vn::Divider::bold("")));
+  OwningLine twin_ = divider_sample("twin", std::make_unique<vn::Divider>(vn::Divider::twin("")));
   OwningLine dashed_ =
-      divider_sample("dashed", make_divider([] { return vn::Divider::dashed(""); }));
+      divider_sample("dashed", std::make_unique<vn::Divider>(vn::Divider::dashed("")));
   OwningLine dotted_ =
-      divider_sample("dotted", make_divider([] { return vn::Divider::dotted(""); }));
-  OwningLine ascii_ = divider_sample("ascii", make_divider([] { return vn::Divider::ascii(""); }));
+      divider_sample("dotted", std::make_unique<vn::Divider>(vn::Divider::dotted("")));
+  OwningLine ascii_ =
+      divider_sample("ascii", std::make_unique<vn::Divider>(vn::Divider::ascii("")));
   OwningLine empty_ =
-      divider_sample("empty", make_divider([] {
-                       return vn::Divider::empty(vn::Divider::Options{
-                           {}, Brush{field, XColor::Default, {}}, plain_label("empty")});
-                     }));
+      divider_sample("empty", std::make_unique<vn::Divider>(vn::Divider::empty(vn::Divider::Options{
+                                  {}, Brush{field, XColor::Default, {}}, plain_label("empty")})));
   OwningLine verticals_ = vertical_dividers();
   Line dividers_top_{std::vector<vn::Widget*>{&light_, &bold_, &twin_}};
   Line dividers_middle_{std::vector<vn::Widget*>{&dashed_, &dotted_, &ascii_}};
