@@ -9,8 +9,7 @@ namespace {
 
 template <typename... W>
 constexpr bool all_move_only = ((std::is_move_constructible_v<W> && std::is_move_assignable_v<W> &&
-                                 !std::is_copy_constructible_v<W>) &&
-                                ...);
+                                 !std::is_copy_constructible_v<W>)&&...);
 
 static_assert(all_move_only<vn::Widget, vn::Label, vn::BasicButton, vn::Button, vn::CheckBox,
                             vn::LineEdit, vn::TextBox, vn::ScrollBar, vn::DataTable, vn::Divider,
