@@ -17,3 +17,15 @@ if(VENNIC_BUILD_EXAMPLES)
   add_dependencies(vennic_tests hello)
   target_compile_definitions(vennic_tests PRIVATE VENNIC_HELLO="$<TARGET_FILE:hello>")
 endif()
+
+if(VENNIC_BUILD_EXAMPLES)
+  add_dependencies(vennic_tests gallery)
+  target_compile_definitions(vennic_tests PRIVATE VENNIC_GALLERY="$<TARGET_FILE:gallery>")
+endif()
+
+# The tutorial runs as a program, and the README must show it as it is.
+if(VENNIC_BUILD_EXAMPLES)
+  add_dependencies(vennic_tests tutorial)
+  target_compile_definitions(vennic_tests PRIVATE VENNIC_TUTORIAL="$<TARGET_FILE:tutorial>")
+endif()
+target_compile_definitions(vennic_tests PRIVATE VENNIC_SOURCE_DIR="${PROJECT_SOURCE_DIR}")

@@ -4,6 +4,7 @@
 // terminal before flush() or a full buffer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -239,6 +240,25 @@ void append_escape(std::string& out, Point p);
 /// Appends the bytes of escape(b) to out without building a temporary string, and records
 /// b's colours and traits exactly as escape(b) does.
 void append_escape(std::string& out, Brush const& b);
+
+/// The most bytes write_escape(char*, Point) writes.
+inline constexpr std::size_t max_point_escape_size = 26;
+/// The most bytes write_escape(char*, Brush const&) writes.
+inline constexpr std::size_t max_brush_escape_size = 96;
+/// The most bytes write_u8 writes.
+inline constexpr std::size_t max_u8_size = 4;
+
+/// Writes the bytes of escape(p) to out, which has room for max_point_escape_size bytes;
+/// returns the end of what it wrote. For hot loops that fill a buffer of their own.
+char* write_escape(char* out, Point p);
+
+/// Writes the bytes of escape(b) to out, which has room for max_brush_escape_size bytes, and
+/// records b's colours and traits exactly as escape(b) does; returns the end.
+char* write_escape(char* out, Brush const& b);
+
+/// Writes the bytes of u32_to_u8(c) to out, which has room for max_u8_size bytes; returns
+/// the end.
+char* write_u8(char* out, char32_t c);
 
 }  // namespace detail
 

@@ -1,12 +1,16 @@
 // Line styles: Border describes a frame (its eight box-drawing code points, a brush and a label)
-// for drawing with the Frame forms of put; Divider is a widget one cell thick that fills its
-// area with a vertical or horizontal rule to separate its neighbours in a layout.
+// for drawing with the Frame forms of put; Bordered draws one around a child widget, with the
+// label as its title; Divider is a widget one cell thick that fills its area with a vertical or
+// horizontal rule to separate its neighbours in a layout.
 #pragma once
 
+#include <algorithm>
 #include <string>
+#include <utility>
 
 #include "dalk/sequence.hpp"
 #include "vn/label.hpp"
+#include "vn/layout.hpp"
 #include "vn/put.hpp"
 #include "vn/terminal.hpp"
 #include "vn/widget.hpp"
@@ -56,6 +60,60 @@ struct Border {
   Label label;
 };
 
+namespace detail {
+
+/// Draws `border` on the outer ring of the canvas: the frame with the border's brush, then the
+/// label's text as a title in the top wall from column 2, with the label's brush, cut so that
+/// it ends before the last wall cell (a canvas narrower than 5 cells shows no title). Malformed
+/// UTF-8 in the title is drawn up to its first malformed character.
+void paint_border(Canvas canvas, Border const& border);
+
+}  // namespace detail
+
+/// A frame around one child widget. The child sits one cell inside every edge (its size is the
+/// border's less 2 in each direction, never below 0); the frame is drawn on the ring around it,
+/// so what the child paints stays visible, and the border's label text is the title in the top
+/// wall (see detail::paint_border; the label's alignment is not used). `child` is a widget held
+/// by value, a std::reference_wrapper to one, or a pointer-like value (an empty one is no
+/// child), as in a Row. `border` may be changed at any time and shows at the next paint.
+template <typename Child>
+requires ChildElement<Child>
+class Bordered : public Widget {
+ public:
+  /// The focus and size policies are the bordered widget's own.
+  Bordered(Border frame, Child inner, FocusPolicy focus = FocusPolicy::None,
+           SizePolicy policy = SizePolicy::flex(1.0F))
+      : Widget{focus, policy}, border{std::move(frame)}, child{std::move(inner)} {}
+
+  /// Places the child one cell inside every edge and resizes it with its previous size.
+  void resize(Area /*previous*/) override {
+    if (Widget* inner = detail::child_pointer(child)) {
+      Area const previous = inner->size;
+      inner->at = {1, 1};
+      inner->size = {std::max(size.width - 2, 0), std::max(size.height - 2, 0)};
+      inner->resize(previous);
+    }
+  }
+
+  /// Draws the frame and the title over the ring; the child paints itself.
+  void paint(Canvas canvas) override { detail::paint_border(canvas, border); }
+
+  /// The child, unless it is an empty pointer.
+  lum::Generator<Widget&> get_children() override {
+    if (Widget* inner = detail::child_pointer(child)) {
+      co_yield *inner;
+    }
+  }
+  lum::Generator<Widget const&> get_children() const override {
+    if (Widget const* inner = detail::child_pointer(child)) {
+      co_yield *inner;
+    }
+  }
+
+  Border border;
+  Child child;
+};
+
 /// A rule that fills its whole area: its vertical code point when exactly one cell wide, its
 /// horizontal one otherwise, whatever its height. Always 1 cell thick in a layout; takes no
 /// focus and no input. Its label is kept but not painted.
@@ -75,7 +133,6 @@ class Divider : public Widget {
 
   /// Focus policy None and SizePolicy::fixed(1), whatever the options.
   explicit Divider(Options options);
-  ~Divider() override;
 
   // Each style comes as two factories. From a text: default options whose label holds the
   // text. From options: their brush and label, with `lines` replaced by the style's.

@@ -36,7 +36,6 @@ class CheckBox : public Widget {
 
   /// Size policy SizePolicy::fixed(4) whatever the options; not in focus; no connections.
   explicit CheckBox(Options options);
-  ~CheckBox() override;
 
   /// Unchecked becomes Checked (emits `checked`), Checked becomes Unchecked (emits
   /// `unchecked`). The state is stored before the signal is emitted.

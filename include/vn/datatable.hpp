@@ -34,7 +34,6 @@ class DataTable : public Widget {
 
   /// Focus policy None; no columns, not scrolled.
   explicit DataTable(Options options);
-  ~DataTable() override;
 
   /// Appends a bold heading label in `color` with `align`, and a column of empty texts for the
   /// rows added so far. The heading has no width until the table is next resized.

@@ -17,5 +17,6 @@
 #include "vn/put.hpp"
 #include "vn/scrollbar.hpp"
 #include "vn/terminal.hpp"
+#include "vn/testing.hpp"
 #include "vn/textbox.hpp"
 #include "vn/widget.hpp"

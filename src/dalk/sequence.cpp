@@ -1,10 +1,9 @@
 #include "dalk/sequence.hpp"
 
+#include <array>
 #include <charconv>
 #include <cstdio>
-#include <iterator>
-
-#include "lum/generator.hpp"
+#include <cstring>
 
 namespace dalk {
 namespace {
@@ -35,9 +34,7 @@ void write(std::string const& s) {
 }
 
 void write(std::string_view s) {
-  for (char c : s) {
-    std::putchar(static_cast<unsigned char>(c));
-  }
+  std::fwrite(s.data(), 1, s.size(), stdout);
 }
 
 void write(char const* s) {
@@ -141,86 +138,205 @@ std::string escape(Brush b) {
 
 namespace detail {
 
-void append_u8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | ((c >> 18) & 0x0F));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 namespace {
 
-// Decimal digits as std::to_string writes them, without a temporary string.
-void append_decimal(std::string& out, int value) {
-  char digits[12];
-  auto const result = std::to_chars(std::begin(digits), std::end(digits), value);
-  out.append(digits, result.ptr);
+// The escape writers put bytes straight into a caller's buffer: building a frame is mostly
+// these few sequences, and appending them piece by piece to a string cost more than the
+// formatting itself.
+
+template <std::size_t N>
+char* put(char* out, char const (&text)[N]) {
+  std::memcpy(out, text, N - 1);
+  return out + N - 1;
 }
 
-void append_color(std::string& out, XColor c, std::string_view palette_form,
-                  std::string_view default_form) {
-  if (c.value == XColor::Default.value) {
-    out += default_form;
-    return;
+// "00" to "99".
+constexpr auto digit_pairs = [] {
+  std::array<char, 200> pairs{};
+  for (int i = 0; i < 100; ++i) {
+    pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+    pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
   }
-  out += palette_form;
-  append_decimal(out, c.value);
-  out += 'm';
+  return pairs;
+}();
+
+char* put_pair(char* out, unsigned value) {
+  std::memcpy(out, &digit_pairs[2 * value], 2);
+  return out + 2;
 }
 
-void append_color(std::string& out, TrueColor c, std::string_view true_form) {
-  out += true_form;
-  append_decimal(out, c.red);
-  out += ';';
-  append_decimal(out, c.green);
-  out += ';';
-  append_decimal(out, c.blue);
-  out += 'm';
+// Decimal digits as std::to_string writes them (a minus sign for negative values).
+char* put_decimal(char* out, int value) {
+  if (value < 0 || value >= 100000) {
+    return std::to_chars(out, out + 11, value).ptr;
+  }
+  auto v = static_cast<unsigned>(value);
+  if (v < 10) {
+    *out = static_cast<char>('0' + v);
+    return out + 1;
+  }
+  if (v < 100) {
+    return put_pair(out, v);
+  }
+  if (v < 1000) {
+    *out = static_cast<char>('0' + v / 100);
+    return put_pair(out + 1, v % 100);
+  }
+  if (v >= 10000) {
+    *out++ = static_cast<char>('0' + v / 10000);
+    v %= 10000;
+  }
+  return put_pair(put_pair(out, v / 100), v % 100);
+}
+
+// Small numbers and whole palette sequences come from tables: with colours that change from
+// cell to cell, the number of digits is unpredictable, and branching on it cost more than the
+// rest of the encoding. An entry holds its bytes followed by padding, and its length in the
+// last element; it is copied whole and the output advances by the length, so the caller's
+// buffer has room for the whole entry.
+using Entry4 = std::array<char, 4>;
+using Entry16 = std::array<char, 16>;
+
+constexpr auto byte_decimals = [] {
+  std::array<Entry4, 256> table{};
+  for (int value = 0; value < 256; ++value) {
+    Entry4& entry = table[static_cast<std::size_t>(value)];
+    std::size_t length = 0;
+    if (value >= 100) {
+      entry[length++] = static_cast<char>('0' + value / 100);
+    }
+    if (value >= 10) {
+      entry[length++] = static_cast<char>('0' + value / 10 % 10);
+    }
+    entry[length++] = static_cast<char>('0' + value % 10);
+    entry[3] = static_cast<char>(length);
+  }
+  return table;
+}();
+
+// "<prefix><index>m" for every palette index.
+constexpr std::array<Entry16, 256> palette_sequences(std::string_view prefix) {
+  std::array<Entry16, 256> table{};
+  for (std::size_t value = 0; value < 256; ++value) {
+    Entry16& entry = table[value];
+    std::size_t length = 0;
+    for (char c : prefix) {
+      entry[length++] = c;
+    }
+    Entry4 const& digits = byte_decimals[value];
+    for (int i = 0; i < digits[3]; ++i) {
+      entry[length++] = digits[static_cast<std::size_t>(i)];
+    }
+    entry[length++] = 'm';
+    entry[15] = static_cast<char>(length);
+  }
+  return table;
+}
+
+constexpr auto background_palette = palette_sequences("\x1b[48;5;");
+constexpr auto foreground_palette = palette_sequences("\x1b[38;5;");
+
+template <std::size_t N>
+char* put_entry(char* out, std::array<char, N> const& entry) {
+  std::memcpy(out, entry.data(), N);
+  return out + entry[N - 1];
+}
+
+// XColor: the default form, or the palette form with the index. TrueColor: the 24-bit form.
+char* put_color(char* out, Color const& c, bool background) {
+  if (auto const* x = std::get_if<XColor>(&c)) {
+    if (x->value < 256) {
+      return put_entry(out,
+                       background ? background_palette[x->value] : foreground_palette[x->value]);
+    }
+    if (x->value == XColor::Default.value) {
+      return background ? put(out, "\x1b[49m") : put(out, "\x1b[39m");
+    }
+    // Outside the palette: written as asked, like escape() does.
+    out = background ? put(out, "\x1b[48;5;") : put(out, "\x1b[38;5;");
+    out = put_decimal(out, x->value);
+  } else {
+    auto const t = *std::get_if<TrueColor>(&c);
+    out = background ? put(out, "\x1b[48;2;") : put(out, "\x1b[38;2;");
+    out = put_entry(out, byte_decimals[t.red]);
+    *out++ = ';';
+    out = put_entry(out, byte_decimals[t.green]);
+    *out++ = ';';
+    out = put_entry(out, byte_decimals[t.blue]);
+  }
+  *out++ = 'm';
+  return out;
 }
 
 }  // namespace
 
-void append_escape(std::string& out, Point p) {
-  out += "\x1b[";
-  append_decimal(out, p.y + 1);
-  out += ';';
-  append_decimal(out, p.x + 1);
-  out += 'H';
+char* write_u8(char* out, char32_t c) {
+  if (c < 0x80) {
+    *out = static_cast<char>(c);
+    return out + 1;
+  }
+  if (c < 0x800) {
+    out[0] = static_cast<char>(0xC0 | (c >> 6));
+    out[1] = static_cast<char>(0x80 | (c & 0x3F));
+    return out + 2;
+  }
+  if (c < 0x10000) {
+    out[0] = static_cast<char>(0xE0 | (c >> 12));
+    out[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out[2] = static_cast<char>(0x80 | (c & 0x3F));
+    return out + 3;
+  }
+  out[0] = static_cast<char>(0xF0 | ((c >> 18) & 0x0F));
+  out[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+  out[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+  out[3] = static_cast<char>(0x80 | (c & 0x3F));
+  return out + 4;
 }
 
-void append_escape(std::string& out, Brush const& b) {
+char* write_escape(char* out, Point p) {
+  out = put(out, "\x1b[");
+  out = put_decimal(out, p.y + 1);
+  *out++ = ';';
+  out = put_decimal(out, p.x + 1);
+  *out++ = 'H';
+  return out;
+}
+
+char* write_escape(char* out, Brush const& b) {
   current_background = b.background;
   current_foreground = b.foreground;
   current_traits = b.traits;
-  std::visit(lum::Overload{
-                 [&](XColor c) { append_color(out, c, "\x1b[48;5;", "\x1b[49m"); },
-                 [&](TrueColor c) { append_color(out, c, "\x1b[48;2;"); },
-             },
-             b.background);
-  std::visit(lum::Overload{
-                 [&](XColor c) { append_color(out, c, "\x1b[38;5;", "\x1b[39m"); },
-                 [&](TrueColor c) { append_color(out, c, "\x1b[38;2;"); },
-             },
-             b.foreground);
-  out += traits_off;
-  for (int bit = 0; bit < 10; ++bit) {
-    if (b.traits.test_bit(bit)) {
-      out += ';';
-      out += trait_parameters[bit];
+  out = put_color(out, b.background, true);
+  out = put_color(out, b.foreground, false);
+  std::memcpy(out, traits_off.data(), traits_off.size());
+  out += traits_off.size();
+  if (!b.traits.empty()) {
+    for (int bit = 0; bit < 10; ++bit) {
+      if (b.traits.test_bit(bit)) {
+        *out++ = ';';
+        std::string_view const parameter = trait_parameters[bit];
+        std::memcpy(out, parameter.data(), parameter.size());
+        out += parameter.size();
+      }
     }
   }
-  out += 'm';
+  *out++ = 'm';
+  return out;
+}
+
+void append_u8(std::string& out, char32_t c) {
+  char bytes[max_u8_size];
+  out.append(bytes, write_u8(bytes, c));
+}
+
+void append_escape(std::string& out, Point p) {
+  char bytes[max_point_escape_size];
+  out.append(bytes, write_escape(bytes, p));
+}
+
+void append_escape(std::string& out, Brush const& b) {
+  char bytes[max_brush_escape_size];
+  out.append(bytes, write_escape(bytes, b));
 }
 
 std::string u32_to_u8(char32_t c) {

@@ -1,5 +1,6 @@
 #include "vn/application.hpp"
 
+#include <algorithm>
 #include <ranges>
 
 #include "vn/focus.hpp"
@@ -59,6 +60,20 @@ void send_enter_events(Widget& w, Point p) {
   }
 }
 
+// A canvas reaching past the buffer would let its widget write outside the buffer: its size is
+// cut at the buffer's right and bottom edges, and a widget whose origin lies outside the buffer
+// is not painted at all (its children may still be).
+std::optional<Canvas> inside_buffer(Canvas canvas) {
+  Area const area = canvas.buffer.area;
+  if (canvas.at.x < 0 || canvas.at.y < 0 || canvas.at.x >= area.width ||
+      canvas.at.y >= area.height) {
+    return std::nullopt;
+  }
+  canvas.size.width = std::min(canvas.size.width, area.width - canvas.at.x);
+  canvas.size.height = std::min(canvas.size.height, area.height - canvas.at.y);
+  return canvas;
+}
+
 void send_paint_events(Widget& w, Canvas canvas, std::optional<Point>& cursor) {
   for (Widget& child : w.get_children()) {
     if (!filter::is_active(child)) {
@@ -69,8 +84,11 @@ void send_paint_events(Widget& w, Canvas canvas, std::optional<Point>& cursor) {
         Canvas{canvas.buffer, {canvas.at.x + child.at.x, canvas.at.y + child.at.y}, child.size},
         cursor);
   }
-  if (w.active && w.size.width > 0 && w.size.height > 0) {
-    w.paint(canvas);
+  if (!w.active || w.size.width <= 0 || w.size.height <= 0) {
+    return;
+  }
+  if (auto const safe = inside_buffer(canvas)) {
+    w.paint(*safe);
     if (Focus::get() == &w) {
       cursor =
           w.cursor

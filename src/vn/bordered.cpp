@@ -1,7 +1,11 @@
 #include "vn/bordered.hpp"
 
 #include <array>
+#include <cstddef>
 #include <utility>
+#include <vector>
+
+#include "dalk/transcode.hpp"
 
 namespace vn {
 
@@ -122,8 +126,6 @@ Divider::Divider(Options options)
       brush{std::move(options.brush)},
       label{std::move(options.label)} {}
 
-Divider::~Divider() = default;
-
 Divider Divider::light(std::string text) {
   return light(text_options(std::move(text)));
 }
@@ -178,5 +180,24 @@ void Divider::paint(Canvas canvas) {
   char32_t const symbol = size.width == 1 ? lines.vertical : lines.horizontal;
   put(canvas, {0, 0}, shape::Fill{dalk::Glyph{symbol, brush}, canvas.size});
 }
+
+namespace detail {
+
+void paint_border(Canvas canvas, Border const& border) {
+  put(canvas, border.frame, border.brush);
+  // The title keeps off both corners and leaves a wall cell on each side: ┌─Title─┐.
+  int const room = canvas.size.width - 4;
+  if (room <= 0 || canvas.size.height <= 0) {
+    return;
+  }
+  std::vector<dalk::Glyph> const title = dalk::detail::utf8_to_glyphs(border.label.text);
+  auto const count = static_cast<int>(std::min(title.size(), static_cast<std::size_t>(room)));
+  for (int i = 0; i < count; ++i) {
+    put(canvas, {2 + i, 0},
+        dalk::Glyph{title[static_cast<std::size_t>(i)].symbol, border.label.brush});
+  }
+}
+
+}  // namespace detail
 
 }  // namespace vn

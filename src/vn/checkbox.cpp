@@ -15,8 +15,6 @@ CheckBox::CheckBox(Options options)
       in_focus_brush{std::move(options.in_focus_brush)},
       state{options.state} {}
 
-CheckBox::~CheckBox() = default;
-
 void CheckBox::toggle() {
   set_state(state == State::Unchecked ? State::Checked : State::Unchecked);
 }

@@ -47,8 +47,6 @@ DataTable::DataTable(Options options)
       line_color{options.line_color},
       header{FocusPolicy::None, SizePolicy::flex(1.0F)} {}
 
-DataTable::~DataTable() = default;
-
 void DataTable::add_column(std::string heading, Align align, dalk::Color color) {
   Label::Options options{std::move(heading), align,
                          dalk::Brush{dalk::XColor::Default, color, dalk::Trait::Bold},

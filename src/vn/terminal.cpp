@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <exception>
 #include <stdexcept>
 #include <string_view>
 #include <typeinfo>
 #include <utility>
+#include <variant>
 
 #include "dalk/signals.hpp"
 
@@ -74,6 +76,29 @@ bool is_undecodable_input(std::exception const& error) {
   }
   return message.starts_with("io parse") || message.starts_with("io:") ||
          message.starts_with("ControlSequence");
+}
+
+// Equality of colours without the generic variant comparison: the commit compares every
+// cell of every frame, and this is most of what it does when little has changed.
+bool same_color(dalk::Color const& a, dalk::Color const& b) {
+  auto const* const xa = std::get_if<dalk::XColor>(&a);
+  auto const* const xb = std::get_if<dalk::XColor>(&b);
+  if (xa != nullptr && xb != nullptr) {
+    return xa->value == xb->value;
+  }
+  if (xa != nullptr || xb != nullptr) {
+    return false;
+  }
+  return *std::get_if<dalk::TrueColor>(&a) == *std::get_if<dalk::TrueColor>(&b);
+}
+
+bool same_brush(dalk::Brush const& a, dalk::Brush const& b) {
+  return a.traits == b.traits && same_color(a.foreground, b.foreground) &&
+         same_color(a.background, b.background);
+}
+
+bool same_glyph(dalk::Glyph const& a, dalk::Glyph const& b) {
+  return a.symbol == b.symbol && same_brush(a.brush, b.brush);
 }
 
 Event to_event(dalk::Event const& input) {
@@ -157,32 +182,44 @@ void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer) {
     screen.fill(dalk::Glyph{U'\0', dalk::Brush{}});
   }
 
+  // Cells are encoded into a chunk on the stack that joins the buffer a few kilobytes at a
+  // time; appending each sequence to the string on its own cost more than encoding it.
+  constexpr std::size_t chunk_size = 8192;
+  constexpr std::size_t max_cell = dalk::detail::max_point_escape_size +
+                                   dalk::detail::max_brush_escape_size + dalk::detail::max_u8_size;
+  char chunk[chunk_size + max_cell];
+  char* out = chunk;
   dalk::Brush current{};
   for (int y = 0; y < changes.area.height; ++y) {
+    auto const row = static_cast<std::size_t>(y) * static_cast<std::size_t>(changes.area.width);
     for (int x = 0; x < changes.area.width; ++x) {
-      auto const index = static_cast<std::size_t>(y * changes.area.width + x);
-      dalk::Glyph const& fresh = changes.glyphs[index];
-      dalk::Glyph& shown = screen.glyphs[index];
-      if (fresh == shown) {
-        continue;
+      dalk::Glyph& fresh = changes.glyphs[row + static_cast<std::size_t>(x)];
+      dalk::Glyph& shown = screen.glyphs[row + static_cast<std::size_t>(x)];
+      if (!same_glyph(fresh, shown)) {
+        // Every changed cell gets its own cursor move: the terminal's advance is never
+        // trusted.
+        out = dalk::detail::write_escape(out, dalk::Point{x, y});
+        if (!same_brush(fresh.brush, current)) {
+          out = dalk::detail::write_escape(out, fresh.brush);
+          current = fresh.brush;
+        }
+        out = dalk::detail::write_u8(out, displayable(fresh.symbol));
+        // The mirror keeps the painted glyph, so change detection ignores the replacement.
+        shown = fresh;
+        if (out >= chunk + chunk_size) {
+          escape_buffer.append(chunk, out);
+          out = chunk;
+        }
       }
-      // Every changed cell gets its own cursor move: the terminal's advance is never trusted.
-      dalk::detail::append_escape(escape_buffer, dalk::Point{x, y});
-      if (fresh.brush != current) {
-        dalk::detail::append_escape(escape_buffer, fresh.brush);
-        current = fresh.brush;
-      }
-      dalk::detail::append_u8(escape_buffer, displayable(fresh.symbol));
-      // The mirror keeps the painted glyph, so change detection ignores the replacement.
-      shown = fresh;
     }
   }
-  dalk::detail::append_escape(escape_buffer, dalk::Brush{});
+  out = dalk::detail::write_escape(out, dalk::Brush{});
+  escape_buffer.append(chunk, out);
   changes.fill(dalk::Glyph{});
 
   // The cursor stays hidden while the cells are drawn, so it does not flicker across them.
   dalk::set(dalk::CursorMode::Hide);
-  dalk::write(escape_buffer);
+  dalk::write(std::string_view{escape_buffer});
   // A cursor off the screen cannot be shown; its sequence would carry a negative or
   // out-of-range position.
   bool const cursor_on_screen = cursor && cursor->x >= 0 && cursor->y >= 0 &&

@@ -279,3 +279,23 @@ TEST_F(DispatchTest, CursorOfTheFocusedWidgetIsAbsolute) {
   panel.active = false;
   EXPECT_EQ(vn::detail::paint_tree(head, canvas), std::nullopt);
 }
+
+TEST_F(DispatchTest, WidgetsReachingPastTheScreenStayInsideIt) {
+  Recorder head{"head", log}, right{"right", log}, left{"left", log}, below{"below", log};
+  head.children = {&right, &left, &below};
+  head.place({0, 0}, {10, 2});
+  right.place({8, 0}, {5, 2});
+  left.place({-2, 1}, {4, 1});
+  below.place({0, 2}, {3, 3});
+  right.fill = left.fill = below.fill = U'x';
+  vn::ScreenBuffer buffer{{10, 2}};
+  vn::detail::paint_tree(head, vn::Canvas{buffer, {0, 0}, buffer.area});
+  // The right widget is cut at the screen's edge; the others start outside it and are skipped.
+  EXPECT_EQ(log, (Log{"right paint", "head paint"}));
+  EXPECT_EQ(buffer.glyphs.size(), 20U);
+  int written = 0;
+  for (auto const& glyph : buffer.glyphs) {
+    written += glyph.symbol == U'x' ? 1 : 0;
+  }
+  EXPECT_EQ(written, 4);
+}

@@ -1,0 +1,14 @@
+// Registration of the benchmark families; main() registers them in this order and turns the
+// results into one table.
+#pragma once
+
+namespace bench {
+
+/// "commit/W<n>/<w>x<h>/vennic", ".../ncurses" and "commit/W4/<w>x<h>/ncurses_nothing".
+void register_commit_benchmarks();
+/// "gallery/frame", "events/custom", "datatable/rows:<n>", "textbox/bytes:<n>".
+void register_widget_benchmarks();
+/// "queue/producers:<n>", "decode/keys", "decode/mouse", "latency/key_to_screen".
+void register_input_benchmarks();
+
+}  // namespace bench

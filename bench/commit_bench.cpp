@@ -1,0 +1,137 @@
+// Frame workloads painted and committed by Vennic and by ncurses into the same kind of sink,
+// timed in thread CPU per frame. The model advances outside the timed region.
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+#include <vn/vn.hpp>
+
+#include "benchmarks.hpp"
+#include "ncurses_frames.hpp"
+#include "support.hpp"
+#include "workload.hpp"
+
+namespace bench {
+namespace {
+
+struct Size {
+  int width;
+  int height;
+};
+
+constexpr Size sizes[] = {{80, 24}, {200, 50}, {400, 120}};
+constexpr Workload workloads[] = {Workload::FullChange, Workload::Sparse, Workload::Scroll,
+                                  Workload::Static, Workload::TextOnly};
+
+// What a widget would do: every cell of the frame is painted, changed or not, as the event
+// loop repaints the whole tree.
+void paint(FrameScript const& model) {
+  auto& glyphs = vn::Terminal::changes.glyphs;
+  for (std::size_t i = 0; i < glyphs.size(); ++i) {
+    glyphs[i] = dalk::Glyph{static_cast<char32_t>(model.symbol[i]),
+                            dalk::Brush{dalk::XColor{model.bg[i]}, dalk::XColor{model.fg[i]}, {}}};
+  }
+}
+
+void vennic_commit(benchmark::State& state, Workload workload, Size size) {
+  FrameScript model{workload, size.width, size.height};
+  ByteSink sink;
+  StdoutToSink redirect{sink};
+  vn::Terminal::changes.resize({size.width, size.height});
+  vn::Terminal::changes.fill(dalk::Glyph{});
+  vn::Terminal::cursor.reset();
+  vn::ScreenBuffer screen;
+  std::string escape_buffer;
+  // The first commit draws everything; one more frame warms the buffers up.
+  for (int warm_up = 0; warm_up < 2; ++warm_up) {
+    paint(model);
+    vn::detail::commit_changes(screen, escape_buffer);
+    model.step();
+  }
+  double bytes = 0;
+  double allocations = 0;
+  for (auto _ : state) {
+    model.step();
+    sink.rewind();
+    std::uint64_t const allocated = allocation_count();
+    double const start = thread_cpu_seconds();
+    paint(model);
+    vn::detail::commit_changes(screen, escape_buffer);
+    double const stop = thread_cpu_seconds();
+    allocations += static_cast<double>(allocation_count() - allocated);
+    state.SetIterationTime(stop - start);
+    bytes += static_cast<double>(sink.written());
+  }
+  state.counters["bytes"] = benchmark::Counter(bytes, benchmark::Counter::kAvgIterations);
+  state.counters["allocs"] = benchmark::Counter(allocations, benchmark::Counter::kAvgIterations);
+}
+
+enum class NcursesInput { Changes, EveryCell, Nothing };
+
+void ncurses_commit(benchmark::State& state, Workload workload, Size size, NcursesInput input) {
+  FrameScript model{workload, size.width, size.height};
+  ByteSink sink;
+  NcursesScreen screen{size.width, size.height, sink.fd()};
+  std::vector<Run> const every_cell = model.all_rows();
+  std::vector<Run> const nothing;
+  auto const runs = [&]() -> std::vector<Run> const& {
+    switch (input) {
+      case NcursesInput::EveryCell:
+        return every_cell;
+      case NcursesInput::Nothing:
+        return nothing;
+      case NcursesInput::Changes:
+        break;
+    }
+    return model.runs;
+  };
+  screen.frame(model, every_cell);
+  model.step();
+  screen.frame(model, runs());
+  double bytes = 0;
+  for (auto _ : state) {
+    model.step();
+    sink.rewind();
+    double const start = thread_cpu_seconds();
+    screen.frame(model, runs());
+    double const stop = thread_cpu_seconds();
+    state.SetIterationTime(stop - start);
+    bytes += static_cast<double>(sink.written());
+  }
+  state.counters["bytes"] = benchmark::Counter(bytes, benchmark::Counter::kAvgIterations);
+}
+
+}  // namespace
+
+void register_commit_benchmarks() {
+  for (Size const size : sizes) {
+    for (Workload const workload : workloads) {
+      std::string const prefix = "commit/" + workload_name(workload) + "/" +
+                                 std::to_string(size.width) + "x" + std::to_string(size.height);
+      benchmark::RegisterBenchmark(
+          (prefix + "/vennic").c_str(),
+          [=](benchmark::State& state) { vennic_commit(state, workload, size); })
+          ->UseManualTime()
+          ->Unit(benchmark::kMicrosecond);
+      // W4 gives ncurses every cell, as Vennic is given; "nothing" is ncurses at its best.
+      NcursesInput const input =
+          workload == Workload::Static ? NcursesInput::EveryCell : NcursesInput::Changes;
+      benchmark::RegisterBenchmark(
+          (prefix + "/ncurses").c_str(),
+          [=](benchmark::State& state) { ncurses_commit(state, workload, size, input); })
+          ->UseManualTime()
+          ->Unit(benchmark::kMicrosecond);
+      if (workload == Workload::Static) {
+        benchmark::RegisterBenchmark((prefix + "/ncurses_nothing").c_str(),
+                                     [=](benchmark::State& state) {
+                                       ncurses_commit(state, workload, size, NcursesInput::Nothing);
+                                     })
+            ->UseManualTime()
+            ->Unit(benchmark::kMicrosecond);
+      }
+    }
+  }
+}
+
+}  // namespace bench

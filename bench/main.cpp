@@ -1,0 +1,297 @@
+// Runs the suite and prints one Markdown table of medians over the repetitions, with the
+// Vennic/ncurses ratios and the targets. Google Benchmark's own report goes to stderr.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "benchmarks.hpp"
+
+namespace {
+
+// Medians over the repetitions of one benchmark: seconds per iteration and counters.
+struct Result {
+  double seconds = 0;
+  std::map<std::string, double> counters;
+};
+
+class CollectingReporter : public benchmark::ConsoleReporter {
+ public:
+  CollectingReporter() : benchmark::ConsoleReporter{OO_Tabular} {}
+
+  void ReportRuns(std::vector<Run> const& runs) override {
+    for (Run const& run : runs) {
+      if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0) {
+        continue;
+      }
+      auto& samples = samples_[run.run_name.function_name];
+      samples.seconds.push_back(run.real_accumulated_time / static_cast<double>(run.iterations));
+      for (auto const& [name, counter] : run.counters) {
+        samples.counters[name].push_back(counter.value);
+      }
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  std::optional<Result> get(std::string const& name) const {
+    auto const it = samples_.find(name);
+    if (it == samples_.end()) {
+      return std::nullopt;
+    }
+    Result result;
+    result.seconds = median(it->second.seconds);
+    for (auto const& [counter, values] : it->second.counters) {
+      result.counters[counter] = median(values);
+    }
+    return result;
+  }
+
+ private:
+  struct Samples {
+    std::vector<double> seconds;
+    std::map<std::string, std::vector<double>> counters;
+  };
+
+  static double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    std::size_t const n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+  }
+
+  std::map<std::string, Samples> samples_;
+};
+
+std::string fixed(double value, int digits) {
+  std::ostringstream out;
+  out.setf(std::ios::fixed);
+  out.precision(digits);
+  out << value;
+  return out.str();
+}
+
+// Three significant digits, at most.
+std::string significant(double value) {
+  if (value >= 100) {
+    return fixed(value, 0);
+  }
+  if (value >= 10) {
+    return fixed(value, 1);
+  }
+  return fixed(value, 2);
+}
+
+std::string duration(double seconds) {
+  if (seconds >= 1) {
+    return significant(seconds) + " s";
+  }
+  if (seconds >= 1e-3) {
+    return significant(seconds * 1e3) + " ms";
+  }
+  if (seconds >= 1e-6) {
+    return significant(seconds * 1e6) + " µs";
+  }
+  return significant(seconds * 1e9) + " ns";
+}
+
+std::string bytes(double count) {
+  if (count >= 1e6) {
+    return significant(count / 1e6) + " MB";
+  }
+  if (count >= 1e3) {
+    return significant(count / 1e3) + " kB";
+  }
+  return fixed(count, 0) + " B";
+}
+
+std::string rate(double per_second, std::string const& unit) {
+  if (per_second >= 1e6) {
+    return significant(per_second / 1e6) + " M " + unit + "/s";
+  }
+  if (per_second >= 1e3) {
+    return significant(per_second / 1e3) + " k " + unit + "/s";
+  }
+  return significant(per_second) + " " + unit + "/s";
+}
+
+std::string const none = "—";
+
+class Table {
+ public:
+  explicit Table(CollectingReporter const& results) : results_{results} {}
+
+  void row(std::string const& what, std::string const& vennic, std::string const& ncurses = none,
+           std::string const& ratio = none, std::string const& target = none,
+           std::string const& met = none) {
+    rows_.push_back("| " + what + " | " + vennic + " | " + ncurses + " | " + ratio + " | " +
+                    target + " | " + met + " |");
+  }
+
+  // A frame workload: CPU per frame and bytes per frame of both sides, and their ratio.
+  void frame(std::string const& what, std::string const& vennic_name,
+             std::string const& ncurses_name, std::optional<double> target) {
+    auto const v = results_.get(vennic_name);
+    auto const n = results_.get(ncurses_name);
+    auto const cell = [](std::optional<Result> const& r) {
+      if (!r) {
+        return none;
+      }
+      auto const b = r->counters.find("bytes");
+      return duration(r->seconds) +
+             (b == r->counters.end() ? std::string{} : " · " + bytes(b->second));
+    };
+    std::string ratio = none;
+    std::string met = none;
+    if (v && n && n->seconds > 0) {
+      double const r = v->seconds / n->seconds;
+      ratio = fixed(r, 2) + "x";
+      if (target) {
+        met = r <= *target ? "yes" : "**no**";
+      }
+    }
+    row(what, cell(v), cell(n), ratio, target ? "≤ " + fixed(*target, 2) + "x" : none, met);
+  }
+
+  std::optional<Result> get(std::string const& name) const { return results_.get(name); }
+
+  void print(std::ostream& out) const {
+    out << "| Measurement | Vennic | ncurses | Vennic/ncurses | Target | Met |\n";
+    out << "|---|---|---|---|---|---|\n";
+    for (auto const& r : rows_) {
+      out << r << '\n';
+    }
+  }
+
+ private:
+  CollectingReporter const& results_;
+  std::vector<std::string> rows_;
+};
+
+struct WorkloadInfo {
+  char const* id;
+  char const* what;
+  std::optional<double> target;
+};
+
+WorkloadInfo const workloads[] = {
+    {"W1", "every cell new character and colours", 0.25},
+    {"W2", "2 % of cells change", 0.25},
+    {"W3", "rows scroll up, new row at bottom", 1.0},
+    {"W4", "nothing changes (ncurses given every cell)", 0.5},
+    {"W5", "every character changes, default colours", 0.6},
+};
+
+void add_frames(Table& table, std::string const& size, bool targets) {
+  for (auto const& w : workloads) {
+    std::string const prefix = std::string{"commit/"} + w.id + "/" + size;
+    table.frame(std::string{w.id} + " " + w.what + ", " + size + " (CPU · bytes per frame)",
+                prefix + "/vennic", prefix + "/ncurses",
+                targets ? w.target : std::optional<double>{});
+    if (std::string{w.id} == "W4") {
+      table.frame(std::string{"W4 nothing changes (ncurses given nothing), "} + size,
+                  prefix + "/vennic", prefix + "/ncurses_nothing", std::nullopt);
+    }
+  }
+}
+
+void build_table(Table& table) {
+  add_frames(table, "200x50", true);
+  add_frames(table, "80x24", false);
+  add_frames(table, "400x120", false);
+
+  // Allocations per commit, the worst of every frame workload and size.
+  std::optional<double> worst;
+  for (auto const& w : workloads) {
+    for (char const* size : {"80x24", "200x50", "400x120"}) {
+      if (auto const r = table.get(std::string{"commit/"} + w.id + "/" + size + "/vennic")) {
+        double const a = r->counters.at("allocs");
+        worst = std::max(worst.value_or(0.0), a);
+      }
+    }
+  }
+  if (worst) {
+    table.row("Heap allocations per paint + commit, steady state (worst of W1–W5, all sizes)",
+              fixed(*worst, 2), none, none, "0", *worst == 0 ? "yes" : "**no**");
+  }
+  if (auto const g = table.get("gallery/frame")) {
+    std::string const widgets = fixed(g->counters.at("widgets"), 0);
+    table.row("Gallery tree (" + widgets + " widgets, 200x50), one key per frame: paint + commit",
+              duration(g->seconds) + " (paint " + duration(g->counters.at("paint_s")) + ") · " +
+                  bytes(g->counters.at("bytes")));
+    double const commit = g->counters.at("commit_allocs");
+    table.row("Gallery tree: heap allocations per frame, commit", fixed(commit, 2), none, none, "0",
+              commit == 0 ? "yes" : "**no**");
+    table.row("Gallery tree: heap allocations per frame, paint",
+              fixed(g->counters.at("paint_allocs"), 1));
+  }
+  if (auto const e = table.get("events/custom")) {
+    double const per_event = e->seconds / e->counters.at("items");
+    table.row("Custom events through queue, dispatch, paint and commit (" +
+                  fixed(e->counters.at("widgets"), 0) + " widgets, thread CPU)",
+              rate(1 / per_event, "events") + " (" + duration(per_event) + " each)");
+  }
+  for (int producers : {1, 4}) {
+    if (auto const q = table.get("queue/producers:" + std::to_string(producers))) {
+      table.row("Queue enqueue + pop, " + std::to_string(producers) + " producer thread" +
+                    (producers > 1 ? "s" : "") + " (wall time)",
+                rate(q->counters.at("items") / q->seconds, "items"));
+    }
+  }
+  if (auto const l = table.get("latency/key_to_screen")) {
+    table.row("Key-to-screen latency in a pty, line edit + label (1,000 keys): median",
+              duration(l->counters.at("p50_s")));
+    table.row("Key-to-screen latency: 99th percentile", duration(l->counters.at("p99_s")));
+  }
+  for (char const* kind : {"keys", "mouse"}) {
+    if (auto const d = table.get(std::string{"decode/"} + kind)) {
+      table.row(std::string{"Decoding "} + kind + " sequences through dalk::read from a pipe",
+                rate(d->counters.at("items") / d->seconds, "sequences"));
+    }
+  }
+  for (char const* rows : {"10", "10000", "1000000"}) {
+    if (auto const t = table.get(std::string{"datatable/rows:"} + rows)) {
+      table.row(std::string{"DataTable paint, 200x23 showing 10 rows, "} + rows + " rows",
+                duration(t->seconds));
+    }
+  }
+  for (auto const& [size, label] :
+       {std::pair{"1024", "1 KiB"}, std::pair{"65536", "64 KiB"}, std::pair{"1048576", "1 MiB"}}) {
+    if (auto const t = table.get(std::string{"textbox/bytes:"} + size)) {
+      double const per_kib = t->seconds / (t->counters.at("items") / 1024);
+      table.row(
+          std::string{"TextBox paint, 100x40, layout rebuilt every paint, "} + label + " of text",
+          duration(t->seconds) + " (" + duration(per_kib) + " per KiB)");
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // As the library's terminal set-up does: stdout fully buffered with 4096 bytes.
+  std::setvbuf(stdout, nullptr, _IOFBF, 4096);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    return 1;
+  }
+  bench::register_commit_benchmarks();
+  bench::register_widget_benchmarks();
+  bench::register_input_benchmarks();
+  CollectingReporter reporter;
+  reporter.SetOutputStream(&std::cerr);
+  reporter.SetErrorStream(&std::cerr);
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  Table table{reporter};
+  build_table(table);
+  table.print(std::cout);
+  std::cout.flush();
+  return 0;
+}

@@ -1,0 +1,229 @@
+// Painting and committing a gallery-like tree (time and heap allocations per frame), custom
+// events through the whole loop, and paint time of the data-heavy widgets against their size.
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+
+#include <vn/vn.hpp>
+
+#include "benchmarks.hpp"
+#include "gallery.hpp"
+#include "support.hpp"
+
+namespace bench {
+namespace {
+
+constexpr dalk::Area screen_area{200, 50};
+
+vn::Canvas whole_screen() {
+  return vn::Canvas{vn::Terminal::changes, {0, 0}, vn::Terminal::changes.area};
+}
+
+// The terminal-less part of a run: the paint grid at the screen's size, a fresh mirror.
+struct Frames {
+  Frames() {
+    vn::Terminal::changes.resize(screen_area);
+    vn::Terminal::changes.fill(dalk::Glyph{});
+    vn::Terminal::cursor.reset();
+  }
+  void paint_and_commit(vn::Widget& head) {
+    vn::Terminal::cursor = vn::detail::paint_tree(head, whole_screen());
+    vn::detail::commit_changes(screen, escape_buffer);
+  }
+  vn::ScreenBuffer screen;
+  std::string escape_buffer;
+};
+
+// Each frame follows one key press in the line edit: a character, then a Backspace.
+void gallery_frame(benchmark::State& state) {
+  ByteSink sink;
+  StdoutToSink redirect{sink};
+  Gallery gallery;
+  vn::detail::dispatch_resize(gallery, screen_area);
+  vn::Focus::set(gallery.edit);
+  Frames frames;
+  for (int warm_up = 0; warm_up < 4; ++warm_up) {
+    vn::detail::dispatch_key_press(gallery,
+                                   warm_up % 2 == 0 ? dalk::Key{'x'} : dalk::Key::Backspace);
+    frames.paint_and_commit(gallery);
+  }
+  double paint_allocations = 0;
+  double commit_allocations = 0;
+  double paint_seconds = 0;
+  double bytes = 0;
+  bool type = true;
+  for (auto _ : state) {
+    vn::detail::dispatch_key_press(gallery, type ? dalk::Key{'x'} : dalk::Key::Backspace);
+    type = !type;
+    sink.rewind();
+    std::uint64_t const before_paint = allocation_count();
+    double const start = thread_cpu_seconds();
+    vn::Terminal::cursor = vn::detail::paint_tree(gallery, whole_screen());
+    double const painted = thread_cpu_seconds();
+    std::uint64_t const before_commit = allocation_count();
+    vn::detail::commit_changes(frames.screen, frames.escape_buffer);
+    double const stop = thread_cpu_seconds();
+    commit_allocations += static_cast<double>(allocation_count() - before_commit);
+    paint_allocations += static_cast<double>(before_commit - before_paint);
+    paint_seconds += painted - start;
+    state.SetIterationTime(stop - start);
+    bytes += static_cast<double>(sink.written());
+  }
+  vn::Focus::clear();
+  using benchmark::Counter;
+  state.counters["widgets"] = gallery.count_widgets();
+  state.counters["paint_allocs"] = Counter(paint_allocations, Counter::kAvgIterations);
+  state.counters["commit_allocs"] = Counter(commit_allocations, Counter::kAvgIterations);
+  state.counters["paint_s"] = Counter(paint_seconds, Counter::kAvgIterations);
+  state.counters["bytes"] = Counter(bytes, Counter::kAvgIterations);
+}
+
+// Handles only custom events, resizes and interrupts; paints a tree.
+struct TreeApp {
+  vn::Widget& head;
+  std::optional<dalk::Point> handle_paint(vn::Canvas canvas) {
+    return vn::detail::paint_tree(head, canvas);
+  }
+};
+
+// vn::process_events, step for step, committing through the terminal-less commit.
+int run_loop(TreeApp& app, Frames& frames) {
+  for (;;) {
+    vn::Event const event = vn::Terminal::event_queue.pop();
+    auto const result = vn::apply_event(event, app);
+    if (!result) {
+      continue;
+    }
+    if (*result) {
+      return (*result)->return_code;
+    }
+    vn::Terminal::cursor = app.handle_paint(whole_screen());
+    vn::detail::commit_changes(frames.screen, frames.escape_buffer);
+  }
+}
+
+// Custom events, each changing the status line, through queue, dispatch, paint and commit.
+void custom_events(benchmark::State& state) {
+  constexpr int events_per_run = 100;
+  ByteSink sink;
+  StdoutToSink redirect{sink};
+  Gallery gallery;
+  vn::detail::dispatch_resize(gallery, screen_area);
+  Frames frames;
+  frames.paint_and_commit(gallery);
+  TreeApp app{gallery};
+  int counter = 0;
+  for (auto _ : state) {
+    sink.rewind();
+    double const start = thread_cpu_seconds();
+    for (int i = 0; i < events_per_run; ++i) {
+      vn::Terminal::event_queue.enqueue(vn::event::Custom{[&]() -> std::optional<vn::QuitRequest> {
+        gallery.status.text = std::to_string(++counter);
+        return std::nullopt;
+      }});
+    }
+    vn::Terminal::event_queue.enqueue(
+        vn::event::Custom{[]() -> std::optional<vn::QuitRequest> { return vn::QuitRequest{0}; }});
+    int const code = run_loop(app, frames);
+    double const stop = thread_cpu_seconds();
+    benchmark::DoNotOptimize(code);
+    state.SetIterationTime(stop - start);
+  }
+  state.counters["items"] = benchmark::Counter(
+      events_per_run * static_cast<double>(state.iterations()), benchmark::Counter::kAvgIterations);
+  state.counters["widgets"] = gallery.count_widgets();
+}
+
+// Paint alone, into a buffer of its own, timed in thread CPU.
+template <typename W>
+void time_paint(benchmark::State& state, W& widget, vn::Area area) {
+  vn::ScreenBuffer buffer{area};
+  vn::detail::paint_tree(widget, vn::Canvas{buffer, {0, 0}, area});
+  for (auto _ : state) {
+    double const start = thread_cpu_seconds();
+    vn::detail::paint_tree(widget, vn::Canvas{buffer, {0, 0}, area});
+    double const stop = thread_cpu_seconds();
+    state.SetIterationTime(stop - start);
+  }
+}
+
+// Tables are kept across repetitions: the largest takes a while to fill.
+vn::DataTable& table_with_rows(std::size_t rows) {
+  static std::map<std::size_t, std::unique_ptr<vn::DataTable>> tables;
+  auto& table = tables[rows];
+  if (!table) {
+    table = std::make_unique<vn::DataTable>(vn::DataTable::Options{});
+    table->add_column("Id", vn::Align::Right, dalk::XColor::BrightCyan);
+    table->add_column("Name", vn::Align::Left, dalk::XColor::BrightYellow);
+    table->add_column("Value", vn::Align::Right, dalk::XColor::BrightGreen);
+    for (std::size_t row = 0; row < rows; ++row) {
+      table->add_row({std::to_string(row), "item-" + std::to_string(row % 100000),
+                      std::to_string(row * 7919 % 1000003)});
+    }
+  }
+  return *table;
+}
+
+// 23 lines show exactly ten rows, so every table paints the same number of cells.
+constexpr dalk::Area table_area{200, 23};
+
+void datatable_paint(benchmark::State& state, std::size_t rows) {
+  vn::DataTable& table = table_with_rows(rows);
+  vn::detail::dispatch_resize(table, table_area);
+  table.scroll_offset = rows > 10 ? rows / 2 : 0;
+  time_paint(state, table, table_area);
+}
+
+std::string words_text(std::size_t bytes) {
+  static char const* const words[] = {"terminal", "widget", "the", "of",     "escape", "sequence",
+                                      "cell",     "paint",  "a",   "commit", "layout", "scrolling"};
+  std::mt19937 random{7};
+  std::uniform_int_distribution<std::size_t> pick{0, std::size(words) - 1};
+  std::uniform_int_distribution<int> paragraph{0, 39};
+  std::string text;
+  while (text.size() < bytes) {
+    text += words[pick(random)];
+    text += paragraph(random) == 0 ? '\n' : ' ';
+  }
+  text.resize(bytes);
+  return text;
+}
+
+constexpr dalk::Area text_area{100, 40};
+
+void textbox_paint(benchmark::State& state, std::size_t bytes) {
+  vn::TextBox box{vn::TextBox::Options{words_text(bytes)}};
+  vn::detail::dispatch_resize(box, text_area);
+  time_paint(state, box, text_area);
+  state.counters["items"] =
+      benchmark::Counter(static_cast<double>(bytes) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kAvgIterations);
+}
+
+}  // namespace
+
+void register_widget_benchmarks() {
+  benchmark::RegisterBenchmark("gallery/frame", gallery_frame)
+      ->UseManualTime()
+      ->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("events/custom", custom_events)
+      ->UseManualTime()
+      ->Unit(benchmark::kMicrosecond);
+  for (std::size_t rows : {10, 10'000, 1'000'000}) {
+    benchmark::RegisterBenchmark(("datatable/rows:" + std::to_string(rows)).c_str(),
+                                 [rows](benchmark::State& state) { datatable_paint(state, rows); })
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
+  }
+  for (std::size_t bytes : {1U << 10, 64U << 10, 1U << 20}) {
+    benchmark::RegisterBenchmark(("textbox/bytes:" + std::to_string(bytes)).c_str(),
+                                 [bytes](benchmark::State& state) { textbox_paint(state, bytes); })
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
+  }
+}
+
+}  // namespace bench

@@ -1,0 +1,37 @@
+// A first Vennic application: type a name, press Enter or click Greet, and the label answers.
+// Tab moves between the line edit and the buttons; Quit ends it with status 0, Ctrl+C with 1.
+#include <functional>
+#include <optional>
+#include <string>
+#include <vn/vn.hpp>
+
+int main() {
+  // The widgets: the application owns them, and they stay where they are.
+  vn::Label greeting{{.text = "Who are you? Type your name."}};
+  vn::LineEdit name{
+      {.placeholder = "your name, then Enter", .size_policy = vn::SizePolicy::fixed(1)}};
+  vn::Button greet{{.label = {.text = "Greet"}}};
+  vn::Button quit{{.label = {.text = "Quit"}}};
+
+  // Signals announce what the user did.
+  auto say_hello = [&] {
+    greeting.text = "Hello, " + (name.text.empty() ? std::string("stranger") : name.text) + "!";
+  };
+  name.submitted.connect([&](std::string const&) { say_hello(); });
+  greet.pressed.connect(say_hello);
+  quit.pressed.connect([] {
+    // Run on the event loop's thread; the returned request ends run() with status 0.
+    vn::Terminal::event_queue.enqueue(
+        vn::event::Custom{[]() -> std::optional<vn::QuitRequest> { return vn::QuitRequest{0}; }});
+  });
+
+  // Layouts refer to the widgets; the frame holds the whole column.
+  auto buttons = vn::make_row(std::ref(greet), std::ref(quit));
+  buttons.size_policy = vn::SizePolicy::fixed(1);
+  auto column = vn::make_column(std::ref(greeting), std::ref(name), std::ref(buttons));
+  vn::Bordered window{vn::Border::round("Tutorial"), std::ref(column)};
+
+  vn::Focus::set(name);
+  // The terminal is interactive while the application lives, and restored afterwards.
+  return vn::Application{window, vn::Terminal{}}.run();
+}

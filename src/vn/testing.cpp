@@ -1,0 +1,222 @@
+#include "vn/testing.hpp"
+
+#include <algorithm>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <variant>
+
+#include "dalk/transcode.hpp"
+#include "lum/generator.hpp"
+#include "vn/application.hpp"
+#include "vn/focus.hpp"
+
+namespace vn::testing {
+namespace {
+
+// As the commit sends it: a control character would act on the terminal, so it is shown as
+// U+FFFD.
+char32_t displayed(char32_t symbol) {
+  if (symbol < 0x20 || (symbol >= 0x7F && symbol <= 0x9F)) {
+    return U'\uFFFD';
+  }
+  return symbol;
+}
+
+dalk::Area non_negative(dalk::Area area) {
+  return {std::max(area.width, 0), std::max(area.height, 0)};
+}
+
+}  // namespace
+
+Harness::Harness(Widget& head, dalk::Area size) : head_{&head} {
+  Focus::clear();
+  resize(size);
+}
+
+void Harness::key_press(dalk::Key key) {
+  static_cast<void>(deliver(dalk::KeyPress{key}));
+}
+
+void Harness::key_release(dalk::Key key) {
+  static_cast<void>(deliver(dalk::KeyRelease{key}));
+}
+
+void Harness::type(std::string_view text) {
+  // Decoded whole first, so malformed text delivers nothing.
+  std::u32string const code_points = dalk::detail::u8_string_to_u32_string(text);
+  for (char32_t const c : code_points) {
+    key_press(c == U'\n' ? dalk::Key::Enter : dalk::key(c));
+  }
+}
+
+void Harness::press(dalk::Point at, dalk::Mouse::Button button) {
+  mouse_press(dalk::Mouse{at, button, {}});
+}
+
+void Harness::mouse_press(dalk::Mouse mouse) {
+  static_cast<void>(deliver(dalk::MousePress{mouse}));
+}
+
+void Harness::release(dalk::Point at, dalk::Mouse::Button button) {
+  mouse_release(dalk::Mouse{at, button, {}});
+}
+
+void Harness::mouse_release(dalk::Mouse mouse) {
+  static_cast<void>(deliver(dalk::MouseRelease{mouse}));
+}
+
+void Harness::click(dalk::Point at, dalk::Mouse::Button button) {
+  press(at, button);
+  release(at, button);
+}
+
+void Harness::wheel_up(dalk::Point at) {
+  mouse_wheel(dalk::Mouse{at, dalk::Mouse::Button::ScrollUp, {}});
+}
+
+void Harness::wheel_down(dalk::Point at) {
+  mouse_wheel(dalk::Mouse{at, dalk::Mouse::Button::ScrollDown, {}});
+}
+
+void Harness::mouse_wheel(dalk::Mouse mouse) {
+  static_cast<void>(deliver(dalk::MouseWheel{mouse}));
+}
+
+void Harness::move_to(dalk::Point at) {
+  mouse_move(dalk::Mouse{at, dalk::Mouse::Button::None, {}});
+}
+
+void Harness::mouse_move(dalk::Mouse mouse) {
+  static_cast<void>(deliver(dalk::MouseMove{mouse}));
+}
+
+void Harness::resize(dalk::Area size) {
+  static_cast<void>(deliver(dalk::Resize{size}));
+}
+
+void Harness::tick(int timer_id) {
+  static_cast<void>(deliver(event::Timer{timer_id}));
+}
+
+void Harness::tick(Timer const& timer) {
+  tick(timer.id());
+}
+
+std::optional<QuitRequest> Harness::deliver(Event const& event) {
+  // The same handlers Application uses; only the screen and the paint differ.
+  auto const visitor = lum::Overload{
+      [&](dalk::MousePress const& e) -> std::optional<QuitRequest> {
+        detail::dispatch_mouse_press(*head_, e.mouse);
+        return std::nullopt;
+      },
+      [&](dalk::MouseRelease const& e) -> std::optional<QuitRequest> {
+        detail::dispatch_mouse_release(*head_, e.mouse);
+        return std::nullopt;
+      },
+      [&](dalk::MouseWheel const& e) -> std::optional<QuitRequest> {
+        detail::dispatch_mouse_wheel(*head_, e.mouse);
+        return std::nullopt;
+      },
+      [&](dalk::MouseMove const& e) -> std::optional<QuitRequest> {
+        detail::dispatch_mouse_move(*head_, previous_mouse_, e.mouse);
+        return std::nullopt;
+      },
+      [&](dalk::KeyPress const& e) -> std::optional<QuitRequest> {
+        detail::dispatch_key_press(*head_, e.key);
+        return std::nullopt;
+      },
+      [&](dalk::KeyRelease const& e) -> std::optional<QuitRequest> {
+        detail::dispatch_key_release(e.key);
+        return std::nullopt;
+      },
+      [&](dalk::Resize const& e) -> std::optional<QuitRequest> {
+        dalk::Area const area = non_negative(e.area);
+        resize_screen(area);
+        detail::dispatch_resize(*head_, area);
+        return std::nullopt;
+      },
+      [&](event::Timer const& e) -> std::optional<QuitRequest> {
+        detail::dispatch_timer(*head_, e.id);
+        return std::nullopt;
+      },
+      [](event::Custom const& e) -> std::optional<QuitRequest> { return e.function(); },
+      [](event::Interrupt const&) -> std::optional<QuitRequest> { return QuitRequest{1}; },
+  };
+  std::optional<QuitRequest> const request = std::visit(visitor, event);
+  if (!request) {
+    paint();
+  }
+  return request;
+}
+
+void Harness::paint() {
+  // Every frame starts blank, as the commit leaves the paint grid.
+  screen_.fill(dalk::Glyph{});
+  cursor_ = detail::paint_tree(*head_, Canvas{screen_, {0, 0}, screen_.area});
+}
+
+void Harness::resize_screen(dalk::Area size) {
+  screen_.resize(size);
+  screen_.fill(dalk::Glyph{});
+}
+
+std::vector<std::string> Harness::lines() const {
+  return lines({0, 0}, screen_.area);
+}
+
+std::vector<std::string> Harness::lines(dalk::Point at, dalk::Area size) const {
+  int const left = std::max(at.x, 0);
+  int const top = std::max(at.y, 0);
+  // In 64 bits: a huge size added to a position must not wrap around.
+  auto const right = static_cast<int>(
+      std::min<long long>(static_cast<long long>(at.x) + size.width, screen_.area.width));
+  auto const bottom = static_cast<int>(
+      std::min<long long>(static_cast<long long>(at.y) + size.height, screen_.area.height));
+  std::vector<std::string> rows;
+  for (int y = top; y < bottom; ++y) {
+    std::u32string row;
+    for (int x = left; x < right; ++x) {
+      row += displayed(screen_[{x, y}].symbol);
+    }
+    rows.push_back(dalk::detail::u32_to_u8(row));
+  }
+  return rows;
+}
+
+std::string Harness::line(int y) const {
+  if (y < 0 || y >= screen_.area.height) {
+    throw std::out_of_range("Harness::line(): y is outside the screen");
+  }
+  return lines({0, y}, {screen_.area.width, 1}).front();
+}
+
+dalk::Glyph const& Harness::cell(dalk::Point p) const {
+  if (p.x < 0 || p.y < 0 || p.x >= screen_.area.width || p.y >= screen_.area.height) {
+    throw std::out_of_range("Harness::cell(): p is outside the screen");
+  }
+  return screen_[p];
+}
+
+std::optional<dalk::Point> Harness::find(std::string_view text) const {
+  std::u32string const wanted = dalk::detail::u8_string_to_u32_string(text);
+  auto const length = static_cast<int>(wanted.size());
+  if (length == 0) {
+    return std::nullopt;
+  }
+  for (int y = 0; y < screen_.area.height; ++y) {
+    for (int x = 0; x + length <= screen_.area.width; ++x) {
+      bool match = true;
+      for (int i = 0; i < length && match; ++i) {
+        match = displayed(screen_[{x + i, y}].symbol) == wanted[static_cast<std::size_t>(i)];
+      }
+      if (match) {
+        return dalk::Point{x, y};
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace vn::testing
