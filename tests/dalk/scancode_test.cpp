@@ -582,6 +582,9 @@ TEST(ConsoleReadTest, ResizeComesFromTheTerminal) {
   });
   ASSERT_TRUE(child.wait_for_output("ready"));
   child.set_size(100, 30);
+  // Time for the handler to run first: ThreadSanitizer runs it only when the child next passes
+  // one of its intercepted calls, which could otherwise be the read of the byte below.
+  child.read_for(std::chrono::milliseconds(200));
   // Should the signal come before the wait begins, the byte ends the wait instead.
   child.write("\x1b[<0;1;1M");
   ASSERT_TRUE(child.wait_for_output("next")) << child.output();
