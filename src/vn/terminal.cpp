@@ -108,6 +108,7 @@ Event to_event(dalk::Event const& input) {
 // The input thread's body. It touches no member of the Terminal object, so the object may be
 // moved while the thread runs.
 void read_loop(std::stop_token const& stop) {
+  std::exception_ptr failure;
   try {
     Terminal::event_queue.enqueue(dalk::Resize{dalk::terminal_area()});
     while (!stop.stop_requested()) {
@@ -127,15 +128,21 @@ void read_loop(std::stop_token const& stop) {
     }
   } catch (...) {
     // An exception must not leave the thread (std::terminate would leave the terminal raw).
-    // The event loop rethrows it, so the application unwinds and the terminal is restored.
-    try {
-      Terminal::event_queue.enqueue(
-          event::Custom{[failure = std::current_exception()]() -> std::optional<QuitRequest> {
-            std::rethrow_exception(failure);
-          }});
-    } catch (...) {
-      // Out of memory while reporting: the thread ends silently rather than aborting.
-    }
+    failure = std::current_exception();
+  }
+  if (!failure) {
+    return;
+  }
+  // The event loop rethrows it, so the application unwinds and the terminal is restored. It is
+  // handed over only once this thread's handler has let go of the exception: from then on the
+  // exception object belongs to the loop alone, reached through the queue's lock.
+  try {
+    Terminal::event_queue.enqueue(
+        event::Custom{[failure = std::move(failure)]() -> std::optional<QuitRequest> {
+          std::rethrow_exception(failure);
+        }});
+  } catch (...) {
+    // Out of memory while reporting: the thread ends silently rather than aborting.
   }
 }
 

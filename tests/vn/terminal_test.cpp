@@ -192,13 +192,13 @@ TEST(TerminalLoopTest, UnreadableWindowSizeLeavesTheLoop) {
         return 0;
       },
       10, 3);
-  ASSERT_TRUE(child.wait_for_output("end of report"));
+  ASSERT_TRUE(child.wait_for_output("end of report")) << child.output();
   EXPECT_NE(
       child.output().find("threw: terminal terminal_width(): Can't Read Window Size. after: \r\n"),
       std::string::npos)
       << child.output();
   auto const status = child.wait_exit();
-  EXPECT_TRUE(status.exited && status.exit_status == 0);
+  EXPECT_TRUE(status.exited && status.exit_status == 0) << child.output();
 }
 
 TEST(TerminalLoopTest, HangUpLeavesTheLoopAndRestoresTheTerminal) {
