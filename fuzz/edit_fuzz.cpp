@@ -12,32 +12,9 @@
 
 #include <vn/vn.hpp>
 
+#include "fuzz_input.hpp"
+
 namespace {
-
-void require(bool condition) {
-  if (!condition) {
-    std::abort();
-  }
-}
-
-class Reader {
- public:
-  Reader(std::uint8_t const* data, std::size_t size) : data_{data}, size_{size} {}
-  bool more() const { return at_ < size_; }
-  std::uint8_t byte() { return at_ < size_ ? data_[at_++] : 0; }
-  std::uint32_t word(int bytes) {
-    std::uint32_t value = 0;
-    for (int i = 0; i < bytes; ++i) {
-      value = (value << 8) | byte();
-    }
-    return value;
-  }
-
- private:
-  std::uint8_t const* data_;
-  std::size_t size_;
-  std::size_t at_ = 0;
-};
 
 bool is_well_formed(std::string const& text) {
   try {

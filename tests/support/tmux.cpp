@@ -9,6 +9,16 @@
 
 namespace vennic::test {
 
+std::string hex_keys(std::string const& s) {
+  std::string out = "send-keys -H";
+  char buffer[4];
+  for (unsigned char c : s) {
+    std::snprintf(buffer, sizeof buffer, " %02x", c);
+    out += buffer;
+  }
+  return out;
+}
+
 bool have_tmux() {
   return std::system("command -v tmux >/dev/null 2>&1") == 0;
 }

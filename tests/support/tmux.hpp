@@ -7,6 +7,9 @@
 
 namespace vennic::test {
 
+/// The tmux command that types the bytes of s into the pane exactly (send-keys -H).
+std::string hex_keys(std::string const& s);
+
 /// Whether tmux can be run here.
 bool have_tmux();
 

@@ -407,17 +407,6 @@ TEST_F(GalleryProgramTest, FollowsTheWindowSize) {
   EXPECT_TRUE(g.wait_focus("Reset")) << g.focus();
 }
 
-// tmux send-keys -H arguments for the bytes of s.
-std::string hex_keys(std::string const& s) {
-  std::string out = "send-keys -H";
-  char buffer[4];
-  for (unsigned char c : s) {
-    std::snprintf(buffer, sizeof buffer, " %02x", c);
-    out += buffer;
-  }
-  return out;
-}
-
 TEST_F(GalleryProgramTest, RunsUnderTmux) {
   if (!vennic::test::have_tmux()) {
     GTEST_SKIP() << "tmux is not installed";
@@ -431,7 +420,7 @@ TEST_F(GalleryProgramTest, RunsUnderTmux) {
   EXPECT_TRUE(tmux.wait_for_screen("▸Reset◂")) << tmux.screen();
   tmux.run("send-keys Enter Enter");
   EXPECT_TRUE(tmux.wait_for_screen("Reset pressed")) << tmux.screen();
-  tmux.run(hex_keys("\x1b[<65;60;13M\x1b[<65;60;13M"));
+  tmux.run(vennic::test::hex_keys("\x1b[<65;60;13M\x1b[<65;60;13M"));
   EXPECT_TRUE(tmux.wait_for_screen("rows 3-5 of 100")) << tmux.screen();
   tmux.run("send-keys C-c");
   ASSERT_TRUE(tmux.wait_for_screen("gallery-exit=1")) << tmux.screen();

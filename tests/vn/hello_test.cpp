@@ -14,17 +14,6 @@ constexpr char const* hello_path = VENNIC_HELLO;
 constexpr char const* hello_path = nullptr;
 #endif
 
-// tmux send-keys -H arguments for the bytes of s.
-std::string hex_keys(std::string const& s) {
-  std::string out = "send-keys -H";
-  char buffer[4];
-  for (unsigned char c : s) {
-    std::snprintf(buffer, sizeof buffer, " %02x", c);
-    out += buffer;
-  }
-  return out;
-}
-
 }  // namespace
 
 TEST(HelloTest, FocusMovesByClickAndTabAndTheCounterRuns) {
@@ -41,7 +30,7 @@ TEST(HelloTest, FocusMovesByClickAndTabAndTheCounterRuns) {
   ASSERT_TRUE(tmux.wait_for_screen("Left  clicks: 0")) << tmux.screen();
 
   // A left press and release (SGR report) inside the left panel.
-  tmux.run(hex_keys("\x1b[<0;11;6M\x1b[<0;11;6m"));
+  tmux.run(vennic::test::hex_keys("\x1b[<0;11;6M\x1b[<0;11;6m"));
   EXPECT_TRUE(tmux.wait_for_screen("Left (focused)  clicks: 1")) << tmux.screen();
 
   tmux.run("send-keys Tab");

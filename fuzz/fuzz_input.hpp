@@ -1,0 +1,36 @@
+// Helpers shared by the fuzz targets: reading structured values from the fuzzer's bytes, and
+// failing loudly (abort) when an invariant does not hold.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+void require(bool condition) {
+  if (!condition) {
+    std::abort();
+  }
+}
+
+class Reader {
+ public:
+  Reader(std::uint8_t const* data, std::size_t size) : data_{data}, size_{size} {}
+  bool more() const { return at_ < size_; }
+  std::uint8_t byte() { return at_ < size_ ? data_[at_++] : 0; }
+  std::uint32_t word(int bytes) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < bytes; ++i) {
+      value = (value << 8) | byte();
+    }
+    return value;
+  }
+
+ private:
+  std::uint8_t const* data_;
+  std::size_t size_;
+  std::size_t at_ = 0;
+};
+
+}  // namespace
