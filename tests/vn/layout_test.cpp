@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/layout_probe.hpp"
+
 #include <algorithm>
 #include <cstdint>
 #include <limits>
@@ -182,23 +184,7 @@ TEST(DistributeLengthTest, TakesTheChildrenGenerator) {
   EXPECT_EQ(vn::detail::distribute_length(row.get_children(), 10), (Lengths{4, 3, 3}));
 }
 
-// Records how its row laid it out.
-struct Probe : vn::Widget {
-  Probe() : Widget{vn::FocusPolicy::None, SizePolicy::flex(1.0F)} {}
-  explicit Probe(SizePolicy policy) : Widget{vn::FocusPolicy::None, policy} {}
-
-  void resize(Area previous) override {
-    ++resizes;
-    previous_size = previous;
-    size_seen = size;
-    at_seen = at;
-  }
-
-  int resizes = 0;
-  Area previous_size{-1, -1};
-  Area size_seen{-1, -1};
-  Point at_seen{-1, -1};
-};
+using Probe = vennic::test::LayoutProbe;
 
 TEST(RowTest, PlacesActiveChildrenEdgeToEdge) {
   vn::Row<std::vector<Probe>> row;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/layout_probe.hpp"
+
 #include <array>
 #include <functional>
 #include <list>
@@ -17,23 +19,7 @@ using dalk::Area;
 using dalk::Point;
 using vn::SizePolicy;
 
-// Records how its layout placed it.
-struct Probe : vn::Widget {
-  Probe() : Widget{vn::FocusPolicy::None, SizePolicy::flex(1.0F)} {}
-  explicit Probe(SizePolicy policy) : Widget{vn::FocusPolicy::None, policy} {}
-
-  void resize(Area previous) override {
-    ++resizes;
-    previous_size = previous;
-    at_seen = at;
-    size_seen = size;
-  }
-
-  int resizes = 0;
-  Area previous_size{-1, -1};
-  Point at_seen{-1, -1};
-  Area size_seen{-1, -1};
-};
+using Probe = vennic::test::LayoutProbe;
 
 template <typename Layout>
 std::vector<vn::Widget const*> yielded(Layout& layout) {
