@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dalk/sequence.hpp"
+#include "dalk/width.hpp"
 #include "lum/generator.hpp"
 
 namespace dalk::detail {
