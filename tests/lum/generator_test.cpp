@@ -166,6 +166,9 @@ TEST(GeneratorTest, ReadingAFinishedGeneratorThrows) {
 }
 
 TEST(GeneratorTest, WorksInsideFilterView) {
+#if defined(__clang__) && __clang_major__ < 15
+  GTEST_SKIP() << "clang 14 cannot instantiate std::views::filter of libstdc++ 12";
+#else
   int resumed = 0;
   auto odd = count_up(7, resumed) | std::views::filter([](int v) { return v % 2 == 1; });
   EXPECT_EQ(resumed, 0);
@@ -177,6 +180,7 @@ TEST(GeneratorTest, WorksInsideFilterView) {
     rest.push_back(*it);
   }
   EXPECT_EQ(rest, (std::vector<int>{1, 3, 5}));
+#endif
 }
 
 TEST(GeneratorTest, ReferenceYieldsAreTheObjectsThemselves) {

@@ -147,6 +147,9 @@ TEST(WidgetTreeTest, FindIfStopsCallingPredicateAtFirstMatch) {
 }
 
 TEST(WidgetTreeTest, ActiveFilterSkipsInactiveChildren) {
+#if defined(__clang__) && __clang_major__ < 15
+  GTEST_SKIP() << "clang 14 cannot instantiate std::views::filter of libstdc++ 12";
+#else
   Tree tree;
   tree.a.active = false;
   std::vector<std::string> active;
@@ -159,6 +162,7 @@ TEST(WidgetTreeTest, ActiveFilterSkipsInactiveChildren) {
                                  vn::Widget>);
   static_assert(vn::WidgetDerived<Node>);
   static_assert(!vn::WidgetDerived<int>);
+#endif
 }
 
 TEST(SizePolicyTest, Factories) {
