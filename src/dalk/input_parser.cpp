@@ -136,8 +136,7 @@ struct InputParser::Rules {
     if (sequence.parameter_bytes.empty()) {
       throw std::runtime_error("io: parse_tilde: No Parameter Bytes");
     }
-    auto const base =
-        key(static_cast<char32_t>(127 + parameter<int, 0>(sequence.parameter_bytes)));
+    auto const base = key(static_cast<char32_t>(127 + parameter<int, 0>(sequence.parameter_bytes)));
     return Event{KeyPress{base | parse_key_modifiers(sequence.parameter_bytes)}};
   }
 
@@ -184,15 +183,24 @@ struct InputParser::Rules {
   // CSI and SS3 keys share the table.
   static std::span<Rule const> table() {
     static constexpr Rule rules[] = {
-        {'A', fixed_key, Key::ArrowUp},  {'B', fixed_key, Key::ArrowDown},
-        {'C', fixed_key, Key::ArrowRight}, {'D', fixed_key, Key::ArrowLeft},
-        {'E', fixed_key, Key::Begin},    {'F', fixed_key, Key::End},
-        {'G', fixed_key, Key::PageDown}, {'H', fixed_key, Key::Home},
-        {'I', fixed_key, Key::PageUp},   {'L', fixed_key, Key::Insert},
-        {'P', fixed_key, Key::F1},       {'Q', fixed_key, Key::F2},
-        {'R', fixed_key, Key::F3},       {'S', fixed_key, Key::F4},
-        {'Z', fixed_key, Key::BackTab},  {'~', tilde_key},
-        {'M', mouse},                    {'m', mouse},
+        {'A', fixed_key, Key::ArrowUp},
+        {'B', fixed_key, Key::ArrowDown},
+        {'C', fixed_key, Key::ArrowRight},
+        {'D', fixed_key, Key::ArrowLeft},
+        {'E', fixed_key, Key::Begin},
+        {'F', fixed_key, Key::End},
+        {'G', fixed_key, Key::PageDown},
+        {'H', fixed_key, Key::Home},
+        {'I', fixed_key, Key::PageUp},
+        {'L', fixed_key, Key::Insert},
+        {'P', fixed_key, Key::F1},
+        {'Q', fixed_key, Key::F2},
+        {'R', fixed_key, Key::F3},
+        {'S', fixed_key, Key::F4},
+        {'Z', fixed_key, Key::BackTab},
+        {'~', tilde_key},
+        {'M', mouse},
+        {'m', mouse},
     };
     return rules;
   }

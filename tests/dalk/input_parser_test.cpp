@@ -208,12 +208,18 @@ TEST(InputParserTest, CsiAndSs3Keys) {
 
 TEST(InputParserTest, TildeKeysAreNumbered) {
   expect_each({
-      {"\x1b[1~", key(Key::Home)},     {"\x1b[2~", key(Key::Insert)},
-      {"\x1b[3~", key(Key::Delete)},   {"\x1b[4~", key(Key::End)},
-      {"\x1b[5~", key(Key::PageUp)},   {"\x1b[6~", key(Key::PageDown)},
-      {"\x1b[15~", key(Key::F5)},      {"\x1b[21~", key(Key::F10)},
-      {"\x1b[24~", key(Key::F12)},     {"\x1b[7~", key(134)},
-      {"\x1b[25~", key(Key::ArrowDown)}, {"\x1b[200~", key(327)},
+      {"\x1b[1~", key(Key::Home)},
+      {"\x1b[2~", key(Key::Insert)},
+      {"\x1b[3~", key(Key::Delete)},
+      {"\x1b[4~", key(Key::End)},
+      {"\x1b[5~", key(Key::PageUp)},
+      {"\x1b[6~", key(Key::PageDown)},
+      {"\x1b[15~", key(Key::F5)},
+      {"\x1b[21~", key(Key::F10)},
+      {"\x1b[24~", key(Key::F12)},
+      {"\x1b[7~", key(134)},
+      {"\x1b[25~", key(Key::ArrowDown)},
+      {"\x1b[200~", key(327)},
   });
 }
 
@@ -348,9 +354,9 @@ TEST(InputParserTest, StreamsAndWaits) {
 
 TEST(InputParserTest, ControlSequenceLengthIsBounded) {
   // 256 bytes without a final byte are given up; what follows is read as keys.
-  EXPECT_EQ(parse({"\x1b[" + std::string(256, '1') + "A"}),
-            (std::vector<std::string>{error("io parse_csi(): Control sequence too long."),
-                                      key(U'A')}));
+  EXPECT_EQ(
+      parse({"\x1b[" + std::string(256, '1') + "A"}),
+      (std::vector<std::string>{error("io parse_csi(): Control sequence too long."), key(U'A')}));
 }
 
 TEST(InputParserTest, WaitSaysHowToWaitForTheNextByte) {
@@ -360,10 +366,18 @@ TEST(InputParserTest, WaitSaysHowToWaitForTheNextByte) {
     W wait;
   };
   Case const cases[] = {
-      {"", W::Nothing},           {"a", W::Nothing},          {"\x1b", W::AlreadyWaiting},
-      {"\x1b[", W::AlreadyWaiting}, {"\x1bO", W::AlreadyWaiting}, {"\x1b[1", W::Unfinished},
-      {"\x1b[<0;1", W::Unfinished}, {"\xC3", W::Unfinished},     {"\x1b\xE2\x82", W::Unfinished},
-      {"\x1b[A", W::Nothing},     {"\x1b[X", W::Nothing},     {"\x1bx", W::Nothing},
+      {"", W::Nothing},
+      {"a", W::Nothing},
+      {"\x1b", W::AlreadyWaiting},
+      {"\x1b[", W::AlreadyWaiting},
+      {"\x1bO", W::AlreadyWaiting},
+      {"\x1b[1", W::Unfinished},
+      {"\x1b[<0;1", W::Unfinished},
+      {"\xC3", W::Unfinished},
+      {"\x1b\xE2\x82", W::Unfinished},
+      {"\x1b[A", W::Nothing},
+      {"\x1b[X", W::Nothing},
+      {"\x1bx", W::Nothing},
   };
   for (auto const& c : cases) {
     InputParser parser;
