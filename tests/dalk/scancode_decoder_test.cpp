@@ -192,7 +192,8 @@ TEST(ScancodeDecoderTest, PrintScreenPauseAndBreak) {
 // ends with what it had, and later bytes are keys of their own.
 TEST(ScancodeDecoderTest, ConfirmationWaitRunningOut) {
   std::vector<std::string> const cut_off[] = {
-      {"\xe0\x2a"}, {"\xe0\xaa"}, {"\xe0\x2a\xe0"}, {"\xe0\xaa\xe0"}, {"\xe0\x46"}, {"\xe0\x46\xe0"},
+      {"\xe0\x2a"},     {"\xe0\xaa"}, {"\xe0\x2a\xe0"},
+      {"\xe0\xaa\xe0"}, {"\xe0\x46"}, {"\xe0\x46\xe0"},
   };
   for (auto const& chunks : cut_off) {
     auto with_next = chunks;
