@@ -2,8 +2,10 @@
 #pragma once
 
 #include "dalk/console_file.hpp"
+#include "dalk/input_parser.hpp"
 #include "dalk/io.hpp"
 #include "dalk/is_urxvt.hpp"
+#include "dalk/scancode_decoder.hpp"
 #include "dalk/sequence.hpp"
 #include "dalk/signals.hpp"
 #include "dalk/terminal.hpp"

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <optional>
 #include <variant>
 
@@ -183,6 +184,12 @@ struct Resize {
 using Event =
     std::variant<MousePress, MouseRelease, MouseWheel, MouseMove, KeyPress, KeyRelease, Resize>;
 
+/// Input that could not be decoded: its bytes are consumed and reading can go on with the next
+/// ones. error is what dalk::read throws for it.
+struct Undecodable {
+  std::exception_ptr error;
+};
+
 /// Waits as long as it takes for the next event; a pending window-size change comes first.
 /// Undecodable sequences throw std::runtime_error with a message beginning "io" (the bytes read
 /// so far are consumed, the rest stays unread), and so does a control sequence that runs to
@@ -204,5 +211,21 @@ Event read();
 /// signal between the console's two waits throws std::logic_error
 /// "do_maybe_alt_blocking_read(): signal int.".
 std::optional<Event> read(int timeout);
+
+namespace detail {
+
+/// Nothing arrived in time, or what arrived gave no event.
+struct NoEvent {};
+/// A signal cut the console's second wait short; nothing was read.
+struct Interrupted {};
+
+using ReadResult = std::variant<NoEvent, Event, Undecodable, Interrupted>;
+
+/// dalk::read(timeout) for the input thread: what dalk::read throws for undecodable input or
+/// an interrupted console wait comes back as a value; a failed read, poll or window-size query
+/// still throws as there.
+ReadResult read_input(int timeout);
+
+}  // namespace detail
 
 }  // namespace dalk

@@ -58,26 +58,6 @@ constexpr char32_t displayable(char32_t symbol) {
   return symbol;
 }
 
-// Sequences the decoder rejects; the bytes are consumed, so reading can go on. Everything
-// else (end of input, a hang-up, a failed poll, an unreadable window size) means the input
-// itself has failed.
-bool is_undecodable_input(std::exception const& error) {
-  if (dynamic_cast<std::invalid_argument const*>(&error) != nullptr ||
-      dynamic_cast<std::out_of_range const*>(&error) != nullptr) {
-    return true;
-  }
-  std::string_view const message = error.what();
-  if (dynamic_cast<std::logic_error const*>(&error) != nullptr) {
-    // A signal cut short the console wait: nothing was read, nothing is lost.
-    return message.starts_with("do_maybe_alt_blocking_read(): signal int.");
-  }
-  if (dynamic_cast<std::runtime_error const*>(&error) == nullptr) {
-    return false;
-  }
-  return message.starts_with("io parse") || message.starts_with("io:") ||
-         message.starts_with("ControlSequence");
-}
-
 // Equality of colours without the generic variant comparison: the commit compares every
 // cell of every frame, and this is most of what it does when little has changed.
 bool same_color(dalk::Color const& a, dalk::Color const& b) {
@@ -116,14 +96,11 @@ void read_loop(std::stop_token const& stop) {
         Terminal::event_queue.enqueue(event::Interrupt{});
         return;
       }
-      try {
-        if (auto input = dalk::read(16)) {
-          Terminal::event_queue.enqueue(to_event(*input));
-        }
-      } catch (std::exception const& error) {
-        if (!is_undecodable_input(error)) {
-          throw;
-        }
+      // Anything but an event is passed over: nothing came in time, a sequence the decoder
+      // cannot decode (its bytes are consumed), or a signal cut the console's wait short.
+      auto input = dalk::detail::read_input(16);
+      if (auto const* event = std::get_if<dalk::Event>(&input)) {
+        Terminal::event_queue.enqueue(to_event(*event));
       }
     }
   } catch (...) {
