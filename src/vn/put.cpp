@@ -109,6 +109,16 @@ void draw_glyphs(Canvas& canvas, dalk::Point p, std::vector<dalk::Glyph> const& 
   }
 }
 
+// Row by row, left to right, every cell of the canvas.
+template <typename Change>
+void for_each_cell(Canvas& canvas, Change const& change) {
+  for (std::int32_t row = 0; row < canvas.size.height; ++row) {
+    for (std::int32_t column = 0; column < canvas.size.width; ++column) {
+      change(canvas[{column, row}]);
+    }
+  }
+}
+
 // A text starting outside the canvas is dropped whole, even where its tail would fit.
 bool text_starts_inside(Canvas const& canvas, dalk::Point p) {
   return is_inside(canvas, p.x, p.y);
@@ -197,11 +207,15 @@ void put(Canvas canvas, shape::Frame const& frame, dalk::Brush const& brush) {
 
 void clear(Canvas canvas) {
   dalk::Glyph const blank{};
-  for (std::int32_t row = 0; row < canvas.size.height; ++row) {
-    for (std::int32_t column = 0; column < canvas.size.width; ++column) {
-      canvas[{column, row}] = blank;
-    }
-  }
+  for_each_cell(canvas, [&](dalk::Glyph& cell) { cell = blank; });
+}
+
+void fill_brush(Canvas canvas, dalk::Brush const& brush) {
+  for_each_cell(canvas, [&](dalk::Glyph& cell) { cell.brush = brush; });
+}
+
+void fill_background(Canvas canvas, dalk::Color const& background) {
+  for_each_cell(canvas, [&](dalk::Glyph& cell) { cell.brush.background = background; });
 }
 
 }  // namespace vn
