@@ -8,22 +8,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$root/build-bench"}
 shift || true
 
-packages=(g++ cmake make pkg-config libicu-dev libbenchmark-dev libncurses-dev ncurses-base)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
-    echo "Installing: ${missing[*]}" >&2
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq "${missing[@]}" >/dev/null
-  else
-    echo "Missing packages (install them as root): ${missing[*]}" >&2
-    exit 1
-  fi
-fi
+source "$root/scripts/lib/packages.sh"
+ensure_packages g++ cmake make pkg-config libicu-dev libbenchmark-dev libncurses-dev ncurses-base
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVENNIC_BUILD_BENCH=ON \
   -DVENNIC_BUILD_TESTS=OFF -DVENNIC_BUILD_EXAMPLES=OFF -DVENNIC_INSTALL=OFF >/dev/null

@@ -14,21 +14,8 @@ parallel=${PARALLEL:-1}
 niceness=${NICE:-10}
 
 # Fuzzing is optional, so setup.sh does not install clang; this script does when it can.
-packages=(clang-14 libclang-rt-14-dev cmake make libicu-dev)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq "${missing[@]}" >/dev/null
-  else
-    echo "Missing packages (install them as root): ${missing[*]}" >&2
-    exit 1
-  fi
-fi
+source "$root/scripts/lib/packages.sh"
+ensure_packages clang-14 libclang-rt-14-dev cmake make libicu-dev
 # Coverage instrumentation everywhere (the library included), libFuzzer's main in the targets.
 CXX=clang++-14 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVENNIC_BUILD_FUZZERS=ON -DVENNIC_BUILD_TESTS=OFF -DVENNIC_BUILD_EXAMPLES=OFF \

@@ -10,22 +10,8 @@ out=${1:-"$root/docs/gallery.png"}
 columns=100
 rows=32
 
-packages=(xterm xvfb x11-utils imagemagick fonts-dejavu-core xdotool)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
-    echo "Installing: ${missing[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update -qq
-    apt-get install -y -qq "${missing[@]}" >/dev/null
-  else
-    echo "Missing packages (install them as root): ${missing[*]}" >&2
-    exit 1
-  fi
-fi
+source "$root/scripts/lib/packages.sh"
+ensure_packages xterm xvfb x11-utils imagemagick fonts-dejavu-core xdotool
 
 if [[ ! -x "$build/examples/gallery" ]]; then
   "$root/scripts/setup.sh" "$build"

@@ -23,27 +23,16 @@ namespace vn {
 
 namespace detail {
 
-/// f truncated toward zero, saturated to the int range (NaN gives 0).
-inline int truncate_to_int(float f) {
-  if (!(f == f)) {
-    return 0;
-  }
-  if (f >= 2147483648.0F) {
-    return std::numeric_limits<int>::max();
-  }
-  if (f <= -2147483648.0F) {
-    return std::numeric_limits<int>::min();
-  }
-  return static_cast<int>(f);
-}
+/// Splits `total` cells among children with these size policies, in order, one length each.
+/// Every child starts at its minimum. Space beyond the minimums is shared by flexibility, never
+/// beyond a child's maximum, and the cells lost to rounding go one at a time to the first
+/// children with room; the lengths then sum to `total` unless the maximums stop them short. If
+/// the minimums do not fit, the first children give up one cell each in turn, possibly below
+/// their minimum. A `total` of 0 (or, outside the contract, a negative one) gives all zeros.
+std::vector<int> distribute_length(std::vector<SizePolicy> const& policies, int total);
 
-/// Splits `total` cells among the active children of the range, in order, one length per
-/// active child (inactive ones get no entry). Every child starts at its minimum. Space beyond
-/// the minimums is shared by flexibility, never beyond a child's maximum, and the cells lost
-/// to rounding go one at a time to the first children with room; the lengths then sum to
-/// `total` unless the maximums stop them short. If the minimums do not fit, the first children
-/// give up one cell each in turn, possibly below their minimum. A `total` of 0 (or, outside
-/// the contract, a negative one) gives all zeros.
+/// As the policy form, over the size policies of the active children of the range: one length
+/// per active child (inactive ones get no entry).
 template <InputRangeOf<Widget> R>
 std::vector<int> distribute_length(R&& children, int total) {
   std::vector<SizePolicy> policies;
@@ -52,117 +41,7 @@ std::vector<int> distribute_length(R&& children, int total) {
       policies.push_back(child.size_policy);
     }
   }
-  std::size_t const count = policies.size();
-  if (total <= 0) {
-    return std::vector<int>(count, 0);
-  }
-
-  std::vector<float> lengths(count);
-  std::vector<int> result(count);
-  // Sums are kept in 64 bits: minimums near the int limit must not overflow them.
-  std::int64_t sum = 0;
-  for (std::size_t i = 0; i < count; ++i) {
-    lengths[i] = static_cast<float>(policies[i].minimum);
-    result[i] = policies[i].minimum;
-    sum += result[i];
-  }
-
-  if (sum < total) {
-    // Single precision throughout, in this order: the lengths must come out the same on every
-    // machine, down to which child a rounding cell goes to.
-    float remaining = static_cast<float>(total - sum);
-    while (remaining > 0.0F && count > 0) {
-      float flexibility = 0.0F;
-      for (std::size_t i = 0; i < count; ++i) {
-        if (lengths[i] < static_cast<float>(policies[i].maximum)) {
-          flexibility += policies[i].flexibility;
-        }
-      }
-      if (flexibility == 0.0F) {
-        break;
-      }
-      float grown = 0.0F;
-      for (std::size_t i = 0; i < count; ++i) {
-        float const maximum = static_cast<float>(policies[i].maximum);
-        if (lengths[i] < maximum) {
-          float const share = policies[i].flexibility / flexibility * remaining;
-          float const growth = std::min(share, maximum - lengths[i]);
-          lengths[i] += growth;
-          grown += growth;
-        }
-      }
-      remaining -= grown;
-      if (grown == 0.0F) {
-        break;
-      }
-    }
-
-    sum = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-      result[i] = truncate_to_int(lengths[i]);
-      sum += result[i];
-    }
-
-    // Cells lost to truncation go one at a time, first to last, to the children below their
-    // maximum, pass after pass. Whole passes are taken at once: as many as every taker has
-    // room for and as leave at least one cell per taker, which gives the same lengths.
-    std::int64_t leftover = total - sum;
-    while (leftover > 0) {
-      std::int64_t takers = 0;
-      std::int64_t room = std::numeric_limits<std::int64_t>::max();
-      for (std::size_t i = 0; i < count; ++i) {
-        if (result[i] < policies[i].maximum) {
-          ++takers;
-          room = std::min<std::int64_t>(room, std::int64_t{policies[i].maximum} - result[i]);
-        }
-      }
-      if (takers == 0) {
-        break;
-      }
-      std::int64_t const passes = std::min(room, leftover / takers);
-      for (std::size_t i = 0; i < count; ++i) {
-        if (result[i] < policies[i].maximum) {
-          if (passes > 0) {
-            result[i] += static_cast<int>(passes);
-          } else if (leftover > 0) {
-            ++result[i];
-            --leftover;
-          }
-        }
-      }
-      leftover -= passes * takers;
-    }
-  } else if (sum > total) {
-    // The minimums do not fit: one cell from each child with cells, first to last, stopping
-    // as soon as the lengths fit. Whole passes are taken at once, as above.
-    std::int64_t excess = sum - total;
-    while (excess > 0) {
-      std::int64_t givers = 0;
-      std::int64_t least = std::numeric_limits<std::int64_t>::max();
-      for (std::size_t i = 0; i < count; ++i) {
-        if (result[i] > 0) {
-          ++givers;
-          least = std::min<std::int64_t>(least, result[i]);
-        }
-      }
-      if (givers == 0) {
-        break;
-      }
-      std::int64_t const passes = std::min(least, excess / givers);
-      for (std::size_t i = 0; i < count; ++i) {
-        if (result[i] > 0) {
-          if (passes > 0) {
-            result[i] -= static_cast<int>(passes);
-          } else if (excess > 0) {
-            --result[i];
-            --excess;
-          }
-        }
-      }
-      excess -= passes * givers;
-    }
-  }
-  return result;
+  return distribute_length(policies, total);
 }
 
 }  // namespace detail
@@ -259,13 +138,22 @@ enum class Axis : std::uint8_t { Horizontal, Vertical };
 /// size. Inactive children keep their position and size and are not resized.
 void lay_out_line(Widget& layout, Axis axis);
 
-/// What Row and Column share: the children container and its enumeration.
-template <typename Container>
+/// Row (Horizontal) and Column (Vertical) in one: the children container, its enumeration and
+/// the layout along `axis` (lay_out_line).
+template <Axis axis, typename Container>
 requires ChildContainer<Container>
-class LineBase : public Widget {
+class Line : public Widget {
  public:
-  LineBase(FocusPolicy focus, SizePolicy policy, Container elements)
+  /// `focus` and `policy` are the line's own; `elements` are its children, in order.
+  explicit Line(FocusPolicy focus = FocusPolicy::None, SizePolicy policy = SizePolicy::flex(1.0F),
+                Container elements = {})
       : Widget{focus, policy}, children{std::move(elements)} {}
+  explicit Line(Container elements, FocusPolicy focus = FocusPolicy::None,
+                SizePolicy policy = SizePolicy::flex(1.0F))
+      : Widget{focus, policy}, children{std::move(elements)} {}
+
+  /// Ignores `previous`: the layout works from the line's current size.
+  void resize(Area /*previous*/) override { lay_out_line(*this, axis); }
 
   /// The widget of each element of children, in order; empty pointers are skipped. Each
   /// element is read when the sequence reaches it.
@@ -303,47 +191,42 @@ class LineBase : public Widget {
 /// Lays its active children out side by side from its left edge, each as high as the row and
 /// as wide as distribute_length gives it; space they do not take stays empty at the right.
 /// Inactive children (and empty pointers) get neither a length nor a position. Paints nothing
-/// itself. The children live in `children`, any ChildContainer: Row<std::vector<Label>>,
-/// Row<std::vector<std::unique_ptr<Widget>>>, Row<std::tuple<Label, Label>> (see make_row).
+/// itself. The children live in `children`, left to right, any ChildContainer:
+/// Row<std::vector<Label>>, Row<std::vector<std::unique_ptr<Widget>>>,
+/// Row<std::tuple<Label, Label>> (see make_row). Constructed as detail::Line.
 template <typename Container>
 requires ChildContainer<Container>
-class Row : public detail::LineBase<Container> {
+class Row : public detail::Line<detail::Axis::Horizontal, Container> {
  public:
-  /// `focus` and `policy` are the row's own; `elements` are its children, left to right.
-  explicit Row(FocusPolicy focus = FocusPolicy::None, SizePolicy policy = SizePolicy::flex(1.0F),
-               Container elements = {})
-      : detail::LineBase<Container>{focus, policy, std::move(elements)} {}
-  explicit Row(Container elements, FocusPolicy focus = FocusPolicy::None,
-               SizePolicy policy = SizePolicy::flex(1.0F))
-      : detail::LineBase<Container>{focus, policy, std::move(elements)} {}
-
-  /// Ignores `previous`: the layout works from the row's current size.
-  void resize(Area /*previous*/) override { detail::lay_out_line(*this, detail::Axis::Horizontal); }
-
-  // `children` (left to right) and get_children() come from detail::LineBase.
+  using detail::Line<detail::Axis::Horizontal, Container>::Line;
 };
 
 /// The vertical counterpart of Row: stacks its active children from its top edge, each as wide
 /// as the column and as high as distribute_length gives it from the column's height; space
 /// they do not take stays empty at the bottom. Inactive children (and empty pointers) get
-/// neither a length nor a position. Paints nothing itself.
+/// neither a length nor a position. Paints nothing itself. `children` run top to bottom.
 template <typename Container>
 requires ChildContainer<Container>
-class Column : public detail::LineBase<Container> {
+class Column : public detail::Line<detail::Axis::Vertical, Container> {
  public:
-  /// `focus` and `policy` are the column's own; `elements` are its children, top to bottom.
-  explicit Column(FocusPolicy focus = FocusPolicy::None, SizePolicy policy = SizePolicy::flex(1.0F),
-                  Container elements = {})
-      : detail::LineBase<Container>{focus, policy, std::move(elements)} {}
-  explicit Column(Container elements, FocusPolicy focus = FocusPolicy::None,
-                  SizePolicy policy = SizePolicy::flex(1.0F))
-      : detail::LineBase<Container>{focus, policy, std::move(elements)} {}
-
-  /// Ignores `previous`: the layout works from the column's current size.
-  void resize(Area /*previous*/) override { detail::lay_out_line(*this, detail::Axis::Vertical); }
-
-  // `children` (top to bottom) and get_children() come from detail::LineBase.
+  using detail::Line<detail::Axis::Vertical, Container>::Line;
 };
+
+// Inherited constructors take no part in deduction: `Row row{std::tuple{...}}` needs these.
+template <typename Container>
+requires ChildContainer<Container>
+explicit Row(Container, FocusPolicy = FocusPolicy::None, SizePolicy = SizePolicy::flex(1.0F))
+    ->Row<Container>;
+template <typename Container>
+requires ChildContainer<Container>
+explicit Row(FocusPolicy, SizePolicy, Container)->Row<Container>;
+template <typename Container>
+requires ChildContainer<Container>
+explicit Column(Container, FocusPolicy = FocusPolicy::None, SizePolicy = SizePolicy::flex(1.0F))
+    ->Column<Container>;
+template <typename Container>
+requires ChildContainer<Container>
+explicit Column(FocusPolicy, SizePolicy, Container)->Column<Container>;
 
 namespace detail {
 
@@ -351,6 +234,15 @@ template <typename E>
 inline constexpr bool is_widget_lvalue =
     std::conjunction_v<std::is_lvalue_reference<E>,
                        std::is_base_of<Widget, std::remove_cvref_t<E>>>;
+
+/// A Row or Column (`Layout`) holding the given children in a tuple, in order.
+template <template <ChildContainer> class Layout, typename... E>
+Layout<std::tuple<std::decay_t<E>...>> make_line(E&&... children) {
+  static_assert(!(is_widget_lvalue<E> || ...),
+                "pass widgets by value (std::move them in) or as std::ref(widget)");
+  return Layout<std::tuple<std::decay_t<E>...>>{
+      std::tuple<std::decay_t<E>...>{std::forward<E>(children)...}};
+}
 
 }  // namespace detail
 
@@ -361,20 +253,14 @@ inline constexpr bool is_widget_lvalue =
 template <typename... E>
 requires (ChildElement<std::decay_t<E>> && ...)
 Row<std::tuple<std::decay_t<E>...>> make_row(E&&... children) {
-  static_assert(!(detail::is_widget_lvalue<E> || ...),
-                "pass widgets by value (std::move them in) or as std::ref(widget)");
-  return Row<std::tuple<std::decay_t<E>...>>{
-      std::tuple<std::decay_t<E>...>{std::forward<E>(children)...}};
+  return detail::make_line<Row>(std::forward<E>(children)...);
 }
 
 /// A column holding the given children in a tuple, top to bottom; see make_row.
 template <typename... E>
 requires (ChildElement<std::decay_t<E>> && ...)
 Column<std::tuple<std::decay_t<E>...>> make_column(E&&... children) {
-  static_assert(!(detail::is_widget_lvalue<E> || ...),
-                "pass widgets by value (std::move them in) or as std::ref(widget)");
-  return Column<std::tuple<std::decay_t<E>...>>{
-      std::tuple<std::decay_t<E>...>{std::forward<E>(children)...}};
+  return detail::make_line<Column>(std::forward<E>(children)...);
 }
 // clang-format on
 

@@ -99,4 +99,11 @@ void put(Canvas canvas, shape::Frame const& frame, dalk::Brush const& brush);
 /// Every cell of the canvas becomes a space with the default brush.
 void clear(Canvas canvas);
 
+/// Every cell of the canvas takes `brush`; code points stay. Widgets colour their whole
+/// rectangle this way before drawing into it.
+void fill_brush(Canvas canvas, dalk::Brush const& brush);
+
+/// Every cell of the canvas takes `background`; code points, foregrounds and traits stay.
+void fill_background(Canvas canvas, dalk::Color const& background);
+
 }  // namespace vn

@@ -19,6 +19,30 @@ constexpr std::string_view trait_parameters[] = {"1;7", "1", "2", "3", "4",
 
 constexpr std::string_view traits_off = "\x1b[22;23;24;25;27;28;29";
 
+// Background and foreground escapes differ only in their SGR codes and the colour they record.
+struct ColorLayer {
+  std::string_view set;    // the start of a palette or true-colour escape
+  std::string_view reset;  // the whole escape of the default colour
+  Color& current;
+};
+
+ColorLayer const background_layer{"\x1b[48;", "\x1b[49m", current_background};
+ColorLayer const foreground_layer{"\x1b[38;", "\x1b[39m", current_foreground};
+
+std::string escape_color(ColorLayer const& layer, XColor c) {
+  layer.current = c;
+  if (c.value == XColor::Default.value) {
+    return std::string{layer.reset};
+  }
+  return std::string{layer.set} + "5;" + std::to_string(c.value) + "m";
+}
+
+std::string escape_color(ColorLayer const& layer, TrueColor c) {
+  layer.current = c;
+  return std::string{layer.set} + "2;" + std::to_string(c.red) + ";" + std::to_string(c.green) +
+         ";" + std::to_string(c.blue) + "m";
+}
+
 }  // namespace
 
 void write(char c) {
@@ -89,31 +113,19 @@ Traits traits() {
 }
 
 std::string escape_bg(XColor c) {
-  current_background = c;
-  if (c.value == XColor::Default.value) {
-    return "\x1b[49m";
-  }
-  return "\x1b[48;5;" + std::to_string(c.value) + "m";
+  return escape_color(background_layer, c);
 }
 
 std::string escape_bg(TrueColor c) {
-  current_background = c;
-  return "\x1b[48;2;" + std::to_string(c.red) + ";" + std::to_string(c.green) + ";" +
-         std::to_string(c.blue) + "m";
+  return escape_color(background_layer, c);
 }
 
 std::string escape_fg(XColor c) {
-  current_foreground = c;
-  if (c.value == XColor::Default.value) {
-    return "\x1b[39m";
-  }
-  return "\x1b[38;5;" + std::to_string(c.value) + "m";
+  return escape_color(foreground_layer, c);
 }
 
 std::string escape_fg(TrueColor c) {
-  current_foreground = c;
-  return "\x1b[38;2;" + std::to_string(c.red) + ";" + std::to_string(c.green) + ";" +
-         std::to_string(c.blue) + "m";
+  return escape_color(foreground_layer, c);
 }
 
 std::string escape(ColorBG c) {

@@ -64,6 +64,15 @@ std::optional<char32_t> decode_one(std::string_view s, std::size_t& at) {
   return value;
 }
 
+// As decode_one, for the forms that reject malformed text as a whole.
+char32_t decode_one_or_throw(std::string_view s, std::size_t& at) {
+  auto const code_point = decode_one(s, at);
+  if (!code_point) {
+    throw std::runtime_error("Invalid UTF-8 sequence");
+  }
+  return *code_point;
+}
+
 }  // namespace
 
 std::string u32_to_u8(std::u32string_view s) {
@@ -88,12 +97,7 @@ char32_t u8_to_u32(std::array<char, 4> bytes) {
 lum::Generator<char32_t> u8_string_to_u32(std::string_view s) {
   std::size_t at = 0;
   while (at < s.size()) {
-    auto const code_point = decode_one(s, at);
-    if (!code_point) {
-      throw std::runtime_error("Invalid UTF-8 sequence");
-    }
-    char32_t value = *code_point;
-    co_yield value;
+    co_yield decode_one_or_throw(s, at);
   }
 }
 
@@ -108,11 +112,7 @@ void u8_string_to_u32_string(std::string_view s, std::u32string& out) {
   out.reserve(s.size());
   std::size_t at = 0;
   while (at < s.size()) {
-    auto const code_point = decode_one(s, at);
-    if (!code_point) {
-      throw std::runtime_error("Invalid UTF-8 sequence");
-    }
-    out += *code_point;
+    out += decode_one_or_throw(s, at);
   }
 }
 

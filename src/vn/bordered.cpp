@@ -11,26 +11,32 @@ namespace vn {
 
 namespace {
 
-// Walls are top, bottom, right, left, as shape::Frame has them.
-constexpr std::array<char32_t, 4> light_corners{U'┌', U'┐', U'└', U'┘'};
-constexpr std::array<char32_t, 4> light_walls{U'─', U'─', U'│', U'│'};
+// Every line style's box-drawing code points: a Border takes the corners and both lines, a
+// Divider only the two lines.
+struct LineSet {
+  std::array<char32_t, 4> corners;
+  char32_t horizontal;
+  char32_t vertical;
 
-constexpr shape::Frame light_frame{light_corners, light_walls};
-constexpr shape::Frame round_frame{shape::Box::round_corners, light_walls};
-constexpr shape::Frame twin_frame{{U'╔', U'╗', U'╚', U'╝'}, {U'═', U'═', U'║', U'║'}};
-constexpr shape::Frame bold_frame{{U'┏', U'┓', U'┗', U'┛'}, {U'━', U'━', U'┃', U'┃'}};
-constexpr shape::Frame dashed_frame{light_corners, {U'╌', U'╌', U'╎', U'╎'}};
-constexpr shape::Frame dotted_frame{light_corners, {U'┄', U'┄', U'┆', U'┆'}};
-constexpr shape::Frame ascii_frame{{U'+', U'+', U'+', U'+'}, {U'-', U'-', U'|', U'|'}};
-constexpr shape::Frame twin_horizontal_frame{{U'╒', U'╕', U'╘', U'╛'}, {U'═', U'═', U'│', U'│'}};
-constexpr shape::Frame twin_vertical_frame{{U'╓', U'╖', U'╙', U'╜'}, {U'─', U'─', U'║', U'║'}};
-constexpr Divider::Lines light_lines{U'│', U'─'};
-constexpr Divider::Lines bold_lines{U'┃', U'━'};
-constexpr Divider::Lines twin_lines{U'║', U'═'};
-constexpr Divider::Lines dashed_lines{U'╎', U'╌'};
-constexpr Divider::Lines dotted_lines{U'┆', U'┄'};
-constexpr Divider::Lines ascii_lines{U'|', U'-'};
-constexpr Divider::Lines empty_lines{U' ', U' '};
+  // Walls are top, bottom, right, left, as shape::Frame has them.
+  [[nodiscard]] constexpr shape::Frame frame() const {
+    return {corners, {horizontal, horizontal, vertical, vertical}};
+  }
+  [[nodiscard]] constexpr Divider::Lines lines() const { return {vertical, horizontal}; }
+};
+
+constexpr std::array<char32_t, 4> light_corners{U'┌', U'┐', U'└', U'┘'};
+
+constexpr LineSet light_set{light_corners, U'─', U'│'};
+constexpr LineSet round_set{shape::Box::round_corners, U'─', U'│'};
+constexpr LineSet twin_set{{U'╔', U'╗', U'╚', U'╝'}, U'═', U'║'};
+constexpr LineSet bold_set{{U'┏', U'┓', U'┗', U'┛'}, U'━', U'┃'};
+constexpr LineSet dashed_set{light_corners, U'╌', U'╎'};
+constexpr LineSet dotted_set{light_corners, U'┄', U'┆'};
+constexpr LineSet ascii_set{{U'+', U'+', U'+', U'+'}, U'-', U'|'};
+constexpr LineSet twin_horizontal_set{{U'╒', U'╕', U'╘', U'╛'}, U'═', U'│'};
+constexpr LineSet twin_vertical_set{{U'╓', U'╖', U'╙', U'╜'}, U'─', U'║'};
+constexpr LineSet empty_set{{U' ', U' ', U' ', U' '}, U' ', U' '};
 
 Label text_label(std::string text) {
   Label::Options options = Label::init;
@@ -38,86 +44,87 @@ Label text_label(std::string text) {
   return Label{std::move(options)};
 }
 
-Border make_border(shape::Frame const& frame, std::string text) {
-  return Border{frame, dalk::Brush{}, text_label(std::move(text))};
+Border make_border(LineSet const& set, std::string text) {
+  return Border{set.frame(), dalk::Brush{}, text_label(std::move(text))};
 }
 
-Border make_border(shape::Frame const& frame, Border::Options options) {
-  return Border{frame, std::move(options.brush), std::move(options.label)};
+Border make_border(LineSet const& set, Border::Options options) {
+  return Border{set.frame(), std::move(options.brush), std::move(options.label)};
 }
 
-Divider::Options text_options(std::string text) {
-  return Divider::Options{Divider::Lines{}, dalk::Brush{}, text_label(std::move(text))};
-}
-
-Divider make_divider(Divider::Lines lines, Divider::Options options) {
-  options.lines = lines;
+Divider make_divider(LineSet const& set, Divider::Options options) {
+  options.lines = set.lines();
   return Divider{std::move(options)};
+}
+
+Divider make_divider(LineSet const& set, std::string text) {
+  return make_divider(
+      set, Divider::Options{Divider::Lines{}, dalk::Brush{}, text_label(std::move(text))});
 }
 
 }  // namespace
 
 Border Border::light(std::string text) {
-  return make_border(light_frame, std::move(text));
+  return make_border(light_set, std::move(text));
 }
 Border Border::light(Options options) {
-  return make_border(light_frame, std::move(options));
+  return make_border(light_set, std::move(options));
 }
 
 Border Border::round(std::string text) {
-  return make_border(round_frame, std::move(text));
+  return make_border(round_set, std::move(text));
 }
 Border Border::round(Options options) {
-  return make_border(round_frame, std::move(options));
+  return make_border(round_set, std::move(options));
 }
 
 Border Border::twin(std::string text) {
-  return make_border(twin_frame, std::move(text));
+  return make_border(twin_set, std::move(text));
 }
 Border Border::twin(Options options) {
-  return make_border(twin_frame, std::move(options));
+  return make_border(twin_set, std::move(options));
 }
 
 Border Border::bold(std::string text) {
-  return make_border(bold_frame, std::move(text));
+  return make_border(bold_set, std::move(text));
 }
 Border Border::bold(Options options) {
-  return make_border(bold_frame, std::move(options));
+  return make_border(bold_set, std::move(options));
 }
 
 Border Border::dashed(std::string text) {
-  return make_border(dashed_frame, std::move(text));
+  return make_border(dashed_set, std::move(text));
 }
 Border Border::dashed(Options options) {
-  return make_border(dashed_frame, std::move(options));
+  return make_border(dashed_set, std::move(options));
 }
 
 Border Border::dotted(std::string text) {
-  return make_border(dotted_frame, std::move(text));
+  return make_border(dotted_set, std::move(text));
 }
 Border Border::dotted(Options options) {
-  return make_border(dotted_frame, std::move(options));
+  return make_border(dotted_set, std::move(options));
 }
 
 Border Border::ascii(std::string text) {
-  return make_border(ascii_frame, std::move(text));
+  return make_border(ascii_set, std::move(text));
 }
 Border Border::ascii(Options options) {
-  return make_border(ascii_frame, std::move(options));
+  return make_border(ascii_set, std::move(options));
 }
 
 Border Border::twin_horizontal(std::string text) {
-  return make_border(twin_horizontal_frame, std::move(text));
+  return make_border(twin_horizontal_set, std::move(text));
 }
 Border Border::twin_horizontal(Options options) {
-  return make_border(twin_horizontal_frame, std::move(options));
+  return make_border(twin_horizontal_set, std::move(options));
 }
 
 Border Border::twin_vertical(std::string text) {
-  return make_border(twin_vertical_frame, std::move(text));
+  return make_border(twin_vertical_set, std::move(text));
 }
 Border Border::twin_vertical(Options options) {
-  return make_border(twin_vertical_frame, std::move(options));
+  return make_border(twin_vertical_set, std::move(options));
 }
 
 Divider::Divider(Options options)
@@ -127,52 +134,52 @@ Divider::Divider(Options options)
       label{std::move(options.label)} {}
 
 Divider Divider::light(std::string text) {
-  return light(text_options(std::move(text)));
+  return make_divider(light_set, std::move(text));
 }
 Divider Divider::light(Options options) {
-  return make_divider(light_lines, std::move(options));
+  return make_divider(light_set, std::move(options));
 }
 
 Divider Divider::bold(std::string text) {
-  return bold(text_options(std::move(text)));
+  return make_divider(bold_set, std::move(text));
 }
 Divider Divider::bold(Options options) {
-  return make_divider(bold_lines, std::move(options));
+  return make_divider(bold_set, std::move(options));
 }
 
 Divider Divider::twin(std::string text) {
-  return twin(text_options(std::move(text)));
+  return make_divider(twin_set, std::move(text));
 }
 Divider Divider::twin(Options options) {
-  return make_divider(twin_lines, std::move(options));
+  return make_divider(twin_set, std::move(options));
 }
 
 Divider Divider::dashed(std::string text) {
-  return dashed(text_options(std::move(text)));
+  return make_divider(dashed_set, std::move(text));
 }
 Divider Divider::dashed(Options options) {
-  return make_divider(dashed_lines, std::move(options));
+  return make_divider(dashed_set, std::move(options));
 }
 
 Divider Divider::dotted(std::string text) {
-  return dotted(text_options(std::move(text)));
+  return make_divider(dotted_set, std::move(text));
 }
 Divider Divider::dotted(Options options) {
-  return make_divider(dotted_lines, std::move(options));
+  return make_divider(dotted_set, std::move(options));
 }
 
 Divider Divider::ascii(std::string text) {
-  return ascii(text_options(std::move(text)));
+  return make_divider(ascii_set, std::move(text));
 }
 Divider Divider::ascii(Options options) {
-  return make_divider(ascii_lines, std::move(options));
+  return make_divider(ascii_set, std::move(options));
 }
 
 Divider Divider::empty(std::string text) {
-  return empty(text_options(std::move(text)));
+  return make_divider(empty_set, std::move(text));
 }
 Divider Divider::empty(Options options) {
-  return make_divider(empty_lines, std::move(options));
+  return make_divider(empty_set, std::move(options));
 }
 
 void Divider::paint(Canvas canvas) {

@@ -125,11 +125,7 @@ void DataTable::paint(Canvas canvas) {
   // The boundary left of column c, which in the table's coordinates is the last cell of c - 1.
   auto const b = [&](std::size_t c) { return x(c - 1) + w(c - 1); };
 
-  for (int row = 0; row < canvas_height; ++row) {
-    for (int column = 0; column < canvas_width; ++column) {
-      canvas[{column, row}].brush.background = background;
-    }
-  }
+  fill_background(canvas, background);
 
   shape::Box const frame{
       shape::Box::round_corners, {U'─', U'─', U'│', U'│'}, {canvas_width, table_height}};

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "dalk/transcode.hpp"
+#include "vn/put.hpp"
 
 namespace vn {
 
@@ -14,11 +15,7 @@ void paint_label(Canvas canvas, std::string_view text, Align align, dalk::Brush 
   int const width = canvas.size.width;
   int const height = canvas.size.height;
   // The label colours its whole rectangle, not only the cells its text covers.
-  for (int row = 0; row < height; ++row) {
-    for (int column = 0; column < width; ++column) {
-      canvas[{column, row}].brush = brush;
-    }
-  }
+  fill_brush(canvas, brush);
   std::u32string line = dalk::detail::u8_string_to_u32_string(text);
   // Row height / 2 would be row 0 of an empty canvas, which lies outside it.
   if (width <= 0 || height <= 0) {

@@ -42,25 +42,25 @@ dalk::Glyph& cell_at(Canvas& canvas, Wide x, Wide y) {
   return canvas[{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)}];
 }
 
-template <typename Write>
-void draw_hline(Canvas& canvas, Wide x, Wide y, Wide length, char32_t symbol, Write const& write) {
-  if (x < 0 || y < 0 || y >= canvas.size.height || symbol == U'\0') {
-    return;
-  }
-  Wide const end = std::min<Wide>(x + length, canvas.size.width);
-  for (Wide column = x; column < end; ++column) {
-    write(cell_at(canvas, column, y), symbol);
-  }
-}
+// One step along a line: to the right or downwards.
+struct Step {
+  Wide dx;
+  Wide dy;
+};
+constexpr Step rightwards{1, 0};
+constexpr Step downwards{0, 1};
 
+// `length` cells from (x, y) on in the direction of `step`, up to the edge of the canvas. A line
+// starting left of or above the canvas is dropped whole, as is one starting beyond it.
 template <typename Write>
-void draw_vline(Canvas& canvas, Wide x, Wide y, Wide length, char32_t symbol, Write const& write) {
-  if (x < 0 || y < 0 || x >= canvas.size.width || symbol == U'\0') {
+void draw_line(Canvas& canvas, Wide x, Wide y, Step step, Wide length, char32_t symbol,
+               Write const& write) {
+  if (x < 0 || y < 0 || symbol == U'\0') {
     return;
   }
-  Wide const end = std::min<Wide>(y + length, canvas.size.height);
-  for (Wide row = y; row < end; ++row) {
-    write(cell_at(canvas, x, row), symbol);
+  for (Wide i = 0, column = x, row = y; i < length && is_inside(canvas, column, row);
+       ++i, column += step.dx, row += step.dy) {
+    write(cell_at(canvas, column, row), symbol);
   }
 }
 
@@ -78,10 +78,10 @@ void draw_box(Canvas& canvas, Wide x, Wide y, std::array<char32_t, 4> const& cor
   Wide const right = std::min<Wide>(x + w, canvas.size.width) - 1;
   Wide const bottom = std::min<Wide>(y + h, canvas.size.height) - 1;
   // Order matters where cells coincide (boxes 1 wide or 1 high): later writes win.
-  draw_hline(canvas, x + 1, y, w - 2, walls[0], write);
-  draw_hline(canvas, x + 1, bottom, w - 2, walls[1], write);
-  draw_vline(canvas, x, y + 1, h - 2, walls[3], write);
-  draw_vline(canvas, right, y + 1, h - 2, walls[2], write);
+  draw_line(canvas, x + 1, y, rightwards, w - 2, walls[0], write);
+  draw_line(canvas, x + 1, bottom, rightwards, w - 2, walls[1], write);
+  draw_line(canvas, x, y + 1, downwards, h - 2, walls[3], write);
+  draw_line(canvas, right, y + 1, downwards, h - 2, walls[2], write);
   auto const corner = [&](Wide column, Wide row, char32_t symbol) {
     if (symbol != U'\0' && is_inside(canvas, column, row)) {
       write(cell_at(canvas, column, row), symbol);
@@ -106,6 +106,16 @@ void draw_glyphs(Canvas& canvas, dalk::Point p, std::vector<dalk::Glyph> const& 
     }
     cell_at(canvas, column, p.y) = glyph;
     ++column;
+  }
+}
+
+// Row by row, left to right, every cell of the canvas.
+template <typename Change>
+void for_each_cell(Canvas& canvas, Change const& change) {
+  for (std::int32_t row = 0; row < canvas.size.height; ++row) {
+    for (std::int32_t column = 0; column < canvas.size.width; ++column) {
+      change(canvas[{column, row}]);
+    }
   }
 }
 
@@ -135,27 +145,28 @@ void put(Canvas canvas, dalk::Point p, std::u32string_view text) {
 }
 
 void put(Canvas canvas, dalk::Point p, shape::HLine line) {
-  draw_hline(canvas, p.x, p.y, line.length, line.symbol, SymbolOnly{});
+  draw_line(canvas, p.x, p.y, rightwards, line.length, line.symbol, SymbolOnly{});
 }
 
 void put(Canvas canvas, dalk::Point p, shape::HLine line, dalk::Color foreground) {
-  draw_hline(canvas, p.x, p.y, line.length, line.symbol, SymbolAndForeground{foreground});
+  draw_line(canvas, p.x, p.y, rightwards, line.length, line.symbol,
+            SymbolAndForeground{foreground});
 }
 
 void put(Canvas canvas, dalk::Point p, shape::HLine line, dalk::Brush const& brush) {
-  draw_hline(canvas, p.x, p.y, line.length, line.symbol, SymbolAndBrush{brush});
+  draw_line(canvas, p.x, p.y, rightwards, line.length, line.symbol, SymbolAndBrush{brush});
 }
 
 void put(Canvas canvas, dalk::Point p, shape::VLine line) {
-  draw_vline(canvas, p.x, p.y, line.length, line.symbol, SymbolOnly{});
+  draw_line(canvas, p.x, p.y, downwards, line.length, line.symbol, SymbolOnly{});
 }
 
 void put(Canvas canvas, dalk::Point p, shape::VLine line, dalk::Color foreground) {
-  draw_vline(canvas, p.x, p.y, line.length, line.symbol, SymbolAndForeground{foreground});
+  draw_line(canvas, p.x, p.y, downwards, line.length, line.symbol, SymbolAndForeground{foreground});
 }
 
 void put(Canvas canvas, dalk::Point p, shape::VLine line, dalk::Brush const& brush) {
-  draw_vline(canvas, p.x, p.y, line.length, line.symbol, SymbolAndBrush{brush});
+  draw_line(canvas, p.x, p.y, downwards, line.length, line.symbol, SymbolAndBrush{brush});
 }
 
 void put(Canvas canvas, dalk::Point p, shape::Box const& box) {
@@ -197,11 +208,15 @@ void put(Canvas canvas, shape::Frame const& frame, dalk::Brush const& brush) {
 
 void clear(Canvas canvas) {
   dalk::Glyph const blank{};
-  for (std::int32_t row = 0; row < canvas.size.height; ++row) {
-    for (std::int32_t column = 0; column < canvas.size.width; ++column) {
-      canvas[{column, row}] = blank;
-    }
-  }
+  for_each_cell(canvas, [&](dalk::Glyph& cell) { cell = blank; });
+}
+
+void fill_brush(Canvas canvas, dalk::Brush const& brush) {
+  for_each_cell(canvas, [&](dalk::Glyph& cell) { cell.brush = brush; });
+}
+
+void fill_background(Canvas canvas, dalk::Color const& background) {
+  for_each_cell(canvas, [&](dalk::Glyph& cell) { cell.brush.background = background; });
 }
 
 }  // namespace vn

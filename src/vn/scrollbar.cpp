@@ -92,11 +92,7 @@ void ScrollBar::paint(Canvas canvas) {
   char32_t const partial = eighths[eighth];
   int const top_row = static_cast<int>(top_floor);
 
-  for (int row = 0; row < height; ++row) {
-    for (int column = 0; column < width; ++column) {
-      canvas[{column, row}].brush = brush;
-    }
-  }
+  fill_brush(canvas, brush);
   canvas[{0, top_row}].symbol = partial;
   put(canvas, {0, top_row + 1}, shape::VLine{std::max(thumb, 1) - 1, U'█'}, brush.foreground);
   // The inverted glyph fills what the top cell left empty, shifting the thumb by eighths.

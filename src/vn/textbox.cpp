@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "dalk/transcode.hpp"
+#include "vn/put.hpp"
 
 namespace vn {
 
@@ -252,11 +253,7 @@ void TextBox::paint(Canvas canvas) {
 
   int const width = canvas.size.width;
   int const height = canvas.size.height;
-  for (int row = 0; row < height; ++row) {
-    for (int column = 0; column < width; ++column) {
-      canvas[{column, row}].brush = brush;
-    }
-  }
+  fill_brush(canvas, brush);
 
   // Lines and columns are checked against the canvas: a slot may have moved scroll_offset
   // anywhere, and a canvas narrower than the widget must not be written past its edge.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -174,42 +175,67 @@ TEST_F(DataTableTest, TwoColumnsTwoRows) {
   }
 }
 
-TEST_F(DataTableTest, NoRowsIsThreeLinesHigh) {
-  layout({20, 10});
-  Rows const rows = paint();
-  EXPECT_EQ(rows[0], "╭──────────────────╮");
-  EXPECT_EQ(rows[1], "│  Name      Qty   │");
-  EXPECT_EQ(rows[2], "╞════════┴═════════╡");
-  for (std::size_t y = 3; y < rows.size(); ++y) {
-    EXPECT_EQ(rows[y], "                    ") << y;
+// The table's height, not the canvas's, decides how many lines are drawn.
+struct HeightCase {
+  char const* what;
+  int rows;  // rows added: "apple" 12, then "pear" 3
+  int height;
+  Rows painted;
+
+  friend void PrintTo(HeightCase const& c, std::ostream* out) { *out << c.what; }
+};
+
+class DataTableHeightTest : public DataTableTest,
+                            public ::testing::WithParamInterface<HeightCase> {};
+
+TEST_P(DataTableHeightTest, DrawsAsManyLinesAsTheRowsAndTheCanvasAllow) {
+  std::vector<std::vector<std::string>> const rows{{"apple", "12"}, {"pear", "3"}};
+  for (int i = 0; i < GetParam().rows; ++i) {
+    table.add_row(rows[static_cast<std::size_t>(i)]);
   }
+  layout({20, GetParam().height});
+  EXPECT_EQ(paint(), GetParam().painted);
 }
 
-TEST_F(DataTableTest, FourLinesLeaveNoRoomForTexts) {
-  table.add_row({"apple", "12"});
-  table.add_row({"pear", "3"});
-  layout({20, 4});
-  EXPECT_EQ(paint(), (Rows{
-                         "╭──────────────────╮",
-                         "│  Name      Qty   │",
-                         "╞════════╤═════════╡",
-                         "╰────────┴─────────╯",
-                     }));
-}
-
-TEST_F(DataTableTest, CanvasCutsTheLastRow) {
-  table.add_row({"apple", "12"});
-  table.add_row({"pear", "3"});
-  layout({20, 6});
-  EXPECT_EQ(paint(), (Rows{
-                         "╭──────────────────╮",
-                         "│  Name      Qty   │",
-                         "╞════════╤═════════╡",
-                         "│apple   │12       │",
-                         "├────────┼─────────┤",
-                         "╰────────┴─────────╯",
-                     }));
-}
+INSTANTIATE_TEST_SUITE_P(Heights, DataTableHeightTest,
+                         ::testing::Values(HeightCase{"NoRowsIsThreeLinesHigh",
+                                                      0,
+                                                      10,
+                                                      {
+                                                          "╭──────────────────╮",
+                                                          "│  Name      Qty   │",
+                                                          "╞════════┴═════════╡",
+                                                          "                    ",
+                                                          "                    ",
+                                                          "                    ",
+                                                          "                    ",
+                                                          "                    ",
+                                                          "                    ",
+                                                          "                    ",
+                                                      }},
+                                           HeightCase{"FourLinesLeaveNoRoomForTexts",
+                                                      2,
+                                                      4,
+                                                      {
+                                                          "╭──────────────────╮",
+                                                          "│  Name      Qty   │",
+                                                          "╞════════╤═════════╡",
+                                                          "╰────────┴─────────╯",
+                                                      }},
+                                           HeightCase{"CanvasCutsTheLastRow",
+                                                      2,
+                                                      6,
+                                                      {
+                                                          "╭──────────────────╮",
+                                                          "│  Name      Qty   │",
+                                                          "╞════════╤═════════╡",
+                                                          "│apple   │12       │",
+                                                          "├────────┼─────────┤",
+                                                          "╰────────┴─────────╯",
+                                                      }}),
+                         [](::testing::TestParamInfo<HeightCase> const& info) {
+                           return std::string{info.param.what};
+                         });
 
 TEST_F(DataTableTest, TextsAreCutByCodePointsToLeaveTheLastCellFree) {
   // Columns 9 wide: texts of 8 code points fit, longer ones end in "…" after 7.

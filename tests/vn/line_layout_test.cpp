@@ -106,6 +106,17 @@ TEST(ColumnTest, ZeroHeightGivesEveryChildZeroHeight) {
   EXPECT_EQ(column.children[1].size, (Area{7, 0}));
 }
 
+TEST(MixedChildrenTest, ConstructorsDeduceTheContainerInEitherOrder) {
+  vn::Column column{std::vector<Probe>(2), vn::FocusPolicy::Strong};
+  static_assert(std::is_same_v<decltype(column), vn::Column<std::vector<Probe>>>);
+  vn::Row row{vn::FocusPolicy::None, SizePolicy::fixed(3), std::vector<Probe>(1)};
+  static_assert(std::is_same_v<decltype(row), vn::Row<std::vector<Probe>>>);
+  EXPECT_EQ(column.focus_policy, vn::FocusPolicy::Strong);
+  EXPECT_EQ(column.children.size(), 2U);
+  EXPECT_EQ(row.size_policy, SizePolicy::fixed(3));
+  EXPECT_EQ(row.children.size(), 1U);
+}
+
 TEST(MixedChildrenTest, TupleOfDifferentWidgetTypes) {
   vn::Row row{std::tuple{vn::Label{{.text = "name", .size_policy = SizePolicy::fixed(5)}}, Probe{},
                          vn::Label{{.text = "ok", .size_policy = SizePolicy::fixed(4)}}}};

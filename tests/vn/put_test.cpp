@@ -264,6 +264,26 @@ TEST_F(PutInnerCanvasTest, ClearTouchesOnlyTheCanvas) {
   EXPECT_EQ(cell(1, 1).brush, red_background);
 }
 
+TEST_F(PutInnerCanvasTest, FillBrushKeepsCodePointsAndTouchesOnlyTheCanvas) {
+  buffer.fill(Glyph{U'.', red_background});
+  vn::fill_brush(inner(), blue_on_green);
+  EXPECT_EQ(rows(), (Rows{"........", "........", "........", "........", "........"}));
+  EXPECT_EQ(cell(2, 1).brush, blue_on_green);
+  EXPECT_EQ(cell(5, 3).brush, blue_on_green);
+  for (Point p : {Point{1, 1}, Point{6, 1}, Point{2, 0}, Point{2, 4}}) {
+    EXPECT_EQ(cell(p.x, p.y).brush, red_background) << p.x << "," << p.y;
+  }
+}
+
+TEST_F(PutInnerCanvasTest, FillBackgroundKeepsForegroundAndTraits) {
+  buffer.fill(Glyph{U'.', blue_on_green});
+  vn::fill_background(inner(), dalk::Color{dalk::TrueColor{1, 2, 3}});
+  EXPECT_EQ(rows(), (Rows{"........", "........", "........", "........", "........"}));
+  EXPECT_EQ(cell(3, 2).brush, (Brush{dalk::TrueColor{1, 2, 3}, XColor::Blue, Trait::Underline}));
+  EXPECT_EQ(cell(1, 2).brush, blue_on_green);
+  EXPECT_EQ(cell(6, 2).brush, blue_on_green);
+}
+
 TEST_F(PutInnerCanvasTest, ShapesStayInsideTheCanvas) {
   vn::put(inner(), {1, 1}, box_of({10, 10}));
   vn::put(inner(), {0, 0}, vn::shape::HLine{50, U'-'});

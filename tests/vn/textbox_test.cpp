@@ -60,45 +60,68 @@ class TextBoxTest : public ::testing::Test {
   vn::ScreenBuffer buffer{Area{14, 8}};
 };
 
-TEST_F(TextBoxTest, WordWrapBreaksAfterTheLastSpace) {
-  TextBox box = make("hello brave new world", {10, 3});
-  EXPECT_EQ(paint(box), (Rows{"hello ....", "brave new ", "world....."}));
-  EXPECT_EQ(lines(box), (std::vector<std::u32string>{U"hello ", U"brave new ", U"world"}));
-  EXPECT_EQ(box.get_scroll_length(), 3);
-}
+// How a text is cut into lines: the lines, what is painted, and as many scroll positions.
+struct WrapCase {
+  char const* what;
+  std::string text;
+  Area size;
+  Wrap wrap;
+  std::vector<std::u32string> lines;
+  Rows painted;
+};
 
-TEST_F(TextBoxTest, TextOfExactlyTheWidthIsStillBrokenAtItsSpace) {
-  TextBox box = make("hello world", {11, 2});
-  EXPECT_EQ(paint(box), (Rows{"hello .....", "world......"}));
-  EXPECT_EQ(box.get_scroll_length(), 2);
-}
-
-TEST_F(TextBoxTest, WordWithoutSpaceIsCut) {
-  TextBox box = make("abcdefghij klm", {4, 4});
-  paint(box);
-  EXPECT_EQ(lines(box), (std::vector<std::u32string>{U"abcd", U"efgh", U"ij ", U"klm"}));
-}
-
-TEST_F(TextBoxTest, CharacterWrapBreaksAfterTheWidth) {
-  TextBox box = make("abcdefghij", {4, 3}, Wrap::Character);
-  EXPECT_EQ(paint(box), (Rows{"abcd", "efgh", "ij.."}));
-  // Only Word breaks at spaces; any other value cuts like Character.
-  box.text = "ab cdefg";
-  box.wrap = static_cast<Wrap>(7);
-  paint(box);
-  EXPECT_EQ(lines(box), (std::vector<std::u32string>{U"ab c", U"defg"}));
-}
-
-TEST_F(TextBoxTest, LineFeedEndsItsLineAndIsNeverDrawn) {
-  TextBox box = make("ab\ncd", {6, 2});
-  EXPECT_EQ(paint(box), (Rows{"ab....", "cd...."}));
-  EXPECT_EQ(lines(box), (std::vector<std::u32string>{U"ab\n", U"cd"}));
-}
-
-TEST_F(TextBoxTest, FullLineEndingInALineFeedIsStillBrokenAtItsSpace) {
-  TextBox box = make("ab cd\n", {6, 3});
-  paint(box);
-  EXPECT_EQ(lines(box), (std::vector<std::u32string>{U"ab ", U"cd\n", U""}));
+TEST_F(TextBoxTest, WrapCutsTheTextIntoLines) {
+  std::vector<WrapCase> const cases{
+      {"word wrap breaks after the last space",
+       "hello brave new world",
+       {10, 3},
+       Wrap::Word,
+       {U"hello ", U"brave new ", U"world"},
+       {"hello ....", "brave new ", "world....."}},
+      {"a text of exactly the width is still broken at its space",
+       "hello world",
+       {11, 2},
+       Wrap::Word,
+       {U"hello ", U"world"},
+       {"hello .....", "world......"}},
+      {"a word without a space is cut",
+       "abcdefghij klm",
+       {4, 4},
+       Wrap::Word,
+       {U"abcd", U"efgh", U"ij ", U"klm"},
+       {"abcd", "efgh", "ij .", "klm."}},
+      {"character wrap breaks after the width",
+       "abcdefghij",
+       {4, 3},
+       Wrap::Character,
+       {U"abcd", U"efgh", U"ij"},
+       {"abcd", "efgh", "ij.."}},
+      {"only Word breaks at spaces; any other value cuts like Character",
+       "ab cdefg",
+       {4, 3},
+       static_cast<Wrap>(7),
+       {U"ab c", U"defg"},
+       {"ab c", "defg", "...."}},
+      {"a line feed ends its line and is never drawn",
+       "ab\ncd",
+       {6, 2},
+       Wrap::Word,
+       {U"ab\n", U"cd"},
+       {"ab....", "cd...."}},
+      {"a full line ending in a line feed is still broken at its space",
+       "ab cd\n",
+       {6, 3},
+       Wrap::Word,
+       {U"ab ", U"cd\n", U""},
+       {"ab ...", "cd....", "......"}},
+  };
+  for (WrapCase const& c : cases) {
+    SCOPED_TRACE(c.what);
+    TextBox box = make(c.text, c.size, c.wrap);
+    EXPECT_EQ(paint(box), c.painted);
+    EXPECT_EQ(lines(box), c.lines);
+    EXPECT_EQ(box.get_scroll_length(), static_cast<int>(c.lines.size()));
+  }
 }
 
 TEST_F(TextBoxTest, TrailingLineFeedAddsAnEmptyLineThatEndReaches) {
