@@ -20,8 +20,7 @@ int width_from_icu(char32_t c) {
   if (category == U_CONTROL_CHAR || category == U_SURROGATE) {
     return 1;
   }
-  if (category == U_NON_SPACING_MARK || category == U_ENCLOSING_MARK ||
-      category == U_FORMAT_CHAR) {
+  if (category == U_NON_SPACING_MARK || category == U_ENCLOSING_MARK || category == U_FORMAT_CHAR) {
     return 0;
   }
   // Jamo vowels and trailing consonants join the leading consonant before them into one
@@ -147,8 +146,8 @@ std::u32string nfc(std::u32string_view s) {
     } else {
       std::u32string part(static_cast<std::size_t>(composed.countChar32()), U'\0');
       icu::ErrorCode copy_status;
-      composed.toUTF32(reinterpret_cast<UChar32*>(part.data()),
-                       static_cast<int32_t>(part.size()), copy_status);
+      composed.toUTF32(reinterpret_cast<UChar32*>(part.data()), static_cast<int32_t>(part.size()),
+                       copy_status);
       out += part;
     }
     s.remove_prefix(run.size());
