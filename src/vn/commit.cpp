@@ -118,5 +118,4 @@ void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer) {
   dalk::flush();
 }
 
-
 }  // namespace vn
