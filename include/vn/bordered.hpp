@@ -12,7 +12,7 @@
 #include "vn/label.hpp"
 #include "vn/layout.hpp"
 #include "vn/put.hpp"
-#include "vn/terminal.hpp"
+#include "vn/screen_buffer.hpp"
 #include "vn/widget.hpp"
 
 namespace vn {

@@ -13,7 +13,8 @@
 #include "dalk/sequence.hpp"
 #include "nerv/signal.hpp"
 #include "vn/label.hpp"
-#include "vn/terminal.hpp"
+#include "vn/screen_buffer.hpp"
+#include "vn/timer.hpp"
 #include "vn/widget.hpp"
 
 namespace vn {

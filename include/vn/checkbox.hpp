@@ -10,7 +10,7 @@
 #include "dalk/sequence.hpp"
 #include "dalk/transcode.hpp"
 #include "nerv/signal.hpp"
-#include "vn/terminal.hpp"
+#include "vn/screen_buffer.hpp"
 #include "vn/widget.hpp"
 
 namespace vn {

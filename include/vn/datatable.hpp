@@ -13,7 +13,7 @@
 #include "vn/align.hpp"
 #include "vn/label.hpp"
 #include "vn/layout.hpp"
-#include "vn/terminal.hpp"
+#include "vn/screen_buffer.hpp"
 #include "vn/widget.hpp"
 
 namespace vn {

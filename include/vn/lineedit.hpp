@@ -11,7 +11,7 @@
 #include "dalk/io.hpp"
 #include "dalk/sequence.hpp"
 #include "nerv/signal.hpp"
-#include "vn/terminal.hpp"
+#include "vn/screen_buffer.hpp"
 #include "vn/widget.hpp"
 
 namespace vn {

@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "dalk/sequence.hpp"
-#include "vn/terminal.hpp"
+#include "vn/screen_buffer.hpp"
 
 namespace vn {
 

@@ -6,11 +6,12 @@
 #include "dalk/io.hpp"
 #include "dalk/sequence.hpp"
 #include "nerv/signal.hpp"
-#include "vn/terminal.hpp"
-#include "vn/textbox.hpp"
+#include "vn/screen_buffer.hpp"
 #include "vn/widget.hpp"
 
 namespace vn {
+
+class TextBox;
 
 /// A one-column scroll bar over `scrollable_length` positions. Focus policy None, size policy
 /// fixed(1). Event-loop thread only.

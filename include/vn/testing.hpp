@@ -11,7 +11,9 @@
 
 #include "dalk/io.hpp"
 #include "dalk/sequence.hpp"
-#include "vn/terminal.hpp"
+#include "vn/event.hpp"
+#include "vn/screen_buffer.hpp"
+#include "vn/timer.hpp"
 #include "vn/widget.hpp"
 
 namespace vn::testing {

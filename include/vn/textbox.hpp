@@ -15,7 +15,7 @@
 #include "dalk/sequence.hpp"
 #include "nerv/signal.hpp"
 #include "vn/align.hpp"
-#include "vn/terminal.hpp"
+#include "vn/screen_buffer.hpp"
 #include "vn/widget.hpp"
 
 namespace vn {

@@ -18,7 +18,7 @@
 #include "dalk/io.hpp"
 #include "dalk/sequence.hpp"
 #include "lum/generator.hpp"
-#include "vn/terminal.hpp"
+#include "vn/screen_buffer.hpp"
 
 namespace vn {
 

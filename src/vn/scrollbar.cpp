@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "vn/put.hpp"
+#include "vn/textbox.hpp"
 
 namespace vn {
 

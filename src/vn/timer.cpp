@@ -1,7 +1,15 @@
+#include "vn/timer.hpp"
+
 #include <algorithm>
+#include <chrono>
+#include <functional>
+#include <stop_token>
+#include <thread>
 #include <utility>
 
+#include "vn/event.hpp"
 #include "vn/terminal.hpp"
+#include "vn/timer_thread.hpp"
 
 namespace vn {
 
