@@ -1,11 +1,19 @@
-# Programs that the tests run on pseudo-terminals: a small mode-setting helper, and the event
-# viewer example when examples are built.
+# Programs that the tests run on pseudo-terminals: a small mode-setting helper, a small form
+# application, and the event viewer example when examples are built.
 add_executable(terminal_helper ${CMAKE_CURRENT_SOURCE_DIR}/programs/terminal_helper.cpp)
 target_link_libraries(terminal_helper PRIVATE Vennic::Vennic)
 vennic_set_warnings(terminal_helper)
 add_dependencies(vennic_tests terminal_helper)
 target_compile_definitions(vennic_tests
                            PRIVATE VENNIC_TERMINAL_HELPER="$<TARGET_FILE:terminal_helper>")
+
+# The form whose run the test kit must reproduce screen for screen (vn/testing_run_test.cpp).
+add_executable(form_app ${CMAKE_CURRENT_SOURCE_DIR}/programs/form_app.cpp)
+target_include_directories(form_app PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(form_app PRIVATE Vennic::Vennic)
+vennic_set_warnings(form_app)
+add_dependencies(vennic_tests form_app)
+target_compile_definitions(vennic_tests PRIVATE VENNIC_FORM_APP="$<TARGET_FILE:form_app>")
 
 if(VENNIC_BUILD_EXAMPLES)
   # The example target is defined after the tests; both names resolve at generation time.

@@ -4,12 +4,18 @@
 // the only thread that runs widget code or writes to the terminal.
 #pragma once
 
+#include <algorithm>
 #include <concepts>
 #include <optional>
 #include <variant>
 
 #include "dalk/io.hpp"
+#include "dalk/sequence.hpp"
 #include "lum/generator.hpp"
+#include "vn/commit.hpp"
+#include "vn/dispatch.hpp"
+#include "vn/event.hpp"
+#include "vn/screen_buffer.hpp"
 #include "vn/terminal.hpp"
 #include "vn/widget.hpp"
 
@@ -17,13 +23,15 @@ namespace vn {
 
 /// Dispatches one event to the matching handler of app (handle_key_press, handle_key_release,
 /// handle_mouse_press/release/wheel/move, handle_resize, handle_timer). A Resize first resizes
-/// Terminal::changes to the new size and blanks it, and makes the next commit rewrite every
-/// cell. event::Custom runs its function (an empty
-/// one throws std::bad_function_call); event::Interrupt asks to quit with return code 1. The
-/// outer result is empty when App has no handler for the event; the inner one is the handler's
-/// quit request, if any. Exceptions from handlers and functions propagate unaltered.
+/// `grid`, the paint grid, to the new size (negative extents count as 0, also for the handler)
+/// and blanks it; when the grid is Terminal::changes it also makes the next commit rewrite every
+/// cell. event::Custom runs its function (an empty one throws std::bad_function_call);
+/// event::Interrupt asks to quit with return code 1. The outer result is empty when App has no
+/// handler for the event; the inner one is the handler's quit request, if any. Exceptions from
+/// handlers and functions propagate unaltered.
 template <typename App>
-std::optional<std::optional<QuitRequest>> apply_event(Event const& event, App& app) {
+std::optional<std::optional<QuitRequest>> apply_event(Event const& event, App& app,
+                                                      ScreenBuffer& grid = Terminal::changes) {
   using Result = std::optional<std::optional<QuitRequest>>;
   auto const visitor = lum::Overload{
       [&](dalk::KeyPress const& e) -> Result {
@@ -69,14 +77,20 @@ std::optional<std::optional<QuitRequest>> apply_event(Event const& event, App& a
         }
       },
       [&](dalk::Resize const& e) -> Result {
+        // A real resize is never negative; a negative extent would make the grid allocate a
+        // huge vector.
+        dalk::Area const area{std::max(e.area.width, 0), std::max(e.area.height, 0)};
         // The paint grid follows the terminal whatever the application handles,
         // so the next frame is painted at the new size, and in full: the terminal may have
-        // lost what it showed (same-size signals come after a resume or a reattach).
-        Terminal::changes.resize(e.area);
-        detail::request_full_redraw();
-        Terminal::changes.fill(dalk::Glyph{});
-        if constexpr (requires { app.handle_resize(e.area); }) {
-          return Result{std::in_place, app.handle_resize(e.area)};
+        // lost what it showed (same-size signals come after a resume or a reattach). Only the
+        // grid the commit reads has a terminal behind it.
+        grid.resize(area);
+        if (&grid == &Terminal::changes) {
+          detail::request_full_redraw();
+        }
+        grid.fill(dalk::Glyph{});
+        if constexpr (requires { app.handle_resize(area); }) {
+          return Result{std::in_place, app.handle_resize(area)};
         } else {
           return std::nullopt;
         }
@@ -124,41 +138,12 @@ int process_events(Terminal& terminal, App& app) {
   }
 }
 
-namespace detail {
-
-// The dispatch rules of Application as free functions over a widget tree, so that the same
-// code serves a running application and a tree driven without a terminal.
-
-/// Delivers a press to the deepest active widget under the pointer (positions translated into
-/// its coordinates); that widget first takes focus if its policy allows clicks. The head is not
-/// hit-tested: it gets every press that falls outside its active children.
-void dispatch_mouse_press(Widget& head, dalk::Mouse mouse);
-/// As a press, without focus changes.
-void dispatch_mouse_release(Widget& head, dalk::Mouse mouse);
-void dispatch_mouse_wheel(Widget& head, dalk::Mouse mouse);
-/// Sends mouse_leave along the path under previous_mouse and mouse_enter along the path under
-/// the new position (when both lie over active children of the head and differ), delivers the
-/// move like a release, then stores the position in previous_mouse.
-void dispatch_mouse_move(Widget& head, dalk::Point& previous_mouse, dalk::Mouse mouse);
-/// Moves focus on Tab / Shift+Tab (only from a Tab-capable focused widget), then gives the key
-/// to the widget that had focus. Dropped when nothing has focus.
-void dispatch_key_press(Widget& head, dalk::Key key);
-/// Gives the key to the focused widget, if any.
-void dispatch_key_release(dalk::Key key);
-/// Stores area in the head's size, then calls head.resize(previous size).
-void dispatch_resize(Widget& head, dalk::Area area);
-/// Calls timer(id) on every widget of the tree, active or not, in pre-order.
-void dispatch_timer(Widget& head, int id);
-/// Paints every active widget children-first (a parent paints over its children) and returns
-/// the focused widget's cursor in absolute coordinates, if it was painted and has one.
-std::optional<dalk::Point> paint_tree(Widget& head, Canvas canvas);
-
-}  // namespace detail
-
-/// Connects the event loop to a widget tree: mouse events go to the deepest active widget
-/// under the pointer, keys to the focused widget (Tab / Shift+Tab move focus first), timer
-/// ticks to every widget, and painting walks the tree children-first. Event-loop thread only.
-class Application {
+/// Connects the event loop to a widget tree with the handlers of TreeDispatcher (head,
+/// previous_mouse and the handle_* members come from it): mouse events go to the deepest active
+/// widget under the pointer, keys to the focused widget (Tab / Shift+Tab move focus first),
+/// timer ticks to every widget, and painting walks the tree children-first. Event-loop thread
+/// only.
+class Application : public TreeDispatcher {
  public:
   /// Refers to head (it does not own it) and owns the terminal.
   Application(Widget& head, Terminal terminal);
@@ -167,20 +152,7 @@ class Application {
   /// Construct the application and call run() in one expression.
   int run();
 
-  std::optional<QuitRequest> handle_mouse_press(dalk::Mouse mouse);
-  std::optional<QuitRequest> handle_mouse_release(dalk::Mouse mouse);
-  std::optional<QuitRequest> handle_mouse_wheel(dalk::Mouse mouse);
-  std::optional<QuitRequest> handle_mouse_move(dalk::Mouse mouse);
-  std::optional<QuitRequest> handle_key_press(dalk::Key key);
-  std::optional<QuitRequest> handle_key_release(dalk::Key key);
-  std::optional<QuitRequest> handle_resize(dalk::Area area);
-  std::optional<QuitRequest> handle_timer(int id);
-  std::optional<dalk::Point> handle_paint(Canvas canvas);
-
-  Widget& head;
   Terminal terminal;
-  /// Position of the previous mouse-move event, in screen coordinates.
-  dalk::Point previous_mouse{0, 0};
 };
 
 }  // namespace vn

@@ -1,7 +1,8 @@
-// A test kit for applications: drives a widget tree without a terminal, with exactly the
-// dispatch and focus rules of vn::Application, and reads back what the screen would show.
-// Every delivered event is followed by a paint, as in the event loop, so widgets that lay
-// themselves out while painting (the text box does) see keys just as they would in a run.
+// A test kit for applications: drives a widget tree without a terminal, through the event loop's
+// own dispatch (vn::apply_event over the vn::TreeDispatcher that vn::Application is), and reads
+// back what the screen would show. Every delivered event is followed by a paint, as in the event
+// loop, so widgets that lay themselves out while painting (the text box does) see keys just as
+// they would in a run.
 #pragma once
 
 #include <optional>
@@ -11,6 +12,7 @@
 
 #include "dalk/io.hpp"
 #include "dalk/sequence.hpp"
+#include "vn/dispatch.hpp"
 #include "vn/event.hpp"
 #include "vn/screen_buffer.hpp"
 #include "vn/timer.hpp"
@@ -90,7 +92,7 @@ class Harness {
   void paint();
 
   /// The head widget.
-  Widget& head() const { return *head_; }
+  Widget& head() const { return dispatcher_.head; }
   /// The screen's size.
   dalk::Area size() const { return screen_.area; }
   /// The cells of the last paint.
@@ -115,12 +117,10 @@ class Harness {
   std::optional<dalk::Point> find(std::string_view text) const;
 
  private:
-  void resize_screen(dalk::Area size);
-
-  Widget* head_;
+  // The handlers of a run; the screen stands in for the terminal's paint grid.
+  TreeDispatcher dispatcher_;
   ScreenBuffer screen_;
   std::optional<dalk::Point> cursor_;
-  dalk::Point previous_mouse_{0, 0};
 };
 
 }  // namespace vn::testing

@@ -12,6 +12,7 @@
 #include "vn/commit.hpp"
 #include "vn/concurrent_queue.hpp"
 #include "vn/datatable.hpp"
+#include "vn/dispatch.hpp"
 #include "vn/event.hpp"
 #include "vn/focus.hpp"
 #include "vn/label.hpp"

@@ -1,14 +1,10 @@
 #include "vn/testing.hpp"
 
 #include <algorithm>
-#include <functional>
 #include <stdexcept>
 #include <string>
-#include <utility>
-#include <variant>
 
 #include "dalk/transcode.hpp"
-#include "lum/generator.hpp"
 #include "vn/application.hpp"
 #include "vn/focus.hpp"
 
@@ -24,13 +20,9 @@ char32_t displayed(char32_t symbol) {
   return symbol;
 }
 
-dalk::Area non_negative(dalk::Area area) {
-  return {std::max(area.width, 0), std::max(area.height, 0)};
-}
-
 }  // namespace
 
-Harness::Harness(Widget& head, dalk::Area size) : head_{&head} {
+Harness::Harness(Widget& head, dalk::Area size) : dispatcher_{head} {
   Focus::clear();
   resize(size);
 }
@@ -105,61 +97,23 @@ void Harness::tick(Timer const& timer) {
 }
 
 std::optional<QuitRequest> Harness::deliver(Event const& event) {
-  // The same handlers Application uses; only the screen and the paint differ.
-  auto const visitor = lum::Overload{
-      [&](dalk::MousePress const& e) -> std::optional<QuitRequest> {
-        detail::dispatch_mouse_press(*head_, e.mouse);
-        return std::nullopt;
-      },
-      [&](dalk::MouseRelease const& e) -> std::optional<QuitRequest> {
-        detail::dispatch_mouse_release(*head_, e.mouse);
-        return std::nullopt;
-      },
-      [&](dalk::MouseWheel const& e) -> std::optional<QuitRequest> {
-        detail::dispatch_mouse_wheel(*head_, e.mouse);
-        return std::nullopt;
-      },
-      [&](dalk::MouseMove const& e) -> std::optional<QuitRequest> {
-        detail::dispatch_mouse_move(*head_, previous_mouse_, e.mouse);
-        return std::nullopt;
-      },
-      [&](dalk::KeyPress const& e) -> std::optional<QuitRequest> {
-        detail::dispatch_key_press(*head_, e.key);
-        return std::nullopt;
-      },
-      [&](dalk::KeyRelease const& e) -> std::optional<QuitRequest> {
-        detail::dispatch_key_release(e.key);
-        return std::nullopt;
-      },
-      [&](dalk::Resize const& e) -> std::optional<QuitRequest> {
-        dalk::Area const area = non_negative(e.area);
-        resize_screen(area);
-        detail::dispatch_resize(*head_, area);
-        return std::nullopt;
-      },
-      [&](event::Timer const& e) -> std::optional<QuitRequest> {
-        detail::dispatch_timer(*head_, e.id);
-        return std::nullopt;
-      },
-      [](event::Custom const& e) -> std::optional<QuitRequest> { return e.function(); },
-      [](event::Interrupt const&) -> std::optional<QuitRequest> { return QuitRequest{1}; },
-  };
-  std::optional<QuitRequest> const request = std::visit(visitor, event);
-  if (!request) {
-    paint();
+  // The event loop's dispatch, resize rule included, onto this harness's screen.
+  auto const result = apply_event(event, dispatcher_, screen_);
+  if (!result) {
+    // Not handled: the loop does not paint either (TreeDispatcher handles every event).
+    return std::nullopt;
   }
-  return request;
+  if (*result) {
+    return *result;
+  }
+  paint();
+  return std::nullopt;
 }
 
 void Harness::paint() {
   // Every frame starts blank, as the commit leaves the paint grid.
   screen_.fill(dalk::Glyph{});
-  cursor_ = detail::paint_tree(*head_, Canvas{screen_, {0, 0}, screen_.area});
-}
-
-void Harness::resize_screen(dalk::Area size) {
-  screen_.resize(size);
-  screen_.fill(dalk::Glyph{});
+  cursor_ = dispatcher_.handle_paint(Canvas{screen_, {0, 0}, screen_.area});
 }
 
 std::vector<std::string> Harness::lines() const {

@@ -122,6 +122,34 @@ TEST(ApplyEventTest, MissingHandlerGivesEmptyResult) {
   EXPECT_EQ(app.presses, 1);
 }
 
+// Records the sizes its resize handler gets.
+struct ResizeApp {
+  std::optional<vn::QuitRequest> handle_resize(dalk::Area area) {
+    areas.push_back(area);
+    return std::nullopt;
+  }
+  std::vector<dalk::Area> areas;
+};
+
+TEST(ApplyEventTest, ResizeShapesTheGivenGridAndCountsNegativeExtentsAsZero) {
+  ResizeApp app;
+  vn::Terminal::changes = vn::ScreenBuffer{{2, 2}};
+  vn::ScreenBuffer grid{{3, 1}};
+  grid[{0, 0}].symbol = U'x';
+
+  EXPECT_TRUE(continues(vn::apply_event(dalk::Resize{{4, 2}}, app, grid)));
+  EXPECT_EQ(grid.area, (dalk::Area{4, 2}));
+  EXPECT_EQ(grid.glyphs, std::vector<dalk::Glyph>(8));
+  EXPECT_EQ(vn::Terminal::changes.area, (dalk::Area{2, 2}));
+
+  EXPECT_TRUE(continues(vn::apply_event(dalk::Resize{{-3, 2}}, app, grid)));
+  EXPECT_EQ(grid.area, (dalk::Area{0, 2}));
+  EXPECT_TRUE(grid.glyphs.empty());
+  EXPECT_TRUE(continues(vn::apply_event(dalk::Resize{{5, -1}}, app)));
+  EXPECT_EQ(vn::Terminal::changes.area, (dalk::Area{5, 0}));
+  EXPECT_EQ(app.areas, (std::vector<dalk::Area>{{4, 2}, {0, 2}, {5, 0}}));
+}
+
 TEST(ConcurrentQueueTest, KeepsOrderAndWakesWaitingConsumer) {
   vn::ConcurrentQueue<int> queue;
   queue.enqueue(1);
