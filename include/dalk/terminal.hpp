@@ -19,6 +19,34 @@ enum class ScreenBuffer : int { Normal = 0, Alternate = 1 };
 enum class CursorMode : int { Show = 0, Hide = 1 };
 enum class MouseMode : int { Off = 0, Basic = 1, Drag = 2, Move = 3 };
 
+/// Terminal protocols beyond the basic session, each opt-in: without any, the session writes
+/// exactly the basic mode sequences. Turned on after the modes and off again by every way of
+/// restoring the terminal.
+enum class Extension : std::uint16_t {
+  /// Mode 2004: a paste arrives as one Paste event instead of one key per byte.
+  BracketedPaste = 1,
+  /// Mode 1004: the window gaining and losing focus arrive as Focus events.
+  FocusReports = 2,
+  /// Mode 2026 around every commit, so a frame never shows half drawn.
+  SynchronizedOutput = 4,
+  /// The kitty keyboard protocol's progressive enhancement, where the terminal has it.
+  KittyKeyboard = 8,
+  /// The input thread sleeps until input, a signal or a stop request, instead of waking
+  /// every 16 ms.
+  QuietIdle = 16,
+};
+using Extensions = detail::Mask<Extension>;
+
+constexpr Extensions operator|(Extension a, Extension b) {
+  return Extensions{a} | Extensions{b};
+}
+
+/// What interactive applications should turn on: every extension. Terminals that lack one
+/// ignore its sequences.
+inline constexpr Extensions recommended_extensions =
+    Extension::BracketedPaste | Extension::FocusReports | Extension::SynchronizedOutput |
+    Extension::KittyKeyboard | Extension::QuietIdle;
+
 /// The seven mode types accepted by set().
 template <typename T>
 concept Setable = std::same_as<T, Echo> || std::same_as<T, InputBuffer> ||
