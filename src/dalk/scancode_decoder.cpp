@@ -77,6 +77,22 @@ Event make_or_break(unsigned char code, char32_t value) {
   return KeyPress{key(value)};
 }
 
+// The arrow key whose code (after 0xE0, going down or up) is c.
+std::optional<Key> console_arrow(unsigned char c) {
+  switch (c & 0x7FU) {
+    case 0x48:
+      return Key::ArrowUp;
+    case 0x4B:
+      return Key::ArrowLeft;
+    case 0x4D:
+      return Key::ArrowRight;
+    case 0x50:
+      return Key::ArrowDown;
+    default:
+      return std::nullopt;
+  }
+}
+
 // The second byte c of a two-byte code (after 0xE0 or 0xE1), looked up in escape_keymap.
 std::optional<Event> look_up_two_byte_code(unsigned char c) {
   unsigned const code = c & 0x7FU;
@@ -196,23 +212,11 @@ std::optional<Event> ScancodeDecoder::start(unsigned char b) {
 
 // The code c after 0xE0.
 std::optional<Event> ScancodeDecoder::after_e0(unsigned char c) {
+  // The arrow keys give the terminal's arrow key values, not the navigation block's.
+  if (auto const arrow = console_arrow(c)) {
+    return make_or_break(c, static_cast<char32_t>(*arrow));
+  }
   switch (c) {
-    case 0x48:
-      return KeyPress{Key::ArrowUp};
-    case 0x4B:
-      return KeyPress{Key::ArrowLeft};
-    case 0x4D:
-      return KeyPress{Key::ArrowRight};
-    case 0x50:
-      return KeyPress{Key::ArrowDown};
-    case 0xC8:
-      return KeyRelease{Key::ArrowUp};
-    case 0xCB:
-      return KeyRelease{Key::ArrowLeft};
-    case 0xCD:
-      return KeyRelease{Key::ArrowRight};
-    case 0xD0:
-      return KeyRelease{Key::ArrowDown};
     // E0 2A and E0 AA are the "fake" left Shift that keyboards put around the navigation keys
     // (Num Lock on, or Shift held): not keys. They also open Print Screen, E0 2A E0 37 going
     // down (E0 AA E0 B7 is read as its release). So the next bytes are read if they come at
