@@ -204,6 +204,10 @@ std::string describe(dalk::Event const& event) {
             return pad("Resize", 13) + std::to_string(e.area.width) + "x" +
                    std::to_string(e.area.height);
           },
+          [](dalk::Paste const& e) {
+            return pad("Paste", 13) + std::to_string(e.text.size()) + " bytes";
+          },
+          [](dalk::Focus const& e) { return pad("Focus", 13) + (e.focused ? "gained" : "lost"); },
       },
       event);
 }

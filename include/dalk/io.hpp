@@ -1,10 +1,11 @@
 // Input: the bytes a terminal sends on standard input (or scancodes from a raw console) become
-// key, mouse and resize events. Only the input thread reads.
+// key, mouse, resize, paste and focus events. Only the input thread reads.
 #pragma once
 
 #include <cstdint>
 #include <exception>
 #include <optional>
+#include <string>
 #include <variant>
 
 #include "dalk/sequence.hpp"
@@ -181,8 +182,21 @@ struct Resize {
   friend constexpr bool operator==(Resize, Resize) = default;
 };
 
-using Event =
-    std::variant<MousePress, MouseRelease, MouseWheel, MouseMove, KeyPress, KeyRelease, Resize>;
+/// Text the user pasted, delivered whole (bracketed paste). Valid UTF-8: bytes the terminal
+/// sent that are not are replaced by U+FFFD.
+struct Paste {
+  std::string text;
+  friend bool operator==(Paste const&, Paste const&) = default;
+};
+/// The terminal window gained (true) or lost (false) the input focus.
+struct Focus {
+  bool focused = false;
+  friend constexpr bool operator==(Focus, Focus) = default;
+};
+
+/// Paste and Focus come last so the indices of the older alternatives stay.
+using Event = std::variant<MousePress, MouseRelease, MouseWheel, MouseMove, KeyPress, KeyRelease,
+                           Resize, Paste, Focus>;
 
 /// Input that could not be decoded: its bytes are consumed and reading can go on with the next
 /// ones. error is what dalk::read throws for it.

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <concepts>
 #include <optional>
+#include <string_view>
 #include <variant>
 
 #include "dalk/io.hpp"
@@ -22,7 +23,8 @@
 namespace vn {
 
 /// Dispatches one event to the matching handler of app (handle_key_press, handle_key_release,
-/// handle_mouse_press/release/wheel/move, handle_resize, handle_timer). A Resize first resizes
+/// handle_mouse_press/release/wheel/move, handle_resize, handle_timer, handle_paste,
+/// handle_focus). A Resize first resizes
 /// `grid`, the paint grid, to the new size (negative extents count as 0, also for the handler)
 /// and blanks it; when the grid is Terminal::changes it also makes the next commit rewrite every
 /// cell. event::Custom runs its function (an empty one throws std::bad_function_call);
@@ -102,6 +104,20 @@ std::optional<std::optional<QuitRequest>> apply_event(Event const& event, App& a
           return std::nullopt;
         }
       },
+      [&](dalk::Paste const& e) -> Result {
+        if constexpr (requires { app.handle_paste(std::string_view{e.text}); }) {
+          return Result{std::in_place, app.handle_paste(std::string_view{e.text})};
+        } else {
+          return std::nullopt;
+        }
+      },
+      [&](dalk::Focus const& e) -> Result {
+        if constexpr (requires { app.handle_focus(e.focused); }) {
+          return Result{std::in_place, app.handle_focus(e.focused)};
+        } else {
+          return std::nullopt;
+        }
+      },
       [](event::Custom const& e) -> Result {
         return Result{std::in_place, e.function()};
       },
@@ -140,8 +156,9 @@ int process_events(Terminal& terminal, App& app) {
 
 /// Connects the event loop to a widget tree with the handlers of TreeDispatcher (head,
 /// previous_mouse and the handle_* members come from it): mouse events go to the deepest active
-/// widget under the pointer, keys to the focused widget (Tab / Shift+Tab move focus first),
-/// timer ticks to every widget, and painting walks the tree children-first. Event-loop thread
+/// widget under the pointer, keys and pastes to the focused widget (Tab / Shift+Tab move focus
+/// first), timer ticks and window focus changes to every widget, and painting walks the tree
+/// children-first. Event-loop thread
 /// only.
 class Application : public TreeDispatcher {
  public:

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <string_view>
 
 #include "dalk/io.hpp"
 #include "dalk/sequence.hpp"
@@ -35,6 +36,10 @@ void dispatch_key_release(dalk::Key key);
 void dispatch_resize(Widget& head, dalk::Area area);
 /// Calls timer(id) on every widget of the tree, active or not, in pre-order.
 void dispatch_timer(Widget& head, int id);
+/// Gives the text to the focused widget, if any.
+void dispatch_paste(std::string_view text);
+/// Calls window_focus(focused) on every widget of the tree, active or not, in pre-order.
+void dispatch_focus(Widget& head, bool focused);
 /// Paints every active widget children-first (a parent paints over its children) and returns
 /// the focused widget's cursor in absolute coordinates, if it was painted and has one.
 std::optional<dalk::Point> paint_tree(Widget& head, Canvas canvas);
@@ -42,8 +47,9 @@ std::optional<dalk::Point> paint_tree(Widget& head, Canvas canvas);
 }  // namespace detail
 
 /// The handlers apply_event calls for a widget tree: mouse events go to the deepest active
-/// widget under the pointer, keys to the focused widget (Tab / Shift+Tab move focus first), timer
-/// ticks to every widget, and painting walks the tree children-first. No handler asks to quit.
+/// widget under the pointer, keys and pastes to the focused widget (Tab / Shift+Tab move focus
+/// first), timer ticks and window focus changes to every widget, and painting walks the tree
+/// children-first. No handler asks to quit.
 /// Needs no terminal: Application is one, and the test kit drives one. Event-loop thread only.
 class TreeDispatcher {
  public:
@@ -58,6 +64,8 @@ class TreeDispatcher {
   std::optional<QuitRequest> handle_key_release(dalk::Key key);
   std::optional<QuitRequest> handle_resize(dalk::Area area);
   std::optional<QuitRequest> handle_timer(int id);
+  std::optional<QuitRequest> handle_paste(std::string_view text);
+  std::optional<QuitRequest> handle_focus(bool focused);
   std::optional<dalk::Point> handle_paint(Canvas canvas);
 
   Widget& head;

@@ -32,9 +32,10 @@ struct Interrupt {};
 
 }  // namespace event
 
-/// The terminal layer's seven input events followed by the widget layer's own three.
+/// The terminal layer's seven original input events, the widget layer's own three, then the
+/// terminal layer's later two (appended so the older indices stay).
 using Event = std::variant<dalk::MousePress, dalk::MouseRelease, dalk::MouseWheel, dalk::MouseMove,
                            dalk::KeyPress, dalk::KeyRelease, dalk::Resize, event::Timer,
-                           event::Custom, event::Interrupt>;
+                           event::Custom, event::Interrupt, dalk::Paste, dalk::Focus>;
 
 }  // namespace vn

@@ -78,6 +78,11 @@ class Harness {
   /// A window-size change: the screen takes the new size and is blanked, the head's size
   /// becomes `size` and head.resize gets the previous one. Negative extents count as 0.
   void resize(dalk::Area size);
+  /// A paste of the UTF-8 `text`, given whole to the focused widget (dropped when nothing has
+  /// focus), as a terminal with bracketed paste reports it.
+  void paste(std::string_view text);
+  /// The terminal window gaining (true) or losing focus, given to every widget of the tree.
+  void window_focus(bool focused);
   /// A timer tick, given to every widget of the tree, active or not.
   void tick(int timer_id);
   /// A tick of this timer (its id), whether it is running or not.

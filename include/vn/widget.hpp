@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <ranges>
+#include <string_view>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -85,6 +86,10 @@ class Widget {
   virtual void focus_out();
   virtual void key_press(dalk::Key key);
   virtual void key_release(dalk::Key key);
+  /// Text pasted while this widget has focus, whole and valid UTF-8 (bracketed paste).
+  virtual void paste(std::string_view text);
+  /// The terminal window gained or lost focus; every widget of the tree hears it.
+  virtual void window_focus(bool focused);
   /// `size` already holds the new size; the argument is the previous one.
   virtual void resize(Area previous);
   /// Every widget receives every tick and compares the id with its own timers.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <string_view>
 
 #include "vn/focus.hpp"
 
@@ -199,6 +200,16 @@ void dispatch_timer(Widget& head, int id) {
   for_each_depth_first(head, [id](Widget& w) { w.timer(id); });
 }
 
+void dispatch_paste(std::string_view text) {
+  if (Widget* focused = Focus::get()) {
+    focused->paste(text);
+  }
+}
+
+void dispatch_focus(Widget& head, bool focused) {
+  for_each_depth_first(head, [focused](Widget& w) { w.window_focus(focused); });
+}
+
 std::optional<Point> paint_tree(Widget& head, Canvas canvas) {
   std::optional<Point> cursor;
   send_paint_events(head, canvas, cursor);
@@ -246,6 +257,16 @@ std::optional<QuitRequest> TreeDispatcher::handle_resize(dalk::Area area) {
 
 std::optional<QuitRequest> TreeDispatcher::handle_timer(int id) {
   detail::dispatch_timer(head, id);
+  return std::nullopt;
+}
+
+std::optional<QuitRequest> TreeDispatcher::handle_paste(std::string_view text) {
+  detail::dispatch_paste(text);
+  return std::nullopt;
+}
+
+std::optional<QuitRequest> TreeDispatcher::handle_focus(bool focused) {
+  detail::dispatch_focus(head, focused);
   return std::nullopt;
 }
 

@@ -88,6 +88,14 @@ void Harness::resize(dalk::Area size) {
   static_cast<void>(deliver(dalk::Resize{size}));
 }
 
+void Harness::paste(std::string_view text) {
+  static_cast<void>(deliver(dalk::Paste{std::string{text}}));
+}
+
+void Harness::window_focus(bool focused) {
+  static_cast<void>(deliver(dalk::Focus{focused}));
+}
+
 void Harness::tick(int timer_id) {
   static_cast<void>(deliver(event::Timer{timer_id}));
 }

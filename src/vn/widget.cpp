@@ -47,6 +47,8 @@ void Widget::focus_in() {}
 void Widget::focus_out() {}
 void Widget::key_press(dalk::Key) {}
 void Widget::key_release(dalk::Key) {}
+void Widget::paste(std::string_view) {}
+void Widget::window_focus(bool) {}
 void Widget::resize(Area) {}
 void Widget::timer(int) {}
 void Widget::paint(Canvas) {}

@@ -34,7 +34,7 @@ class Form {
                         std::reference_wrapper<vn::Label>>>
       column = vn::make_column(std::ref(name), std::ref(subscribe), std::ref(status));
   vn::Bordered<std::reference_wrapper<decltype(column)>> window{vn::Border::round("Form"),
-                                                                 std::ref(column)};
+                                                                std::ref(column)};
 };
 
 }  // namespace vennic::test

@@ -4,6 +4,7 @@
 #include <functional>
 #include <future>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -48,6 +49,12 @@ struct RecordingApp {
   std::optional<vn::QuitRequest> handle_timer(int id) {
     return record("timer " + std::to_string(id));
   }
+  std::optional<vn::QuitRequest> handle_paste(std::string_view text) {
+    return record("paste " + std::string{text});
+  }
+  std::optional<vn::QuitRequest> handle_focus(bool focused) {
+    return record(focused ? "focus in" : "focus out");
+  }
 
   std::optional<vn::QuitRequest> record(std::string call) {
     calls.push_back(std::move(call));
@@ -79,13 +86,17 @@ TEST(ApplyEventTest, EachAlternativeReachesItsHandler) {
                                          dalk::MouseWheel{mouse},
                                          dalk::MouseMove{mouse},
                                          dalk::Resize{{5, 3}},
-                                         vn::event::Timer{8}};
+                                         vn::event::Timer{8},
+                                         dalk::Paste{"pasted"},
+                                         dalk::Focus{false},
+                                         dalk::Focus{true}};
   for (vn::Event const& event : events) {
     EXPECT_TRUE(continues(vn::apply_event(event, app)));
   }
   EXPECT_EQ(app.calls, (std::vector<std::string>{"key_press 97", "key_release", "mouse_press 4,2",
                                                  "mouse_release", "mouse_wheel", "mouse_move",
-                                                 "resize 5x3 ready", "timer 8"}));
+                                                 "resize 5x3 ready", "timer 8", "paste pasted",
+                                                 "focus out", "focus in"}));
 }
 
 TEST(ApplyEventTest, QuitRequests) {
@@ -115,6 +126,8 @@ TEST(ApplyEventTest, MissingHandlerGivesEmptyResult) {
   EXPECT_TRUE(continues(vn::apply_event(dalk::KeyPress{dalk::Key::Enter}, app)));
   EXPECT_FALSE(vn::apply_event(vn::event::Timer{1}, app).has_value());
   EXPECT_FALSE(vn::apply_event(dalk::MouseMove{}, app).has_value());
+  EXPECT_FALSE(vn::apply_event(dalk::Paste{"x"}, app).has_value());
+  EXPECT_FALSE(vn::apply_event(dalk::Focus{true}, app).has_value());
   // The paint grid follows the terminal even so.
   EXPECT_FALSE(vn::apply_event(dalk::Resize{{6, 1}}, app).has_value());
   EXPECT_EQ(vn::Terminal::changes.area, (dalk::Area{6, 1}));

@@ -53,8 +53,8 @@ class Replay {
         harness.key_press(dalk::key(static_cast<unsigned char>(byte)));
       }
     } else if (auto const* click = std::get_if<Click>(&step)) {
-      std::string const where = std::to_string(click->at.x + 1) + ";" +
-                                std::to_string(click->at.y + 1);
+      std::string const where =
+          std::to_string(click->at.x + 1) + ";" + std::to_string(click->at.y + 1);
       child.write("\x1b[<0;" + where + "M\x1b[<0;" + where + "m");
       harness.click(click->at);
     } else if (auto const* resize = std::get_if<Resize>(&step)) {
@@ -101,17 +101,18 @@ class Replay {
 // Ctrl+C at the end must not find input still waiting, which the terminal would discard.
 TEST(HarnessRunTest, ShowsWhatARunShowsAfterEveryStep) {
   std::vector<Step> const script = {
-      Click{{3, 1}},           // focus the line edit
-      Type{"Adx\x7f"},         // a typo, taken back
-      Type{"a\r"},             // Enter greets
-      Type{"\t"},              // Tab to the check box
-      Click{{2, 2}},           // checks it
-      Resize{{30, 12}},        // the window grows
-      Type{"\r"},              // Enter unchecks the focused box
-      Click{{5, 1}},           // back into the line edit
-      Type{"\x7f\x7f" "a\r"},  // "Aa"
-      Resize{{28, 8}},         // and shrinks
-      Type{"\t"},              // the check box again
+      Click{{3, 1}},     // focus the line edit
+      Type{"Adx\x7f"},   // a typo, taken back
+      Type{"a\r"},       // Enter greets
+      Type{"\t"},        // Tab to the check box
+      Click{{2, 2}},     // checks it
+      Resize{{30, 12}},  // the window grows
+      Type{"\r"},        // Enter unchecks the focused box
+      Click{{5, 1}},     // back into the line edit
+      Type{"\x7f\x7f"
+           "a\r"},      // "Aa"
+      Resize{{28, 8}},  // and shrinks
+      Type{"\t"},       // the check box again
   };
   Replay replay{{40, 10}};
   // Input typed before the program has set up the terminal would be lost.

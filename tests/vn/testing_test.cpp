@@ -4,6 +4,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <vn/vn.hpp>
@@ -54,6 +55,10 @@ class Recorder : public vn::Widget {
            " -> " + std::to_string(size.width) + "x" + std::to_string(size.height));
   }
   void timer(int id) override { record("timer " + std::to_string(id)); }
+  void paste(std::string_view text) override { record("paste " + std::string{text}); }
+  void window_focus(bool focused) override {
+    record(focused ? "window focus in" : "window focus out");
+  }
   void paint(vn::Canvas canvas) override {
     ++paints;
     if (fill != U'\0') {
@@ -122,8 +127,11 @@ TEST(HarnessTest, PaintsAfterEveryDeliveredEvent) {
   screen.tick(3);
   screen.resize({3, 3});
   screen.type("ab");
-  // The first paint, then one per event: the click is two events, the text two keys.
-  EXPECT_EQ(head.paints, 1 + 2 + 2 + 1 + 1 + 1 + 1 + 2);
+  screen.paste("cd");
+  screen.window_focus(false);
+  // The first paint, then one per event: the click is two events, the text two keys, the paste
+  // one.
+  EXPECT_EQ(head.paints, 1 + 2 + 2 + 1 + 1 + 1 + 1 + 2 + 1 + 1);
 }
 
 TEST(HarnessTest, FocusByClickGoesToTheWidgetUnderThePointer) {
@@ -180,6 +188,33 @@ TEST(HarnessTest, TypeSendsOneKeyPerCodePoint) {
   log.clear();
   EXPECT_THROW_MSG(screen.type("ok\xff"), std::runtime_error, "Invalid UTF-8 sequence");
   EXPECT_TRUE(log.empty());
+}
+
+TEST(HarnessTest, APasteReachesTheFocusedWidgetOnlyAndWhole) {
+  Tree tree;
+  Harness screen{tree.head, {5, 3}};
+  tree.log.clear();
+  screen.paste("dropped");  // nothing has focus
+  EXPECT_TRUE(tree.log.empty());
+  vn::Focus::set(tree.b);
+  tree.log.clear();
+  // Tab and newlines inside a paste are text, not keys that move focus.
+  screen.paste("two\tlines\n");
+  EXPECT_EQ(tree.log, (Log{"b paste two\tlines\n"}));
+  EXPECT_EQ(vn::Focus::get(), &tree.b);
+}
+
+TEST(HarnessTest, WindowFocusReachesEveryWidget) {
+  Tree tree;
+  Harness screen{tree.head, {5, 3}};
+  tree.b.active = false;
+  vn::Focus::set(tree.c);
+  tree.log.clear();
+  screen.window_focus(false);
+  screen.window_focus(true);
+  EXPECT_EQ(tree.log, (Log{"a window focus out", "b window focus out", "c window focus out",
+                           "a window focus in", "b window focus in", "c window focus in"}));
+  EXPECT_EQ(vn::Focus::get(), &tree.c);
 }
 
 TEST(HarnessTest, MouseMovesSendLeaveAndEnterAlongThePaths) {
