@@ -152,31 +152,31 @@ struct Mouse {
   friend constexpr bool operator==(Mouse, Mouse) = default;
 };
 
-struct MousePress {
+namespace detail {
+
+/// A mouse report of one kind (press, release, wheel step, move): the kinds differ only in type.
+template <typename Kind>
+struct MouseEvent {
   Mouse mouse;
-  friend constexpr bool operator==(MousePress, MousePress) = default;
+  friend constexpr bool operator==(MouseEvent, MouseEvent) = default;
 };
-struct MouseRelease {
-  Mouse mouse;
-  friend constexpr bool operator==(MouseRelease, MouseRelease) = default;
-};
-struct MouseWheel {
-  Mouse mouse;
-  friend constexpr bool operator==(MouseWheel, MouseWheel) = default;
-};
-struct MouseMove {
-  Mouse mouse;
-  friend constexpr bool operator==(MouseMove, MouseMove) = default;
-};
-struct KeyPress {
+
+/// A key going down or up.
+template <typename Kind>
+struct KeyEvent {
   Key key;
-  friend constexpr bool operator==(KeyPress, KeyPress) = default;
+  friend constexpr bool operator==(KeyEvent, KeyEvent) = default;
 };
-/// Produced only by the console scancode path.
-struct KeyRelease {
-  Key key;
-  friend constexpr bool operator==(KeyRelease, KeyRelease) = default;
-};
+
+}  // namespace detail
+
+using MousePress = detail::MouseEvent<struct MousePressKind>;
+using MouseRelease = detail::MouseEvent<struct MouseReleaseKind>;
+using MouseWheel = detail::MouseEvent<struct MouseWheelKind>;
+using MouseMove = detail::MouseEvent<struct MouseMoveKind>;
+using KeyPress = detail::KeyEvent<struct KeyPressKind>;
+/// From the console scancode path, and from terminals that report key releases.
+using KeyRelease = detail::KeyEvent<struct KeyReleaseKind>;
 struct Resize {
   Area area;
   friend constexpr bool operator==(Resize, Resize) = default;

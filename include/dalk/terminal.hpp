@@ -24,16 +24,16 @@ enum class MouseMode : int { Off = 0, Basic = 1, Drag = 2, Move = 3 };
 /// restoring the terminal.
 enum class Extension : std::uint16_t {
   /// Mode 2004: a paste arrives as one Paste event instead of one key per byte.
-  BracketedPaste = 1,
+  BracketedPaste = 1U << 0U,
   /// Mode 1004: the window gaining and losing focus arrive as Focus events.
-  FocusReports = 2,
+  FocusReports = 1U << 1U,
   /// Mode 2026 around every commit, so a frame never shows half drawn.
-  SynchronizedOutput = 4,
+  SynchronizedOutput = 1U << 2U,
   /// The kitty keyboard protocol's progressive enhancement, where the terminal has it.
-  KittyKeyboard = 8,
+  KittyKeyboard = 1U << 3U,
   /// The input thread sleeps until input, a signal or a stop request, instead of waking
   /// every 16 ms.
-  QuietIdle = 16,
+  QuietIdle = 1U << 4U,
 };
 using Extensions = detail::Mask<Extension>;
 
