@@ -172,19 +172,23 @@ TEST_F(LineEditTest, ValidatorFiltersTypedCharacters) {
   EXPECT_THROW(type("a"), std::bad_function_call);
 }
 
-TEST_F(LineEditTest, OnlyPrintableAsciiAndTheEditingKeysDoAnything) {
+TEST_F(LineEditTest, OnlyPrintableCharactersAndTheEditingKeysDoAnything) {
   make(10, {.text = "ab"});
   press(Key::End);
   for (Key const key :
        {Key::Tab, Key::Escape, Key::ArrowUp, Key::ArrowDown, Key::Insert, Key::PageUp, Key::F1,
-        Key::BackTab, dalk::key(U'é'), dalk::key(U'\x7f' + 100), dalk::key(U'x') | dalk::Mod::Ctrl,
-        Key::ArrowLeft | dalk::Mod::Shift, Key::Home | dalk::Mod::Alt, dalk::key(U'\n')}) {
+        Key::BackTab, dalk::key(U'x') | dalk::Mod::Ctrl, Key::ArrowLeft | dalk::Mod::Shift,
+        Key::Home | dalk::Mod::Alt, dalk::key(U'\n')}) {
     edit->key_press(key);
   }
   EXPECT_EQ(edit->text, "ab");
   EXPECT_EQ(edit->cursor_index, 2U);
   type(" ~");
   EXPECT_EQ(edit->text, "ab ~");
+  // Printable beyond ASCII too.
+  press(dalk::key(U'é'));
+  press(dalk::key(U'\x7f' + 100));
+  EXPECT_EQ(edit->text, "ab ~éã");
 }
 
 TEST_F(LineEditTest, EnterEmitsTheText) {
@@ -307,11 +311,12 @@ TEST_F(LineEditTest, IncrementCursorClampsAndScrolls) {
   EXPECT_EQ(edit->cursor_index, 1U);
 }
 
-// "aé€😀b": characters of 1, 2, 3, 4 and 1 bytes; boundaries 0, 1, 3, 6, 10, 11.
+// "aé€𐍈b": characters of 1, 2, 3, 4 and 1 bytes, each one cell wide; boundaries 0, 1, 3, 6, 10,
+// 11.
 class LineEditUtf8Test : public LineEditTest {
  protected:
   static constexpr char const* mixed =
-      "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"
+      "a\xC3\xA9\xE2\x82\xAC\xF0\x90\x8D\x88"
       "b";
 
   void expect_valid() {
@@ -349,7 +354,7 @@ TEST_F(LineEditUtf8Test, BackspaceAndDeleteEraseWholeCharacters) {
     expect_valid();
     seen.push_back(dalk::detail::u8_string_to_u32_string(edit->text));
   }
-  EXPECT_EQ(seen, (std::vector<std::u32string>{U"aé€😀", U"aé€", U"aé", U"a", U""}));
+  EXPECT_EQ(seen, (std::vector<std::u32string>{U"aé€𐍈", U"aé€", U"aé", U"a", U""}));
 
   make(20, {.text = mixed});
   std::vector<std::u32string> deleted;
@@ -359,7 +364,7 @@ TEST_F(LineEditUtf8Test, BackspaceAndDeleteEraseWholeCharacters) {
     expect_valid();
     deleted.push_back(dalk::detail::u8_string_to_u32_string(edit->text));
   }
-  EXPECT_EQ(deleted, (std::vector<std::u32string>{U"a€😀b", U"a😀b", U"ab", U"a"}));
+  EXPECT_EQ(deleted, (std::vector<std::u32string>{U"a€𐍈b", U"a𐍈b", U"ab", U"a"}));
   EXPECT_EQ(edit->cursor_index, 1U);
 }
 
@@ -377,7 +382,7 @@ TEST_F(LineEditUtf8Test, DisplayAndCursorCountCharacters) {
   make(8, {.text = mixed});
   press(Key::End);
   EXPECT_EQ(edit->scroll_offset, 0U);
-  EXPECT_EQ(paint(), "aé€😀b...");
+  EXPECT_EQ(paint(), "aé€𐍈b...");
   EXPECT_EQ(edit->cursor, (Point{5, 0}));
   press(Key::ArrowLeft);
   paint();
@@ -387,14 +392,14 @@ TEST_F(LineEditUtf8Test, DisplayAndCursorCountCharacters) {
   make(3, {.text = mixed});
   press(Key::End);
   EXPECT_EQ(edit->scroll_offset, 6U);
-  EXPECT_EQ(paint(), "😀b.");
+  EXPECT_EQ(paint(), "𐍈b.");
   EXPECT_EQ(edit->cursor, (Point{2, 0}));
   press(Key::Home);
   EXPECT_EQ(paint(), "aé€");
   press(Key::ArrowRight, 3);
   EXPECT_EQ(edit->cursor_index, 6U);
   EXPECT_EQ(edit->scroll_offset, 1U);
-  EXPECT_EQ(paint(), "é€😀");
+  EXPECT_EQ(paint(), "é€𐍈");
   EXPECT_EQ(edit->cursor, (Point{2, 0}));
   click(1);
   EXPECT_EQ(edit->cursor_index, 3U);
@@ -404,25 +409,25 @@ TEST_F(LineEditUtf8Test, PositionsInsideACharacterFallBackToItsStart) {
   make(20, {.text = mixed});
   edit->scroll_offset = 4;  // inside '€'
   edit->cursor_index = 8;   // inside the emoji
-  EXPECT_EQ(paint(), "€😀b" + std::string(17, '.'));
+  EXPECT_EQ(paint(), "€𐍈b" + std::string(17, '.'));
   EXPECT_EQ(edit->scroll_offset, 3U);
   EXPECT_EQ(edit->cursor_index, 6U);
 
   edit->cursor_index = 2;  // inside 'é'
   press(Key::Backspace);
   expect_valid();
-  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"é€😀b");
+  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"é€𐍈b");
   EXPECT_EQ(edit->cursor_index, 0U);
 
   edit->cursor_index = 1;  // inside 'é' again
   press(Key::Delete);
   expect_valid();
-  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"€😀b");
+  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"€𐍈b");
 
   edit->cursor_index = 2;
   type("x");
   expect_valid();
-  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"x€😀b");
+  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"x€𐍈b");
 }
 
 TEST_F(LineEditUtf8Test, TypingBetweenMultiByteCharacters) {
@@ -430,7 +435,7 @@ TEST_F(LineEditUtf8Test, TypingBetweenMultiByteCharacters) {
   press(Key::ArrowRight, 2);
   type("x");
   expect_valid();
-  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"aéx€😀b");
+  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"aéx€𐍈b");
   EXPECT_EQ(edit->cursor_index, 4U);
 }
 
