@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <vn/vn.hpp>
@@ -438,5 +439,169 @@ TEST_F(LineEditUtf8Test, TypingBetweenMultiByteCharacters) {
   EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"aéx€𐍈b");
   EXPECT_EQ(edit->cursor_index, 4U);
 }
+
+// Wide and combined text, through the harness as a user meets it.
+namespace wide {
+
+using vn::testing::Harness;
+
+// Row y as a terminal shows it: a wide glyph once, the cell it covers skipped.
+std::string shown_row(Harness const& screen, int y) {
+  std::u32string row;
+  for (int x = 0; x < screen.size().width; ++x) {
+    char32_t const c = screen.cell({x, y}).symbol;
+    row.push_back(c);
+    if (dalk::width(c) == 2) {
+      ++x;
+    }
+  }
+  return dalk::detail::u32_to_u8(row);
+}
+
+TEST(LineEditWideTest, TypedTextReadsBackIntact) {
+  vn::LineEdit edit{vn::LineEdit::init};
+  Harness screen{edit, {16, 1}};
+  screen.click({0, 0});
+  screen.type("José 日本 😀");
+  EXPECT_EQ(edit.text, "José 日本 😀");
+  EXPECT_EQ(shown_row(screen, 0), "José 日本 😀    ");
+  // J o s é, a space, two wide, a space, one wide: 12 cells.
+  EXPECT_EQ(screen.cursor(), (Point{12, 0}));
+  EXPECT_EQ(edit.cursor_index, edit.text.size());
+}
+
+TEST(LineEditWideTest, CombiningMarkJoinsTheLetterBeforeIt) {
+  vn::LineEdit edit{vn::LineEdit::init};
+  Harness screen{edit, {6, 1}};
+  screen.click({0, 0});
+  screen.type("xe\u0301");
+  // Kept as typed, shown composed in one cell.
+  EXPECT_EQ(edit.text, "xe\u0301");
+  EXPECT_EQ(shown_row(screen, 0), "xé    ");
+  EXPECT_EQ(screen.cursor(), (Point{2, 0}));
+  // The cursor steps over the letter and its mark together.
+  screen.key_press(Key::ArrowLeft);
+  EXPECT_EQ(edit.cursor_index, 1U);
+  EXPECT_EQ(screen.cursor(), (Point{1, 0}));
+  screen.key_press(Key::Delete);
+  EXPECT_EQ(edit.text, "x");
+  // Backspace takes back the mark alone.
+  screen.type("e\u0301");
+  screen.key_press(Key::Backspace);
+  EXPECT_EQ(edit.text, "xe");
+  EXPECT_EQ(screen.cursor(), (Point{2, 0}));
+  // A mark typed before a character joins the one before the cursor.
+  screen.key_press(Key::Home);
+  screen.key_press(Key::ArrowRight);
+  screen.type("\u0308");
+  EXPECT_EQ(edit.text, "x\u0308e");
+  EXPECT_EQ(shown_row(screen, 0), "ẍe    ");
+  EXPECT_EQ(screen.cursor(), (Point{1, 0}));
+}
+
+// Typing into a narrow edit: the view scrolls by cells and keeps the cursor's cells in it.
+struct ScrollCase {
+  char const* what;
+  std::string typed;
+  int width;
+  std::vector<Key> keys;
+  std::size_t scroll_offset;
+  std::string shown;
+  Point cursor;
+};
+
+TEST(LineEditWideTest, ScrollingKeepsTheCursorCellsInView) {
+  std::vector<ScrollCase> const cases{
+      {"the end needs one cell after the text", "日本語", 5, {}, 3, "本語 ", {4, 0}},
+      {"exactly full with the cursor cell", "日本a", 6, {}, 0, "日本a ", {5, 0}},
+      {"a wide character at the cursor shows whole",
+       "ab日本",
+       4,
+       {Key::Home, Key::ArrowRight, Key::ArrowRight, Key::ArrowRight},
+       2,
+       "日本",
+       {2, 0}},
+      {"one cell: a wide character at the cursor is shown from its start, as far as it fits",
+       "日本",
+       1,
+       {Key::Home},
+       0,
+       " ",
+       {0, 0}},
+      {"a wide character that does not fit at the edge leaves a space",
+       "ab日",
+       3,
+       {Key::Home},
+       0,
+       "ab ",
+       {0, 0}},
+      {"End scrolls by cells", "a日本語", 4, {Key::Home, Key::End}, 7, "語 ", {2, 0}},
+  };
+  for (ScrollCase const& c : cases) {
+    SCOPED_TRACE(c.what);
+    vn::LineEdit edit{vn::LineEdit::init};
+    Harness screen{edit, {c.width, 1}};
+    screen.click({0, 0});
+    screen.type(c.typed);
+    for (Key const key : c.keys) {
+      screen.key_press(key);
+    }
+    EXPECT_EQ(edit.scroll_offset, c.scroll_offset);
+    EXPECT_EQ(shown_row(screen, 0).substr(0, c.shown.size()), c.shown);
+    EXPECT_EQ(screen.cursor(), c.cursor);
+  }
+}
+
+TEST(LineEditWideTest, ClicksLandOnTheCharacterUnderEitherHalf) {
+  // "a日本b": cells a | 日 日 | 本 本 | b; bytes 0, 1, 4, 7, 8.
+  std::vector<std::pair<int, std::size_t>> const cases{{0, 0}, {1, 1}, {2, 1}, {3, 4},
+                                                       {4, 4}, {5, 7}, {6, 8}, {9, 8}};
+  for (auto const& [column, index] : cases) {
+    SCOPED_TRACE(column);
+    vn::LineEdit edit{{.text = "a日本b"}};
+    Harness screen{edit, {10, 1}};
+    screen.click({column, 0});
+    EXPECT_EQ(edit.cursor_index, index);
+  }
+
+  // Columns count from the first character shown.
+  vn::LineEdit edit{{.text = "日本語"}};
+  Harness screen{edit, {3, 1}};
+  screen.click({0, 0});
+  screen.key_press(Key::End);
+  ASSERT_EQ(edit.scroll_offset, 6U);
+  screen.click({1, 0});
+  EXPECT_EQ(edit.cursor_index, 6U);
+  screen.click({2, 0});
+  EXPECT_EQ(edit.cursor_index, 9U);
+}
+
+TEST(LineEditWideTest, ValidatorSeesWholeCharacters) {
+  vn::LineEdit edit{{.validator = [](char32_t c) { return c != U'本' && c != U'😀'; }}};
+  Harness screen{edit, {10, 1}};
+  screen.click({0, 0});
+  screen.type("日本語😀é");
+  EXPECT_EQ(edit.text, "日語é");
+}
+
+TEST(LineEditWideTest, PrintableMeansNoControlSurrogateNoncharacterOrConsoleKey) {
+  vn::LineEdit edit{vn::LineEdit::init};
+  Harness screen{edit, {10, 1}};
+  screen.click({0, 0});
+  for (char32_t const ignored :
+       {char32_t{0x85}, char32_t{0x9F}, char32_t{0xD800}, char32_t{0xFDD0}, char32_t{0xFFFE},
+        char32_t{0x3FFFF}, char32_t{0x40000}, char32_t{0x4FFFF}, char32_t{0x10FFFF},
+        char32_t{0x110000}, char32_t{U'é' | static_cast<char32_t>(dalk::Mod::Alt)}}) {
+    screen.key_press(dalk::key(ignored));
+  }
+  EXPECT_EQ(edit.text, "");
+  for (char32_t const typed : {U'\u00A0', U'\u200D', U'\uE000', U'\U00050000', U'\U0010FFFD'}) {
+    screen.key_press(dalk::key(typed));
+  }
+  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit.text),
+            U"\u00A0\u200D\uE000\U00050000\U0010FFFD");
+}
+
+}  // namespace wide
 
 }  // namespace
