@@ -20,7 +20,8 @@ namespace vn::detail {
 
 /// Whether c joins the code point before it into one character.
 inline bool joins_previous(char32_t c) {
-  return dalk::width(c) == 0;
+  // Printable ASCII, most of most texts, without the call.
+  return (c < 0x20 || c >= 0x7F) && dalk::width(c) == 0;
 }
 
 /// Calls show(symbol, width) for each code point of the composed `character` that takes cells.
@@ -45,6 +46,9 @@ void for_each_shown(std::u32string_view character, Show const& show) {
 
 /// The cells `character` takes on screen.
 inline int cells_of(std::u32string_view character) {
+  if (character.size() == 1 && character.front() >= 0x20 && character.front() < 0x7F) {
+    return 1;
+  }
   int cells = 0;
   for_each_shown(character, [&](char32_t, int w) { cells += w; });
   return cells;

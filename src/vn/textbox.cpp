@@ -57,6 +57,10 @@ std::size_t ceil_boundary(std::u32string_view text, std::size_t i) {
   return i;
 }
 
+bool is_plain(char32_t c) {
+  return c >= 0x20 && c < 0x7F;
+}
+
 // Cuts text into display lines of at most width cells (see update_layout_cache).
 void cut_lines(std::u32string_view text, int width, bool word_wrap, Lines& lines) {
   lines.clear();
@@ -72,8 +76,11 @@ void cut_lines(std::u32string_view text, int width, bool word_wrap, Lines& lines
     bool feed = false;
     std::size_t after_space = std::u32string_view::npos;
     while (end < text.size()) {
-      std::size_t const next = character_end(text, end);
-      int const w = detail::cells_of(text.substr(end, next - end));
+      // Printable ASCII followed by printable ASCII or a line feed is one cell, as is most text.
+      bool const plain = is_plain(text[end]) && (end + 1 == text.size() ||
+                                                 is_plain(text[end + 1]) || text[end + 1] == U'\n');
+      std::size_t const next = plain ? end + 1 : character_end(text, end);
+      int const w = plain ? 1 : detail::cells_of(text.substr(end, next - end));
       if (cells + w > width) {
         break;
       }
