@@ -1,8 +1,11 @@
 // The two editing widgets, TextBox and LineEdit, under random keys, clicks, wheel steps, scroll
-// and cursor requests, size changes and paints. Nothing may crash or throw; after every paint
-// the cursor and scroll offsets are in range and on character boundaries and the text is
-// well-formed UTF-8; the cursor a paint reports lies inside the canvas, and a paint touches
-// no cell outside it.
+// and cursor requests, size changes and paints, with wide characters and combining marks among
+// the text and the keys. Nothing may crash or throw; after every paint the cursor and scroll
+// offsets are in range and on character boundaries (never between a character and its marks)
+// and the text is well-formed UTF-8; a text box line holds at most its width in cells unless it
+// is one character; the cursor a paint reports lies inside the canvas, and a paint touches no
+// cell outside it nor leaves half of a wide character at its right edge.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -26,8 +29,21 @@ bool is_well_formed(std::string const& text) {
 }
 
 bool on_boundary(std::string const& text, std::size_t index) {
-  return index == text.size() || (static_cast<unsigned char>(text[index]) & 0xC0U) != 0x80U;
+  if (index == 0 || index >= text.size()) {
+    return index <= text.size();
+  }
+  if ((static_cast<unsigned char>(text[index]) & 0xC0U) == 0x80U) {
+    return false;
+  }
+  // A mark belongs to the character before it.
+  std::u32string const rest = dalk::detail::u8_string_to_u32_string(text.substr(index));
+  return dalk::width(rest.front()) != 0;
 }
+
+// Wide characters, marks that compose and marks that do not, joiners and selectors.
+constexpr char32_t unusual[] = {U'日',     U'本',     U'語',     U'😀',      U'\u0301',
+                                U'\u0308', U'\u20DD', U'\u200D', U'\uFE0F', U'\u1161',
+                                U'\u3099', U'か',     U'é'};
 
 // Well-formed text of up to 24 code points: mostly ASCII, spaces and line feeds, some others.
 std::string some_text(Reader& in) {
@@ -45,6 +61,8 @@ std::string some_text(Reader& in) {
       if (c >= 0xD800 && c <= 0xDFFF) {
         c = U'\uFFFD';
       }
+    } else if (kind % 17 == 0) {
+      c = unusual[in.byte() % std::size(unusual)];
     }
     text += c;
   }
@@ -65,7 +83,8 @@ dalk::Key some_key(Reader& in) {
       key = special[in.byte() % std::size(special)];
       break;
     case 2:
-      key = dalk::key(32 + in.byte() % 95);
+      key = kind % 8 == 6 ? dalk::key(unusual[in.byte() % std::size(unusual)])
+                          : dalk::key(32 + in.byte() % 95);
       break;
     default:
       key = dalk::key(in.word(4));
@@ -108,6 +127,10 @@ bool paint_inside(vn::Widget& w) {
       }
     }
   }
+  // Never half a wide character: one that starts in the last column would be cut by the edge.
+  for (int y = at.y; y < at.y + size.height; ++y) {
+    require(dalk::width(grid[{at.x + size.width - 1, y}].symbol) < 2);
+  }
   if (w.cursor) {
     require(w.cursor->x >= 0 && w.cursor->x < size.width && w.cursor->y >= 0 &&
             w.cursor->y < size.height);
@@ -115,12 +138,35 @@ bool paint_inside(vn::Widget& w) {
   return true;
 }
 
+bool starts_character(std::u32string_view text, std::size_t i) {
+  return i == 0 || i >= text.size() || dalk::width(text[i]) != 0 || text[i - 1] == U'\n';
+}
+
 void check(vn::TextBox const& box) {
   require(is_well_formed(box.text));
-  require(box.cursor_index <= box.code_points.size());
+  std::u32string_view const text = box.code_points;
+  require(box.cursor_index <= text.size() && starts_character(text, box.cursor_index));
   require(!box.layout_cache.empty());
   require(box.scroll_offset >= 0 && box.scroll_offset < static_cast<int>(box.layout_cache.size()));
   require(box.get_scroll_length() >= 1);
+  // The lines of the paint's layout: cut between characters, none wider than the box unless
+  // it is a single character.
+  std::size_t start = 0;
+  for (std::u32string_view const line : box.layout_cache) {
+    require(line.data() == text.data() + start || line.empty());
+    require(starts_character(text, start));
+    std::u32string shown{line};
+    if (!shown.empty() && shown.back() == U'\n') {
+      shown.pop_back();
+    }
+    std::size_t const cells = line.size() - shown.size() + dalk::width(dalk::nfc(shown));
+    bool const one_character =
+        std::all_of(line.begin() + (line.empty() ? 0 : 1), line.end(),
+                    [](char32_t c) { return dalk::width(c) == 0 && c != U'\n'; });
+    require(cells <= static_cast<std::size_t>(std::max(box.size.width, 0)) || one_character);
+    start += line.size();
+  }
+  require(start == text.size());
 }
 
 void check(vn::LineEdit const& edit) {

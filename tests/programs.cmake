@@ -37,3 +37,9 @@ if(VENNIC_BUILD_EXAMPLES)
   target_compile_definitions(vennic_tests PRIVATE VENNIC_TUTORIAL="$<TARGET_FILE:tutorial>")
 endif()
 target_compile_definitions(vennic_tests PRIVATE VENNIC_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+
+# Wide, emoji and combined text in every text widget, read back under tmux.
+if(VENNIC_BUILD_EXAMPLES)
+  add_dependencies(vennic_tests unicode)
+  target_compile_definitions(vennic_tests PRIVATE VENNIC_UNICODE_EXAMPLE="$<TARGET_FILE:unicode>")
+endif()

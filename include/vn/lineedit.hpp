@@ -1,4 +1,4 @@
-// A one-line text entry: takes printable ASCII from the keyboard (optionally filtered), offers
+// A one-line text entry: takes printable characters from the keyboard (optionally filtered), offers
 // the usual cursor and deletion keys, scrolls horizontally to keep the cursor in view, shows a
 // dimmed placeholder while empty and unfocused, and emits the whole text when Enter is pressed.
 #pragma once
@@ -16,13 +16,14 @@
 
 namespace vn {
 
-/// The text is UTF-8 and the cursor and scroll positions are byte indices into it. Text given by
-/// the application may hold multi-byte characters: every cursor move, deletion and click steps
-/// over whole characters, so the text stays valid UTF-8 and both positions stay on character
-/// boundaries. The display shows one character per column; widths and columns therefore count
-/// characters, which for ASCII text is the same as counting bytes. After every cursor move by
-/// a key, scroll_offset <= cursor_index and the cursor lies within the first width characters
-/// shown (width being the widget's width, at least 1).
+/// The text is UTF-8 and the cursor and scroll positions are byte indices into it. A character
+/// is a code point with the code points of width 0 (combining marks, joiners) after it; cursor
+/// moves, Delete and clicks step over whole characters and Backspace takes back one code point,
+/// so the text stays valid UTF-8 and both positions stay on character boundaries. Characters
+/// are shown composed (NFC) and take dalk::width cells each (two for wide ones); columns and
+/// widths count cells. After every cursor move by a key, scroll_offset <= cursor_index and the
+/// cells of the character at the cursor (one cell at the end) lie within the first width cells
+/// shown (width being the widget's width, at least 1), as far as they fit.
 class LineEdit : public Widget {
  public:
   struct Options {
@@ -32,9 +33,10 @@ class LineEdit : public Widget {
     /// Shown while the text is empty and the edit has no focus.
     std::string placeholder{};
     dalk::Brush placeholder_brush{dalk::XColor::Default, dalk::XColor::BrightBlack, {}};
-    /// When engaged, decides whether a typed character is inserted; an engaged empty function
-    /// throws std::bad_function_call when a printable key arrives.
-    std::optional<std::function<bool(char)>> validator{};
+    /// When engaged, decides whether a typed character (one code point) is inserted; an engaged
+    /// empty function throws std::bad_function_call when a printable key arrives. A function
+    /// over `char` converts, and judges ASCII as before.
+    std::optional<std::function<bool(char32_t)>> validator{};
     FocusPolicy focus_policy = FocusPolicy::Strong;
     SizePolicy size_policy = SizePolicy::flex(1.0F);
   };
@@ -51,23 +53,27 @@ class LineEdit : public Widget {
   /// ASCII text.
   void increment_cursor(int n);
 
-  /// Enter emits `submitted`; Backspace, Delete, Home, End, ArrowLeft, ArrowRight edit and move;
-  /// printable ASCII (32 to 126) passing the validator is inserted before the cursor. Every
-  /// other key, and every key with a modifier, is ignored.
+  /// Enter emits `submitted`; Backspace (the code point before the cursor), Delete (the
+  /// character after it), Home, End, ArrowLeft, ArrowRight edit and move. A printable key
+  /// (a Unicode scalar value that is not a control, a noncharacter or a console-only key
+  /// 0x40000 to 0x4FFFF) passing the validator is inserted before the cursor; a combining mark
+  /// joins the character before it. Every other key, and every key with a modifier, is ignored.
   void key_press(dalk::Key key) override;
-  /// Any button: puts the cursor before the character shown in the clicked column, or at the
-  /// end of the text for a column past it. Does not scroll.
+  /// Any button: puts the cursor before the character whose cells hold the clicked column, or
+  /// at the end of the text for a column past it. Does not scroll.
   void mouse_press(dalk::Mouse mouse) override;
-  /// Row 0 shows the text (or the placeholder) from scroll_offset, one character per column;
-  /// other cells are left alone. Sets `cursor` while the cursor lies within the shown columns.
-  /// Positions beyond the end of a text the application shortened are pulled back to its end.
+  /// Row 0 shows the text (or the placeholder) from scroll_offset, character by character, as
+  /// many whole characters as fit in the width; a wide one that does not fit leaves a space.
+  /// Other cells are left alone. Sets `cursor` to the width of the text shown before it while
+  /// that lies within the width. Positions beyond the end of a text the application shortened
+  /// are pulled back to its end.
   void paint(Canvas canvas) override;
 
   std::string text;
   dalk::Brush brush;
   std::string placeholder;
   dalk::Brush placeholder_brush;
-  std::optional<std::function<bool(char)>> validator;
+  std::optional<std::function<bool(char32_t)>> validator;
   /// Emitted with `text` when Enter is pressed; the text stays as it is.
   nerv::Signal<void(std::string const&)> submitted;
   /// Byte index of the cursor in `text`, 0 to text.size(), on a character boundary.
@@ -78,6 +84,7 @@ class LineEdit : public Widget {
  private:
   void move_cursor(long long n);
   void adjust_scroll();
+  std::size_t scroll_for_cursor_at_right() const;
   int view_width() const;
 };
 

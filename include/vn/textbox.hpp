@@ -1,6 +1,7 @@
 // A multi-line text editor and viewer. The text is kept as UTF-8 and edited as a UTF-32 copy,
-// broken into display lines that fit the widget's width (at line feeds, and at spaces or at any
-// character when a line is full), scrolled by whole lines so that the cursor stays visible. Every
+// broken into display lines that fit the widget's width in cells (at line feeds, and at spaces or
+// between any two characters when a line is full), scrolled by whole lines so that the cursor
+// stays visible. Every
 // paint reports the scroll position and line count through `scrolled`, which a scroll bar can
 // follow (vn::link).
 #pragma once
@@ -20,16 +21,19 @@
 
 namespace vn {
 
-/// Editable multi-line text. The cursor is an index of code points; vertical movement, clicks
-/// and scrolling work on the display lines of the last paint. Event-loop thread only.
+/// Editable multi-line text. A character is a code point with the code points of width 0
+/// (combining marks, joiners) after it, a line feed always one of its own; characters are shown
+/// composed (NFC), each taking dalk::width cells, and columns count cells. The cursor is an index
+/// of code points on a character boundary; vertical movement, clicks and scrolling work on the
+/// display lines of the last paint. Event-loop thread only.
 class TextBox : public Widget {
  public:
   /// How a full line is broken. Only Word (1) breaks at spaces; every other value behaves as
-  /// Character.
+  /// Character. A character is never split, so a wide one that does not fit starts the next line.
   enum class Wrap : std::int32_t {
-    /// After exactly width code points.
+    /// After as many characters as fit in the width.
     Character = 0,
-    /// After the last space among the line's width code points; a word without one is cut.
+    /// After the last space among the characters that fit; a word without one is cut.
     Word = 1,
   };
 
@@ -52,41 +56,51 @@ class TextBox : public Widget {
   explicit TextBox(Options options);
 
   /// Converts `text` into `code_points` and cuts it into display lines of at most the widget's
-  /// width: a line ends after its first line feed, and a full line is broken after its last
-  /// space (Wrap::Word) or after width code points. A text ending in a line feed gets one more,
-  /// empty, line; an empty text or a width of 0 gives one empty line. Invalid UTF-8 throws
+  /// width in cells (a line feed takes one): a line ends after its first line feed, and a full
+  /// line (the next character does not fit) is broken after its last space (Wrap::Word) or
+  /// after its last whole character. A character wider than the width gets a line of its own.
+  /// A text ending in a line feed gets one more, empty, line; an empty text or a width of 0
+  /// gives one empty line. Invalid UTF-8 throws
   /// std::runtime_error "Invalid UTF-8 sequence"; `code_points` then holds the valid prefix and
   /// the lines are cut from it, so the widget stays consistent.
   void update_layout_cache();
 
   /// Shows display line `offset` (clamped to the lines there are) in the top row. A cursor
-  /// outside the view is placed on the top or bottom visible line, in its column where that
-  /// line is long enough. Emits nothing; the next paint reports the new position.
+  /// outside the view is placed on the top or bottom visible line, on the character covering
+  /// its column where that line is long enough. Emits nothing; the next paint reports the new
+  /// position.
   void set_scroll_offset(int offset);
 
   /// The number of display lines of the last layout, at least 1.
   int get_scroll_length() const;
 
-  /// Left button: moves the cursor to the clicked cell, or to the clicked line's last code
-  /// point when the click lies beyond its end, or to its first when the click lies left of it
-  /// (centred and right-aligned lines). Clicks below the last line land on the last line.
+  /// Left button: moves the cursor before the character whose cells hold the clicked cell, or
+  /// to the clicked line's last character when the click lies beyond its end, or to its first
+  /// when the click lies left of it (centred and right-aligned lines). Clicks below the last
+  /// line land on the last line.
   void mouse_press(dalk::Mouse mouse) override;
 
   /// One display line per step, through set_scroll_offset.
   void mouse_wheel(dalk::Mouse mouse) override;
 
-  /// Enter inserts a line feed; Backspace, Delete, Home, End (whole text) and the four arrows
-  /// edit and move; any other key value that is a character (32 or more, not 127 to 159, no
-  /// modifier bits, a Unicode scalar value outside the console's key range 0x40000 to 0x4FFFF)
-  /// is inserted at the cursor. Every edit rewrites `text` at once. The layout is not rebuilt
-  /// until the next paint.
+  /// Enter inserts a line feed; Backspace (the code point before the cursor), Delete (the
+  /// character after it), Home, End (whole text) and the four arrows (up and down to the
+  /// character covering the cursor's column) edit and move; any other key value that is a
+  /// character (32 or more, not 127 to 159, no modifier bits, a Unicode scalar value outside
+  /// the console's key range 0x40000 to 0x4FFFF) is inserted at the cursor, a combining mark
+  /// joining the character before it. Every edit rewrites `text` at once. The layout is not
+  /// rebuilt until the next paint.
   void key_press(dalk::Key key) override;
 
   /// Lays the text out again, keeps the cursor's line in view, emits `scrolled` (on every
   /// paint), colours the whole canvas with `brush` and writes the visible lines (line feeds are
-  /// never drawn). Sets `cursor` to the cursor's cell, kept on the last column when it falls
-  /// past the right edge and empty when a slot scrolled its line out of view. Invalid UTF-8 in
-  /// `text` throws as update_layout_cache does, before anything is emitted or drawn.
+  /// never drawn); what a slot changed in code_points is drawn, cut again, and `text` waits for
+  /// the next paint. Sets `cursor` to the cursor's cell: at the end of the text after a full
+  /// last line, on the row below where the next character goes (scrolled into view when the
+  /// box is two rows or more); otherwise kept on the last column when it falls past the right
+  /// edge (a right-aligned line grows leftwards); empty when a slot scrolled its line out of
+  /// view. Invalid UTF-8 in `text` throws as update_layout_cache does, before anything is
+  /// emitted or drawn.
   void paint(Canvas canvas) override;
 
   /// UTF-8. A change takes effect at the next paint.
@@ -100,7 +114,8 @@ class TextBox : public Widget {
   nerv::Signal<void(int, int)> scrolled;
   /// The display line shown in the top row.
   int scroll_offset = 0;
-  /// Index into code_points, 0 to its length; larger values are clamped before use.
+  /// Index into code_points, 0 to its length; larger values are clamped before use, and one
+  /// inside a character counts as its start.
   std::size_t cursor_index = 0;
   /// UTF-32 copy of text, rebuilt by every layout and edited in place by keys.
   std::u32string code_points;

@@ -1,29 +1,35 @@
 #include "vn/lineedit.hpp"
 
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "dalk/transcode.hpp"
+#include "vn/edit_characters.hpp"
 #include "vn/focus.hpp"
 
 namespace vn {
 
 namespace {
 
-// Character boundaries of UTF-8 text. A character is a lead byte and at most three
-// continuation bytes; the steps never cross more than that, which keeps them bounded on
-// malformed text (whose display ends at the first malformed byte anyway).
+// Code point units of UTF-8 text: a lead byte and at most three continuation bytes. The steps
+// never cross more than that, which keeps them bounded on malformed text (whose display ends
+// at the first malformed unit anyway).
 constexpr int max_continuation = 3;
 
 bool is_continuation(char byte) {
   return (static_cast<unsigned char>(byte) & 0xC0U) == 0x80U;
 }
 
-// The start of the character holding byte i (i itself at a boundary or at the end).
-std::size_t floor_boundary(std::string_view text, std::size_t i) {
+// The start of the unit holding byte i (i itself at a unit start or at the end).
+std::size_t floor_unit(std::string_view text, std::size_t i) {
   for (int k = 0; k < max_continuation && i > 0 && i < text.size() && is_continuation(text[i]);
        ++k) {
     --i;
@@ -31,8 +37,8 @@ std::size_t floor_boundary(std::string_view text, std::size_t i) {
   return i;
 }
 
-// The boundary after the character at i; i must be below the end.
-std::size_t next_boundary(std::string_view text, std::size_t i) {
+// The end of the unit at i; i must be below the end.
+std::size_t unit_end(std::string_view text, std::size_t i) {
   ++i;
   for (int k = 0; k < max_continuation && i < text.size() && is_continuation(text[i]); ++k) {
     ++i;
@@ -40,8 +46,8 @@ std::size_t next_boundary(std::string_view text, std::size_t i) {
   return i;
 }
 
-// The boundary before i; i must be above 0.
-std::size_t previous_boundary(std::string_view text, std::size_t i) {
+// The start of the unit before i; i must be above 0.
+std::size_t unit_before(std::string_view text, std::size_t i) {
   --i;
   for (int k = 0; k < max_continuation && i > 0 && is_continuation(text[i]); ++k) {
     --i;
@@ -49,10 +55,67 @@ std::size_t previous_boundary(std::string_view text, std::size_t i) {
   return i;
 }
 
+// The code point of the unit [i, end), if it is one well-formed UTF-8 character.
+std::optional<char32_t> decode_unit(std::string_view text, std::size_t i, std::size_t end) {
+  auto const* bytes = reinterpret_cast<std::uint8_t const*>(text.data() + i);
+  auto const length = static_cast<std::int32_t>(end - i);
+  std::int32_t at = 0;
+  UChar32 c = 0;
+  U8_NEXT(bytes, at, length, c);
+  if (c < 0 || at != length) {
+    return std::nullopt;
+  }
+  return static_cast<char32_t>(c);
+}
+
+// Whether the unit at i (below the end) belongs to the character before it.
+bool joins(std::string_view text, std::size_t i) {
+  if (static_cast<unsigned char>(text[i]) < 0x80U) {
+    return false;
+  }
+  std::optional<char32_t> const c = decode_unit(text, i, unit_end(text, i));
+  return c && detail::joins_previous(*c);
+}
+
+// Character steps; i must be below the end (next) or above 0 (previous).
+std::size_t next_character(std::string_view text, std::size_t i) {
+  i = unit_end(text, i);
+  while (i < text.size() && joins(text, i)) {
+    i = unit_end(text, i);
+  }
+  return i;
+}
+
+std::size_t previous_character(std::string_view text, std::size_t i) {
+  i = unit_before(text, i);
+  while (i > 0 && joins(text, i)) {
+    i = unit_before(text, i);
+  }
+  return i;
+}
+
+// The start of the character holding byte i (i itself at a boundary or at the end).
+std::size_t floor_character(std::string_view text, std::size_t i) {
+  i = floor_unit(text, i);
+  while (i > 0 && i < text.size() && joins(text, i)) {
+    i = unit_before(text, i);
+  }
+  return i;
+}
+
+// The end of the character holding the unit at i (i itself at a boundary): an insertion before
+// a mark makes the mark join what was inserted.
+std::size_t ceil_character(std::string_view text, std::size_t i) {
+  while (i > 0 && i < text.size() && joins(text, i)) {
+    i = unit_end(text, i);
+  }
+  return i;
+}
+
 // The boundary n characters after from, or the end of the text.
 std::size_t advance(std::string_view text, std::size_t from, long long n) {
   for (; n > 0 && from < text.size(); --n) {
-    from = next_boundary(text, from);
+    from = next_character(text, from);
   }
   return std::min(from, text.size());
 }
@@ -60,20 +123,73 @@ std::size_t advance(std::string_view text, std::size_t from, long long n) {
 // The boundary n characters before from, or 0.
 std::size_t retreat(std::string_view text, std::size_t from, long long n) {
   for (; n > 0 && from > 0; --n) {
-    from = previous_boundary(text, from);
+    from = previous_character(text, from);
   }
   return from;
 }
 
-// The number of characters in [from, to): the columns they take on screen.
-std::size_t columns(std::string_view text, std::size_t from, std::size_t to) {
-  std::size_t count = 0;
-  for (std::size_t i = from; i < to && i < text.size(); ++i) {
-    if (!is_continuation(text[i])) {
-      ++count;
+// One character of the text: where it ends, its code points and the cells it takes. A character
+// holding malformed bytes takes one cell, and is not drawn.
+struct Character {
+  std::size_t end = 0;
+  bool well_formed = true;
+  std::u32string code_points;
+  int cells = 1;
+};
+
+Character character_at(std::string_view text, std::size_t i) {
+  Character c;
+  c.end = next_character(text, i);
+  if (c.end == i + 1 && static_cast<unsigned char>(text[i]) < 0x80U) {
+    c.code_points.push_back(static_cast<char32_t>(text[i]));
+    return c;
+  }
+  for (std::size_t at = i; at < c.end;) {
+    std::size_t const end = unit_end(text, at);
+    std::optional<char32_t> const code_point = decode_unit(text, at, end);
+    if (!code_point) {
+      c.well_formed = false;
+      return c;
     }
+    c.code_points.push_back(*code_point);
+    at = end;
+  }
+  c.cells = detail::cells_of(c.code_points);
+  return c;
+}
+
+int cells_at(std::string_view text, std::size_t i) {
+  return character_at(text, i).cells;
+}
+
+// The cells of the characters in [from, to); both are boundaries.
+std::size_t cells(std::string_view text, std::size_t from, std::size_t to) {
+  std::size_t count = 0;
+  for (std::size_t i = from; i < to && i < text.size(); i = next_character(text, i)) {
+    count += static_cast<std::size_t>(cells_at(text, i));
   }
   return count;
+}
+
+// The cells the cursor needs: those of the character it stands before, one at the end.
+std::size_t cursor_cells(std::string_view text, std::size_t cursor) {
+  return cursor < text.size() ? static_cast<std::size_t>(std::max(cells_at(text, cursor), 1)) : 1;
+}
+
+// Keys that type a character. Values that are not Unicode scalar values would make `text`
+// invalid UTF-8; 128 to 159 are the special keys (and C1 controls); the console reports keys
+// with no character of their own in 0x40000 to 0x4FFFF, a plane that Unicode leaves unassigned.
+bool is_printable(char32_t value) {
+  if ((value & dalk::modifier_bits) != 0 || value > 0x10FFFF ||
+      (value >= 0xD800 && value <= 0xDFFF)) {
+    return false;
+  }
+  if ((value >= 128 && value <= 159) || (value >= 0x40000 && value <= 0x4FFFF)) {
+    return false;
+  }
+  auto const code = static_cast<UChar32>(value);
+  return u_charType(code) != U_CONTROL_CHAR &&
+         !u_hasBinaryProperty(code, UCHAR_NONCHARACTER_CODE_POINT);
 }
 
 }  // namespace
@@ -90,13 +206,31 @@ int LineEdit::view_width() const {
   return std::max(size.width, 1);
 }
 
-// Keeps the cursor within the first width columns shown. Columns are characters, so for ASCII
-// text this is: cursor >= scroll + width gives scroll = cursor - width + 1, cursor < scroll
-// gives scroll = cursor.
+// The first character to show so that the cursor's cells end in the last column: as many
+// characters before the cursor as fit beside them. For ASCII text, cursor - width + 1.
+std::size_t LineEdit::scroll_for_cursor_at_right() const {
+  auto const width = static_cast<std::size_t>(view_width());
+  std::size_t total = cursor_cells(text, cursor_index);
+  std::size_t first = cursor_index;
+  while (first > 0) {
+    std::size_t const before = previous_character(text, first);
+    auto const w = static_cast<std::size_t>(cells_at(text, before));
+    if (total + w > width) {
+      break;
+    }
+    total += w;
+    first = before;
+  }
+  return first;
+}
+
+// Keeps the cursor's cells within the first width columns shown. For ASCII text: cursor >=
+// scroll + width gives scroll = cursor - width + 1, cursor < scroll gives scroll = cursor.
 void LineEdit::adjust_scroll() {
   auto const width = static_cast<std::size_t>(view_width());
-  if (cursor_index >= scroll_offset && columns(text, scroll_offset, cursor_index) >= width) {
-    scroll_offset = retreat(text, cursor_index, static_cast<long long>(width) - 1);
+  if (cursor_index >= scroll_offset &&
+      cells(text, scroll_offset, cursor_index) + cursor_cells(text, cursor_index) > width) {
+    scroll_offset = scroll_for_cursor_at_right();
   } else if (cursor_index < scroll_offset) {
     scroll_offset = cursor_index;
   }
@@ -114,8 +248,8 @@ void LineEdit::move_cursor(long long n) {
 }
 
 void LineEdit::increment_cursor(int n) {
-  cursor_index = floor_boundary(text, cursor_index);
-  scroll_offset = floor_boundary(text, scroll_offset);
+  cursor_index = floor_character(text, cursor_index);
+  scroll_offset = floor_character(text, scroll_offset);
   move_cursor(n);
   adjust_scroll();
 }
@@ -123,8 +257,8 @@ void LineEdit::increment_cursor(int n) {
 void LineEdit::key_press(dalk::Key key) {
   // The application may have set either position inside a character; count it as standing
   // before that character. (Positions beyond the end are handled per key.)
-  cursor_index = floor_boundary(text, cursor_index);
-  scroll_offset = floor_boundary(text, scroll_offset);
+  cursor_index = floor_character(text, cursor_index);
+  scroll_offset = floor_character(text, scroll_offset);
   auto const value = static_cast<char32_t>(key);
   switch (key) {
     case dalk::Key::Enter:
@@ -140,29 +274,28 @@ void LineEdit::key_press(dalk::Key key) {
         adjust_scroll();
         return;
       }
+      // One code point, so that a mistyped mark goes without its letter; the cursor stays on
+      // a boundary, since what follows it starts a character.
       std::size_t const end = cursor_index;
-      cursor_index = previous_boundary(text, cursor_index);
-      adjust_scroll();
+      cursor_index = unit_before(text, cursor_index);
       text.erase(cursor_index, end - cursor_index);
+      scroll_offset = floor_character(text, std::min(scroll_offset, cursor_index));
+      adjust_scroll();
       return;
     }
     case dalk::Key::Delete:
       if (cursor_index < text.size()) {
-        text.erase(cursor_index, next_boundary(text, cursor_index) - cursor_index);
+        text.erase(cursor_index, next_character(text, cursor_index) - cursor_index);
       }
       return;
     case dalk::Key::Home:
       cursor_index = 0;
       scroll_offset = 0;
       return;
-    case dalk::Key::End: {
+    case dalk::Key::End:
       cursor_index = text.size();
-      auto const width = static_cast<std::size_t>(view_width());
-      scroll_offset = columns(text, 0, text.size()) >= width
-                          ? retreat(text, text.size(), static_cast<long long>(width) - 1)
-                          : 0;
+      scroll_offset = scroll_for_cursor_at_right();
       return;
-    }
     case dalk::Key::ArrowLeft:
       move_cursor(-1);
       adjust_scroll();
@@ -174,49 +307,69 @@ void LineEdit::key_press(dalk::Key key) {
     default:
       break;
   }
-  if (value < 32 || value > 126) {
+  if (!is_printable(value)) {
     return;
   }
-  auto const typed = static_cast<char>(value);
-  if (validator && !(*validator)(typed)) {
+  if (validator && !(*validator)(value)) {
     return;
   }
   // Typing at a cursor beyond the end of a shortened text appends.
   cursor_index = std::min(cursor_index, text.size());
-  text.insert(cursor_index, 1, typed);
-  ++cursor_index;
+  std::string const typed = dalk::detail::u32_to_u8(std::u32string_view{&value, 1});
+  text.insert(cursor_index, typed);
+  cursor_index = ceil_character(text, cursor_index + typed.size());
+  // A mark typed at the first column shown joins the character before it, which comes into view.
+  scroll_offset = floor_character(text, scroll_offset);
   adjust_scroll();
 }
 
 void LineEdit::mouse_press(dalk::Mouse mouse) {
-  // The clicked column counts characters from the first one shown; past the end of the text
+  // The clicked column counts cells from the first character shown; past the end of the text
   // the cursor goes to the end.
-  std::size_t const from = floor_boundary(text, std::min(scroll_offset, text.size()));
-  cursor_index = advance(text, from, std::max(mouse.at.x, 0));
+  std::size_t i = floor_character(text, std::min(scroll_offset, text.size()));
+  long long const column = std::max(mouse.at.x, 0);
+  long long x = 0;
+  while (i < text.size()) {
+    int const w = cells_at(text, i);
+    if (w > 0 && column < x + w) {
+      break;
+    }
+    x += w;
+    i = next_character(text, i);
+  }
+  cursor_index = i;
 }
 
 void LineEdit::paint(Canvas canvas) {
-  cursor_index = floor_boundary(text, std::min(cursor_index, text.size()));
-  scroll_offset = floor_boundary(text, std::min(scroll_offset, text.size()));
+  cursor_index = floor_character(text, std::min(cursor_index, text.size()));
+  scroll_offset = floor_character(text, std::min(scroll_offset, text.size()));
 
   bool const show_placeholder = text.empty() && Focus::get() != this;
   std::string_view const shown = show_placeholder ? placeholder : text;
   dalk::Brush const& shown_brush = show_placeholder ? placeholder_brush : brush;
-  auto const width = view_width();
+  int const width = view_width();
 
-  // Whole characters only: at most width of them, starting at a boundary.
-  std::size_t const from = std::min(scroll_offset, shown.size());
-  std::size_t const to = advance(shown, from, width);
-  std::vector<dalk::Glyph> glyphs = dalk::detail::utf8_to_glyphs(shown.substr(from, to - from));
-  int const count =
-      canvas.size.height > 0 ? std::min(static_cast<int>(glyphs.size()), canvas.size.width) : 0;
-  for (int i = 0; i < count; ++i) {
-    dalk::Glyph& cell = canvas[{i, 0}];
-    cell.symbol = glyphs[static_cast<std::size_t>(i)].symbol;
-    cell.brush = shown_brush;
+  // Whole characters only, from a boundary, as many as fit in the width.
+  if (canvas.size.height > 0) {
+    long long x = 0;
+    for (std::size_t i = std::min(scroll_offset, shown.size()); i < shown.size();) {
+      Character const c = character_at(shown, i);
+      if (!c.well_formed) {
+        break;
+      }
+      if (x + c.cells > width) {
+        // A wide character cut by the edge shows as spaces, never as half a glyph.
+        for (; x < width && x < canvas.size.width; ++x) {
+          canvas[{static_cast<int>(x), 0}] = dalk::Glyph{U' ', shown_brush};
+        }
+        break;
+      }
+      x = detail::put_character(canvas, x, 0, c.code_points, &shown_brush);
+      i = c.end;
+    }
   }
 
-  std::size_t const column = columns(text, scroll_offset, cursor_index);
+  std::size_t const column = cells(text, scroll_offset, cursor_index);
   if (scroll_offset <= cursor_index && column < static_cast<std::size_t>(width)) {
     cursor = Point{static_cast<int>(column), 0};
   } else {

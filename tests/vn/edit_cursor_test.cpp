@@ -2,6 +2,9 @@
 // after the text would not (found by fuzzing: the end of a right-aligned or full line).
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include <vn/vn.hpp>
 
 namespace {
@@ -34,6 +37,58 @@ TEST(EditCursorTest, TextBoxCursorAfterARightAlignedLineStaysOnTheLastColumn) {
   box.cursor_index = 0;
   paint(box);
   EXPECT_EQ(box.cursor, (Point{4, 0}));
+}
+
+// Where typing goes: after a full last line, the next character starts the row below.
+struct FullLineCase {
+  char const* what;
+  std::string text;
+  Area size;
+  vn::Align align;
+  Point cursor;
+  int scroll_offset;
+};
+
+TEST(EditCursorTest, TextBoxCursorAfterAFullLastLineIsOnTheRowBelow) {
+  std::vector<FullLineCase> const cases{
+      {"left-aligned", "abcd", {4, 2}, vn::Align::Left, {0, 1}, 0},
+      {"right-aligned: where a character typed now shows",
+       "abcd",
+       {4, 2},
+       vn::Align::Right,
+       {3, 1},
+       0},
+      {"centred", "abcd", {4, 2}, vn::Align::Center, {1, 1}, 0},
+      {"wide characters fill the line", "日本", {4, 2}, vn::Align::Left, {0, 1}, 0},
+      {"scrolled into view", "abcdefgh", {4, 2}, vn::Align::Left, {0, 1}, 1},
+      {"a box one row high has no row below: the last column",
+       "abcd",
+       {4, 1},
+       vn::Align::Left,
+       {3, 0},
+       0},
+  };
+  for (FullLineCase const& c : cases) {
+    SCOPED_TRACE(c.what);
+    vn::TextBox box = make(c.text, c.size, c.align);
+    box.key_press(dalk::Key::End);
+    paint(box);
+    EXPECT_EQ(box.cursor, c.cursor);
+    EXPECT_EQ(box.scroll_offset, c.scroll_offset);
+  }
+}
+
+TEST(EditCursorTest, TextBoxTypingAfterAFullLineShowsWhereTheCursorWas) {
+  vn::TextBox box{{.text = "abcd",
+                   .wrap = vn::TextBox::Wrap::Character,
+                   .focus_policy = vn::FocusPolicy::Strong}};
+  vn::testing::Harness screen{box, {4, 3}};
+  screen.click({3, 0});
+  screen.key_press(dalk::Key::End);
+  ASSERT_EQ(screen.cursor(), (Point{0, 1}));
+  screen.type("e");
+  EXPECT_EQ(screen.lines(), (std::vector<std::string>{"abcd", "e   ", "    "}));
+  EXPECT_EQ(screen.cursor(), (Point{1, 1}));
 }
 
 TEST(EditCursorTest, TextBoxCursorOnALineScrolledAwayIsNotShown) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <vn/vn.hpp>
@@ -172,19 +173,23 @@ TEST_F(LineEditTest, ValidatorFiltersTypedCharacters) {
   EXPECT_THROW(type("a"), std::bad_function_call);
 }
 
-TEST_F(LineEditTest, OnlyPrintableAsciiAndTheEditingKeysDoAnything) {
+TEST_F(LineEditTest, OnlyPrintableCharactersAndTheEditingKeysDoAnything) {
   make(10, {.text = "ab"});
   press(Key::End);
   for (Key const key :
        {Key::Tab, Key::Escape, Key::ArrowUp, Key::ArrowDown, Key::Insert, Key::PageUp, Key::F1,
-        Key::BackTab, dalk::key(U'é'), dalk::key(U'\x7f' + 100), dalk::key(U'x') | dalk::Mod::Ctrl,
-        Key::ArrowLeft | dalk::Mod::Shift, Key::Home | dalk::Mod::Alt, dalk::key(U'\n')}) {
+        Key::BackTab, dalk::key(U'x') | dalk::Mod::Ctrl, Key::ArrowLeft | dalk::Mod::Shift,
+        Key::Home | dalk::Mod::Alt, dalk::key(U'\n')}) {
     edit->key_press(key);
   }
   EXPECT_EQ(edit->text, "ab");
   EXPECT_EQ(edit->cursor_index, 2U);
   type(" ~");
   EXPECT_EQ(edit->text, "ab ~");
+  // Printable beyond ASCII too.
+  press(dalk::key(U'é'));
+  press(dalk::key(U'\x7f' + 100));
+  EXPECT_EQ(edit->text, "ab ~éã");
 }
 
 TEST_F(LineEditTest, EnterEmitsTheText) {
@@ -307,11 +312,12 @@ TEST_F(LineEditTest, IncrementCursorClampsAndScrolls) {
   EXPECT_EQ(edit->cursor_index, 1U);
 }
 
-// "aé€😀b": characters of 1, 2, 3, 4 and 1 bytes; boundaries 0, 1, 3, 6, 10, 11.
+// "aé€𐍈b": characters of 1, 2, 3, 4 and 1 bytes, each one cell wide; boundaries 0, 1, 3, 6, 10,
+// 11.
 class LineEditUtf8Test : public LineEditTest {
  protected:
   static constexpr char const* mixed =
-      "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"
+      "a\xC3\xA9\xE2\x82\xAC\xF0\x90\x8D\x88"
       "b";
 
   void expect_valid() {
@@ -349,7 +355,7 @@ TEST_F(LineEditUtf8Test, BackspaceAndDeleteEraseWholeCharacters) {
     expect_valid();
     seen.push_back(dalk::detail::u8_string_to_u32_string(edit->text));
   }
-  EXPECT_EQ(seen, (std::vector<std::u32string>{U"aé€😀", U"aé€", U"aé", U"a", U""}));
+  EXPECT_EQ(seen, (std::vector<std::u32string>{U"aé€𐍈", U"aé€", U"aé", U"a", U""}));
 
   make(20, {.text = mixed});
   std::vector<std::u32string> deleted;
@@ -359,7 +365,7 @@ TEST_F(LineEditUtf8Test, BackspaceAndDeleteEraseWholeCharacters) {
     expect_valid();
     deleted.push_back(dalk::detail::u8_string_to_u32_string(edit->text));
   }
-  EXPECT_EQ(deleted, (std::vector<std::u32string>{U"a€😀b", U"a😀b", U"ab", U"a"}));
+  EXPECT_EQ(deleted, (std::vector<std::u32string>{U"a€𐍈b", U"a𐍈b", U"ab", U"a"}));
   EXPECT_EQ(edit->cursor_index, 1U);
 }
 
@@ -377,7 +383,7 @@ TEST_F(LineEditUtf8Test, DisplayAndCursorCountCharacters) {
   make(8, {.text = mixed});
   press(Key::End);
   EXPECT_EQ(edit->scroll_offset, 0U);
-  EXPECT_EQ(paint(), "aé€😀b...");
+  EXPECT_EQ(paint(), "aé€𐍈b...");
   EXPECT_EQ(edit->cursor, (Point{5, 0}));
   press(Key::ArrowLeft);
   paint();
@@ -387,14 +393,14 @@ TEST_F(LineEditUtf8Test, DisplayAndCursorCountCharacters) {
   make(3, {.text = mixed});
   press(Key::End);
   EXPECT_EQ(edit->scroll_offset, 6U);
-  EXPECT_EQ(paint(), "😀b.");
+  EXPECT_EQ(paint(), "𐍈b.");
   EXPECT_EQ(edit->cursor, (Point{2, 0}));
   press(Key::Home);
   EXPECT_EQ(paint(), "aé€");
   press(Key::ArrowRight, 3);
   EXPECT_EQ(edit->cursor_index, 6U);
   EXPECT_EQ(edit->scroll_offset, 1U);
-  EXPECT_EQ(paint(), "é€😀");
+  EXPECT_EQ(paint(), "é€𐍈");
   EXPECT_EQ(edit->cursor, (Point{2, 0}));
   click(1);
   EXPECT_EQ(edit->cursor_index, 3U);
@@ -404,25 +410,25 @@ TEST_F(LineEditUtf8Test, PositionsInsideACharacterFallBackToItsStart) {
   make(20, {.text = mixed});
   edit->scroll_offset = 4;  // inside '€'
   edit->cursor_index = 8;   // inside the emoji
-  EXPECT_EQ(paint(), "€😀b" + std::string(17, '.'));
+  EXPECT_EQ(paint(), "€𐍈b" + std::string(17, '.'));
   EXPECT_EQ(edit->scroll_offset, 3U);
   EXPECT_EQ(edit->cursor_index, 6U);
 
   edit->cursor_index = 2;  // inside 'é'
   press(Key::Backspace);
   expect_valid();
-  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"é€😀b");
+  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"é€𐍈b");
   EXPECT_EQ(edit->cursor_index, 0U);
 
   edit->cursor_index = 1;  // inside 'é' again
   press(Key::Delete);
   expect_valid();
-  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"€😀b");
+  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"€𐍈b");
 
   edit->cursor_index = 2;
   type("x");
   expect_valid();
-  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"x€😀b");
+  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"x€𐍈b");
 }
 
 TEST_F(LineEditUtf8Test, TypingBetweenMultiByteCharacters) {
@@ -430,8 +436,172 @@ TEST_F(LineEditUtf8Test, TypingBetweenMultiByteCharacters) {
   press(Key::ArrowRight, 2);
   type("x");
   expect_valid();
-  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"aéx€😀b");
+  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit->text), U"aéx€𐍈b");
   EXPECT_EQ(edit->cursor_index, 4U);
 }
+
+// Wide and combined text, through the harness as a user meets it.
+namespace wide {
+
+using vn::testing::Harness;
+
+// Row y as a terminal shows it: a wide glyph once, the cell it covers skipped.
+std::string shown_row(Harness const& screen, int y) {
+  std::u32string row;
+  for (int x = 0; x < screen.size().width; ++x) {
+    char32_t const c = screen.cell({x, y}).symbol;
+    row.push_back(c);
+    if (dalk::width(c) == 2) {
+      ++x;
+    }
+  }
+  return dalk::detail::u32_to_u8(row);
+}
+
+TEST(LineEditWideTest, TypedTextReadsBackIntact) {
+  vn::LineEdit edit{vn::LineEdit::init};
+  Harness screen{edit, {16, 1}};
+  screen.click({0, 0});
+  screen.type("José 日本 😀");
+  EXPECT_EQ(edit.text, "José 日本 😀");
+  EXPECT_EQ(shown_row(screen, 0), "José 日本 😀    ");
+  // J o s é, a space, two wide, a space, one wide: 12 cells.
+  EXPECT_EQ(screen.cursor(), (Point{12, 0}));
+  EXPECT_EQ(edit.cursor_index, edit.text.size());
+}
+
+TEST(LineEditWideTest, CombiningMarkJoinsTheLetterBeforeIt) {
+  vn::LineEdit edit{vn::LineEdit::init};
+  Harness screen{edit, {6, 1}};
+  screen.click({0, 0});
+  screen.type("xe\u0301");
+  // Kept as typed, shown composed in one cell.
+  EXPECT_EQ(edit.text, "xe\u0301");
+  EXPECT_EQ(shown_row(screen, 0), "xé    ");
+  EXPECT_EQ(screen.cursor(), (Point{2, 0}));
+  // The cursor steps over the letter and its mark together.
+  screen.key_press(Key::ArrowLeft);
+  EXPECT_EQ(edit.cursor_index, 1U);
+  EXPECT_EQ(screen.cursor(), (Point{1, 0}));
+  screen.key_press(Key::Delete);
+  EXPECT_EQ(edit.text, "x");
+  // Backspace takes back the mark alone.
+  screen.type("e\u0301");
+  screen.key_press(Key::Backspace);
+  EXPECT_EQ(edit.text, "xe");
+  EXPECT_EQ(screen.cursor(), (Point{2, 0}));
+  // A mark typed before a character joins the one before the cursor.
+  screen.key_press(Key::Home);
+  screen.key_press(Key::ArrowRight);
+  screen.type("\u0308");
+  EXPECT_EQ(edit.text, "x\u0308e");
+  EXPECT_EQ(shown_row(screen, 0), "ẍe    ");
+  EXPECT_EQ(screen.cursor(), (Point{1, 0}));
+}
+
+// Typing into a narrow edit: the view scrolls by cells and keeps the cursor's cells in it.
+struct ScrollCase {
+  char const* what;
+  std::string typed;
+  int width;
+  std::vector<Key> keys;
+  std::size_t scroll_offset;
+  std::string shown;
+  Point cursor;
+};
+
+TEST(LineEditWideTest, ScrollingKeepsTheCursorCellsInView) {
+  std::vector<ScrollCase> const cases{
+      {"the end needs one cell after the text", "日本語", 5, {}, 3, "本語 ", {4, 0}},
+      {"exactly full with the cursor cell", "日本a", 6, {}, 0, "日本a ", {5, 0}},
+      {"a wide character at the cursor shows whole",
+       "ab日本",
+       4,
+       {Key::Home, Key::ArrowRight, Key::ArrowRight, Key::ArrowRight},
+       2,
+       "日本",
+       {2, 0}},
+      {"one cell: a wide character at the cursor is shown from its start, as far as it fits",
+       "日本",
+       1,
+       {Key::Home},
+       0,
+       " ",
+       {0, 0}},
+      {"a wide character that does not fit at the edge leaves a space",
+       "ab日",
+       3,
+       {Key::Home},
+       0,
+       "ab ",
+       {0, 0}},
+      {"End scrolls by cells", "a日本語", 4, {Key::Home, Key::End}, 7, "語 ", {2, 0}},
+  };
+  for (ScrollCase const& c : cases) {
+    SCOPED_TRACE(c.what);
+    vn::LineEdit edit{vn::LineEdit::init};
+    Harness screen{edit, {c.width, 1}};
+    screen.click({0, 0});
+    screen.type(c.typed);
+    for (Key const key : c.keys) {
+      screen.key_press(key);
+    }
+    EXPECT_EQ(edit.scroll_offset, c.scroll_offset);
+    EXPECT_EQ(shown_row(screen, 0).substr(0, c.shown.size()), c.shown);
+    EXPECT_EQ(screen.cursor(), c.cursor);
+  }
+}
+
+TEST(LineEditWideTest, ClicksLandOnTheCharacterUnderEitherHalf) {
+  // "a日本b": cells a | 日 日 | 本 本 | b; bytes 0, 1, 4, 7, 8.
+  std::vector<std::pair<int, std::size_t>> const cases{{0, 0}, {1, 1}, {2, 1}, {3, 4},
+                                                       {4, 4}, {5, 7}, {6, 8}, {9, 8}};
+  for (auto const& [column, index] : cases) {
+    SCOPED_TRACE(column);
+    vn::LineEdit edit{{.text = "a日本b"}};
+    Harness screen{edit, {10, 1}};
+    screen.click({column, 0});
+    EXPECT_EQ(edit.cursor_index, index);
+  }
+
+  // Columns count from the first character shown.
+  vn::LineEdit edit{{.text = "日本語"}};
+  Harness screen{edit, {3, 1}};
+  screen.click({0, 0});
+  screen.key_press(Key::End);
+  ASSERT_EQ(edit.scroll_offset, 6U);
+  screen.click({1, 0});
+  EXPECT_EQ(edit.cursor_index, 6U);
+  screen.click({2, 0});
+  EXPECT_EQ(edit.cursor_index, 9U);
+}
+
+TEST(LineEditWideTest, ValidatorSeesWholeCharacters) {
+  vn::LineEdit edit{{.validator = [](char32_t c) { return c != U'本' && c != U'😀'; }}};
+  Harness screen{edit, {10, 1}};
+  screen.click({0, 0});
+  screen.type("日本語😀é");
+  EXPECT_EQ(edit.text, "日語é");
+}
+
+TEST(LineEditWideTest, PrintableMeansNoControlSurrogateNoncharacterOrConsoleKey) {
+  vn::LineEdit edit{vn::LineEdit::init};
+  Harness screen{edit, {10, 1}};
+  screen.click({0, 0});
+  for (char32_t const ignored :
+       {char32_t{0x85}, char32_t{0x9F}, char32_t{0xD800}, char32_t{0xFDD0}, char32_t{0xFFFE},
+        char32_t{0x3FFFF}, char32_t{0x40000}, char32_t{0x4FFFF}, char32_t{0x10FFFF},
+        char32_t{0x110000}, char32_t{U'é' | static_cast<char32_t>(dalk::Mod::Alt)}}) {
+    screen.key_press(dalk::key(ignored));
+  }
+  EXPECT_EQ(edit.text, "");
+  for (char32_t const typed : {U'\u00A0', U'\u200D', U'\uE000', U'\U00050000', U'\U0010FFFD'}) {
+    screen.key_press(dalk::key(typed));
+  }
+  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit.text),
+            U"\u00A0\u200D\uE000\U00050000\U0010FFFD");
+}
+
+}  // namespace wide
 
 }  // namespace

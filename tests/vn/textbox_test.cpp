@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <type_traits>
@@ -499,5 +500,256 @@ TEST(TextBoxOptionsTest, DefaultsMatchInit) {
   EXPECT_EQ(box.cursor_index, 0U);
   EXPECT_TRUE(box.scrolled.connections.empty());
 }
+
+// Wide and combined text, through the harness as a user meets it.
+namespace wide {
+
+using vn::testing::Harness;
+
+// Row y as a terminal shows it: a wide glyph once, the cell it covers skipped.
+std::string shown_row(Harness const& screen, int y) {
+  std::u32string row;
+  for (int x = 0; x < screen.size().width; ++x) {
+    char32_t const c = screen.cell({x, y}).symbol;
+    row.push_back(c);
+    if (dalk::width(c) == 2) {
+      ++x;
+    }
+  }
+  return dalk::detail::u32_to_u8(row);
+}
+
+Rows shown_rows(Harness const& screen) {
+  Rows rows;
+  for (int y = 0; y < screen.size().height; ++y) {
+    rows.push_back(shown_row(screen, y));
+  }
+  return rows;
+}
+
+TextBox::Options focusable(std::string text, Wrap wrap = Wrap::Word, Align align = Align::Left) {
+  return {.text = std::move(text),
+          .wrap = wrap,
+          .align = align,
+          .focus_policy = vn::FocusPolicy::Strong};
+}
+
+TEST(TextBoxWideTest, WrapNeverSplitsACharacterNorOverfillsALine) {
+  std::vector<WrapCase> const cases{
+      {"a wide character that does not fit starts the next line",
+       "日本語テキスト",
+       {5, 4},
+       Wrap::Character,
+       {U"日本", U"語テ", U"キス", U"ト"},
+       {"日本 ", "語テ ", "キス ", "ト   "}},
+      {"narrow before wide",
+       "ab日本",
+       {3, 3},
+       Wrap::Character,
+       {U"ab", U"日", U"本"},
+       {"ab ", "日 ", "本 "}},
+      {"word wrap breaks after the last space that fits",
+       "日本 語テキスト",
+       {6, 3},
+       Wrap::Word,
+       {U"日本 ", U"語テキ", U"スト"},
+       {"日本  ", "語テキ", "スト  "}},
+      {"emoji are wide words too",
+       "hi 😀😀 yo",
+       {5, 3},
+       Wrap::Word,
+       {U"hi ", U"😀😀 ", U"yo"},
+       {"hi   ", "😀😀 ", "yo   "}},
+      {"a combining mark stays with its letter, shown composed",
+       "e\u0301e\u0301e\u0301",
+       {2, 2},
+       Wrap::Character,
+       {U"e\u0301e\u0301", U"e\u0301"},
+       {"éé", "é "}},
+      {"a character wider than the box gets a line of its own, shown as a space",
+       "a日b",
+       {1, 3},
+       Wrap::Character,
+       {U"a", U"日", U"b"},
+       {"a", " ", "b"}},
+  };
+  for (WrapCase const& c : cases) {
+    SCOPED_TRACE(c.what);
+    TextBox box{{.text = c.text, .wrap = c.wrap}};
+    Harness screen{box, c.size};
+    EXPECT_EQ(shown_rows(screen), c.painted);
+    EXPECT_EQ((std::vector<std::u32string>{box.layout_cache.begin(), box.layout_cache.end()}),
+              c.lines);
+  }
+}
+
+struct CursorCase {
+  char const* what;
+  std::string text;
+  Align align;
+  std::size_t cursor_index;
+  Point cursor;
+};
+
+TEST(TextBoxWideTest, CursorColumnIsTheWidthBeforeIt) {
+  std::vector<CursorCase> const cases{
+      {"after two wide characters", "日本x", Align::Left, 2, {4, 0}},
+      {"after a letter and its mark", "e\u0301x", Align::Left, 2, {1, 0}},
+      {"inside a character: at its start", "e\u0301x", Align::Left, 1, {0, 0}},
+      {"right-aligned wide text", "日本", Align::Right, 1, {6, 0}},
+      {"centred wide text", "日本", Align::Center, 1, {4, 0}},
+      {"on the second line", "日本語テキ", Align::Left, 5, {2, 1}},
+  };
+  for (CursorCase const& c : cases) {
+    SCOPED_TRACE(c.what);
+    TextBox box{focusable(c.text, Wrap::Character, c.align)};
+    box.cursor_index = c.cursor_index;
+    vn::Focus::set(box);
+    Harness screen{box, {8, 3}};
+    vn::Focus::set(box);
+    screen.paint();
+    EXPECT_EQ(screen.cursor(), c.cursor);
+  }
+}
+
+TEST(TextBoxWideTest, UpAndDownKeepTheColumn) {
+  // "ab日本\n" over "abcdef": 日 covers columns 2 and 3, 本 4 and 5.
+  TextBox box{focusable("ab日本\nabcdef")};
+  Harness screen{box, {10, 2}};
+  vn::Focus::set(box);
+  struct Move {
+    std::size_t from;
+    Key key;
+    std::size_t to;
+  };
+  std::vector<Move> const moves{
+      {7, Key::ArrowUp, 2},   {8, Key::ArrowUp, 2},   {9, Key::ArrowUp, 3},
+      {10, Key::ArrowUp, 3},  {11, Key::ArrowUp, 4},  {2, Key::ArrowDown, 7},
+      {3, Key::ArrowDown, 9}, {1, Key::ArrowDown, 6}, {4, Key::ArrowDown, 10},
+  };
+  for (Move const& m : moves) {
+    SCOPED_TRACE(m.from);
+    box.cursor_index = m.from;
+    screen.key_press(m.key);
+    EXPECT_EQ(box.cursor_index, m.to);
+  }
+  // Left and right step over a whole character.
+  box.cursor_index = 2;
+  screen.key_press(Key::ArrowRight);
+  EXPECT_EQ(box.cursor_index, 3U);
+  EXPECT_EQ(screen.cursor(), (Point{4, 0}));
+}
+
+TEST(TextBoxWideTest, ClicksLandOnTheCharacterUnderEitherHalf) {
+  // "ab日本" then "e\u0301x": cells a b 日 日 本 本 on the first row.
+  TextBox box{focusable("ab日本\ne\u0301x")};
+  Harness screen{box, {10, 2}};
+  std::vector<std::pair<Point, std::size_t>> const cases{{{0, 0}, 0}, {{2, 0}, 2}, {{3, 0}, 2},
+                                                         {{4, 0}, 3}, {{5, 0}, 3}, {{6, 0}, 4},
+                                                         {{0, 1}, 5}, {{1, 1}, 7}, {{2, 1}, 7}};
+  for (auto const& [at, index] : cases) {
+    SCOPED_TRACE(at.x);
+    screen.click(at);
+    EXPECT_EQ(box.cursor_index, index);
+  }
+}
+
+TEST(TextBoxWideTest, TypedTextReadsBackIntact) {
+  TextBox box{focusable("")};
+  Harness screen{box, {8, 3}};
+  screen.click({0, 0});
+  screen.type("José 日本 😀");
+  EXPECT_EQ(box.text, "José 日本 😀");
+  EXPECT_EQ(shown_rows(screen), (Rows{"José    ", "日本 😀 ", "        "}));
+  EXPECT_EQ(screen.cursor(), (Point{7, 1}));
+  // A letter that fills the line takes its word to the next one.
+  screen.type("e\u0301");
+  EXPECT_EQ(shown_rows(screen), (Rows{"José    ", "日本    ", "😀é     "}));
+  EXPECT_EQ(screen.cursor(), (Point{3, 2}));
+  // Backspace takes back one code point: the mark, not the letter.
+  screen.key_press(Key::Backspace);
+  EXPECT_EQ(box.text, "José 日本 😀e");
+}
+
+// A slot on `scrolled` that edits the box while it paints: the paint draws what the box holds
+// after the slot, never the storage the slot released (found as a heap use-after-free).
+TEST(TextBoxSlotTest, SlotThatTypesDuringThePaint) {
+  TextBox box = TextBox{{.text = "ab"}};
+  bool typed = false;
+  box.scrolled.connect([&](int, int) {
+    if (!typed) {
+      typed = true;
+      box.key_press(Key::End);
+      // Enough to move the code points to new storage.
+      for (int i = 0; i < 100; ++i) {
+        box.key_press(dalk::key(U'x'));
+      }
+    }
+  });
+  Harness screen{box, {10, 3}};
+  EXPECT_EQ(screen.lines(), (Rows{"abxxxxxxxx", "xxxxxxxxxx", "xxxxxxxxxx"}));
+  EXPECT_EQ(box.text, "ab" + std::string(100, 'x'));
+}
+
+TEST(TextBoxSlotTest, SlotThatReplacesTheTextDuringThePaint) {
+  TextBox box = TextBox{{.text = "1\n2\n3\n4"}};
+  bool replaced = false;
+  box.scrolled.connect([&](int, int) {
+    if (!replaced) {
+      replaced = true;
+      box.text = "z";
+      box.update_layout_cache();
+    }
+  });
+  Harness screen{box, {3, 4}};
+  EXPECT_EQ(screen.lines(), (Rows{"z  ", "   ", "   ", "   "}));
+  EXPECT_EQ(box.get_scroll_length(), 1);
+}
+
+TEST(TextBoxSlotTest, SlotThatSetsTheTextShowsItAtTheNextPaint) {
+  TextBox box = TextBox{{.text = "old"}};
+  box.scrolled.connect([&](int, int) { box.text = "new"; });
+  Harness screen{box, {3, 1}};
+  EXPECT_EQ(screen.lines(), Rows{"old"});
+  screen.paint();
+  EXPECT_EQ(screen.lines(), Rows{"new"});
+}
+
+// Offsets near the int limits, as an application or a slot may set them.
+TEST(TextBoxSlotTest, ScrollOffsetsNearTheIntLimits) {
+  constexpr int max = std::numeric_limits<int>::max();
+  constexpr int min = std::numeric_limits<int>::min();
+  for (int const offset : {max, max - 1, min, min + 1}) {
+    SCOPED_TRACE(offset);
+    TextBox box = TextBox{{.text = "a\nb\nc"}};
+    box.scrolled.connect([&](int, int) { box.scroll_offset = offset; });
+    Harness screen{box, {3, 3}};
+    EXPECT_EQ(screen.lines(), (Rows{"   ", "   ", "   "}));
+    EXPECT_FALSE(screen.cursor().has_value());
+  }
+
+  TextBox box = TextBox{{.text = "a\nb\nc"}};
+  box.size = {3, 2};
+  box.update_layout_cache();
+  box.scroll_offset = max;
+  box.mouse_press(Mouse{{0, 1}, Mouse::Button::Left, {}});
+  EXPECT_EQ(box.cursor_index, 4U);  // below the last line: on it
+  box.scroll_offset = min;
+  box.mouse_press(Mouse{{0, -1}, Mouse::Button::Left, {}});
+  EXPECT_EQ(box.cursor_index, 0U);
+  box.mouse_wheel(Mouse{{0, 0}, Mouse::Button::ScrollUp, {}});
+  EXPECT_EQ(box.scroll_offset, 0);
+  box.scroll_offset = max;
+  box.mouse_wheel(Mouse{{0, 0}, Mouse::Button::ScrollDown, {}});
+  EXPECT_EQ(box.scroll_offset, 2);
+
+  // A height near the limit: every line is in view, the cursor stays.
+  box.size = {3, max};
+  box.cursor_index = 4;
+  box.set_scroll_offset(1);
+  EXPECT_EQ(box.cursor_index, 4U);
+}
+
+}  // namespace wide
 
 }  // namespace
