@@ -37,10 +37,11 @@ namespace vn {
 class Terminal {
  public:
   /// Starts the input thread, then switches the terminal into interactive mode: alternate
-  /// screen, hidden cursor, no echo, unbuffered input, mouse reporting.
+  /// screen, hidden cursor, no echo, unbuffered input, mouse reporting, and the extensions
+  /// (none by default: exactly the basic session's bytes; dalk::recommended_extensions for all).
   explicit Terminal(dalk::MouseMode mouse_mode = dalk::MouseMode::Move,
                     dalk::KeyMode key_mode = dalk::KeyMode::Normal,
-                    dalk::Signals signals = dalk::Signals::On);
+                    dalk::Signals signals = dalk::Signals::On, dalk::Extensions extensions = {});
   Terminal(Terminal&&) noexcept = default;
   Terminal& operator=(Terminal&&) noexcept = default;
   Terminal(Terminal const&) = delete;
@@ -49,7 +50,8 @@ class Terminal {
   ~Terminal();
 
   /// Writes the cells of `changes` that differ from what is on screen, then places or hides
-  /// the cursor, in one flush; blanks `changes` for the next frame. Control characters
+  /// the cursor, in one flush (inside "\e[?2026h" ... "\e[?2026l" with SynchronizedOutput);
+  /// blanks `changes` for the next frame. Control characters
   /// (U+0000 to U+001F, U+007F to U+009F), surrogates and values above U+10FFFF are written as
   /// U+FFFD; the mirror keeps the painted glyph. A cursor outside the screen stays hidden.
   /// Event-loop thread only.
@@ -68,6 +70,8 @@ class Terminal {
   /// Running timer threads by timer id; destroyed (joined) before the queue at exit.
   static std::map<int, TimerThread> timers;
 
+  /// The extensions the session was started with.
+  dalk::Extensions extensions;
   /// Mirror of the terminal's contents.
   ScreenBuffer screen;
   std::jthread read_thread;

@@ -22,8 +22,9 @@ Event to_event(dalk::Event const& input) {
 }
 
 // The input thread's body. It touches no member of the Terminal object, so the object may be
-// moved while the thread runs.
-void read_loop(std::stop_token const& stop) {
+// moved while the thread runs. quiet_idle: whether the session asked for Extension::QuietIdle.
+void read_loop(std::stop_token const& stop, bool quiet_idle) {
+  static_cast<void>(quiet_idle);
   std::exception_ptr failure;
   try {
     Terminal::event_queue.enqueue(dalk::Resize{dalk::terminal_area()});
@@ -61,10 +62,15 @@ void read_loop(std::stop_token const& stop) {
 
 }  // namespace
 
-Terminal::Terminal(dalk::MouseMode mouse_mode, dalk::KeyMode key_mode, dalk::Signals signals)
-    : screen{}, read_thread{[](std::stop_token stop) { read_loop(stop); }}, escape_buffer{} {
+Terminal::Terminal(dalk::MouseMode mouse_mode, dalk::KeyMode key_mode, dalk::Signals signals,
+                   dalk::Extensions extensions)
+    : extensions{extensions},
+      screen{},
+      read_thread{[quiet_idle = extensions.contains(dalk::Extension::QuietIdle)](
+                      std::stop_token stop) { read_loop(stop, quiet_idle); }},
+      escape_buffer{} {
   // The thread is already running; a failure here joins it through the member's destructor.
-  dalk::initialize_interactive_terminal(mouse_mode, key_mode, signals);
+  dalk::initialize_interactive_terminal(mouse_mode, key_mode, signals, extensions);
 }
 
 Terminal::~Terminal() {
@@ -76,7 +82,7 @@ Terminal::~Terminal() {
 }
 
 void Terminal::run_read_loop(std::stop_token stop) {
-  read_loop(stop);
+  read_loop(stop, false);
 }
 
 dalk::Area Terminal::size() {
@@ -84,7 +90,8 @@ dalk::Area Terminal::size() {
 }
 
 void Terminal::commit_changes() {
-  detail::commit_changes(screen, escape_buffer);
+  detail::commit_changes(screen, escape_buffer,
+                         extensions.contains(dalk::Extension::SynchronizedOutput));
 }
 
 }  // namespace vn
