@@ -4,6 +4,7 @@
 #include <utility>
 #include <variant>
 
+#include "dalk/input_parser.hpp"
 #include "dalk/signals.hpp"
 
 namespace vn {
@@ -31,6 +32,11 @@ void read_loop(std::stop_token const& stop, bool quiet_idle) {
     while (!stop.stop_requested()) {
       if (dalk::detail::load_flag(dalk::sigint_flag) == 1) {
         Terminal::event_queue.enqueue(event::Interrupt{});
+        // Kitty key reports of the signal keys are raised only while input is read: go on
+        // reading (and dropping) it, so a second Ctrl+C still ends a program that does not quit.
+        while (dalk::detail::terminal_input_options().kitty_keyboard && !stop.stop_requested()) {
+          static_cast<void>(dalk::detail::read_input(16));
+        }
         return;
       }
       // Anything but an event is passed over: nothing came in time, a sequence the decoder
