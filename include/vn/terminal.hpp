@@ -29,11 +29,13 @@ namespace vn {
 ///
 /// The input thread enqueues a Resize with the terminal's size first, then every event it
 /// reads, until stop is requested or an interrupt arrives (it then enqueues event::Interrupt
-/// and ends). A sequence it cannot decode is dropped and reading goes on. When the input
-/// itself fails (end of input or a failed read, a hang-up, a failed poll, an unreadable
-/// window size) the thread ends and enqueues an event::Custom whose function rethrows that
-/// exception, so it leaves run() on the event-loop thread and the application unwinds with
-/// the terminal restored. No exception ever leaves the input thread.
+/// and ends; with the kitty keyboard on it first goes on reading, and dropping, input until
+/// stop is requested, so key reports of a second Ctrl+C are still raised). A sequence it cannot
+/// decode is dropped and reading goes on. When the input itself fails (end of input or a
+/// failed read, a hang-up, a failed poll, an unreadable window size) the thread ends and
+/// enqueues an event::Custom whose function rethrows that exception, so it leaves run() on the
+/// event-loop thread and the application unwinds with the terminal restored. No exception ever
+/// leaves the input thread.
 class Terminal {
  public:
   /// Starts the input thread, then switches the terminal into interactive mode: alternate
