@@ -385,8 +385,11 @@ class Gallery : public vn::Widget {
       title += U"· hello, " + utf32(greeting_) + U"! ";
     }
     int const w = canvas.size.width;
+    // Dimmed while the terminal window does not have the focus (with focus reports on).
+    Brush const title_brush = window_focused_ ? Brush{XColor::Default, highlight, Trait::Bold}
+                                              : Brush{XColor::Default, dim_text, {}};
     put_text(canvas, {std::max(2, (w - static_cast<int>(title.size())) / 2), 0}, title,
-             Brush{XColor::Default, highlight, Trait::Bold});
+             title_brush);
     std::u32string const help =
         U" Tab/Shift+Tab: focus · Enter, click: press · wheel: scroll · Ctrl+C: quit ";
     if (static_cast<int>(help.size()) <= w - 4) {
@@ -394,6 +397,8 @@ class Gallery : public vn::Widget {
                Brush{XColor::Default, dim_text, {}});
     }
   }
+
+  void window_focus(bool focused) override { window_focused_ = focused; }
 
   using Widget::get_children;
   lum::Generator<vn::Widget&> get_children() override { co_yield frame_; }
@@ -571,6 +576,7 @@ class Gallery : public vn::Widget {
 
   int presses_ = 0;
   std::string greeting_;
+  bool window_focused_ = true;
 };
 
 }  // namespace
@@ -578,6 +584,9 @@ class Gallery : public vn::Widget {
 int main() {
   Gallery gallery;
   // The application owns the terminal and restores it when it goes away, at the end of this
-  // statement: 0 after Quit, 1 after Ctrl+C.
-  return vn::Application{gallery, vn::Terminal{}}.run();
+  // statement: 0 after Quit, 1 after Ctrl+C. The recommended extensions bring pastes in whole,
+  // window focus changes and flicker-free frames where the terminal has them.
+  return vn::Application{gallery, vn::Terminal{dalk::MouseMode::Move, dalk::KeyMode::Normal,
+                                               dalk::Signals::On, dalk::recommended_extensions}}
+      .run();
 }

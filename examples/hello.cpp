@@ -135,6 +135,9 @@ class Hello : public vn::Widget {
 
 int main() {
   Hello hello;
-  // The terminal is restored when the application, which owns it, goes out of scope.
-  return vn::Application{hello, vn::Terminal{}}.run();
+  // The terminal is restored when the application, which owns it, goes out of scope. The
+  // recommended extensions are the terminal protocols an interactive program wants.
+  return vn::Application{hello, vn::Terminal{dalk::MouseMode::Move, dalk::KeyMode::Normal,
+                                             dalk::Signals::On, dalk::recommended_extensions}}
+      .run();
 }

@@ -32,6 +32,9 @@ int main() {
   vn::Bordered window{vn::Border::round("Tutorial"), std::ref(column)};
 
   vn::Focus::set(name);
-  // The terminal is interactive while the application lives, and restored afterwards.
-  return vn::Application{window, vn::Terminal{}}.run();
+  // The terminal is interactive while the application lives, and restored afterwards. The
+  // recommended extensions turn on the terminal protocols an interactive program wants.
+  return vn::Application{window, vn::Terminal{dalk::MouseMode::Move, dalk::KeyMode::Normal,
+                                              dalk::Signals::On, dalk::recommended_extensions}}
+      .run();
 }

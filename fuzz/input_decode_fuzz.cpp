@@ -1,6 +1,7 @@
-// The terminal byte parser on arbitrary bytes, fed directly. Each input runs twice: once with
-// every byte already waiting and the wait running out only at the end, once with the wait also
-// running out at points drawn from the input itself. A crash, a sanitizer report, an event the
+// The terminal byte parser on arbitrary bytes, fed directly. Each input runs three times: once
+// with every byte already waiting and the wait running out only at the end, once with the wait
+// also running out at points drawn from the input itself, and once more so with every report
+// of the terminal extensions decoded. A crash, a sanitizer report, an event the
 // byte stream cannot carry, an undecodable result without a standard exception, or a sequence
 // that grows past the longest the parser accepts is a fault.
 #include <cstddef>
@@ -18,10 +19,13 @@ namespace {
 // "\e[", 255 parameter bytes and a final byte; the 256th byte without one is given up.
 constexpr std::size_t max_sequence_bytes = 2 + 256;
 
-// Neither a Resize nor a key release can come from the byte stream.
-void check(dalk::Event const& event) {
-  require(!std::holds_alternative<dalk::Resize>(event) &&
-          !std::holds_alternative<dalk::KeyRelease>(event));
+// A Resize never comes from the byte stream; key releases, pastes and focus reports only with
+// their extension.
+void check(dalk::Event const& event, dalk::InputParser::Options const& options) {
+  require(!std::holds_alternative<dalk::Resize>(event));
+  require(options.kitty_keyboard || !std::holds_alternative<dalk::KeyRelease>(event));
+  require(options.bracketed_paste || !std::holds_alternative<dalk::Paste>(event));
+  require(options.focus_reports || !std::holds_alternative<dalk::Focus>(event));
 }
 
 // What dalk::read throws for undecodable input.
@@ -39,8 +43,11 @@ void check(dalk::Undecodable const& undecodable) {
 
 class Run {
  public:
+  explicit Run(dalk::InputParser::Options options = {}) { parser_.set_options(options); }
+
   void feed(char byte) {
-    require(++pending_bytes_ <= max_sequence_bytes);
+    // A paste has no bound of its own below max_paste_bytes.
+    require(++pending_bytes_ <= max_sequence_bytes || parser_.options().bracketed_paste);
     take(parser_.feed(byte));
   }
 
@@ -55,10 +62,16 @@ class Run {
  private:
   void take(dalk::InputParser::Result const& result) {
     if (auto const* event = std::get_if<dalk::Event>(&result)) {
-      check(*event);
+      check(*event, parser_.options());
     } else if (auto const* undecodable = std::get_if<dalk::Undecodable>(&result)) {
       check(*undecodable);
+    } else if (std::holds_alternative<dalk::InputParser::Signal>(result)) {
+      require(parser_.options().signal_keys);
     } else {
+      // A sequence dropped without an event (a paste bracket) also ends what was pending.
+      if (parser_.wait() == dalk::InputParser::Wait::Nothing) {
+        pending_bytes_ = 0;
+      }
       return;
     }
     require(parser_.wait() == dalk::InputParser::Wait::Nothing);
@@ -88,15 +101,18 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     }
     all_waiting.wait_ran_out();
   }
-  Run with_pauses;
-  std::uint32_t random = seed_of(data, size);
-  for (std::size_t i = 0; i < size; ++i) {
-    with_pauses.feed(static_cast<char>(data[i]));
-    random = random * 1664525U + 1013904223U;
-    if ((random >> 29) == 0) {
-      with_pauses.wait_ran_out();
+  for (dalk::InputParser::Options const options :
+       {dalk::InputParser::Options{}, dalk::InputParser::Options{true, true, true, true}}) {
+    Run with_pauses{options};
+    std::uint32_t random = seed_of(data, size);
+    for (std::size_t i = 0; i < size; ++i) {
+      with_pauses.feed(static_cast<char>(data[i]));
+      random = random * 1664525U + 1013904223U;
+      if ((random >> 29) == 0) {
+        with_pauses.wait_ran_out();
+      }
     }
+    with_pauses.wait_ran_out();
   }
-  with_pauses.wait_ran_out();
   return 0;
 }

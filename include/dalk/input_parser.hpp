@@ -1,10 +1,12 @@
-// The terminal's byte stream as events: escape sequences, UTF-8 characters and mouse reports.
-// The parser makes no system call; the read functions do the waiting and feed it byte by byte.
+// The terminal's byte stream as events: escape sequences, UTF-8 characters, mouse reports and,
+// where the terminal was asked for them, pastes, focus reports and kitty key reports. The parser
+// makes no system call; the read functions do the waiting and feed it byte by byte.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <variant>
 
 #include "dalk/io.hpp"
@@ -16,8 +18,39 @@ namespace dalk {
 /// Remembers the button of the latest mouse press across events (urxvt's releases name none).
 class InputParser {
  public:
-  /// What a byte or a wait completed: nothing yet, an event, or an undecodable sequence.
-  using Result = std::variant<std::monostate, Event, Undecodable>;
+  /// A key report the line discipline would have turned into this signal (SIGINT, SIGQUIT or
+  /// SIGTSTP) had the terminal sent the key's control byte; the reader raises it.
+  struct Signal {
+    int number = 0;
+  };
+  /// What a byte or a wait completed: nothing yet (also a sequence dropped without an event), an
+  /// event, an undecodable sequence, or a signal to raise.
+  using Result = std::variant<std::monostate, Event, Undecodable, Signal>;
+
+  /// The reports the terminal was asked for. All off decodes exactly as for a terminal without
+  /// extensions, except that paste brackets are always dropped.
+  struct Options {
+    /// "\e[200~" opens a paste that "\e[201~" closes: one Paste event. Off: the brackets are
+    /// dropped and the bytes between them are keys.
+    bool bracketed_paste = false;
+    /// "\e[I" and "\e[O" are Focus events. Off: "\e[I" is PageUp, "\e[O" undecodable.
+    bool focus_reports = false;
+    /// The kitty keyboard protocol: "\e[<code>;<mods>:<event>u" and the event types of the
+    /// letter and tilde forms, as the key values the legacy encoding gives (Ctrl+C is key 3)
+    /// plus Mod bits; event type 3 is a KeyRelease.
+    bool kitty_keyboard = false;
+    /// With kitty_keyboard: presses of Ctrl+C, Ctrl+\ and Ctrl+Z come as Signal, as the line
+    /// discipline (signal keys on) would have raised them from the legacy bytes.
+    bool signal_keys = false;
+    friend constexpr bool operator==(Options, Options) = default;
+  };
+
+  /// The most a paste keeps; the rest, up to the closing bracket, is dropped.
+  static constexpr std::size_t max_paste_bytes = std::size_t{16} << 20U;
+
+  /// Takes effect with the next sequence.
+  void set_options(Options options) { options_ = options; }
+  [[nodiscard]] Options options() const { return options_; }
 
   /// How the reader waits for the next byte.
   enum class Wait : std::uint8_t {
@@ -25,7 +58,7 @@ class InputParser {
     Nothing,
     /// After Escape or an introducer ("\e[", "\eO"): only a byte already waiting continues it.
     AlreadyWaiting,
-    /// Inside a control sequence or a UTF-8 character: until the next byte comes.
+    /// Inside a control sequence, a UTF-8 character or a paste: until the next byte comes.
     Unfinished,
   };
 
@@ -40,17 +73,19 @@ class InputParser {
   /// after it the key of its second byte. Changes nothing in the other waits.
   Result wait_ran_out();
 
-  /// Drops a partly parsed sequence; the remembered mouse button stays.
+  /// Drops a partly parsed sequence or paste; the remembered mouse button and the options stay.
   void reset();
 
  private:
-  enum class Stage : std::uint8_t { Idle, Escape, Introducer, ControlSequence, Character };
+  enum class Stage : std::uint8_t { Idle, Escape, Introducer, ControlSequence, Character, Paste };
 
   // How complete control sequences decode (input_parser.cpp).
   struct Rules;
 
   Result finish_control_sequence();
   Result finish_character();
+  Result feed_paste(char byte);
+  void keep_pasted(std::string_view bytes);
 
   Stage stage_ = Stage::Idle;
   // '[' or 'O' once the introducer is complete.
@@ -59,7 +94,21 @@ class InputParser {
   std::string bytes_;
   // How many bytes the character's lead byte announces, itself included.
   std::size_t character_size_ = 0;
+  // The pasted bytes so far, and how many bytes of the closing bracket the latest ones match.
+  std::string paste_;
+  std::size_t closing_matched_ = 0;
   Mouse::Button previous_button_ = Mouse::Button::Left;
+  Options options_;
 };
+
+namespace detail {
+
+/// The options of the parser that the read functions feed standard input to; each read takes
+/// them afresh. Terminal initialization sets them from its extensions and signal mode. Any
+/// thread.
+void set_terminal_input_options(InputParser::Options options);
+InputParser::Options terminal_input_options();
+
+}  // namespace detail
 
 }  // namespace dalk

@@ -215,6 +215,7 @@ struct Undecodable {
 /// are dropped, and standard input goes first when both are readable. The combined wait throws
 /// std::runtime_error "timeout_wait_for_reads(): Poll Error" or std::logic_error
 /// "timeout_wait_for_reads(): logic_error." (neither descriptor readable, e.g. after a hang-up).
+/// A kitty key report of a signal key with signal keys on raises that signal and reading goes on.
 Event read();
 
 /// Waits at most about timeout milliseconds for input to arrive (a negative timeout waits
@@ -223,7 +224,8 @@ Event read();
 /// an event gives empty, a pending resize is reported only with the next byte on standard input
 /// (ahead of that byte's event; at once when the console is standard input itself), and a
 /// signal between the console's two waits throws std::logic_error
-/// "do_maybe_alt_blocking_read(): signal int.".
+/// "do_maybe_alt_blocking_read(): signal int.". A kitty key report of a signal key with signal
+/// keys on raises that signal and gives empty.
 std::optional<Event> read(int timeout);
 
 namespace detail {

@@ -72,16 +72,20 @@ requires(sizeof...(Modes) != 1) void set(Modes... modes) {
 }
 
 /// Saves the attributes of standard input, makes stdout fully buffered (4096 bytes), installs
-/// the signal handlers and applies the modes. A std::runtime_error while applying the modes
-/// restores the terminal, prints "Error: <message>" on standard error and exits with status 1.
+/// the signal handlers and applies the modes, then turns the extensions on (docs/terminal.md
+/// lists their sequences) and tells the input decoder about them. A std::runtime_error while
+/// applying the modes restores the terminal, prints "Error: <message>" on standard error and
+/// exits with status 1.
 void initialize_terminal(ScreenBuffer screen, MouseMode mouse, CursorMode cursor, Echo echo,
                          InputBuffer input, Signals signals, KeyMode keys,
-                         bool install_interrupt_handler);
-/// Alternate screen, hidden cursor, no echo, unbuffered input.
-void initialize_interactive_terminal(MouseMode mouse, KeyMode keys, Signals signals);
+                         bool install_interrupt_handler, Extensions extensions = {});
+/// Alternate screen, hidden cursor, no echo, unbuffered input, and the given extensions.
+void initialize_interactive_terminal(MouseMode mouse, KeyMode keys, Signals signals,
+                                     Extensions extensions = {});
 /// Normal screen, visible cursor, echo, line input, signal keys, no mouse.
 void initialize_normal_terminal();
-/// Auto-wrap on, normal screen, mouse off, cursor shown, console keyboard translated, the
+/// The extensions of the latest initialization off (first, while its screen still shows),
+/// auto-wrap on, normal screen, mouse off, cursor shown, console keyboard translated, the
 /// attributes saved by the latest initialization back (none before one), the console descriptor
 /// closed (unless it is one of descriptors 0 to 2) and forgotten. If the console keyboard cannot be
 /// switched back, everything else is still done and then std::runtime_error "set_keyboard_mode():

@@ -34,6 +34,10 @@ std::u32string u8_string_to_u32_string(std::string_view s);
 /// std::runtime_error "Invalid UTF-8 sequence" and leaves the decoded prefix in out.
 void u8_string_to_u32_string(std::string_view s, std::u32string& out);
 
+/// s with every malformed sequence replaced by U+FFFD (ICU's replacement rules), so the result
+/// is well-formed UTF-8; well-formed input comes back unchanged. s must be shorter than 2 GiB.
+std::string to_well_formed_u8(std::string_view s);
+
 /// One glyph with the default brush per code unit of s, unvalidated.
 std::vector<Glyph> utf32_to_glyphs(std::u32string_view s);
 /// One glyph with the default brush per code point of the well-formed prefix of s.

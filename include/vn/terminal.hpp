@@ -29,18 +29,21 @@ namespace vn {
 ///
 /// The input thread enqueues a Resize with the terminal's size first, then every event it
 /// reads, until stop is requested or an interrupt arrives (it then enqueues event::Interrupt
-/// and ends). A sequence it cannot decode is dropped and reading goes on. When the input
-/// itself fails (end of input or a failed read, a hang-up, a failed poll, an unreadable
-/// window size) the thread ends and enqueues an event::Custom whose function rethrows that
-/// exception, so it leaves run() on the event-loop thread and the application unwinds with
-/// the terminal restored. No exception ever leaves the input thread.
+/// and ends; with the kitty keyboard on it first goes on reading, and dropping, input until
+/// stop is requested, so key reports of a second Ctrl+C are still raised). A sequence it cannot
+/// decode is dropped and reading goes on. When the input itself fails (end of input or a
+/// failed read, a hang-up, a failed poll, an unreadable window size) the thread ends and
+/// enqueues an event::Custom whose function rethrows that exception, so it leaves run() on the
+/// event-loop thread and the application unwinds with the terminal restored. No exception ever
+/// leaves the input thread.
 class Terminal {
  public:
   /// Starts the input thread, then switches the terminal into interactive mode: alternate
-  /// screen, hidden cursor, no echo, unbuffered input, mouse reporting.
+  /// screen, hidden cursor, no echo, unbuffered input, mouse reporting, and the extensions
+  /// (none by default: exactly the basic session's bytes; dalk::recommended_extensions for all).
   explicit Terminal(dalk::MouseMode mouse_mode = dalk::MouseMode::Move,
                     dalk::KeyMode key_mode = dalk::KeyMode::Normal,
-                    dalk::Signals signals = dalk::Signals::On);
+                    dalk::Signals signals = dalk::Signals::On, dalk::Extensions extensions = {});
   Terminal(Terminal&&) noexcept = default;
   Terminal& operator=(Terminal&&) noexcept = default;
   Terminal(Terminal const&) = delete;
@@ -49,7 +52,8 @@ class Terminal {
   ~Terminal();
 
   /// Writes the cells of `changes` that differ from what is on screen, then places or hides
-  /// the cursor, in one flush; blanks `changes` for the next frame. Control characters
+  /// the cursor, in one flush (inside "\e[?2026h" ... "\e[?2026l" with SynchronizedOutput);
+  /// blanks `changes` for the next frame. Control characters
   /// (U+0000 to U+001F, U+007F to U+009F), surrogates and values above U+10FFFF are written as
   /// U+FFFD; the mirror keeps the painted glyph. A cursor outside the screen stays hidden.
   /// Event-loop thread only.
@@ -68,6 +72,8 @@ class Terminal {
   /// Running timer threads by timer id; destroyed (joined) before the queue at exit.
   static std::map<int, TimerThread> timers;
 
+  /// The extensions the session was started with.
+  dalk::Extensions extensions;
   /// Mirror of the terminal's contents.
   ScreenBuffer screen;
   std::jthread read_thread;

@@ -1,13 +1,18 @@
 #include "dalk/input_parser.hpp"
 
+#include <algorithm>
 #include <array>
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "dalk/transcode.hpp"
 
@@ -98,6 +103,179 @@ char32_t parse_key_modifiers(std::string const& parameter_bytes) {
   return mods;
 }
 
+// The ':'- or ';'-separated fields of text; an empty text is one empty field.
+std::vector<std::string> split(std::string const& text, char separator) {
+  std::vector<std::string> fields;
+  std::size_t start = 0;
+  for (;;) {
+    auto const end = text.find(separator, start);
+    fields.push_back(text.substr(start, end - start));
+    if (end == std::string::npos) {
+      return fields;
+    }
+    start = end + 1;
+  }
+}
+
+// Kitty modifier bits (the reported value minus one).
+constexpr unsigned kitty_shift = 1;
+constexpr unsigned kitty_alt = 2;
+constexpr unsigned kitty_ctrl = 4;
+// Super, Hyper and Meta all read as Mod::Meta; Caps Lock and Num Lock (64, 128) are dropped.
+constexpr unsigned kitty_meta_like = 8 | 16 | 32;
+
+// A kitty key report's modifiers and event type: "mods[:event]" in the second field.
+struct KittyModifiers {
+  unsigned bits = 0;
+  bool release = false;
+};
+
+KittyModifiers parse_kitty_modifiers(std::string const& parameter_bytes) {
+  auto const fields = split(parameter_bytes, ';');
+  if (fields.size() < 2) {
+    return {};
+  }
+  auto const parts = split(fields[1], ':');
+  auto const m = std::stoul(parts[0], nullptr, 10);
+  if (m < 1) {
+    throw std::runtime_error("io parse_key_modifiers(): Unknown Mod: " + std::to_string(m));
+  }
+  // 1 is a press, 2 a repeat, 3 a release.
+  unsigned long const event = parts.size() > 1 ? std::stoul(parts[1], nullptr, 10) : 1;
+  if (event < 1 || event > 3) {
+    throw std::runtime_error("io parse_kitty_key(): Unknown Event Type: " + std::to_string(event));
+  }
+  return {static_cast<unsigned>(m - 1), event == 3};
+}
+
+char32_t mod_bits(unsigned kitty_bits) {
+  char32_t mods = 0;
+  if ((kitty_bits & kitty_shift) != 0) {
+    mods |= static_cast<char32_t>(Mod::Shift);
+  }
+  if ((kitty_bits & kitty_alt) != 0) {
+    mods |= static_cast<char32_t>(Mod::Alt);
+  }
+  if ((kitty_bits & kitty_ctrl) != 0) {
+    mods |= static_cast<char32_t>(Mod::Ctrl);
+  }
+  if ((kitty_bits & kitty_meta_like) != 0) {
+    mods |= static_cast<char32_t>(Mod::Meta);
+  }
+  return mods;
+}
+
+// The keys of the kitty protocol's private-use range that have a value here: the keypad keys,
+// as the characters and keys a terminal sends for them without it.
+std::optional<Key> kitty_functional_key(char32_t code) {
+  constexpr char32_t keypad_first = 57399;
+  constexpr std::array<char32_t, 29> keypad = {U'0',
+                                               U'1',
+                                               U'2',
+                                               U'3',
+                                               U'4',
+                                               U'5',
+                                               U'6',
+                                               U'7',
+                                               U'8',
+                                               U'9',
+                                               U'.',
+                                               U'/',
+                                               U'*',
+                                               U'-',
+                                               U'+',
+                                               static_cast<char32_t>(Key::Enter),
+                                               U'=',
+                                               U',',
+                                               static_cast<char32_t>(Key::ArrowLeft),
+                                               static_cast<char32_t>(Key::ArrowRight),
+                                               static_cast<char32_t>(Key::ArrowUp),
+                                               static_cast<char32_t>(Key::ArrowDown),
+                                               static_cast<char32_t>(Key::PageUp),
+                                               static_cast<char32_t>(Key::PageDown),
+                                               static_cast<char32_t>(Key::Home),
+                                               static_cast<char32_t>(Key::End),
+                                               static_cast<char32_t>(Key::Insert),
+                                               static_cast<char32_t>(Key::Delete),
+                                               static_cast<char32_t>(Key::Begin)};
+  if (code >= keypad_first && code < keypad_first + keypad.size()) {
+    return key(keypad[code - keypad_first]);
+  }
+  return std::nullopt;
+}
+
+// The control character the legacy encoding sends for Ctrl with this character, if any.
+std::optional<char32_t> control_character(char32_t c) {
+  if ((c >= U'a' && c <= U'z') || (c >= U'@' && c <= U'_')) {
+    return c & 0x1FU;
+  }
+  if (c == U' ') {
+    return 0;
+  }
+  if (c == U'?') {
+    return 0x7F;
+  }
+  return std::nullopt;
+}
+
+// A kitty CSI u key as the legacy encoding reports it: Shift picks the shifted character (from
+// the alternate key when reported, else for ASCII letters), Ctrl with a character that has a
+// control character gives that; the modifiers left over become Mod bits. Empty for functional
+// keys without a value here (F13 and up, media and lone modifier keys).
+std::optional<Key> legacy_key(char32_t code, std::optional<char32_t> shifted, unsigned bits) {
+  switch (code) {
+    case 9:
+      if ((bits & kitty_shift) != 0) {
+        return Key::BackTab | mod_bits(bits & ~kitty_shift);
+      }
+      return Key::Tab | mod_bits(bits);
+    case 13:
+    case 27:
+    case 127:
+      return key(code) | mod_bits(bits);
+    default:
+      break;
+  }
+  if (auto const functional = kitty_functional_key(code)) {
+    return *functional | mod_bits(bits);
+  }
+  // The rest of the private use area holds the kitty protocol's other functional keys.
+  if ((code >= 0xE000 && code <= 0xF8FF) || code > 0x10FFFF || code < 0x20) {
+    return std::nullopt;
+  }
+  if ((bits & kitty_shift) != 0) {
+    if (shifted) {
+      code = *shifted;
+      bits &= ~kitty_shift;
+    } else if (code >= U'a' && code <= U'z') {
+      code -= U'a' - U'A';
+      bits &= ~kitty_shift;
+    }
+  }
+  if ((bits & kitty_ctrl) != 0) {
+    if (auto const control = control_character(code)) {
+      code = *control;
+      bits &= ~kitty_ctrl;
+    }
+  }
+  return key(code) | mod_bits(bits);
+}
+
+// Which signal the line discipline raises for a control character (the default VINTR, VQUIT
+// and VSUSP characters).
+std::optional<int> signal_of(Key key) {
+  switch (static_cast<char32_t>(key)) {
+    case 0x03:
+      return SIGINT;
+    case 0x1C:
+      return SIGQUIT;
+    case 0x1A:
+      return SIGTSTP;
+    default:
+      return std::nullopt;
+  }
+}
+
 [[noreturn]] void throw_unknown_final_byte(char final_byte) {
   throw std::runtime_error(std::string("io parse_key(): Unknown final_byte: ") + final_byte);
 }
@@ -109,6 +287,7 @@ char32_t parse_key_modifiers(std::string const& parameter_bytes) {
 // feed() if its bytes do not end with the sequence (as pasted text does).
 struct InputParser::Rules {
   using Decode = Result (*)(InputParser& parser, ControlSequence const& sequence, Key key);
+  using Option = bool Options::*;
 
   struct Rule {
     char final_byte;
@@ -119,25 +298,85 @@ struct InputParser::Rules {
     char introducer = 0;
     // The exact parameter bytes to match; nullptr matches any.
     char const* parameters = nullptr;
+    // The option that must be on for the rule to apply; nullptr for none.
+    Option option = nullptr;
 
-    [[nodiscard]] bool matches(ControlSequence const& sequence) const {
+    [[nodiscard]] bool matches(ControlSequence const& sequence, Options const& options) const {
       return sequence.final_byte == final_byte &&
              (introducer == 0 || sequence.introducer == introducer) &&
-             (parameters == nullptr || sequence.parameter_bytes == parameters);
+             (parameters == nullptr || sequence.parameter_bytes == parameters) &&
+             (option == nullptr || options.*option);
     }
   };
 
-  static Result fixed_key(InputParser& /*parser*/, ControlSequence const& sequence, Key key) {
-    return Event{KeyPress{key | parse_key_modifiers(sequence.parameter_bytes)}};
+  // A key of the letter or tilde forms with the modifiers of its parameters; with the kitty
+  // protocol on they may carry an event type, and a plain "1" is allowed.
+  static Result modified_key(InputParser const& parser, Key base,
+                             std::string const& parameter_bytes) {
+    if (!parser.options_.kitty_keyboard) {
+      return Event{KeyPress{base | parse_key_modifiers(parameter_bytes)}};
+    }
+    auto const modifiers = parse_kitty_modifiers(parameter_bytes);
+    Key const key = base | mod_bits(modifiers.bits);
+    if (modifiers.release) {
+      return Event{KeyRelease{key}};
+    }
+    return Event{KeyPress{key}};
+  }
+
+  static Result fixed_key(InputParser& parser, ControlSequence const& sequence, Key key) {
+    return modified_key(parser, key, sequence.parameter_bytes);
   }
 
   // \e[n~ keys are numbered so that the key value is 127 + n.
-  static Result tilde_key(InputParser& /*parser*/, ControlSequence const& sequence, Key) {
+  static Result tilde_key(InputParser& parser, ControlSequence const& sequence, Key) {
     if (sequence.parameter_bytes.empty()) {
       throw std::runtime_error("io: parse_tilde: No Parameter Bytes");
     }
     auto const base = key(static_cast<char32_t>(127 + parameter<int, 0>(sequence.parameter_bytes)));
-    return Event{KeyPress{base | parse_key_modifiers(sequence.parameter_bytes)}};
+    return modified_key(parser, base, sequence.parameter_bytes);
+  }
+
+  // "\e[200~" opens a paste when pastes are asked for; otherwise, and as "\e[201~", a bracket
+  // is dropped: it is never a key.
+  static Result paste_bracket(InputParser& parser, ControlSequence const& sequence, Key) {
+    if (parser.options_.bracketed_paste && sequence.parameter_bytes == "200") {
+      parser.stage_ = Stage::Paste;
+    }
+    return {};
+  }
+
+  static Result focus_in(InputParser& /*parser*/, ControlSequence const& /*sequence*/, Key) {
+    return Event{Focus{true}};
+  }
+
+  static Result focus_out(InputParser& /*parser*/, ControlSequence const& /*sequence*/, Key) {
+    return Event{Focus{false}};
+  }
+
+  // "\e[code[:shifted[:base]][;mods[:event][;text]]u".
+  static Result kitty_key(InputParser& parser, ControlSequence const& sequence, Key) {
+    auto const fields = split(sequence.parameter_bytes, ';');
+    auto const codes = split(fields[0], ':');
+    auto const code = static_cast<char32_t>(std::stoul(codes[0], nullptr, 10));
+    std::optional<char32_t> shifted;
+    if (codes.size() > 1 && !codes[1].empty()) {
+      shifted = static_cast<char32_t>(std::stoul(codes[1], nullptr, 10));
+    }
+    auto const modifiers = parse_kitty_modifiers(sequence.parameter_bytes);
+    auto const key = legacy_key(code, shifted, modifiers.bits);
+    if (!key) {
+      return {};
+    }
+    if (modifiers.release) {
+      return Event{KeyRelease{*key}};
+    }
+    if (parser.options_.signal_keys) {
+      if (auto const number = signal_of(*key)) {
+        return Signal{*number};
+      }
+    }
+    return Event{KeyPress{*key}};
   }
 
   // SGR ("\e[<b;x;yM", release ending in 'm') and urxvt ("\e[b+32;x;yM", release as button 3)
@@ -183,6 +422,11 @@ struct InputParser::Rules {
   // CSI and SS3 keys share the table.
   static std::span<Rule const> table() {
     static constexpr Rule rules[] = {
+        {'~', paste_bracket, {}, '[', "200"},
+        {'~', paste_bracket, {}, '[', "201"},
+        {'I', focus_in, {}, '[', "", &Options::focus_reports},
+        {'O', focus_out, {}, '[', "", &Options::focus_reports},
+        {'u', kitty_key, {}, '[', nullptr, &Options::kitty_keyboard},
         {'A', fixed_key, Key::ArrowUp},
         {'B', fixed_key, Key::ArrowDown},
         {'C', fixed_key, Key::ArrowRight},
@@ -249,6 +493,8 @@ InputParser::Result InputParser::feed(char byte) {
         return finish_character();
       }
       return {};
+    case Stage::Paste:
+      return feed_paste(byte);
   }
   // The lead byte of a character.
   stage_ = Stage::Character;
@@ -271,6 +517,7 @@ InputParser::Wait InputParser::wait() const {
       return Wait::AlreadyWaiting;
     case Stage::ControlSequence:
     case Stage::Character:
+    case Stage::Paste:
       break;
   }
   return Wait::Unfinished;
@@ -287,6 +534,7 @@ InputParser::Result InputParser::wait_ran_out() {
     case Stage::Idle:
     case Stage::ControlSequence:
     case Stage::Character:
+    case Stage::Paste:
       break;
   }
   return {};
@@ -297,6 +545,9 @@ void InputParser::reset() {
   introducer_ = 0;
   bytes_.clear();
   character_size_ = 0;
+  // A dropped paste gives its memory back.
+  std::string{}.swap(paste_);
+  closing_matched_ = 0;
 }
 
 InputParser::Result InputParser::finish_control_sequence() {
@@ -306,7 +557,7 @@ InputParser::Result InputParser::finish_control_sequence() {
   try {
     ControlSequence const sequence{introducer, bytes};
     for (Rules::Rule const& rule : Rules::table()) {
-      if (rule.matches(sequence)) {
+      if (rule.matches(sequence, options_)) {
         return rule.decode(*this, sequence, rule.key);
       }
     }
@@ -328,6 +579,34 @@ InputParser::Result InputParser::finish_character() {
   }
   reset();
   return Event{KeyPress{key(detail::u8_to_u32(bytes))}};
+}
+
+// The bytes of the closing bracket are held back while they match, so a paste that merely
+// contains its start keeps it.
+InputParser::Result InputParser::feed_paste(char byte) {
+  constexpr std::string_view closing = "\x1b[201~";
+  if (byte == closing[closing_matched_]) {
+    ++closing_matched_;
+    if (closing_matched_ < closing.size()) {
+      return {};
+    }
+    std::string const text = detail::to_well_formed_u8(paste_);
+    reset();
+    return Event{Paste{text}};
+  }
+  keep_pasted(closing.substr(0, closing_matched_));
+  closing_matched_ = 0;
+  if (byte == closing.front()) {
+    closing_matched_ = 1;
+  } else {
+    keep_pasted(std::string_view{&byte, 1});
+  }
+  return {};
+}
+
+void InputParser::keep_pasted(std::string_view bytes) {
+  std::size_t const room = max_paste_bytes - std::min(paste_.size(), max_paste_bytes);
+  paste_.append(bytes.substr(0, room));
 }
 
 }  // namespace dalk

@@ -1,10 +1,12 @@
 #include "dalk/io.hpp"
 
 #include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <exception>
@@ -63,11 +65,15 @@ InputParser& terminal_parser() {
   return *parser;
 }
 
+// Written by initialization on its thread while the input thread reads.
+std::atomic<InputParser::Options> terminal_options{};
+
 // One event or undecodable sequence from standard input; a waiting resize comes first.
 ReadResult read_terminal() {
   InputParser& parser = terminal_parser();
   // Left over only when a failed read or poll broke off the last sequence: start afresh.
   parser.reset();
+  parser.set_options(terminal_options.load());
   for (;;) {
     InputParser::Result result;
     switch (parser.wait()) {
@@ -96,6 +102,12 @@ ReadResult read_terminal() {
     }
     if (auto* undecodable = std::get_if<Undecodable>(&result)) {
       return std::move(*undecodable);
+    }
+    // A key report that stands for a signal key: raised as the line discipline would have,
+    // and the reader returns to look at the flags.
+    if (auto const* signal = std::get_if<InputParser::Signal>(&result)) {
+      kill(getpid(), signal->number);
+      return NoEvent{};
     }
   }
 }
@@ -290,14 +302,27 @@ std::optional<Event> event_or_throw(ReadResult result) {
 // mouse and resize events still come from the byte stream.
 
 Event read() {
-  // The blocking reads give an event or an undecodable sequence, which throws.
-  return *event_or_throw(detail::tty_file_descriptor
-                             ? read_with_console(*detail::tty_file_descriptor)
-                             : read_terminal());
+  // The blocking reads give an event or an undecodable sequence, which throws; a raised signal
+  // key gives nothing, and reading goes on.
+  for (;;) {
+    if (auto event = event_or_throw(detail::tty_file_descriptor
+                                        ? read_with_console(*detail::tty_file_descriptor)
+                                        : read_terminal())) {
+      return *std::move(event);
+    }
+  }
 }
 
 std::optional<Event> read(int timeout) {
   return event_or_throw(detail::read_input(timeout));
+}
+
+void detail::set_terminal_input_options(InputParser::Options options) {
+  terminal_options.store(options);
+}
+
+InputParser::Options detail::terminal_input_options() {
+  return terminal_options.load();
 }
 
 detail::ReadResult detail::read_input(int timeout) {

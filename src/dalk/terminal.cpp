@@ -17,6 +17,7 @@
 #include <string>
 
 #include "dalk/console_file.hpp"
+#include "dalk/input_parser.hpp"
 #include "dalk/is_urxvt.hpp"
 #include "dalk/signals.hpp"
 #include "dalk/terminal_internal.hpp"
@@ -71,6 +72,56 @@ std::string mouse_sequence(MouseMode mode) {
 
 std::string const auto_wrap_off = "\x1b[?7l";
 std::string const auto_wrap_on = "\x1b[?7h";
+
+// Kitty keyboard enhancement flags pushed: 1 disambiguates escape codes (Escape, Alt+key and
+// Ctrl+key arrive as CSI u reports), 2 reports repeats and releases, 4 reports the shifted key
+// beside the unshifted one. Text still arrives as text.
+std::string const kitty_keyboard_push = "\x1b[>7u";
+std::string const kitty_keyboard_pop = "\x1b[<u";
+
+// The extensions that write sequences, turned on in this order after the modes.
+std::string extensions_on(Extensions extensions) {
+  std::string out;
+  if (extensions.contains(Extension::BracketedPaste)) {
+    out += "\x1b[?2004h";
+  }
+  if (extensions.contains(Extension::FocusReports)) {
+    out += "\x1b[?1004h";
+  }
+  if (extensions.contains(Extension::KittyKeyboard)) {
+    out += kitty_keyboard_push;
+  }
+  return out;
+}
+
+// Off again in the reverse order, before the modes go back: terminals keep the kitty flags per
+// screen, so they are popped while the alternate screen still shows.
+std::string extensions_off(Extensions extensions) {
+  std::string out;
+  if (extensions.contains(Extension::KittyKeyboard)) {
+    out += kitty_keyboard_pop;
+  }
+  if (extensions.contains(Extension::FocusReports)) {
+    out += "\x1b[?1004l";
+  }
+  if (extensions.contains(Extension::BracketedPaste)) {
+    out += "\x1b[?2004l";
+  }
+  return out;
+}
+
+// What the input parser decodes for these extensions and signal mode.
+InputParser::Options input_options(Extensions extensions, Signals signals) {
+  InputParser::Options options;
+  options.bracketed_paste = extensions.contains(Extension::BracketedPaste);
+  options.focus_reports = extensions.contains(Extension::FocusReports);
+  options.kitty_keyboard = extensions.contains(Extension::KittyKeyboard);
+  options.signal_keys = signals == Signals::On;
+  return options;
+}
+
+// The extensions the latest initialization turned on; uninitialize_terminal() turns them off.
+Extensions active_extensions{};
 
 // What signal handlers need, prepared outside them: a handler may not allocate or use stdio.
 // Sequences are far shorter than the buffers; a longer one would be cut, never overrun.
@@ -174,6 +225,10 @@ void set(InputBuffer mode) {
 }
 
 void set(Signals mode) {
+  // Kitty key reports of the signal keys are raised as signals only while the terminal would.
+  InputParser::Options options = detail::terminal_input_options();
+  options.signal_keys = mode == Signals::On;
+  detail::set_terminal_input_options(options);
   change_termios([mode](termios& t) {
     if (mode == Signals::Off) {
       t.c_lflag &= ~static_cast<tcflag_t>(ISIG | IEXTEN);
@@ -212,17 +267,18 @@ void set(MouseMode mode) {
 
 void initialize_terminal(ScreenBuffer screen, MouseMode mouse, CursorMode cursor, Echo echo,
                          InputBuffer input, Signals signals, KeyMode keys,
-                         bool install_interrupt_handler) {
+                         bool install_interrupt_handler, Extensions extensions) {
   // Ready before the handlers can run: from here on a signal that ends or stops the process
   // puts back what was found.
   terminal_set_up = 0;
   if (tcgetattr(0, &original_termios) == 0) {
     have_original_termios = true;
   }
-  restore_bytes.assign(auto_wrap_on + screen_sequence(ScreenBuffer::Normal) +
-                       mouse_sequence(MouseMode::Off) + cursor_sequence(CursorMode::Show));
+  restore_bytes.assign(extensions_off(extensions) + auto_wrap_on +
+                       screen_sequence(ScreenBuffer::Normal) + mouse_sequence(MouseMode::Off) +
+                       cursor_sequence(CursorMode::Show));
   reenter_bytes.assign(auto_wrap_off + screen_sequence(screen) + mouse_sequence(mouse) +
-                       cursor_sequence(cursor));
+                       cursor_sequence(cursor) + extensions_on(extensions));
   terminal_set_up = 1;
   std::setvbuf(stdout, nullptr, _IOFBF, 4096);
   detail::register_signals(install_interrupt_handler);
@@ -241,12 +297,17 @@ void initialize_terminal(ScreenBuffer screen, MouseMode mouse, CursorMode cursor
     std::cerr << "Error: " << error.what() << '\n';
     std::exit(1);
   }
+  // The parser knows the reports before the terminal can send them.
+  detail::set_terminal_input_options(input_options(extensions, signals));
+  write(extensions_on(extensions));
+  active_extensions = extensions;
   flush();
 }
 
-void initialize_interactive_terminal(MouseMode mouse, KeyMode keys, Signals signals) {
+void initialize_interactive_terminal(MouseMode mouse, KeyMode keys, Signals signals,
+                                     Extensions extensions) {
   initialize_terminal(ScreenBuffer::Alternate, mouse, CursorMode::Hide, Echo::Off,
-                      InputBuffer::NoBuffer, signals, keys, true);
+                      InputBuffer::NoBuffer, signals, keys, true, extensions);
 }
 
 void initialize_normal_terminal() {
@@ -257,6 +318,9 @@ void initialize_normal_terminal() {
 void uninitialize_terminal() {
   // Restored here; handlers that run from now on have nothing to put back.
   terminal_set_up = 0;
+  detail::set_terminal_input_options({});
+  write(extensions_off(active_extensions));
+  active_extensions = {};
   write(auto_wrap_on);
   set(ScreenBuffer::Normal, MouseMode::Off, CursorMode::Show);
   // A console keyboard that cannot be switched back must not keep the rest of the terminal

@@ -94,6 +94,13 @@ char32_t u8_to_u32(std::array<char, 4> bytes) {
   return static_cast<char32_t>(text.char32At(0));
 }
 
+std::string to_well_formed_u8(std::string_view s) {
+  std::string out;
+  icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<std::int32_t>(s.size())))
+      .toUTF8String(out);
+  return out;
+}
+
 lum::Generator<char32_t> u8_string_to_u32(std::string_view s) {
   std::size_t at = 0;
   while (at < s.size()) {

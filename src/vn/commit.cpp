@@ -56,7 +56,7 @@ void detail::request_full_redraw() {
   full_redraw_requested = true;
 }
 
-void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer) {
+void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer, bool synchronized) {
   ScreenBuffer& changes = Terminal::changes;
   std::optional<dalk::Point> const& cursor = Terminal::cursor;
   escape_buffer.clear();
@@ -102,6 +102,10 @@ void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer) {
   escape_buffer.append(chunk, out);
   changes.fill(dalk::Glyph{});
 
+  // The terminal shows the frame once it is complete.
+  if (synchronized) {
+    dalk::write(std::string_view{"\x1b[?2026h"});
+  }
   // The cursor stays hidden while the cells are drawn, so it does not flicker across them.
   dalk::set(dalk::CursorMode::Hide);
   dalk::write(std::string_view{escape_buffer});
@@ -114,6 +118,9 @@ void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer) {
     dalk::write(dalk::escape(*cursor));
   } else {
     dalk::set(dalk::CursorMode::Hide);
+  }
+  if (synchronized) {
+    dalk::write(std::string_view{"\x1b[?2026l"});
   }
   dalk::flush();
 }

@@ -4,6 +4,7 @@
 #include <utility>
 #include <variant>
 
+#include "dalk/input_parser.hpp"
 #include "dalk/signals.hpp"
 
 namespace vn {
@@ -22,14 +23,20 @@ Event to_event(dalk::Event const& input) {
 }
 
 // The input thread's body. It touches no member of the Terminal object, so the object may be
-// moved while the thread runs.
-void read_loop(std::stop_token const& stop) {
+// moved while the thread runs. quiet_idle: whether the session asked for Extension::QuietIdle.
+void read_loop(std::stop_token const& stop, bool quiet_idle) {
+  static_cast<void>(quiet_idle);
   std::exception_ptr failure;
   try {
     Terminal::event_queue.enqueue(dalk::Resize{dalk::terminal_area()});
     while (!stop.stop_requested()) {
       if (dalk::detail::load_flag(dalk::sigint_flag) == 1) {
         Terminal::event_queue.enqueue(event::Interrupt{});
+        // Kitty key reports of the signal keys are raised only while input is read: go on
+        // reading (and dropping) it, so a second Ctrl+C still ends a program that does not quit.
+        while (dalk::detail::terminal_input_options().kitty_keyboard && !stop.stop_requested()) {
+          static_cast<void>(dalk::detail::read_input(16));
+        }
         return;
       }
       // Anything but an event is passed over: nothing came in time, a sequence the decoder
@@ -61,10 +68,15 @@ void read_loop(std::stop_token const& stop) {
 
 }  // namespace
 
-Terminal::Terminal(dalk::MouseMode mouse_mode, dalk::KeyMode key_mode, dalk::Signals signals)
-    : screen{}, read_thread{[](std::stop_token stop) { read_loop(stop); }}, escape_buffer{} {
+Terminal::Terminal(dalk::MouseMode mouse_mode, dalk::KeyMode key_mode, dalk::Signals signals,
+                   dalk::Extensions extensions)
+    : extensions{extensions},
+      screen{},
+      read_thread{[quiet_idle = extensions.contains(dalk::Extension::QuietIdle)](
+                      std::stop_token stop) { read_loop(stop, quiet_idle); }},
+      escape_buffer{} {
   // The thread is already running; a failure here joins it through the member's destructor.
-  dalk::initialize_interactive_terminal(mouse_mode, key_mode, signals);
+  dalk::initialize_interactive_terminal(mouse_mode, key_mode, signals, extensions);
 }
 
 Terminal::~Terminal() {
@@ -76,7 +88,7 @@ Terminal::~Terminal() {
 }
 
 void Terminal::run_read_loop(std::stop_token stop) {
-  read_loop(stop);
+  read_loop(stop, false);
 }
 
 dalk::Area Terminal::size() {
@@ -84,7 +96,8 @@ dalk::Area Terminal::size() {
 }
 
 void Terminal::commit_changes() {
-  detail::commit_changes(screen, escape_buffer);
+  detail::commit_changes(screen, escape_buffer,
+                         extensions.contains(dalk::Extension::SynchronizedOutput));
 }
 
 }  // namespace vn

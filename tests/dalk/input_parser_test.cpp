@@ -2,12 +2,14 @@
 // chunks; the bytes of one chunk are already waiting, and after each chunk the wait runs out.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <dalk/dalk.hpp>
 #include <exception>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 using dalk::InputParser;
@@ -49,6 +51,15 @@ std::string text(dalk::Event const& event) {
   if (auto const* m = std::get_if<dalk::MouseMove>(&event)) {
     return "move " + text(m->mouse);
   }
+  if (auto const* release = std::get_if<dalk::KeyRelease>(&event)) {
+    return "key release " + hex(static_cast<char32_t>(release->key));
+  }
+  if (auto const* paste = std::get_if<dalk::Paste>(&event)) {
+    return "paste " + paste->text;
+  }
+  if (auto const* focus = std::get_if<dalk::Focus>(&event)) {
+    return focus->focused ? "focus in" : "focus out";
+  }
   return "other event";
 }
 
@@ -73,6 +84,8 @@ void record(InputParser::Result const& result, std::vector<std::string>& out) {
     out.push_back(text(*event));
   } else if (auto const* undecodable = std::get_if<dalk::Undecodable>(&result)) {
     out.push_back(text(*undecodable));
+  } else if (auto const* signal = std::get_if<InputParser::Signal>(&result)) {
+    out.push_back("signal " + std::to_string(signal->number));
   }
 }
 
@@ -87,8 +100,10 @@ std::vector<std::string> parse(InputParser& parser, std::vector<std::string> con
   return out;
 }
 
-std::vector<std::string> parse(std::vector<std::string> const& chunks) {
+std::vector<std::string> parse(std::vector<std::string> const& chunks,
+                               InputParser::Options options = {}) {
   InputParser parser;
+  parser.set_options(options);
   return parse(parser, chunks);
 }
 
@@ -139,13 +154,29 @@ struct Case {
 };
 
 // Each case's bytes arrive at once and give exactly one outcome.
-void expect_each(std::vector<Case> const& cases) {
+void expect_each(std::vector<Case> const& cases, InputParser::Options options = {}) {
   for (auto const& c : cases) {
     InputParser parser;
+    parser.set_options(options);
     EXPECT_EQ(parse(parser, {c.bytes}), std::vector<std::string>{c.outcome}) << escaped(c.bytes);
     EXPECT_EQ(parser.wait(), InputParser::Wait::Nothing) << escaped(c.bytes);
   }
 }
+
+std::string key_release(Key k) {
+  return text(dalk::Event{dalk::KeyRelease{k}});
+}
+std::string key_release(char32_t code_point) {
+  return key_release(dalk::key(code_point));
+}
+std::string paste(std::string_view pasted) {
+  return "paste " + std::string(pasted);
+}
+
+constexpr InputParser::Options with_paste{.bracketed_paste = true};
+constexpr InputParser::Options with_focus{.focus_reports = true};
+constexpr InputParser::Options with_kitty{.kitty_keyboard = true};
+constexpr InputParser::Options with_kitty_signals{.kitty_keyboard = true, .signal_keys = true};
 
 }  // namespace
 
@@ -219,7 +250,8 @@ TEST(InputParserTest, TildeKeysAreNumbered) {
       {"\x1b[24~", key(Key::F12)},
       {"\x1b[7~", key(134)},
       {"\x1b[25~", key(Key::ArrowDown)},
-      {"\x1b[200~", key(327)},
+      {"\x1b[199~", key(326)},
+      {"\x1b[202~", key(329)},
   });
 }
 
@@ -389,4 +421,189 @@ TEST(InputParserTest, WaitSaysHowToWaitForTheNextByte) {
   // Between events the wait running out gives nothing.
   InputParser parser;
   EXPECT_TRUE(std::holds_alternative<std::monostate>(parser.wait_ran_out()));
+}
+
+// The paste brackets are never keys: without the mode they are dropped and what lies between
+// them is typed, with it the bytes between them are one paste.
+TEST(InputParserTest, PasteBracketsWithoutTheModeAreDropped) {
+  EXPECT_EQ(parse({"\x1b[200~ab\x1b[201~"}), (std::vector<std::string>{key(U'a'), key(U'b')}));
+  EXPECT_EQ(parse({"\x1b[201~"}), std::vector<std::string>{});
+  EXPECT_EQ(parse({"\x1b[200~", "\x1b[A"}), std::vector<std::string>{key(Key::ArrowUp)});
+  // With the mode a stray closing bracket is dropped too.
+  EXPECT_EQ(parse({"\x1b[201~x"}, with_paste), std::vector<std::string>{key(U'x')});
+}
+
+TEST(InputParserTest, BracketedPastes) {
+  struct Stream {
+    std::vector<std::string> chunks;
+    std::vector<std::string> outcomes;
+  };
+  Stream const streams[] = {
+      {{"\x1b[200~hello\x1b[201~"}, {paste("hello")}},
+      {{"\x1b[200~\x1b[201~"}, {paste("")}},
+      // Keys, escape sequences and control characters inside are text.
+      {{"\x1b[200~a\tb\r\x1b[A\x03\x1b[201~q"}, {paste("a\tb\r\x1b[A\x03"), key(U'q')}},
+      // The start of the closing bracket inside the text stays text.
+      {{"\x1b[200~\x1b[20\x1b[201x\x1b\x1b[201~"}, {paste("\x1b[20\x1b[201x\x1b")}},
+      // Split across reads anywhere, the wait running out between them.
+      {{"\x1b[20", "0~ab", "c\xC3", "\xA9\x1b", "[20", "1", "~"}, {paste("abc\xC3\xA9")}},
+      {{"\x1b[200~x", "y\x1b[201~", "\x1b[200~z\x1b[201~"}, {paste("xy"), paste("z")}},
+      // Malformed UTF-8 becomes U+FFFD, so widgets never see it.
+      {{"\x1b[200~a\xFF\xC3(\x1b[201~"}, {paste("a\xEF\xBF\xBD\xEF\xBF\xBD(")}},
+  };
+  for (auto const& stream : streams) {
+    EXPECT_EQ(parse(stream.chunks, with_paste), stream.outcomes) << escaped(stream.chunks.front());
+  }
+}
+
+TEST(InputParserTest, AnUnterminatedPasteWaitsForItsEnd) {
+  InputParser parser;
+  parser.set_options(with_paste);
+  EXPECT_EQ(parse(parser, {"\x1b[200~", "partial", "\x1b[20"}), std::vector<std::string>{});
+  EXPECT_EQ(parser.wait(), InputParser::Wait::Unfinished);
+  EXPECT_TRUE(std::holds_alternative<std::monostate>(parser.wait_ran_out()));
+  // Dropping it leaves the parser between events.
+  parser.reset();
+  EXPECT_EQ(parser.wait(), InputParser::Wait::Nothing);
+  EXPECT_EQ(parse(parser, {"x"}), std::vector<std::string>{key(U'x')});
+}
+
+TEST(InputParserTest, AnOversizedPasteIsCutAtTheBound) {
+  InputParser parser;
+  parser.set_options(with_paste);
+  std::size_t const limit = InputParser::max_paste_bytes;
+  std::vector<std::string> out;
+  for (char const byte : std::string_view{"\x1b[200~"}) {
+    record(parser.feed(byte), out);
+  }
+  // The first byte past the bound is a different one, so the cut is seen.
+  for (std::size_t i = 0; i < limit; ++i) {
+    record(parser.feed('a'), out);
+  }
+  for (std::size_t i = 0; i < 1000; ++i) {
+    record(parser.feed('b'), out);
+  }
+  EXPECT_TRUE(out.empty());
+  dalk::Event event;
+  for (char const byte : std::string_view{"\x1b[201~"}) {
+    auto result = parser.feed(byte);
+    if (auto* e = std::get_if<dalk::Event>(&result)) {
+      event = std::move(*e);
+    }
+  }
+  auto const* pasted = std::get_if<dalk::Paste>(&event);
+  ASSERT_NE(pasted, nullptr);
+  EXPECT_EQ(pasted->text.size(), limit);
+  EXPECT_EQ(pasted->text.find_first_not_of('a'), std::string::npos);
+  EXPECT_EQ(parser.wait(), InputParser::Wait::Nothing);
+  EXPECT_EQ(parse(parser, {"z"}), std::vector<std::string>{key(U'z')});
+}
+
+TEST(InputParserTest, FocusReports) {
+  expect_each({{"\x1b[I", "focus in"}, {"\x1b[O", "focus out"}, {"\x1bOI", key(Key::PageUp)}},
+              with_focus);
+  // Without the mode the bytes decode as they always have.
+  expect_each({{"\x1b[I", key(Key::PageUp)},
+               {"\x1b[O", error("io parse_key(): Unknown final_byte: O")},
+               {"\x1b[1;5I", key(Key::PageUp | Mod::Ctrl)}});
+  expect_each({{"\x1b[1;5I", key(Key::PageUp | Mod::Ctrl)}}, with_focus);
+}
+
+TEST(InputParserTest, KittyKeyReports) {
+  char32_t const ctrl = static_cast<char32_t>(Mod::Ctrl);
+  char32_t const alt = static_cast<char32_t>(Mod::Alt);
+  char32_t const shift = static_cast<char32_t>(Mod::Shift);
+  char32_t const meta = static_cast<char32_t>(Mod::Meta);
+  expect_each(
+      {
+          // Escape is told from Alt+key.
+          {"\x1b[27u", key(Key::Escape)},
+          {"\x1b[27;3u", key(Key::Escape | alt)},
+          {"\x1b[97;3u", key(dalk::key(U'a') | alt)},
+          {"\x1b[91;3u", key(dalk::key(U'[') | alt)},
+          // Press, repeat and release.
+          {"\x1b[97;1:1u", key(U'a')},
+          {"\x1b[97;1:2u", key(U'a')},
+          {"\x1b[97;1:3u", key_release(U'a')},
+          {"\x1b[13;1:3u", key_release(Key::Enter)},
+          {"\x1b[1;1:3A", key_release(Key::ArrowUp)},
+          {"\x1b[1;5:2A", key(Key::ArrowUp | ctrl)},
+          {"\x1b[3;2:3~", key_release(Key::Delete | shift)},
+          {"\x1b[5;1:1~", key(Key::PageUp)},
+          {"\x1b[13~", key(Key::F3)},
+          {"\x1b[1;1P", key(Key::F1)},
+          // Ctrl with a character gives the control character, as the legacy encoding does.
+          {"\x1b[99;5u", key(3)},
+          {"\x1b[99;6u", key(3)},
+          {"\x1b[105;5u", key(Key::Tab)},
+          {"\x1b[32;5u", key(0)},
+          {"\x1b[92;5u", key(0x1C)},
+          {"\x1b[99;7u", key(dalk::key(3) | alt)},
+          {"\x1b[99;5:3u", key_release(3)},
+          {"\x1b[49;5u", key(dalk::key(U'1') | ctrl)},
+          // Shift picks the shifted character: the reported one, or an ASCII letter's capital.
+          {"\x1b[97;4u", key(dalk::key(U'A') | alt)},
+          {"\x1b[49:33;4u", key(dalk::key(U'!') | alt)},
+          {"\x1b[49;4u", key(dalk::key(U'1') | shift | alt)},
+          {"\x1b[233:201;4u", key(dalk::key(U'\u00C9') | alt)},
+          // Enter, Tab and Backspace keep their values; Shift+Tab is BackTab.
+          {"\x1b[13;2u", key(Key::Enter | shift)},
+          {"\x1b[9u", key(Key::Tab)},
+          {"\x1b[9;2u", key(Key::BackTab)},
+          {"\x1b[9;6u", key(Key::BackTab | ctrl)},
+          {"\x1b[127;3u", key(Key::Backspace | alt)},
+          // Super, Hyper and Meta read as Meta; the lock modifiers are dropped.
+          {"\x1b[97;9u", key(dalk::key(U'a') | meta)},
+          {"\x1b[97;17u", key(dalk::key(U'a') | meta)},
+          {"\x1b[97;33u", key(dalk::key(U'a') | meta)},
+          {"\x1b[97;65u", key(U'a')},
+          {"\x1b[97;131u", key(dalk::key(U'a') | alt)},
+          {"\x1b[1;129C", key(Key::ArrowRight)},
+          // Keypad keys as a terminal sends them without the protocol.
+          {"\x1b[57399u", key(U'0')},
+          {"\x1b[57413u", key(U'+')},
+          {"\x1b[57414u", key(Key::Enter)},
+          {"\x1b[57417;5u", key(Key::ArrowLeft | ctrl)},
+          {"\x1b[57427u", key(Key::Begin)},
+          // The text field is not needed.
+          {"\x1b[97;1;97u", key(U'a')},
+      },
+      with_kitty);
+}
+
+TEST(InputParserTest, KittyKeyReportsWithoutAValueOrMalformed) {
+  // Functional keys without a key value here give nothing: F13, Caps Lock, Left Shift.
+  EXPECT_EQ(parse({"\x1b[57376u\x1b[57358u\x1b[57441;2u", "x"}, with_kitty),
+            std::vector<std::string>{key(U'x')});
+  expect_each(
+      {
+          {"\x1b[97;1:4u", error("io parse_kitty_key(): Unknown Event Type: 4")},
+          {"\x1b[1;1:0A", error("io parse_kitty_key(): Unknown Event Type: 0")},
+          {"\x1b[97;0u", error("io parse_key_modifiers(): Unknown Mod: 0")},
+          {"\x1b[u", invalid_argument},
+          {"\x1b[?7u", invalid_argument},
+          {"\x1b[97;u", invalid_argument},
+      },
+      with_kitty);
+  // Without the protocol the reports are not decoded, and modifiers are read as before.
+  expect_each({
+      {"\x1b[27u", error("io parse_key(): Unknown final_byte: u")},
+      {"\x1b[1;1:3A", error("io parse_key_modifiers(): Unknown Mod: 1")},
+      {"\x1b[1;5:3A", key(Key::ArrowUp | Mod::Ctrl)},
+  });
+}
+
+// With signal keys on, the keys the line discipline turns into signals come as signals.
+TEST(InputParserTest, KittySignalKeys) {
+  expect_each(
+      {
+          {"\x1b[99;5u", "signal " + std::to_string(SIGINT)},
+          {"\x1b[99;5:2u", "signal " + std::to_string(SIGINT)},
+          {"\x1b[92;5u", "signal " + std::to_string(SIGQUIT)},
+          {"\x1b[122;5u", "signal " + std::to_string(SIGTSTP)},
+          {"\x1b[99;5:3u", key_release(3)},
+          {"\x1b[99;7u", key(dalk::key(3) | Mod::Alt)},
+          {"\x1b[100;5u", key(4)},
+      },
+      with_kitty_signals);
 }

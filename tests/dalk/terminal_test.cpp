@@ -106,6 +106,35 @@ TEST(TerminalModesTest, InteractiveInitializationAndRestorationBytes) {
   EXPECT_EQ(run.status.exit_status, 0);
 }
 
+// Each extension's sequences come after the modes and go before them at restoration; those of
+// several in a fixed order. Synchronized output and quiet idling write nothing here.
+TEST(TerminalModesTest, ExtensionsTurnOnAfterTheModesAndOffBeforeThem) {
+  constexpr std::string_view modes = "\x1b[?7l\x1b[?1049h\x1b[?1002;1003l\x1b[?1000;1006h\x1b[?25l";
+  struct Case {
+    std::vector<std::string> names;
+    std::string_view on;
+    std::string_view off;
+  };
+  Case const cases[] = {
+      {{"paste"}, "\x1b[?2004h", "\x1b[?2004l"},
+      {{"focus"}, "\x1b[?1004h", "\x1b[?1004l"},
+      {{"kitty"}, "\x1b[>7u", "\x1b[<u"},
+      {{"sync"}, "", ""},
+      {{"quiet"}, "", ""},
+      {{"kitty", "paste"}, "\x1b[?2004h\x1b[>7u", "\x1b[<u\x1b[?2004l"},
+      {{"all"}, "\x1b[?2004h\x1b[?1004h\x1b[>7u", "\x1b[<u\x1b[?1004l\x1b[?2004l"},
+  };
+  for (auto const& c : cases) {
+    std::vector<std::string> args{"interactive", "basic"};
+    args.insert(args.end(), c.names.begin(), c.names.end());
+    std::string const init = std::string(modes) + std::string(c.on);
+    auto const run = init_and_restore("xterm-256color", args, init);
+    EXPECT_EQ(run.init, init) << c.names.front();
+    EXPECT_EQ(run.restore, std::string(c.off) + std::string(restore_xterm)) << c.names.front();
+    EXPECT_EQ(run.status.exit_status, 0) << c.names.front();
+  }
+}
+
 TEST(TerminalModesTest, UrxvtAsksForItsOwnMouseEncoding) {
   constexpr std::string_view init = "\x1b[?7l\x1b[?1049h\x1b[?1000;1002l\x1b[?1003;1015h\x1b[?25l";
   auto const run = init_and_restore("rxvt-unicode-256color", {"interactive", "move"}, init);
@@ -204,6 +233,51 @@ TEST(TerminalModesTest, SignalKeysOffDeliverCtrlCAsAByte) {
   });
   ASSERT_TRUE(child.wait_for_output("held"));
   child.write("\x03");
+  auto const status = child.wait_exit();
+  EXPECT_TRUE(status.exited);
+  EXPECT_EQ(status.exit_status, 0) << child.output();
+}
+
+// A paste split across writes comes whole, a focus report as one event; a kitty report of
+// Ctrl+C with signal keys on raises the interrupt as the line discipline would, and gives no
+// event.
+TEST(TerminalModesTest, ExtensionReportsArriveThroughTheReadFunctions) {
+  auto child = PtyChild::start([] {
+    dalk::initialize_interactive_terminal(dalk::MouseMode::Off, dalk::KeyMode::Normal,
+                                          dalk::Signals::On, dalk::recommended_extensions);
+    std::fputs("held\n", stderr);
+    int result = 0;
+    auto const pasted = dalk::read();
+    auto const* paste = std::get_if<dalk::Paste>(&pasted);
+    if (paste == nullptr || paste->text != "two\rlines") {
+      result = 10;
+    }
+    auto const focus = dalk::read(5000);
+    if (result == 0 && (!focus || *focus != dalk::Event{dalk::Focus{false}})) {
+      result = 11;
+    }
+    std::fputs("next\n", stderr);
+    // The interrupt gives nothing to read; bounded, as the signal may come a little later.
+    if (result == 0 && (dalk::read(5000) || !wait_until([] { return dalk::sigint_flag == 1; }))) {
+      result = 12;
+    }
+    auto const escape = dalk::read(5000);
+    if (result == 0 && describe(escape) != "KeyPress 27") {
+      result = 13;
+    }
+    dalk::uninitialize_terminal();
+    return result;
+  });
+  ASSERT_TRUE(child.wait_for_output("held"));
+  child.write("\x1b[200~two\r");
+  child.read_for(50ms);
+  child.write("lines\x1b[20");
+  child.read_for(50ms);
+  child.write("1~\x1b[O");
+  ASSERT_TRUE(child.wait_for_output("next"));
+  child.write("\x1b[99;5u");
+  child.read_for(50ms);
+  child.write("\x1b[27u");
   auto const status = child.wait_exit();
   EXPECT_TRUE(status.exited);
   EXPECT_EQ(status.exit_status, 0) << child.output();

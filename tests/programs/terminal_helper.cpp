@@ -2,7 +2,9 @@
 // TERM (the library reads TERM once, when it is loaded, so the variable must be in place
 // before the program starts).
 //
-//   terminal_helper interactive <off|basic|drag|move>   initialize, wait for SIGUSR1, restore
+//   terminal_helper interactive <off|basic|drag|move> [paste|focus|sync|kitty|quiet|all]...
+//                                                       initialize with those extensions, wait
+//                                                       for SIGUSR1, restore
 //   terminal_helper normal                              the same with the normal terminal
 //   terminal_helper mouse <off|basic|drag|move>         write one mouse mode and flush
 #include <dalk/dalk.hpp>
@@ -38,6 +40,28 @@ std::optional<dalk::MouseMode> mouse_mode(std::string_view name) {
   return std::nullopt;
 }
 
+std::optional<dalk::Extensions> extension(std::string_view name) {
+  if (name == "paste") {
+    return dalk::Extension::BracketedPaste;
+  }
+  if (name == "focus") {
+    return dalk::Extension::FocusReports;
+  }
+  if (name == "sync") {
+    return dalk::Extension::SynchronizedOutput;
+  }
+  if (name == "kitty") {
+    return dalk::Extension::KittyKeyboard;
+  }
+  if (name == "quiet") {
+    return dalk::Extension::QuietIdle;
+  }
+  if (name == "all") {
+    return dalk::recommended_extensions;
+  }
+  return std::nullopt;
+}
+
 // Holds the initialized terminal until the test says so (bounded), then restores it.
 int hold_then_restore() {
   for (int i = 0; i < 4000 && go_on == 0; ++i) {
@@ -54,7 +78,17 @@ int main(int argc, char** argv) {
   std::string_view const command = argc > 1 ? argv[1] : "";
   auto const mode = mouse_mode(argc > 2 ? argv[2] : "");
   if (command == "interactive" && mode) {
-    dalk::initialize_interactive_terminal(*mode, dalk::KeyMode::Normal, dalk::Signals::On);
+    dalk::Extensions extensions;
+    for (int i = 3; i < argc; ++i) {
+      auto const named = extension(argv[i]);
+      if (!named) {
+        std::fputs("unknown extension\n", stderr);
+        return 2;
+      }
+      extensions |= *named;
+    }
+    dalk::initialize_interactive_terminal(*mode, dalk::KeyMode::Normal, dalk::Signals::On,
+                                          extensions);
     return hold_then_restore();
   }
   if (command == "normal") {

@@ -22,9 +22,9 @@ class CommitOutputTest : public ::testing::Test {
     vn::Terminal::cursor.reset();
   }
 
-  std::string commit() {
+  std::string commit(bool synchronized = false) {
     return vennic::test::capture_stdout(
-        [this] { vn::detail::commit_changes(screen, escape_buffer); });
+        [this, synchronized] { vn::detail::commit_changes(screen, escape_buffer, synchronized); });
   }
 
   // A 2 x 1 screen of blanks already committed.
@@ -60,6 +60,17 @@ TEST_F(CommitOutputTest, CursorOffTheScreenStaysHidden) {
   }
   vn::Terminal::cursor = dalk::Point{1, 0};
   EXPECT_EQ(commit(), hide + default_brush + show + "\x1b[1;2H");
+}
+
+// With synchronized output the commit's bytes are wrapped, and otherwise the same.
+TEST_F(CommitOutputTest, SynchronizedCommitsAreWrappedInOneUpdate) {
+  start_blank();
+  vn::Terminal::changes[{1, 0}] = Glyph{U'x', {}};
+  vn::Terminal::cursor = dalk::Point{0, 0};
+  EXPECT_EQ(commit(true),
+            "\x1b[?2026h" + hide + "\x1b[1;2Hx" + default_brush + show + "\x1b[1;1H\x1b[?2026l");
+  EXPECT_EQ(commit(true),
+            "\x1b[?2026h" + hide + "\x1b[1;2H " + default_brush + show + "\x1b[1;1H\x1b[?2026l");
 }
 
 TEST_F(CommitOutputTest, ResizeToTheSameSizeRewritesEveryCell) {

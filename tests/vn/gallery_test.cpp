@@ -389,6 +389,19 @@ TEST_F(GalleryProgramTest, CtrlCEndsWithStatusOneAndRestoresTheTerminal) {
   EXPECT_FALSE(g.screen.contains("Vennic gallery")) << g.screen.text();
 }
 
+// It asks for the recommended extensions, and its title dims while the window has no focus.
+TEST_F(GalleryProgramTest, TheTitleDimsWhileTheWindowIsUnfocused) {
+  Gallery g{80, 24};
+  ASSERT_TRUE(g.started()) << g.screen.text();
+  EXPECT_NE(g.child.output().find("\x1b[?2004h\x1b[?1004h\x1b[>7u"), std::string::npos);
+  dalk::Point const title = g.at("Vennic gallery");
+  EXPECT_TRUE(g.screen.cell(title.x, title.y).bold);
+  g.child.write("\x1b[O");
+  EXPECT_TRUE(g.wait([&] { return !g.screen.cell(title.x, title.y).bold; })) << g.screen.text();
+  g.child.write("\x1b[I");
+  EXPECT_TRUE(g.wait([&] { return g.screen.cell(title.x, title.y).bold; })) << g.screen.text();
+}
+
 TEST_F(GalleryProgramTest, FollowsTheWindowSize) {
   Gallery g{80, 24};
   ASSERT_TRUE(g.started()) << g.screen.text();

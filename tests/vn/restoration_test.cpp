@@ -27,20 +27,33 @@ namespace {
 constexpr int columns = 20;
 constexpr int rows = 5;
 
-// The end of every frame: the cursor shown at (1, 0).
-std::string const frame_end = "\x1b[?25h\x1b[1;2H";
+// A session without extensions, or with the recommended ones.
+enum class Session { Basic, Extended };
+
+dalk::Extensions extensions_of(Session session) {
+  return session == Session::Extended ? dalk::recommended_extensions : dalk::Extensions{};
+}
+
+// The end of every frame: the cursor shown at (1, 0), and with synchronized output the end of
+// the update.
+std::string frame_end(Session session = Session::Basic) {
+  return std::string("\x1b[?25h\x1b[1;2H") + (session == Session::Extended ? "\x1b[?2026l" : "");
+}
 
 std::string mouse_encoding() {
   return dalk::detail::is_urxvt(dalk::TERM_var()) ? "1015" : "1006";
 }
 
-std::string restore_bytes() {
-  return "\x1b[?7h\x1b[?1049l\x1b[?1000;1002;1003;" + mouse_encoding() + "l\x1b[?25h";
+// The recommended extensions turn off first and on last.
+std::string restore_bytes(Session session = Session::Basic) {
+  return (session == Session::Extended ? "\x1b[<u\x1b[?1004l\x1b[?2004l" : "") +
+         std::string("\x1b[?7h\x1b[?1049l\x1b[?1000;1002;1003;") + mouse_encoding() + "l\x1b[?25h";
 }
 
 // What initialization writes for the terminal object below (MouseMode::Basic).
-std::string interactive_bytes() {
-  return "\x1b[?7l\x1b[?1049h\x1b[?1002;1003l\x1b[?1000;" + mouse_encoding() + "h\x1b[?25l";
+std::string interactive_bytes(Session session = Session::Basic) {
+  return "\x1b[?7l\x1b[?1049h\x1b[?1002;1003l\x1b[?1000;" + mouse_encoding() + "h\x1b[?25l" +
+         (session == Session::Extended ? "\x1b[?2004h\x1b[?1004h\x1b[>7u" : "");
 }
 
 bool same_attributes(termios const& a, termios const& b) {
@@ -128,40 +141,51 @@ void wait_for_go() {
   }
 }
 
-int run_marker_loop() {
+vn::Terminal marker_terminal(Session session) {
+  // The three-argument form for a basic session: it must write exactly what it always has.
+  if (session == Session::Basic) {
+    return vn::Terminal{dalk::MouseMode::Basic, dalk::KeyMode::Normal, dalk::Signals::On};
+  }
+  return vn::Terminal{dalk::MouseMode::Basic, dalk::KeyMode::Normal, dalk::Signals::On,
+                      extensions_of(session)};
+}
+
+int run_marker_loop(Session session = Session::Basic) {
   wait_for_go();
-  vn::Terminal terminal{dalk::MouseMode::Basic};
+  vn::Terminal terminal = marker_terminal(session);
   MarkerApp app;
   return vn::process_events(terminal, app);
 }
 
 // Starts the child, records the attributes it starts with, lets it go and waits for the first
 // frame. Returns the attributes; `frame` is the offset just after the first frame.
-termios start_and_wait_for_frame(PtyChild& child, std::size_t& frame) {
+termios start_and_wait_for_frame(PtyChild& child, std::size_t& frame,
+                                 Session session = Session::Basic) {
   termios before{};
   EXPECT_TRUE(child.wait_for_output("ready"));
   before = child.attributes();
   child.write("go\n");
-  EXPECT_TRUE(child.wait_for_output(frame_end)) << child.output();
-  frame = child.output().find(frame_end) + frame_end.size();
+  EXPECT_TRUE(child.wait_for_output(frame_end(session))) << child.output();
+  frame = child.output().find(frame_end(session)) + frame_end(session).size();
   return before;
 }
 
-void expect_ended_by(int sig, std::function<void(PtyChild&)> const& send) {
+void expect_ended_by(int sig, std::function<void(PtyChild&)> const& send,
+                     Session session = Session::Basic) {
   auto child = PtyChild::start(
-      [] {
+      [session] {
         // SIGQUIT's default action would write a core file.
         prctl(PR_SET_DUMPABLE, 0);
-        return run_marker_loop();
+        return run_marker_loop(session);
       },
       columns, rows);
   std::size_t frame = 0;
-  termios const before = start_and_wait_for_frame(child, frame);
+  termios const before = start_and_wait_for_frame(child, frame, session);
   send(child);
   auto const status = child.wait_exit();
   EXPECT_TRUE(status.signaled) << child.output();
   EXPECT_EQ(status.signal, sig);
-  EXPECT_EQ(child.output().substr(frame), restore_bytes());
+  EXPECT_EQ(child.output().substr(frame), restore_bytes(session));
   EXPECT_TRUE(same_attributes(child.attributes(), before));
 }
 
@@ -191,31 +215,59 @@ TEST(TerminalRestorationTest, ExceptionLeavingRunRestoresThroughTheDestructor) {
   EXPECT_TRUE(same_attributes(child.attributes(), before));
 }
 
-TEST(TerminalRestorationTest, UncaughtExceptionRestoresBeforeTerminating) {
+void expect_uncaught_exception_restores(Session session) {
   auto child = PtyChild::start(
-      [] {
+      [session] {
         prctl(PR_SET_DUMPABLE, 0);
         // Nothing unwinds through a noexcept function: std::terminate runs at once, and no
         // destructor restores the terminal.
-        []() noexcept {
+        [session]() noexcept {
           wait_for_go();
           Marker marker;
           vn::Focus::set(marker);
-          vn::Application{marker, vn::Terminal{dalk::MouseMode::Basic}}.run();
+          vn::Application{marker, marker_terminal(session)}.run();
         }();
         return 10;
       },
       columns, rows);
   std::size_t frame = 0;
-  termios const before = start_and_wait_for_frame(child, frame);
+  termios const before = start_and_wait_for_frame(child, frame, session);
   child.write("x");
   auto const status = child.wait_exit();
   EXPECT_TRUE(status.signaled) << child.output();
   EXPECT_EQ(status.signal, SIGABRT);
   // The terminal comes back first, so the runtime's message lands on the normal screen.
-  EXPECT_EQ(child.output().substr(frame, restore_bytes().size()), restore_bytes());
+  std::string const restore = restore_bytes(session);
+  EXPECT_EQ(child.output().substr(frame, restore.size()), restore);
   EXPECT_NE(child.output().find("terminate called", frame), std::string::npos) << child.output();
   EXPECT_TRUE(same_attributes(child.attributes(), before));
+}
+
+// The extensions come on after the modes, every frame is one synchronized update, and the
+// destructor turns the extensions off first.
+TEST(TerminalRestorationTest, ExtendedSessionSynchronizesFramesAndRestoresThroughTheDestructor) {
+  auto child = PtyChild::start([] { return run_marker_loop(Session::Extended); }, columns, rows);
+  std::size_t frame = 0;
+  termios const before = start_and_wait_for_frame(child, frame, Session::Extended);
+  std::string const& out = child.output();
+  std::size_t const entered = out.find(interactive_bytes(Session::Extended));
+  ASSERT_NE(entered, std::string::npos) << out;
+  std::size_t const first_frame = entered + interactive_bytes(Session::Extended).size();
+  EXPECT_EQ(out.substr(first_frame, 8), "\x1b[?2026h");
+  EXPECT_EQ(out.find("\x1b[?2026h", first_frame + 1), std::string::npos);
+  child.write("q");
+  auto const status = child.wait_exit();
+  EXPECT_EQ(status.exit_status, 5) << out;
+  EXPECT_EQ(out.substr(frame), restore_bytes(Session::Extended));
+  EXPECT_TRUE(same_attributes(child.attributes(), before));
+}
+
+TEST(TerminalRestorationTest, UncaughtExceptionRestoresBeforeTerminating) {
+  expect_uncaught_exception_restores(Session::Basic);
+}
+
+TEST(TerminalRestorationTest, UncaughtExceptionTurnsTheExtensionsOff) {
+  expect_uncaught_exception_restores(Session::Extended);
 }
 
 TEST(TerminalRestorationTest, TerminationSignalsRestoreAndEndTheProcessBySignal) {
@@ -230,6 +282,17 @@ TEST(TerminalRestorationTest, TerminationSignalsRestoreAndEndTheProcessBySignal)
   expect_ended_by(SIGQUIT, [](PtyChild& child) { child.write("\x1c"); });
 }
 
+TEST(TerminalRestorationTest, TerminationSignalsTurnTheExtensionsOff) {
+#if defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals";
+#endif
+  expect_ended_by(
+      SIGTERM, [](PtyChild& child) { kill(child.pid(), SIGTERM); }, Session::Extended);
+  // Ctrl+\ as a kitty key report is raised as the line discipline raises the byte.
+  expect_ended_by(
+      SIGQUIT, [](PtyChild& child) { child.write("\x1b[92;5u"); }, Session::Extended);
+}
+
 // Gets stuck in the handler of the key s, so the loop never sees an interrupt's event.
 struct BusyApp : MarkerApp {
   std::optional<vn::QuitRequest> handle_key_press(dalk::Key key) {
@@ -241,33 +304,47 @@ struct BusyApp : MarkerApp {
   }
 };
 
+// ctrl_c: the bytes the terminal sends for Ctrl+C.
+void expect_second_interrupt_restores(Session session, std::string const& ctrl_c) {
+  auto child = PtyChild::start(
+      [session] {
+        wait_for_go();
+        vn::Terminal terminal = marker_terminal(session);
+        BusyApp app;
+        return vn::process_events(terminal, app);
+      },
+      columns, rows);
+  std::size_t frame = 0;
+  termios const before = start_and_wait_for_frame(child, frame, session);
+  child.write("s");
+  ASSERT_TRUE(child.wait_for_output("busy\r\n", std::chrono::seconds(10), frame));
+  std::size_t const busy = child.output().find("busy\r\n", frame) + 6;
+  child.write(ctrl_c);
+  child.read_for(std::chrono::milliseconds(100));
+  child.write(ctrl_c);
+  auto const status = child.wait_exit();
+  EXPECT_TRUE(status.exited) << child.output();
+  EXPECT_EQ(status.exit_status, 1);
+  EXPECT_EQ(child.output().substr(busy), restore_bytes(session));
+  EXPECT_TRUE(same_attributes(child.attributes(), before));
+}
+
 TEST(TerminalRestorationTest, SecondInterruptWhileTheLoopIsBusyRestoresAndExits) {
 #if defined(__SANITIZE_THREAD__)
   // ThreadSanitizer holds a signal back until the thread it hit passes one of its intercepted
   // calls and now and then never runs the handler at all; the ordinary and ASan suites cover it.
   GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals";
 #endif
-  auto child = PtyChild::start(
-      [] {
-        wait_for_go();
-        vn::Terminal terminal{dalk::MouseMode::Basic};
-        BusyApp app;
-        return vn::process_events(terminal, app);
-      },
-      columns, rows);
-  std::size_t frame = 0;
-  termios const before = start_and_wait_for_frame(child, frame);
-  child.write("s");
-  ASSERT_TRUE(child.wait_for_output("busy\r\n", std::chrono::seconds(10), frame));
-  std::size_t const busy = child.output().find("busy\r\n", frame) + 6;
-  child.write("\x03");
-  child.read_for(std::chrono::milliseconds(100));
-  child.write("\x03");
-  auto const status = child.wait_exit();
-  EXPECT_TRUE(status.exited) << child.output();
-  EXPECT_EQ(status.exit_status, 1);
-  EXPECT_EQ(child.output().substr(busy), restore_bytes());
-  EXPECT_TRUE(same_attributes(child.attributes(), before));
+  expect_second_interrupt_restores(Session::Basic, "\x03");
+}
+
+TEST(TerminalRestorationTest, SecondInterruptTurnsTheExtensionsOff) {
+#if defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals";
+#endif
+  // The legacy byte, and Ctrl+C as a kitty key report, which the input thread raises.
+  expect_second_interrupt_restores(Session::Extended, "\x03");
+  expect_second_interrupt_restores(Session::Extended, "\x1b[99;5u");
 }
 
 void own_handler(int, siginfo_t*, void*) {}
@@ -318,15 +395,10 @@ TEST(TerminalRestorationTest, IgnoredHangUpStaysIgnored) {
 // repaints the whole screen. A stop needs job control: the child on the pty plays the shell and
 // runs the application in a process group of its own, in the foreground, and reports the stop
 // it sees through waitpid.
-TEST(TerminalRestorationTest, StopRestoresAndContinueRepaintsEverything) {
-#if defined(__SANITIZE_THREAD__)
-  // ThreadSanitizer holds a signal back until the thread it hit passes one of its intercepted
-  // calls, and now and then never runs the handler of a typed Ctrl+Z at all (the process then
-  // shows no pending signal). The handler has nothing thread-related to check beyond its flag.
-  GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some job-control signals";
-#endif
+// ctrl_z: the bytes the terminal sends for Ctrl+Z.
+void expect_stop_and_continue(Session session, std::string const& ctrl_z) {
   auto child = PtyChild::start(
-      [] {
+      [session] {
         std::fflush(nullptr);
         pid_t const application = fork();
         if (application == 0) {
@@ -335,7 +407,7 @@ TEST(TerminalRestorationTest, StopRestoresAndContinueRepaintsEverything) {
           while (tcgetpgrp(0) != getpid()) {
             usleep(1000);
           }
-          int const code = run_marker_loop();
+          int const code = run_marker_loop(session);
           std::fflush(nullptr);
           _exit(code);
         }
@@ -356,17 +428,17 @@ TEST(TerminalRestorationTest, StopRestoresAndContinueRepaintsEverything) {
       },
       columns, rows);
   std::size_t frame = 0;
-  termios const before = start_and_wait_for_frame(child, frame);
+  termios const before = start_and_wait_for_frame(child, frame, session);
   std::string const& out = child.output();
   auto const at = out.find("application ");
   ASSERT_NE(at, std::string::npos);
   pid_t const application = std::stoi(out.substr(at + 12));
 
-  child.write("\x1a");
+  child.write(ctrl_z);
   std::string const stopped = "\r\nstopped by " + std::to_string(SIGTSTP) + "\r\n";
   ASSERT_TRUE(child.wait_for_output(stopped, std::chrono::seconds(10), frame))
       << out << process_state(application);
-  EXPECT_EQ(out.substr(frame), restore_bytes() + stopped);
+  EXPECT_EQ(out.substr(frame), restore_bytes(session) + stopped);
   EXPECT_TRUE(same_attributes(child.attributes(), before));
 
   std::size_t const resumed = out.size();
@@ -375,9 +447,10 @@ TEST(TerminalRestorationTest, StopRestoresAndContinueRepaintsEverything) {
   std::string const last_cell =
       "\x1b[" + std::to_string(rows) + ";" + std::to_string(columns) + "H ";
   ASSERT_TRUE(child.wait_for_output(last_cell, std::chrono::seconds(10), resumed)) << out;
-  ASSERT_TRUE(child.wait_for_output(frame_end, std::chrono::seconds(10), out.find(last_cell)));
+  ASSERT_TRUE(
+      child.wait_for_output(frame_end(session), std::chrono::seconds(10), out.find(last_cell)));
   std::string const after = out.substr(resumed);
-  EXPECT_EQ(after.rfind(interactive_bytes(), 0), 0U) << after;
+  EXPECT_EQ(after.rfind(interactive_bytes(session), 0), 0U) << after;
   EXPECT_NE(after.find("\x1b[1;1HM"), std::string::npos);
   for (int row = 1; row <= rows; ++row) {
     for (int column = 1; column <= columns; ++column) {
@@ -396,6 +469,26 @@ TEST(TerminalRestorationTest, StopRestoresAndContinueRepaintsEverything) {
   EXPECT_TRUE(status.exited);
   EXPECT_EQ(status.exit_status, 5) << out;
   EXPECT_TRUE(same_attributes(child.attributes(), before));
+}
+
+TEST(TerminalRestorationTest, StopRestoresAndContinueRepaintsEverything) {
+#if defined(__SANITIZE_THREAD__)
+  // ThreadSanitizer holds a signal back until the thread it hit passes one of its intercepted
+  // calls, and now and then never runs the handler of a typed Ctrl+Z at all (the process then
+  // shows no pending signal). The handler has nothing thread-related to check beyond its flag.
+  GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some job-control signals";
+#endif
+  expect_stop_and_continue(Session::Basic, "\x1a");
+}
+
+// The extensions go off at the stop and come back on at the continue, after the modes.
+TEST(TerminalRestorationTest, StopAndContinueTurnTheExtensionsOffAndOn) {
+#if defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some job-control signals";
+#endif
+  expect_stop_and_continue(Session::Extended, "\x1a");
+  // Ctrl+Z as a kitty key report, which the input thread raises.
+  expect_stop_and_continue(Session::Extended, "\x1b[122;5u");
 }
 
 }  // namespace
