@@ -111,9 +111,8 @@ int main(int argc, char** argv) {
               static_cast<long long>(idle.count()));
   std::printf("| mode | input thread | whole process |\n|---|---:|---:|\n");
   for (bool const quiet : {false, true}) {
-    Switches const s = measure(quiet ? dalk::Extensions{dalk::Extension::QuietIdle}
-                                     : dalk::Extensions{},
-                               idle);
+    Switches const s =
+        measure(quiet ? dalk::Extensions{dalk::Extension::QuietIdle} : dalk::Extensions{}, idle);
     std::printf("| %s | %ld | %ld |\n", quiet ? "QuietIdle" : "default (16 ms polls)",
                 s.input_thread, s.process);
   }
