@@ -58,8 +58,11 @@ class InputParser {
     Nothing,
     /// After Escape or an introducer ("\e[", "\eO"): only a byte already waiting continues it.
     AlreadyWaiting,
-    /// Inside a control sequence, a UTF-8 character or a paste: until the next byte comes.
+    /// Inside a control sequence or a UTF-8 character: until the next byte comes.
     Unfinished,
+    /// Inside a paste, whose bytes may pause on a slow link: the paste stays open across waits
+    /// until its closing bracket comes.
+    Paste,
   };
 
   /// Takes the next byte. An undecodable sequence leaves the parser between events, its bytes

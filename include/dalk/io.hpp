@@ -207,12 +207,15 @@ struct Undecodable {
 /// Waits as long as it takes for the next event; a pending window-size change comes first.
 /// Undecodable sequences throw std::runtime_error with a message beginning "io" (the bytes read
 /// so far are consumed, the rest stays unread), and so does a control sequence that runs to
-/// 256 bytes without a final byte; empty or non-numeric parameters throw std::invalid_argument
+/// 256 bytes without a final byte, and a control sequence or UTF-8 character whose next byte
+/// does not come within about 100 ms ("io read(): Sequence cut short."; its bytes are dropped
+/// and the next byte starts afresh); empty or non-numeric parameters throw std::invalid_argument
 /// or std::out_of_range; a failed read throws std::runtime_error "read_byte(fd): Failed: <errno>".
 /// Escape followed by a key reports the key alone, a non-ASCII character included.
 /// While the console keyboard is in raw mode (detail::tty_file_descriptor holds a descriptor),
 /// keys come from its scancodes as KeyPress and KeyRelease, the key presses of the byte stream
-/// are dropped, and standard input goes first when both are readable. The combined wait throws
+/// are dropped, and standard input goes first when both are readable; a scancode prefix whose
+/// next byte does not come within about 100 ms gives no event. The combined wait throws
 /// std::runtime_error "timeout_wait_for_reads(): Poll Error" or std::logic_error
 /// "timeout_wait_for_reads(): logic_error." (neither descriptor readable, e.g. after a hang-up).
 /// A kitty key report of a signal key with signal keys on raises that signal and reading goes on.
@@ -239,8 +242,17 @@ using ReadResult = std::variant<NoEvent, Event, Undecodable, Interrupted>;
 
 /// dalk::read(timeout) for the input thread: what dalk::read throws for undecodable input or
 /// an interrupted console wait comes back as a value; a failed read, poll or window-size query
-/// still throws as there.
-ReadResult read_input(int timeout);
+/// still throws as there. A byte on wake (a descriptor from input_wake_descriptor(); -1 for
+/// none) also ends the wait for input, with NoEvent, and is consumed.
+ReadResult read_input(int timeout, int wake = -1);
+
+/// The process's wake-up descriptor for read_input (an eventfd, created on the first call and
+/// never closed). Throws std::runtime_error "io input_wake_descriptor(): eventfd Failed: <errno>".
+int input_wake_descriptor();
+
+/// Wakes a read_input waiting on input_wake_descriptor(); does nothing before it exists.
+/// Async-signal-safe: the interrupt and window-size handlers call it.
+void wake_input();
 
 }  // namespace detail
 

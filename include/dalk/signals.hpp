@@ -40,9 +40,9 @@ void register_signals(bool install_interrupt_handler);
 }  // namespace detail
 }  // namespace dalk
 
-/// Sets dalk::sigint_flag; a second interrupt calls quick_exit(1).
+/// Sets dalk::sigint_flag and wakes a quiet input wait; a second interrupt calls quick_exit(1).
 void sigint_handler(int sig);
-/// Sets dalk::detail::window_resize_sig.
+/// Sets dalk::detail::window_resize_sig and wakes a quiet input wait.
 void resize_handler(int sig);
 /// SIGTERM, SIGHUP, SIGQUIT: restores the terminal if it is set up (async-signal-safe: write(2)
 /// of prepared bytes, tcsetattr), then ends the process through the signal's default action.

@@ -25,7 +25,19 @@ class ConcurrentQueue {
     condition.notify_one();
   }
 
-  /// Removes and returns the oldest item, waiting while there is none.
+  /// Puts item ahead of every queued item, so it is popped next; callable from any thread.
+  void enqueue_front(T item) {
+    std::list<T> node;
+    node.push_back(std::move(item));
+    {
+      std::lock_guard lock{mutex};
+      queue.splice(queue.begin(), node);
+    }
+    condition.notify_one();
+  }
+
+  /// Removes and returns the front item (the oldest unless one was put ahead), waiting while
+  /// there is none.
   T pop() {
     std::unique_lock lock{mutex};
     condition.wait(lock, [this] { return !queue.empty(); });

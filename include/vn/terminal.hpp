@@ -28,19 +28,23 @@ namespace vn {
 /// when it is destroyed, so none may outlive the loop.
 ///
 /// The input thread enqueues a Resize with the terminal's size first, then every event it
-/// reads, until stop is requested or an interrupt arrives (it then enqueues event::Interrupt
-/// and ends; with the kitty keyboard on it first goes on reading, and dropping, input until
-/// stop is requested, so key reports of a second Ctrl+C are still raised). A sequence it cannot
-/// decode is dropped and reading goes on. When the input itself fails (end of input or a
-/// failed read, a hang-up, a failed poll, an unreadable window size) the thread ends and
-/// enqueues an event::Custom whose function rethrows that exception, so it leaves run() on the
-/// event-loop thread and the application unwinds with the terminal restored. No exception ever
-/// leaves the input thread.
+/// reads, until stop is requested or an interrupt arrives (it then puts event::Interrupt ahead
+/// of the events still queued and ends; with the kitty keyboard on it first goes on reading,
+/// and dropping, input until stop is requested, so key reports of a second Ctrl+C are still
+/// raised). A sequence it cannot decode, or whose next byte does not come within about 100 ms,
+/// is dropped and reading goes on. When the input itself fails (end of input or a failed read,
+/// a hang-up, a failed poll, an unreadable window size) the thread ends and enqueues an
+/// event::Custom whose function rethrows that exception, so it leaves run() on the event-loop
+/// thread and the application unwinds with the terminal restored. No exception ever leaves the
+/// input thread.
 class Terminal {
  public:
-  /// Starts the input thread, then switches the terminal into interactive mode: alternate
-  /// screen, hidden cursor, no echo, unbuffered input, mouse reporting, and the extensions
-  /// (none by default: exactly the basic session's bytes; dalk::recommended_extensions for all).
+  /// Switches the terminal into interactive mode (alternate screen, hidden cursor, no echo,
+  /// unbuffered input, mouse reporting, and the extensions: none by default, which writes
+  /// exactly the basic session's bytes; dalk::recommended_extensions for all), then starts the
+  /// input thread; with Extension::QuietIdle that thread sleeps until input, a signal or the
+  /// stop request. Throws std::runtime_error "Terminal(): standard input is not a terminal" (or
+  /// "standard output") before anything is written.
   explicit Terminal(dalk::MouseMode mouse_mode = dalk::MouseMode::Move,
                     dalk::KeyMode key_mode = dalk::KeyMode::Normal,
                     dalk::Signals signals = dalk::Signals::On, dalk::Extensions extensions = {});
@@ -48,7 +52,9 @@ class Terminal {
   Terminal& operator=(Terminal&&) noexcept = default;
   Terminal(Terminal const&) = delete;
   Terminal& operator=(Terminal const&) = delete;
-  /// Stops the input thread and restores the terminal (also for a moved-from object).
+  /// Stops and joins the input thread, then restores the terminal (also for a moved-from
+  /// object). A failure to restore (the console keyboard stays raw) is reported on standard
+  /// error as "Error: <message>" once everything else is restored; nothing is thrown.
   ~Terminal();
 
   /// Writes the cells of `changes` that differ from what is on screen, then places or hides
@@ -59,8 +65,9 @@ class Terminal {
   /// Event-loop thread only.
   void commit_changes();
   /// The input thread's body (see the class comment); started by the constructor. Uses no
-  /// member of this object, only the stop token and the static queue.
-  void run_read_loop(std::stop_token stop);
+  /// member of this object, only the stop token and the static queue. quiet: sleep until
+  /// input, a signal or the stop request instead of waking every 16 ms.
+  void run_read_loop(std::stop_token stop, bool quiet = false);
   /// The terminal's current size, asked afresh (dalk::terminal_area(); throws its errors).
   dalk::Area size();
 

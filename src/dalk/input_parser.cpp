@@ -515,9 +515,10 @@ InputParser::Wait InputParser::wait() const {
     case Stage::Escape:
     case Stage::Introducer:
       return Wait::AlreadyWaiting;
+    case Stage::Paste:
+      return Wait::Paste;
     case Stage::ControlSequence:
     case Stage::Character:
-    case Stage::Paste:
       break;
   }
   return Wait::Unfinished;

@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,8 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <cstdint>
 #include <exception>
 #include <optional>
 #include <stdexcept>
@@ -30,9 +33,25 @@ using detail::Interrupted;
 using detail::NoEvent;
 using detail::ReadResult;
 
-bool is_stdin_empty(int timeout) {
-  pollfd entry{0, POLLIN, 0};
-  int const ready = poll(&entry, 1, timeout);
+// Inside a control sequence, a character or a scancode sequence, how long the next byte may
+// take: terminals and keyboards send the bytes of one key together, so a longer gap means the
+// rest is lost, and waiting on would swallow the next key presses as its continuation.
+constexpr int sequence_byte_wait_ms = 100;
+
+// The descriptor of input_wake_descriptor() as handlers see it; -1 until it is created.
+volatile std::sig_atomic_t wake_descriptor = -1;
+
+// Empties the wake-up descriptor, so that the next wait sleeps again.
+void drain_wake(int wake) {
+  std::uint64_t count = 0;
+  // Non-blocking: nothing to read just means another reader got there first.
+  [[maybe_unused]] ssize_t const n = ::read(wake, &count, sizeof count);
+}
+
+// A wake descriptor of -1 is left out of the wait (poll passes over negative descriptors).
+bool is_stdin_empty(int timeout, int wake = -1) {
+  std::array<pollfd, 2> entries{{{0, POLLIN, 0}, {wake, POLLIN, 0}}};
+  int const ready = poll(entries.data(), entries.size(), timeout);
   if (ready == 0) {
     return true;
   }
@@ -43,10 +62,39 @@ bool is_stdin_empty(int timeout) {
     }
     throw std::runtime_error("io is_file_readable(): Poll Error");
   }
-  if ((entry.revents & POLLIN) == 0) {
-    throw std::logic_error("io is_file_readable(): logic_error.");
+  if ((entries[0].revents & POLLIN) != 0) {
+    return false;
   }
-  return false;
+  if ((entries[1].revents & POLLIN) != 0) {
+    drain_wake(wake);
+    return true;
+  }
+  throw std::logic_error("io is_file_readable(): logic_error.");
+}
+
+// Whether fd has a byte (or a hang-up, which the read then reports) within timeout ms. A
+// signal does not cut the wait short: the rest of the sequence may still be on its way.
+bool is_byte_waiting(int fd, int timeout, char const* poll_error) {
+  auto const deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
+  for (;;) {
+    pollfd entry{fd, POLLIN, 0};
+    int const ready = poll(&entry, 1, timeout);
+    if (ready > 0) {
+      return true;
+    }
+    if (ready == 0) {
+      return false;
+    }
+    if (errno != EINTR) {
+      throw std::runtime_error(poll_error);
+    }
+    auto const left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      return false;
+    }
+    timeout = static_cast<int>(left.count());
+  }
 }
 
 char read_byte(int fd) {
@@ -71,8 +119,12 @@ std::atomic<InputParser::Options> terminal_options{};
 // One event or undecodable sequence from standard input; a waiting resize comes first.
 ReadResult read_terminal() {
   InputParser& parser = terminal_parser();
-  // Left over only when a failed read or poll broke off the last sequence: start afresh.
-  parser.reset();
+  // A sequence is left over only when a failed read or poll broke it off: start afresh. An open
+  // paste goes on: its bytes may pause longer than a read waits, and what comes after the pause
+  // must not be taken for typed keys.
+  if (parser.wait() != InputParser::Wait::Paste) {
+    parser.reset();
+  }
   parser.set_options(terminal_options.load());
   for (;;) {
     InputParser::Result result;
@@ -94,6 +146,19 @@ ReadResult read_terminal() {
         result = is_stdin_empty(0) ? parser.wait_ran_out() : parser.feed(read_byte(0));
         break;
       case InputParser::Wait::Unfinished:
+        if (!is_byte_waiting(0, sequence_byte_wait_ms, "io is_file_readable(): Poll Error")) {
+          // What was read is dropped; the next byte starts afresh.
+          parser.reset();
+          return Undecodable{
+              std::make_exception_ptr(std::runtime_error("io read(): Sequence cut short."))};
+        }
+        result = parser.feed(read_byte(0));
+        break;
+      case InputParser::Wait::Paste:
+        // The reader gets back to its stop and interrupt checks between the bytes of a paste.
+        if (!is_byte_waiting(0, sequence_byte_wait_ms, "io is_file_readable(): Poll Error")) {
+          return NoEvent{};
+        }
         result = parser.feed(read_byte(0));
         break;
     }
@@ -116,33 +181,13 @@ unsigned char read_scancode_byte(int fd) {
   return static_cast<unsigned char>(read_byte(fd));
 }
 
-// Whether fd has a byte (or a hang-up, which the read then reports) within timeout ms.
 bool is_scancode_byte_waiting(int fd, int timeout) {
-  auto const deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
-  for (;;) {
-    pollfd entry{fd, POLLIN, 0};
-    int const ready = poll(&entry, 1, timeout);
-    if (ready > 0) {
-      return true;
-    }
-    if (ready == 0) {
-      return false;
-    }
-    if (errno != EINTR) {
-      throw std::runtime_error("read_and_parse_scancode(): Poll Error");
-    }
-    // A signal cut the wait short; the rest of the sequence may still be on its way.
-    auto const left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) {
-      return false;
-    }
-    timeout = static_cast<int>(left.count());
-  }
+  return is_byte_waiting(fd, timeout, "read_and_parse_scancode(): Poll Error");
 }
 
-// Reads the bytes of one scancode sequence: the first and the one after a prefix as they come,
-// those that only confirm a longer sequence if they come within the confirmation wait.
+// Reads the bytes of one scancode sequence: the first as it comes, the one after a prefix if it
+// comes within the sequence wait, those that only confirm a longer sequence if they come within
+// the confirmation wait.
 std::optional<Event> read_and_parse_scancode(int fd) {
   ScancodeDecoder decoder;
   auto event = decoder.feed(read_scancode_byte(fd));
@@ -151,6 +196,10 @@ std::optional<Event> read_and_parse_scancode(int fd) {
       case ScancodeDecoder::Wait::Nothing:
         return event;
       case ScancodeDecoder::Wait::NextByte:
+        // A prefix whose byte does not come gives no event.
+        if (!is_scancode_byte_waiting(fd, sequence_byte_wait_ms)) {
+          return std::nullopt;
+        }
         event = decoder.feed(read_scancode_byte(fd));
         break;
       case ScancodeDecoder::Wait::Confirmation:
@@ -170,9 +219,10 @@ ReadResult from_scancodes(std::optional<Event> event) {
 }
 
 // Waits for standard input and the console together: 0 when standard input is readable (it
-// wins when both are), fd when only the console is, -1 after the time-out or a signal.
-int timeout_wait_for_reads(int fd, int timeout) {
-  std::array<pollfd, 2> entries{{{0, POLLIN, 0}, {fd, POLLIN, 0}}};
+// wins when both are), fd when only the console is, -1 after the time-out, a signal or a byte
+// on the wake descriptor (which is drained; -1 leaves it out).
+int timeout_wait_for_reads(int fd, int timeout, int wake = -1) {
+  std::array<pollfd, 3> entries{{{0, POLLIN, 0}, {fd, POLLIN, 0}, {wake, POLLIN, 0}}};
   int const ready = poll(entries.data(), entries.size(), timeout);
   if (ready == 0) {
     return -1;
@@ -188,6 +238,10 @@ int timeout_wait_for_reads(int fd, int timeout) {
   }
   if ((entries[1].revents & POLLIN) != 0) {
     return fd;
+  }
+  if ((entries[2].revents & POLLIN) != 0) {
+    drain_wake(wake);
+    return -1;
   }
   throw std::logic_error("timeout_wait_for_reads(): logic_error.");
 }
@@ -250,10 +304,10 @@ ReadResult read_with_console(int console) {
   }
 }
 
-ReadResult read_with_console(int console, int timeout) {
+ReadResult read_with_console(int console, int timeout, int wake) {
   if (is_standard_input(console)) {
     if (detail::load_flag(detail::window_resize_sig) != 1 &&
-        timeout_wait_for_reads(console, timeout) == -1) {
+        timeout_wait_for_reads(console, timeout, wake) == -1) {
       return NoEvent{};
     }
     if (detail::load_flag(detail::window_resize_sig) == 1) {
@@ -263,7 +317,7 @@ ReadResult read_with_console(int console, int timeout) {
   }
   // The resize flag is not looked at here: a waiting resize comes out with the next byte on
   // standard input, ahead of that byte's event.
-  int const ready = timeout_wait_for_reads(console, timeout);
+  int const ready = timeout_wait_for_reads(console, timeout, wake);
   if (ready == -1) {
     return NoEvent{};
   }
@@ -325,14 +379,40 @@ InputParser::Options detail::terminal_input_options() {
   return terminal_options.load();
 }
 
-detail::ReadResult detail::read_input(int timeout) {
+detail::ReadResult detail::read_input(int timeout, int wake) {
   if (tty_file_descriptor) {
-    return read_with_console(*tty_file_descriptor, timeout);
+    return read_with_console(*tty_file_descriptor, timeout, wake);
   }
-  if (load_flag(window_resize_sig) != 1 && is_stdin_empty(timeout)) {
+  if (load_flag(window_resize_sig) != 1 && is_stdin_empty(timeout, wake)) {
     return NoEvent{};
   }
   return read_terminal();
+}
+
+int detail::input_wake_descriptor() {
+  // Created once and kept for the life of the process: a handler may write to it at any time.
+  static int const descriptor = [] {
+    int const fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (fd < 0) {
+      throw std::runtime_error("io input_wake_descriptor(): eventfd Failed: " +
+                               std::to_string(errno));
+    }
+    store_flag(wake_descriptor, fd);
+    return fd;
+  }();
+  return descriptor;
+}
+
+void detail::wake_input() {
+  int const fd = load_flag(wake_descriptor);
+  if (fd < 0) {
+    return;
+  }
+  int const saved_errno = errno;
+  std::uint64_t const one = 1;
+  // Non-blocking: a full counter already wakes the reader.
+  [[maybe_unused]] ssize_t const n = ::write(fd, &one, sizeof one);
+  errno = saved_errno;
 }
 
 }  // namespace dalk

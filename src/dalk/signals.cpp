@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "dalk/io.hpp"
 #include "dalk/terminal.hpp"
 #include "dalk/terminal_internal.hpp"
 
@@ -93,11 +94,13 @@ void sigint_handler(int sig) {
   if (dalk::detail::exchange_flag(dalk::sigint_flag, 1) == 1) {
     std::quick_exit(1);
   }
+  dalk::detail::wake_input();
 }
 
 void resize_handler(int sig) {
   if (sig == SIGWINCH) {
     dalk::detail::store_flag(dalk::detail::window_resize_sig, 1);
+    dalk::detail::wake_input();
   }
 }
 
@@ -139,6 +142,7 @@ void suspend_handler(int sig) {
     // The screen was lost meanwhile: the decoder reports a Resize, and the widget layer
     // repaints everything on every Resize.
     dalk::detail::store_flag(dalk::detail::window_resize_sig, 1);
+    dalk::detail::wake_input();
   }
   errno = saved_errno;
 }

@@ -1,6 +1,11 @@
 #include "vn/terminal.hpp"
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <exception>
+#include <optional>
+#include <stdexcept>
 #include <utility>
 #include <variant>
 
@@ -22,16 +27,27 @@ Event to_event(dalk::Event const& input) {
   return std::visit([](auto const& alternative) { return Event{alternative}; }, input);
 }
 
+// Wakes the quiet wait of the input thread when its stop is requested.
+struct WakeInput {
+  void operator()() const noexcept { dalk::detail::wake_input(); }
+};
+
 // The input thread's body. It touches no member of the Terminal object, so the object may be
-// moved while the thread runs. quiet_idle: whether the session asked for Extension::QuietIdle.
-void read_loop(std::stop_token const& stop, bool quiet_idle) {
-  static_cast<void>(quiet_idle);
+// moved while the thread runs. Quiet, it sleeps until input, a signal or the stop request;
+// otherwise it looks at the stop token and the interrupt flag every 16 ms.
+void read_loop(std::stop_token const& stop, bool quiet) {
   std::exception_ptr failure;
   try {
+    int const wake = quiet ? dalk::detail::input_wake_descriptor() : -1;
+    std::optional<std::stop_callback<WakeInput>> wake_on_stop;
+    if (quiet) {
+      wake_on_stop.emplace(stop, WakeInput{});
+    }
     Terminal::event_queue.enqueue(dalk::Resize{dalk::terminal_area()});
     while (!stop.stop_requested()) {
       if (dalk::detail::load_flag(dalk::sigint_flag) == 1) {
-        Terminal::event_queue.enqueue(event::Interrupt{});
+        // Ahead of the events still queued: a flood of input must not hold the interrupt back.
+        Terminal::event_queue.enqueue_front(event::Interrupt{});
         // Kitty key reports of the signal keys are raised only while input is read: go on
         // reading (and dropping) it, so a second Ctrl+C still ends a program that does not quit.
         while (dalk::detail::terminal_input_options().kitty_keyboard && !stop.stop_requested()) {
@@ -39,9 +55,10 @@ void read_loop(std::stop_token const& stop, bool quiet_idle) {
         }
         return;
       }
-      // Anything but an event is passed over: nothing came in time, a sequence the decoder
-      // cannot decode (its bytes are consumed), or a signal cut the console's wait short.
-      auto input = dalk::detail::read_input(16);
+      // Anything but an event is passed over: nothing came in time, a wake-up, a sequence the
+      // decoder cannot decode or that was cut short (its bytes are consumed), or a signal cut
+      // the console's wait short.
+      auto input = quiet ? dalk::detail::read_input(-1, wake) : dalk::detail::read_input(16);
       if (auto const* event = std::get_if<dalk::Event>(&input)) {
         Terminal::event_queue.enqueue(to_event(*event));
       }
@@ -66,29 +83,57 @@ void read_loop(std::stop_token const& stop, bool quiet_idle) {
   }
 }
 
+// Restores the terminal; a failure is reported on standard error instead of thrown.
+void restore_reporting_failure() noexcept {
+  try {
+    dalk::uninitialize_terminal();
+  } catch (std::exception const& error) {
+    // Everything else is restored by now; a destructor must not end the process over it.
+    std::fprintf(stderr, "Error: %s\n", error.what());
+  } catch (...) {
+    std::fputs("Error: the terminal could not be restored\n", stderr);
+  }
+}
+
 }  // namespace
 
 Terminal::Terminal(dalk::MouseMode mouse_mode, dalk::KeyMode key_mode, dalk::Signals signals,
                    dalk::Extensions extensions)
-    : extensions{extensions},
-      screen{},
-      read_thread{[quiet_idle = extensions.contains(dalk::Extension::QuietIdle)](
-                      std::stop_token stop) { read_loop(stop, quiet_idle); }},
-      escape_buffer{} {
-  // The thread is already running; a failure here joins it through the member's destructor.
+    : extensions{extensions}, screen{}, read_thread{}, escape_buffer{} {
+  // Before any byte is written: escape sequences must not end up in a file or a pipe.
+  if (isatty(0) == 0) {
+    throw std::runtime_error("Terminal(): standard input is not a terminal");
+  }
+  if (isatty(1) == 0) {
+    throw std::runtime_error("Terminal(): standard output is not a terminal");
+  }
+  // The input thread starts only once the terminal is set up: a failed initialization exits the
+  // process, whose static destructors must not run under the thread, and the thread reads the
+  // console descriptor that initialization opens.
   dalk::initialize_interactive_terminal(mouse_mode, key_mode, signals, extensions);
+  bool const quiet = extensions.contains(dalk::Extension::QuietIdle);
+  try {
+    read_thread = std::jthread{[quiet](std::stop_token stop) { read_loop(stop, quiet); }};
+  } catch (...) {
+    restore_reporting_failure();
+    throw;
+  }
 }
 
 Terminal::~Terminal() {
-  if (read_thread.get_stop_source().stop_possible()) {
+  // Joined before the terminal is restored: restoration drops unread input (a byte the thread
+  // was told of would then never come) and closes the console descriptor the thread waits on.
+  // Every wait of the thread is bounded or woken by the stop request, so the join is short.
+  if (read_thread.joinable()) {
     read_thread.request_stop();
+    read_thread.join();
   }
   // Also for a moved-from object: see the class comment.
-  dalk::uninitialize_terminal();
+  restore_reporting_failure();
 }
 
-void Terminal::run_read_loop(std::stop_token stop) {
-  read_loop(stop, false);
+void Terminal::run_read_loop(std::stop_token stop, bool quiet) {
+  read_loop(stop, quiet);
 }
 
 dalk::Area Terminal::size() {

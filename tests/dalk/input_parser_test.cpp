@@ -460,7 +460,7 @@ TEST(InputParserTest, AnUnterminatedPasteWaitsForItsEnd) {
   InputParser parser;
   parser.set_options(with_paste);
   EXPECT_EQ(parse(parser, {"\x1b[200~", "partial", "\x1b[20"}), std::vector<std::string>{});
-  EXPECT_EQ(parser.wait(), InputParser::Wait::Unfinished);
+  EXPECT_EQ(parser.wait(), InputParser::Wait::Paste);
   EXPECT_TRUE(std::holds_alternative<std::monostate>(parser.wait_ran_out()));
   // Dropping it leaves the parser between events.
   parser.reset();

@@ -219,6 +219,23 @@ TEST_F(InputDecodingTest, ControlSequenceLengthIsBounded) {
   expect_drained();
 }
 
+TEST_F(InputDecodingTest, SequenceCutShortIsDroppedAndReadingGoesOn) {
+  // The next byte of a control sequence or a character does not come within the wait: what was
+  // read is dropped, and later bytes are keys of their own.
+  for (std::string_view const bytes : {"\x1b[1", "\x1b[<0;1", "\xE9", "\xC3", "\x1b\xE2\x82"}) {
+    for (bool const timed : {true, false}) {
+      SCOPED_TRACE(::testing::PrintToString(std::string(bytes)));
+      pipe_.write(bytes);
+      EXPECT_THROW_MSG(timed ? dalk::read(1000) : dalk::read(), std::runtime_error,
+                       "io read(): Sequence cut short.");
+      pipe_.write("ab");
+      EXPECT_EQ(key_of(""), code(U'a'));
+      EXPECT_EQ(key_of(""), code(U'b'));
+      expect_drained();
+    }
+  }
+}
+
 TEST_F(InputDecodingTest, ReadWithoutInputReturnsNothing) {
   EXPECT_EQ(dalk::read(16), std::nullopt);
   EXPECT_EQ(dalk::read(0), std::nullopt);

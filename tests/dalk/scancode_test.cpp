@@ -360,7 +360,7 @@ TEST(ScancodeTest, FakeShiftsAroundNavigationKeys) {
 }
 
 // A sequence that stops early must neither block the read nor take bytes of the next key: the
-// bytes that only confirm a longer sequence are not waited for long.
+// byte after a prefix and those that only confirm a longer sequence are not waited for long.
 TEST(ScancodeTest, SequencesThatStopEarlyDoNotBlock) {
   in_child([](StdinPipe&, FakeConsole& console) {
     struct Case {
@@ -368,6 +368,9 @@ TEST(ScancodeTest, SequencesThatStopEarlyDoNotBlock) {
       std::string result;
     };
     Case const cases[] = {
+        // A prefix whose byte does not come.
+        {"\xe0", none},
+        {"\xe1", none},
         {"\xe0\x2a", none},
         {"\xe0\xaa", none},
         {"\xe0\x2a\xe0", none},
