@@ -9,6 +9,7 @@
 
 #include "dalk/sequence.hpp"
 #include "dalk/terminal.hpp"
+#include "dalk/width.hpp"
 #include "vn/terminal.hpp"
 
 namespace vn {
@@ -50,6 +51,15 @@ bool same_glyph(dalk::Glyph const& a, dalk::Glyph const& b) {
   return a.symbol == b.symbol && same_brush(a.brush, b.brush);
 }
 
+// What the mirror holds for the right half of a wide glyph. Above U+10FFFF, so no text the
+// library draws holds it; a cell holding it is rewritten whatever lands there, which also
+// covers a painted glyph of this value.
+constexpr char32_t covered_symbol = 0xFFFFFFFF;
+
+// A cell that must not be written raw: a wide glyph without room for its right half would
+// wrap or be cut by the terminal, and a lone zero-width code point would join its neighbour.
+constexpr char32_t blank_symbol = U' ';
+
 }  // namespace
 
 void detail::request_full_redraw() {
@@ -75,26 +85,53 @@ void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer) {
   char chunk[chunk_size + max_cell];
   char* out = chunk;
   dalk::Brush current{};
+  auto const write_cell = [&](int x, int y, dalk::Brush const& brush, char32_t symbol) {
+    // Every changed cell gets its own cursor move: the terminal's advance is never trusted.
+    out = dalk::detail::write_escape(out, dalk::Point{x, y});
+    if (!same_brush(brush, current)) {
+      out = dalk::detail::write_escape(out, brush);
+      current = brush;
+    }
+    out = dalk::detail::write_u8(out, symbol);
+    if (out >= chunk + chunk_size) {
+      escape_buffer.append(chunk, out);
+      out = chunk;
+    }
+  };
+  int const width = changes.area.width;
   for (int y = 0; y < changes.area.height; ++y) {
-    auto const row = static_cast<std::size_t>(y) * static_cast<std::size_t>(changes.area.width);
-    for (int x = 0; x < changes.area.width; ++x) {
-      dalk::Glyph& fresh = changes.glyphs[row + static_cast<std::size_t>(x)];
-      dalk::Glyph& shown = screen.glyphs[row + static_cast<std::size_t>(x)];
-      if (!same_glyph(fresh, shown)) {
-        // Every changed cell gets its own cursor move: the terminal's advance is never
-        // trusted.
-        out = dalk::detail::write_escape(out, dalk::Point{x, y});
-        if (!same_brush(fresh.brush, current)) {
-          out = dalk::detail::write_escape(out, fresh.brush);
-          current = fresh.brush;
+    auto const row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+    dalk::Glyph* const fresh_row = changes.glyphs.data() + row;
+    dalk::Glyph* const shown_row = screen.glyphs.data() + row;
+    for (int x = 0; x < width; ++x) {
+      dalk::Glyph& fresh = fresh_row[x];
+      dalk::Glyph& shown = shown_row[x];
+      // ASCII is one cell wide and never equals the covered marker: the common case costs one
+      // comparison more than a grid without wide glyphs.
+      if (fresh.symbol < 0x80) {
+        if (!same_glyph(fresh, shown)) {
+          write_cell(x, y, fresh.brush, displayable(fresh.symbol));
+          // The mirror keeps the painted glyph, so change detection ignores the replacement.
+          shown = fresh;
         }
-        out = dalk::detail::write_u8(out, displayable(fresh.symbol));
-        // The mirror keeps the painted glyph, so change detection ignores the replacement.
+        continue;
+      }
+      int const cells = dalk::width(fresh.symbol);
+      bool const covers_next = cells == 2 && x + 1 < width;
+      if (!same_glyph(fresh, shown) || shown.symbol == covered_symbol) {
+        // Writing over either half of a wide glyph blanks the whole of it on the terminal;
+        // the other half's cell holds the covered marker, so it is rewritten when reached. A
+        // half left of x was already rewritten: x only holds the marker while the glyph left
+        // of it changed.
+        write_cell(x, y, fresh.brush,
+                   covers_next || cells == 1 ? displayable(fresh.symbol) : blank_symbol);
         shown = fresh;
-        if (out >= chunk + chunk_size) {
-          escape_buffer.append(chunk, out);
-          out = chunk;
-        }
+      }
+      if (covers_next) {
+        // The right half: nothing painted there is written, and whatever lands there later
+        // is.
+        ++x;
+        shown_row[x] = dalk::Glyph{covered_symbol, dalk::Brush{}};
       }
     }
   }
