@@ -51,9 +51,14 @@ bool same_glyph(dalk::Glyph const& a, dalk::Glyph const& b) {
   return a.symbol == b.symbol && same_brush(a.brush, b.brush);
 }
 
-// What the mirror holds for the right half of a wide glyph. Above U+10FFFF, so no text the
-// library draws holds it; a cell holding it is rewritten whatever lands there, which also
-// covers a painted glyph of this value.
+// dalk::width with ASCII answered inline.
+int cell_width(char32_t symbol) {
+  return symbol < 0x80 ? 1 : dalk::width(symbol);
+}
+
+// What the mirror holds for the second cell of a wide glyph: whatever lands there is written
+// once that glyph is replaced. Above U+10FFFF, so no text holds it; a glyph painted with it
+// is mirrored as the U+FFFD it shows.
 constexpr char32_t covered_symbol = 0xFFFFFFFF;
 
 // A cell that must not be written raw: a wide glyph without room for its right half would
@@ -106,32 +111,35 @@ void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer) {
     for (int x = 0; x < width; ++x) {
       dalk::Glyph& fresh = fresh_row[x];
       dalk::Glyph& shown = shown_row[x];
-      // ASCII is one cell wide and never equals the covered marker: the common case costs one
-      // comparison more than a grid without wide glyphs.
-      if (fresh.symbol < 0x80) {
-        if (!same_glyph(fresh, shown)) {
-          write_cell(x, y, fresh.brush, displayable(fresh.symbol));
-          // The mirror keeps the painted glyph, so change detection ignores the replacement.
-          shown = fresh;
-        }
+      if (same_glyph(fresh, shown)) {
         continue;
       }
-      int const cells = dalk::width(fresh.symbol);
+      // Still marked, so the wide glyph left of it stands unchanged (a write over it would
+      // have cleared the mark) and nothing painted here shows.
+      if (shown.symbol == covered_symbol) {
+        continue;
+      }
+      int const cells = cell_width(fresh.symbol);
       bool const covers_next = cells == 2 && x + 1 < width;
-      if (!same_glyph(fresh, shown) || shown.symbol == covered_symbol) {
-        // Writing over either half of a wide glyph blanks the whole of it on the terminal;
-        // the other half's cell holds the covered marker, so it is rewritten when reached. A
-        // half left of x was already rewritten: x only holds the marker while the glyph left
-        // of it changed.
-        write_cell(x, y, fresh.brush,
-                   covers_next || cells == 1 ? displayable(fresh.symbol) : blank_symbol);
-        shown = fresh;
+      write_cell(x, y, fresh.brush,
+                 cells == 1 || covers_next ? displayable(fresh.symbol) : blank_symbol);
+      // The mirror keeps the painted glyph, so change detection ignores the replacement; a
+      // painted marker is kept as the U+FFFD it shows, so that every mark is true.
+      shown = fresh;
+      if (shown.symbol == covered_symbol) {
+        shown.symbol = displayable(covered_symbol);
       }
       if (covers_next) {
-        // The right half: nothing painted there is written, and whatever lands there later
-        // is.
+        // Nothing painted in the second cell is written; whatever lands there later is.
         ++x;
         shown_row[x] = dalk::Glyph{covered_symbol, dalk::Brush{}};
+      }
+      // Writing over either half of a wide glyph blanks all of it on the terminal. Its left
+      // half, if it lay left of x, changed and was rewritten already; its right half, if it
+      // lies just past the glyph written, is made to differ from what is painted there, so it
+      // is rewritten when reached.
+      if (x + 1 < width && shown_row[x + 1].symbol == covered_symbol) {
+        shown_row[x + 1] = dalk::Glyph{fresh_row[x + 1].symbol == U' ' ? U'?' : U' ', {}};
       }
     }
   }
