@@ -4,9 +4,11 @@
 
 namespace bench {
 
-/// "commit/W<n>/<w>x<h>/vennic", ".../ncurses" and "commit/W4/<w>x<h>/ncurses_nothing".
+/// "commit/W<n>/<w>x<h>/vennic", ".../baseline" (the commit before wide glyphs), ".../ncurses"
+/// and "commit/W4/<w>x<h>/ncurses_nothing".
 void register_commit_benchmarks();
-/// "gallery/frame", "events/custom", "datatable/rows:<n>", "textbox/bytes:<n>".
+/// "gallery/frame", "events/custom", "text/ascii", "text/wide", "datatable/rows:<n>",
+/// "textbox/bytes:<n>".
 void register_widget_benchmarks();
 /// "queue/producers:<n>", "decode/keys", "decode/mouse", "latency/key_to_screen".
 void register_input_benchmarks();

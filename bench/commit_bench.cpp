@@ -8,6 +8,7 @@
 #include <vn/vn.hpp>
 
 #include "benchmarks.hpp"
+#include "commit_baseline.hpp"
 #include "ncurses_frames.hpp"
 #include "support.hpp"
 #include "workload.hpp"
@@ -34,7 +35,10 @@ void paint(FrameScript const& model) {
   }
 }
 
-void vennic_commit(benchmark::State& state, Workload workload, Size size) {
+using Commit = void (*)(vn::ScreenBuffer&, std::string&);
+
+void vennic_commit(benchmark::State& state, Workload workload, Size size,
+                   Commit commit = &vn::detail::commit_changes) {
   FrameScript model{workload, size.width, size.height};
   ByteSink sink;
   StdoutToSink redirect{sink};
@@ -46,7 +50,7 @@ void vennic_commit(benchmark::State& state, Workload workload, Size size) {
   // The first commit draws everything; one more frame warms the buffers up.
   for (int warm_up = 0; warm_up < 2; ++warm_up) {
     paint(model);
-    vn::detail::commit_changes(screen, escape_buffer);
+    commit(screen, escape_buffer);
     model.step();
   }
   double bytes = 0;
@@ -57,7 +61,7 @@ void vennic_commit(benchmark::State& state, Workload workload, Size size) {
     std::uint64_t const allocated = allocation_count();
     double const start = thread_cpu_seconds();
     paint(model);
-    vn::detail::commit_changes(screen, escape_buffer);
+    commit(screen, escape_buffer);
     double const stop = thread_cpu_seconds();
     allocations += static_cast<double>(allocation_count() - allocated);
     state.SetIterationTime(stop - start);
@@ -112,6 +116,13 @@ void register_commit_benchmarks() {
       benchmark::RegisterBenchmark(
           (prefix + "/vennic").c_str(),
           [=](benchmark::State& state) { vennic_commit(state, workload, size); })
+          ->UseManualTime()
+          ->Unit(benchmark::kMicrosecond);
+      // The same frames through the commit as it was before wide glyphs.
+      benchmark::RegisterBenchmark((prefix + "/baseline").c_str(),
+                                   [=](benchmark::State& state) {
+                                     vennic_commit(state, workload, size, &baseline_commit_changes);
+                                   })
           ->UseManualTime()
           ->Unit(benchmark::kMicrosecond);
       // W4 gives ncurses every cell, as Vennic is given; "nothing" is ncurses at its best.

@@ -159,6 +159,20 @@ class Table {
     row(what, cell(v), cell(n), ratio, target ? "≤ " + fixed(*target, 2) + "x" : none, met);
   }
 
+  // One measurement against another of Vennic's own: both times in the Vennic column, the
+  // ratio in the ratio column.
+  void versus(std::string const& what, std::string const& name, std::string const& reference,
+              double target) {
+    auto const v = results_.get(name);
+    auto const r = results_.get(reference);
+    if (!v || !r || r->seconds <= 0) {
+      return;
+    }
+    double const ratio = v->seconds / r->seconds;
+    row(what, duration(v->seconds) + " vs " + duration(r->seconds), none, fixed(ratio, 2) + "x",
+        "≤ " + fixed(target, 2) + "x", ratio <= target ? "yes" : "**no**");
+  }
+
   std::optional<Result> get(std::string const& name) const { return results_.get(name); }
 
   void print(std::ostream& out) const {
@@ -205,6 +219,18 @@ void build_table(Table& table) {
   add_frames(table, "200x50", true);
   add_frames(table, "80x24", false);
   add_frames(table, "400x120", false);
+
+  // The width rules on narrow text: the commit against a copy of the one before them. Within
+  // a few per cent is noise on a shared machine.
+  for (auto const& w : workloads) {
+    for (char const* size : {"200x50", "80x24"}) {
+      std::string const prefix = std::string{"commit/"} + w.id + "/" + size;
+      table.versus(std::string{w.id} + " " + size + ": commit now vs before wide glyphs (ratio)",
+                   prefix + "/vennic", prefix + "/baseline", 1.05);
+    }
+  }
+  table.versus("Paint + commit, 200x50 of labels: wide text vs the same cells of ASCII (ratio)",
+               "text/wide", "text/ascii", 1.5);
 
   // Allocations per commit, the worst of every frame workload and size.
   std::optional<double> worst;

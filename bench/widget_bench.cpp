@@ -6,7 +6,10 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include <dalk/width.hpp>
 #include <vn/vn.hpp>
 
 #include "benchmarks.hpp"
@@ -203,6 +206,63 @@ void textbox_paint(benchmark::State& state, std::size_t bytes) {
                          benchmark::Counter::kAvgIterations);
 }
 
+// A screen of left-aligned labels, one a row, each a whole row of text.
+using TextScreen = vn::Column<std::vector<vn::Label>>;
+
+// Text one row wide made of `alphabet`, starting `shift` code points in: each frame shifts it,
+// so every cell changes and the commit writes the whole screen.
+std::string row_text(std::u32string_view alphabet, int cells, std::size_t shift) {
+  std::u32string text;
+  for (int used = 0; used < cells;) {
+    char32_t const c = alphabet[(shift + text.size()) % alphabet.size()];
+    text.push_back(c);
+    used += dalk::width(c);
+  }
+  return dalk::detail::u32_to_u8(text);
+}
+
+// Painting and committing a screen of text: ASCII, or wide characters (CJK, kana, Hangul,
+// emoji) covering the same cells with half as many code points.
+void text_screen(benchmark::State& state, std::u32string_view alphabet) {
+  ByteSink sink;
+  StdoutToSink redirect{sink};
+  TextScreen screen{vn::FocusPolicy::None, vn::SizePolicy::flex()};
+  for (int row = 0; row < screen_area.height; ++row) {
+    screen.children.emplace_back(vn::Label::Options{.align = vn::Align::Left});
+  }
+  vn::detail::dispatch_resize(screen, screen_area);
+  Frames frames;
+  std::size_t shift = 0;
+  // Every frame's texts are made before the timing starts: an application changes its texts
+  // outside the paint.
+  auto const next_texts = [&] {
+    ++shift;
+    for (std::size_t row = 0; row < screen.children.size(); ++row) {
+      screen.children[row].text = row_text(alphabet, screen_area.width, shift + row);
+    }
+  };
+  for (int warm_up = 0; warm_up < 2; ++warm_up) {
+    next_texts();
+    frames.paint_and_commit(screen);
+  }
+  double bytes = 0;
+  for (auto _ : state) {
+    next_texts();
+    sink.rewind();
+    double const start = thread_cpu_seconds();
+    frames.paint_and_commit(screen);
+    double const stop = thread_cpu_seconds();
+    state.SetIterationTime(stop - start);
+    bytes += static_cast<double>(sink.written());
+  }
+  state.counters["bytes"] = benchmark::Counter(bytes, benchmark::Counter::kAvgIterations);
+}
+
+constexpr std::u32string_view ascii_alphabet =
+    U"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 .,;:-";
+constexpr std::u32string_view wide_alphabet =
+    U"日本語テキスト漢字表示端末画面文字幅ひらがなカタカナ한국어텍스트😀😃😄😁😆🌍🌏";
+
 }  // namespace
 
 void register_widget_benchmarks() {
@@ -210,6 +270,14 @@ void register_widget_benchmarks() {
       ->UseManualTime()
       ->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("events/custom", custom_events)
+      ->UseManualTime()
+      ->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("text/ascii",
+                               [](benchmark::State& state) { text_screen(state, ascii_alphabet); })
+      ->UseManualTime()
+      ->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("text/wide",
+                               [](benchmark::State& state) { text_screen(state, wide_alphabet); })
       ->UseManualTime()
       ->Unit(benchmark::kMicrosecond);
   for (std::size_t rows : {10, 10'000, 1'000'000}) {

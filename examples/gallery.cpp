@@ -20,6 +20,7 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include <vn/vn.hpp>
@@ -272,10 +273,14 @@ void fill_table(vn::DataTable& table) {
     for (int k = 0; k < 6; ++k) {
       trend.push_back(bars[next() % bars.size()]);
     }
+    std::string name =
+        std::string(first[i % first.size()]) + " " + second[(i * 7 / 10) % second.size()];
+    if (i == 1) {
+      // Cut by cells where the column is narrow: a wide character is never split.
+      name += " 玄武岩 🌋";
+    }
     table.add_row(
-        {std::to_string(i + 1),
-         std::string(first[i % first.size()]) + " " + second[(i * 7 / 10) % second.size()],
-         amount.str(), dalk::detail::u32_to_u8(trend)});
+        {std::to_string(i + 1), std::move(name), amount.str(), dalk::detail::u32_to_u8(trend)});
   }
 }
 
@@ -474,7 +479,8 @@ class Gallery : public vn::Widget {
 
   // Widgets, then the layouts that refer to them (members are built in this order).
   vn::Label left_ = plain_label("◂ left-aligned", vn::Align::Left);
-  vn::Label centre_ = plain_label("centred", vn::Align::Center);
+  // Wide characters take two cells; "e" and a combining acute accent are composed into one.
+  vn::Label centre_ = plain_label("centred · 日本語 · cafe\u0301", vn::Align::Center);
   vn::Label right_ = plain_label("right-aligned ▸", vn::Align::Right);
   Stack labels_{std::vector<vn::Widget*>{&left_, &centre_, &right_}};
 

@@ -2,7 +2,9 @@
 // parsed as a terminal would: nothing but cursor moves inside the screen, SGR sequences, the
 // cursor-visibility pair and printable UTF-8 may appear, every character must follow a cursor
 // move, and after each commit the parsed screen (characters and the brush sequence in force for
-// each) must show exactly what was painted.
+// each) must show exactly what was painted. Characters take their dalk::width in cells, writing
+// over either half of a wide one blanks the whole of it, as on a terminal, and no zero-width
+// character may be written.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -17,6 +19,7 @@
 #include <vector>
 
 #include <dalk/dalk.hpp>
+#include <dalk/width.hpp>
 #include <vn/terminal.hpp>
 
 #include "fuzz_input.hpp"
@@ -73,7 +76,12 @@ char32_t shown(char32_t c) {
 struct Cell {
   std::optional<char32_t> symbol;  // empty: never written since the last resize
   std::string brush;
+  bool covered = false;  // the second cell of the wide character to its left
 };
+
+// A cell blanked by a write over the other half of its wide character; no painted glyph shows
+// as this, so it must have been written again.
+constexpr char32_t erased = 0xFFFFFFFE;
 
 struct Model {
   dalk::Area area;
@@ -127,9 +135,27 @@ void parse(std::string_view out, Model& model, std::optional<dalk::Point> cursor
       require(c >= 0x20 && !(c >= 0x7F && c <= 0x9F));
       // The terminal's own advance is never relied on.
       require(at.has_value());
-      auto& cell = model.cells[static_cast<std::size_t>(at->y * model.area.width + at->x)];
-      cell.symbol = c;
-      cell.brush = model.brush;
+      int const cells = dalk::width(c);
+      // A lone zero-width character would join its neighbour; a wide one in the last column
+      // would wrap or be cut.
+      require(cells != 0 && at->x + cells <= model.area.width);
+      Cell* const row = &model.cells[static_cast<std::size_t>(at->y * model.area.width)];
+      auto const erase = [&](int x) {
+        row[x].symbol = erased;
+        row[x].covered = false;
+      };
+      for (int x = at->x; x < at->x + cells; ++x) {
+        if (row[x].covered) {
+          erase(x - 1);
+        }
+        if (x + 1 < model.area.width && row[x + 1].covered) {
+          erase(x + 1);
+        }
+      }
+      row[at->x] = Cell{c, model.brush, false};
+      if (cells == 2) {
+        row[at->x + 1] = Cell{erased, model.brush, true};
+      }
       at.reset();
       after_sgr = false;
       continue;
@@ -182,15 +208,25 @@ void parse(std::string_view out, Model& model, std::optional<dalk::Point> cursor
 
 void check_screen(Model const& model, vn::ScreenBuffer const& painted) {
   require(model.area == painted.area);
+  int const width = model.area.width;
   for (std::size_t i = 0; i < model.cells.size(); ++i) {
     dalk::Glyph const& expected = painted.glyphs[i];
     Cell const& cell = model.cells[i];
+    auto const x = static_cast<int>(i % static_cast<std::size_t>(width));
+    int const cells = dalk::width(expected.symbol);
+    require(!cell.covered);
     if (!cell.symbol) {
       // A NUL glyph with the default brush right after a resize counts as already shown.
       require(expected == dalk::Glyph{U'\0', dalk::Brush{}});
       continue;
     }
-    require(*cell.symbol == shown(expected.symbol));
+    if (cells == 2 && x + 1 < width) {
+      // What was painted in the second cell does not show.
+      require(model.cells[i + 1].covered);
+      ++i;
+    }
+    bool const drawn_raw = cells == 1 || (cells == 2 && x + 1 < width);
+    require(*cell.symbol == (drawn_raw ? shown(expected.symbol) : U' '));
     require(cell.brush == dalk::escape(expected.brush));
   }
 }

@@ -64,8 +64,10 @@ namespace detail {
 
 /// Draws `border` on the outer ring of the canvas: the frame with the border's brush, then the
 /// label's text as a title in the top wall from column 2, with the label's brush, cut so that
-/// it ends before the last wall cell (a canvas narrower than 5 cells shows no title). Malformed
-/// UTF-8 in the title is drawn up to its first malformed character.
+/// it ends before the last wall cell (a canvas narrower than 5 cells shows no title). The title
+/// is laid out as put lays out text (detail::drawable_text, cells by dalk::width) and cut
+/// between code points, so a wide one that does not fit leaves the wall. Malformed UTF-8 in the
+/// title is drawn up to its first malformed character.
 void paint_border(Canvas canvas, Border const& border);
 
 }  // namespace detail

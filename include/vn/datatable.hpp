@@ -50,8 +50,9 @@ class DataTable : public Widget {
   /// high, and lays out the headings. The argument is not used.
   void resize(Area previous) override;
   /// Frame, rules and cell texts for the rows from scroll_offset on, in as many lines as the
-  /// canvas has (two per row plus three); the whole canvas takes `background`. Texts that do
-  /// not fit their column end in "…". The headings paint themselves beforehand.
+  /// canvas has (two per row plus three); the whole canvas takes `background`. Texts are
+  /// measured in cells (dalk::width); those that do not fit their column are cut between code
+  /// points and end in "…". The headings paint themselves beforehand.
   void paint(Canvas canvas) override;
   /// Yields `header` only.
   lum::Generator<Widget&> get_children() override;

@@ -17,8 +17,10 @@ namespace vn {
 namespace detail {
 
 /// Gives every cell of the canvas `brush`, then writes the code points of the UTF-8 `text`
-/// into row height / 2 (the lower middle row of an even height), aligned by `align`. A text
-/// wider than the canvas is cut to its first width code points whatever the alignment. Only
+/// (as detail::drawable_text gives them, each taking dalk::width cells, the second cell of a
+/// wide one a space) into row height / 2 (the lower middle row of an even height), aligned by
+/// `align` on its width in cells. A text wider than the canvas is cut to its first width
+/// cells whatever the alignment; a wide code point left with one cell becomes a space. Only
 /// code points are written over the brush; other cells keep theirs. A canvas of width or
 /// height 0 receives nothing. Invalid UTF-8 throws std::runtime_error "Invalid UTF-8
 /// sequence" after the brush was applied and before any code point is written.

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <array>
+#include <string>
 #include <string_view>
 
 #include "dalk/sequence.hpp"
+#include "dalk/width.hpp"
 #include "vn/screen_buffer.hpp"
 
 namespace vn {
@@ -57,15 +59,18 @@ struct Frame {
 // Color forms also set the foreground (background and traits stay); the Brush forms replace the
 // whole brush. Glyphs, text and fills replace whole cells.
 
-/// The one cell at p, if it lies inside the canvas.
+/// The one cell at p, if it lies inside the canvas. A glyph two cells wide (dalk::width) in
+/// the canvas's last column becomes a space in its brush: half of it would show.
 void put(Canvas canvas, dalk::Point p, dalk::Glyph const& glyph);
 
-/// UTF-8 text laid out from p to the right, one cell per code point, with the default brush;
-/// malformed text is drawn up to its first malformed character. Nothing is drawn if p lies
-/// outside the canvas (a text starting left of or above it is dropped whole); the part beyond
-/// the right edge is dropped.
+/// UTF-8 text laid out from p to the right with the default brush, as detail::drawable_text
+/// gives it: each code point takes dalk::width cells, the second cell of a wide one becomes a
+/// space, and a wide one in the canvas's last column is drawn as a space. Malformed text is
+/// drawn up to its first malformed character. Nothing is drawn if p lies outside the canvas (a
+/// text starting left of or above it is dropped whole); the part beyond the right edge is
+/// dropped.
 void put(Canvas canvas, dalk::Point p, std::string_view text);
-/// As the UTF-8 form, one cell per code unit, unvalidated.
+/// As the UTF-8 form, for code units that are not validated.
 void put(Canvas canvas, dalk::Point p, std::u32string_view text);
 
 /// Nothing is drawn if p.x < 0, p.y < 0 or p.y is below the canvas; the part beyond the right
@@ -105,5 +110,23 @@ void fill_brush(Canvas canvas, dalk::Brush const& brush);
 
 /// Every cell of the canvas takes `background`; code points, foregrounds and traits stay.
 void fill_background(Canvas canvas, dalk::Color const& background);
+
+namespace detail {
+
+/// dalk::width(c), with ASCII answered inline: drawing and committing ask for every cell.
+inline int cell_width(char32_t c) {
+  return c < 0x80 ? 1 : dalk::width(c);
+}
+
+/// `text` as the drawing functions lay it out: in NFC (composed only when dalk::is_nfc says it
+/// is not), without the zero-width code points composition leaves over, since a cell holds
+/// one code point.
+std::u32string drawable_text(std::u32string text);
+
+/// Cuts `text` to its longest prefix at most `cells` cells wide (dalk::width of each code
+/// point) and returns the cells that prefix takes; a wide code point is never cut in half.
+int cut_to_cells(std::u32string& text, int cells);
+
+}  // namespace detail
 
 }  // namespace vn

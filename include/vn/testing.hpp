@@ -102,11 +102,13 @@ class Harness {
   dalk::Area size() const { return screen_.area; }
   /// The cells of the last paint.
   ScreenBuffer const& screen() const { return screen_; }
-  /// The last paint's rows as UTF-8, full width. Control characters (U+0000 to U+001F,
-  /// U+007F to U+009F) read as U+FFFD, as the terminal is sent them.
+  /// The last paint's rows as UTF-8, full width, as the terminal shows them. Control
+  /// characters (U+0000 to U+001F, U+007F to U+009F) read as U+FFFD; a glyph two cells wide
+  /// (dalk::width) reads once and its second cell is skipped, or as a space in the last
+  /// column; a zero-width code point alone in its cell reads as a space.
   std::vector<std::string> lines() const;
   /// The rows of the rectangle at `at` of `size` that lie on the screen, each cut to the
-  /// screen's columns (and so possibly empty).
+  /// screen's columns (and so possibly empty); a wide glyph belongs to the column it starts in.
   std::vector<std::string> lines(dalk::Point at, dalk::Area size) const;
   /// Row y as in lines(); throws std::out_of_range "Harness::line(): y is outside the screen".
   std::string line(int y) const;
@@ -116,9 +118,10 @@ class Harness {
   /// Where the loop would show the terminal cursor after the last paint: the focused widget's
   /// cursor in screen cells, empty when it has none or was not painted.
   std::optional<dalk::Point> cursor() const { return cursor_; }
-  /// The first cell, row by row, where the code points of the UTF-8 `text` appear on one row
-  /// (compared as lines() shows them); empty when nowhere or when `text` is empty. Malformed
-  /// UTF-8 throws std::runtime_error "Invalid UTF-8 sequence".
+  /// The first cell, row by row, where the code points of the UTF-8 `text` (composed to NFC,
+  /// as drawn text is) appear on one row (compared as lines() shows them); empty when nowhere
+  /// or when `text` is empty. Malformed UTF-8 throws std::runtime_error "Invalid UTF-8
+  /// sequence".
   std::optional<dalk::Point> find(std::string_view text) const;
 
  private:

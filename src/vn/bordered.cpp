@@ -3,7 +3,6 @@
 #include <array>
 #include <cstddef>
 #include <utility>
-#include <vector>
 
 #include "dalk/transcode.hpp"
 
@@ -197,11 +196,20 @@ void paint_border(Canvas canvas, Border const& border) {
   if (room <= 0 || canvas.size.height <= 0) {
     return;
   }
-  std::vector<dalk::Glyph> const title = dalk::detail::utf8_to_glyphs(border.label.text);
-  auto const count = static_cast<int>(std::min(title.size(), static_cast<std::size_t>(room)));
-  for (int i = 0; i < count; ++i) {
-    put(canvas, {2 + i, 0},
-        dalk::Glyph{title[static_cast<std::size_t>(i)].symbol, border.label.brush});
+  std::u32string title;
+  for (char32_t const code_point : dalk::detail::u8_string_to_u32(border.label.text)) {
+    title.push_back(code_point);
+  }
+  title = drawable_text(std::move(title));
+  // A wide code point that would take the last cell of room is dropped whole; the wall shows.
+  cut_to_cells(title, room);
+  int x = 2;
+  for (char32_t const symbol : title) {
+    put(canvas, {x, 0}, dalk::Glyph{symbol, border.label.brush});
+    if (cell_width(symbol) == 2) {
+      put(canvas, {x + 1, 0}, dalk::Glyph{U' ', border.label.brush});
+    }
+    x += cell_width(symbol);
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "dalk/sequence.hpp"
 #include "dalk/terminal.hpp"
+#include "dalk/width.hpp"
 #include "vn/terminal.hpp"
 
 namespace vn {
@@ -50,6 +51,75 @@ bool same_glyph(dalk::Glyph const& a, dalk::Glyph const& b) {
   return a.symbol == b.symbol && same_brush(a.brush, b.brush);
 }
 
+// dalk::width with ASCII answered inline.
+int cell_width(char32_t symbol) {
+  return symbol < 0x80 ? 1 : dalk::width(symbol);
+}
+
+// What the mirror holds for the second cell of a wide glyph: whatever lands there is written
+// once that glyph is replaced. Above U+10FFFF, so no text holds it; a glyph painted with it
+// is mirrored as the U+FFFD it shows.
+constexpr char32_t covered_symbol = 0xFFFFFFFF;
+
+// A cell that must not be written raw: a wide glyph without room for its right half would
+// wrap or be cut by the terminal, and a lone zero-width code point would join its neighbour.
+constexpr char32_t blank_symbol = U' ';
+
+// One row of the paint grid and the same row of the mirror.
+struct Cells {
+  dalk::Glyph* fresh;
+  dalk::Glyph* shown;
+  int width;
+  int y;
+};
+
+// Every changed cell gets its own cursor move: the terminal's advance is never trusted.
+char* write_cell(char* out, dalk::Brush& current, dalk::Point at, dalk::Brush const& brush,
+                 char32_t symbol) {
+  out = dalk::detail::write_escape(out, at);
+  if (!same_brush(brush, current)) {
+    out = dalk::detail::write_escape(out, brush);
+    current = brush;
+  }
+  return dalk::detail::write_u8(out, symbol);
+}
+
+// A changed cell where the painted glyph or the mirrored one is not ASCII, kept out of the
+// loop over cells so that ASCII frames run as tight a loop as before wide glyphs. Returns the
+// last cell it dealt with: x, or x + 1 when a wide glyph was written.
+[[gnu::noinline]] int write_any_cell(Cells const& cells, int x, char*& out, dalk::Brush& current) {
+  dalk::Glyph const& fresh = cells.fresh[x];
+  dalk::Glyph& shown = cells.shown[x];
+  // Still marked, so the wide glyph left of it stands unchanged (a write over it would have
+  // cleared the mark) and nothing painted here shows.
+  if (shown.symbol == covered_symbol) {
+    return x;
+  }
+  int const columns = cell_width(fresh.symbol);
+  bool const covers_next = columns == 2 && x + 1 < cells.width;
+  char32_t const symbol = columns == 1 || covers_next ? displayable(fresh.symbol) : blank_symbol;
+  out = write_cell(out, current, dalk::Point{x, cells.y}, fresh.brush, symbol);
+  // The mirror keeps the painted glyph, so change detection ignores the replacement; a painted
+  // marker is kept as the U+FFFD it shows, so that every mark is true.
+  shown = fresh;
+  if (shown.symbol == covered_symbol) {
+    shown.symbol = symbol;
+  }
+  if (covers_next) {
+    // Nothing painted in the second cell is written; whatever lands there later is.
+    ++x;
+    cells.shown[x] = dalk::Glyph{covered_symbol, dalk::Brush{}};
+  }
+  // Writing over either half of a wide glyph blanks all of it on the terminal. Its left half,
+  // if it lay left of x, changed and was rewritten already; its right half, if it lies just
+  // past the glyph written, is made to differ from what is painted there, so it is rewritten
+  // when reached.
+  if (x + 1 < cells.width && cells.shown[x + 1].symbol == covered_symbol) {
+    cells.shown[x + 1] = dalk::Glyph{cells.fresh[x + 1].symbol == U' ' ? U'?' : U' ', {}};
+  }
+  return x;
+}
+
 }  // namespace
 
 void detail::request_full_redraw() {
@@ -75,26 +145,27 @@ void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer, bo
   char chunk[chunk_size + max_cell];
   char* out = chunk;
   dalk::Brush current{};
+  int const width = changes.area.width;
   for (int y = 0; y < changes.area.height; ++y) {
-    auto const row = static_cast<std::size_t>(y) * static_cast<std::size_t>(changes.area.width);
-    for (int x = 0; x < changes.area.width; ++x) {
-      dalk::Glyph& fresh = changes.glyphs[row + static_cast<std::size_t>(x)];
-      dalk::Glyph& shown = screen.glyphs[row + static_cast<std::size_t>(x)];
-      if (!same_glyph(fresh, shown)) {
-        // Every changed cell gets its own cursor move: the terminal's advance is never
-        // trusted.
-        out = dalk::detail::write_escape(out, dalk::Point{x, y});
-        if (!same_brush(fresh.brush, current)) {
-          out = dalk::detail::write_escape(out, fresh.brush);
-          current = fresh.brush;
-        }
-        out = dalk::detail::write_u8(out, displayable(fresh.symbol));
+    auto const row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+    Cells const cells{changes.glyphs.data() + row, screen.glyphs.data() + row, width, y};
+    for (int x = 0; x < width; ++x) {
+      dalk::Glyph& fresh = cells.fresh[x];
+      dalk::Glyph& shown = cells.shown[x];
+      if (same_glyph(fresh, shown)) {
+        continue;
+      }
+      // ASCII over ASCII is one cell over one cell; anything else may involve a wide glyph.
+      if ((fresh.symbol | shown.symbol) >= 0x80) {
+        x = write_any_cell(cells, x, out, current);
+      } else {
+        out = write_cell(out, current, dalk::Point{x, y}, fresh.brush, displayable(fresh.symbol));
         // The mirror keeps the painted glyph, so change detection ignores the replacement.
         shown = fresh;
-        if (out >= chunk + chunk_size) {
-          escape_buffer.append(chunk, out);
-          out = chunk;
-        }
+      }
+      if (out >= chunk + chunk_size) {
+        escape_buffer.append(chunk, out);
+        out = chunk;
       }
     }
   }

@@ -1,10 +1,12 @@
 #include "vn/label.hpp"
 
+#include <algorithm>
 #include <cstddef>
 #include <stdexcept>
 #include <utility>
 
 #include "dalk/transcode.hpp"
+#include "dalk/width.hpp"
 #include "vn/put.hpp"
 
 namespace vn {
@@ -16,20 +18,28 @@ void paint_label(Canvas canvas, std::string_view text, Align align, dalk::Brush 
   int const height = canvas.size.height;
   // The label colours its whole rectangle, not only the cells its text covers.
   fill_brush(canvas, brush);
-  std::u32string line = dalk::detail::u8_string_to_u32_string(text);
+  std::u32string line = drawable_text(dalk::detail::u8_string_to_u32_string(text));
   // Row height / 2 would be row 0 of an empty canvas, which lies outside it.
   if (width <= 0 || height <= 0) {
     return;
   }
-  // Cutting keeps the start whatever the alignment, so the offset below is never negative.
-  if (line.size() > static_cast<std::size_t>(width)) {
-    line.resize(static_cast<std::size_t>(width));
+  // Cutting keeps the start whatever the alignment, so the offset below is never negative. A
+  // wide code point with only the last cell left becomes a space there, so a cut text always
+  // fills the width.
+  std::size_t const cells = dalk::width(line);
+  int const length = static_cast<int>(std::min(cells, static_cast<std::size_t>(width)));
+  if (cells > static_cast<std::size_t>(width) && cut_to_cells(line, width) < width) {
+    line.push_back(U' ');
   }
-  int const length = static_cast<int>(line.size());
-  int const x0 = find_align_offset(align, width, length);
   int const row = height / 2;
-  for (int i = 0; i < length; ++i) {
-    canvas[{x0 + i, row}].symbol = line[static_cast<std::size_t>(i)];
+  int x = find_align_offset(align, width, length);
+  for (char32_t const symbol : line) {
+    canvas[{x, row}].symbol = symbol;
+    if (cell_width(symbol) == 2) {
+      // The covered cell is left blank, not holding what was painted there before.
+      canvas[{x + 1, row}].symbol = U' ';
+    }
+    x += cell_width(symbol);
   }
 }
 

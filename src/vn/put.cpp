@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <vector>
+#include <stdexcept>
+#include <string>
 
 #include "dalk/transcode.hpp"
 
@@ -98,14 +99,34 @@ void draw_frame(Canvas& canvas, shape::Frame const& frame, Write const& write) {
   draw_box(canvas, 0, 0, frame.corners, frame.walls, canvas.size, write);
 }
 
-void draw_glyphs(Canvas& canvas, dalk::Point p, std::vector<dalk::Glyph> const& glyphs) {
+// The code points take their widths in cells; a wide one whose second cell lies beyond the
+// canvas becomes a space, never half a character.
+void draw_text(Canvas& canvas, dalk::Point p, std::u32string_view text) {
+  std::u32string composed;
+  if (!dalk::is_nfc(text)) {
+    composed = dalk::nfc(text);
+    text = composed;
+  }
   Wide column = p.x;
-  for (dalk::Glyph const& glyph : glyphs) {
+  for (char32_t const symbol : text) {
     if (column >= canvas.size.width) {
       break;
     }
-    cell_at(canvas, column, p.y) = glyph;
-    ++column;
+    int const cells = detail::cell_width(symbol);
+    // Left over after composition: there is no cell for it to share with its base.
+    if (cells == 0) {
+      continue;
+    }
+    dalk::Glyph& cell = cell_at(canvas, column, p.y);
+    if (cells == 2 && column + 1 >= canvas.size.width) {
+      cell = dalk::Glyph{U' ', dalk::Brush{}};
+      break;
+    }
+    cell = dalk::Glyph{symbol, dalk::Brush{}};
+    if (cells == 2) {
+      cell_at(canvas, column + 1, p.y) = dalk::Glyph{U' ', dalk::Brush{}};
+    }
+    column += cells;
   }
 }
 
@@ -127,20 +148,31 @@ bool text_starts_inside(Canvas const& canvas, dalk::Point p) {
 }  // namespace
 
 void put(Canvas canvas, dalk::Point p, dalk::Glyph const& glyph) {
-  if (is_inside(canvas, p.x, p.y)) {
+  if (!is_inside(canvas, p.x, p.y)) {
+    return;
+  }
+  if (p.x + 1 == canvas.size.width && detail::cell_width(glyph.symbol) == 2) {
+    canvas[p] = dalk::Glyph{U' ', glyph.brush};
+  } else {
     canvas[p] = glyph;
   }
 }
 
 void put(Canvas canvas, dalk::Point p, std::string_view text) {
   if (text_starts_inside(canvas, p)) {
-    draw_glyphs(canvas, p, dalk::detail::utf8_to_glyphs(text));
+    std::u32string code_points;
+    try {
+      dalk::detail::u8_string_to_u32_string(text, code_points);
+    } catch (std::runtime_error const&) {
+      // The well-formed prefix stays in code_points and is drawn.
+    }
+    draw_text(canvas, p, code_points);
   }
 }
 
 void put(Canvas canvas, dalk::Point p, std::u32string_view text) {
   if (text_starts_inside(canvas, p)) {
-    draw_glyphs(canvas, p, dalk::detail::utf32_to_glyphs(text));
+    draw_text(canvas, p, text);
   }
 }
 
@@ -217,6 +249,27 @@ void fill_brush(Canvas canvas, dalk::Brush const& brush) {
 
 void fill_background(Canvas canvas, dalk::Color const& background) {
   for_each_cell(canvas, [&](dalk::Glyph& cell) { cell.brush.background = background; });
+}
+
+std::u32string detail::drawable_text(std::u32string text) {
+  if (!dalk::is_nfc(text)) {
+    text = dalk::nfc(text);
+  }
+  std::erase_if(text, [](char32_t c) { return cell_width(c) == 0; });
+  return text;
+}
+
+int detail::cut_to_cells(std::u32string& text, int cells) {
+  int used = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    int const next = used + cell_width(text[i]);
+    if (next > cells) {
+      text.resize(i);
+      break;
+    }
+    used = next;
+  }
+  return used;
 }
 
 }  // namespace vn

@@ -5,8 +5,10 @@
 #include <string>
 
 #include "dalk/transcode.hpp"
+#include "dalk/width.hpp"
 #include "vn/application.hpp"
 #include "vn/focus.hpp"
+#include "vn/put.hpp"
 
 namespace vn::testing {
 namespace {
@@ -18,6 +20,31 @@ char32_t displayed(char32_t symbol) {
     return U'\uFFFD';
   }
   return symbol;
+}
+
+// One shown character of a row: where it starts and what the terminal shows there.
+struct ShownCell {
+  int x;
+  char32_t symbol;
+};
+
+// Row y as the commit puts it on the terminal: a wide glyph shows once and its second cell is
+// skipped; a wide glyph without room for its second cell and a lone zero-width code point show
+// as spaces.
+std::vector<ShownCell> shown_row(ScreenBuffer const& screen, int y) {
+  std::vector<ShownCell> row;
+  int const width = screen.area.width;
+  for (int x = 0; x < width; ++x) {
+    char32_t const symbol = screen[{x, y}].symbol;
+    int const cells = detail::cell_width(symbol);
+    if (cells == 2 && x + 1 < width) {
+      row.push_back({x, displayed(symbol)});
+      ++x;
+    } else {
+      row.push_back({x, cells == 1 ? displayed(symbol) : U' '});
+    }
+  }
+  return row;
 }
 
 }  // namespace
@@ -139,8 +166,10 @@ std::vector<std::string> Harness::lines(dalk::Point at, dalk::Area size) const {
   std::vector<std::string> rows;
   for (int y = top; y < bottom; ++y) {
     std::u32string row;
-    for (int x = left; x < right; ++x) {
-      row += displayed(screen_[{x, y}].symbol);
+    for (ShownCell const& cell : shown_row(screen_, y)) {
+      if (cell.x >= left && cell.x < right) {
+        row += cell.symbol;
+      }
     }
     rows.push_back(dalk::detail::u32_to_u8(row));
   }
@@ -162,20 +191,20 @@ dalk::Glyph const& Harness::cell(dalk::Point p) const {
 }
 
 std::optional<dalk::Point> Harness::find(std::string_view text) const {
-  std::u32string const wanted = dalk::detail::u8_string_to_u32_string(text);
-  auto const length = static_cast<int>(wanted.size());
-  if (length == 0) {
+  // The screen holds composed text, so a decomposed search text is composed too.
+  std::u32string const wanted = dalk::nfc(dalk::detail::u8_string_to_u32_string(text));
+  if (wanted.empty()) {
     return std::nullopt;
   }
   for (int y = 0; y < screen_.area.height; ++y) {
-    for (int x = 0; x + length <= screen_.area.width; ++x) {
-      bool match = true;
-      for (int i = 0; i < length && match; ++i) {
-        match = displayed(screen_[{x + i, y}].symbol) == wanted[static_cast<std::size_t>(i)];
-      }
-      if (match) {
-        return dalk::Point{x, y};
-      }
+    std::vector<ShownCell> const row = shown_row(screen_, y);
+    std::u32string symbols;
+    for (ShownCell const& cell : row) {
+      symbols += cell.symbol;
+    }
+    std::size_t const at = symbols.find(wanted);
+    if (at != std::u32string::npos) {
+      return dalk::Point{row[at].x, y};
     }
   }
   return std::nullopt;

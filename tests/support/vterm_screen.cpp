@@ -2,6 +2,8 @@
 
 #include <vterm.h>
 
+#include <cstdint>
+
 #include <dalk/transcode.hpp>
 
 namespace vennic::test {
@@ -76,7 +78,10 @@ ScreenCell VtermScreen::cell(int x, int y) const {
   VTermScreenCell shown{};
   vterm_screen_get_cell(screen_, VTermPos{y, x}, &shown);
   ScreenCell result;
-  result.symbol = shown.chars[0] == 0 ? U' ' : static_cast<char32_t>(shown.chars[0]);
+  // libvterm marks the second cell of a wide character with (uint32_t)-1.
+  bool const covered = shown.chars[0] == static_cast<std::uint32_t>(-1);
+  result.symbol = shown.chars[0] == 0 || covered ? U' ' : static_cast<char32_t>(shown.chars[0]);
+  result.width = covered ? 0 : shown.width;
   result.bold = shown.attrs.bold != 0;
   result.italic = shown.attrs.italic != 0;
   result.reverse = shown.attrs.reverse != 0;
@@ -85,10 +90,17 @@ ScreenCell VtermScreen::cell(int x, int y) const {
   return result;
 }
 
-std::u32string VtermScreen::row32(int y) const {
+std::u32string VtermScreen::row32(int y, std::vector<int>* columns) const {
   std::u32string row;
   for (int x = 0; x < columns_; ++x) {
-    row.push_back(cell(x, y).symbol);
+    ScreenCell const shown = cell(x, y);
+    if (shown.width == 0) {
+      continue;
+    }
+    row.push_back(shown.symbol);
+    if (columns != nullptr) {
+      columns->push_back(x);
+    }
   }
   return row;
 }
@@ -109,9 +121,10 @@ std::string VtermScreen::text() const {
 std::optional<dalk::Point> VtermScreen::find(std::string_view text) const {
   std::u32string const needle = dalk::detail::u8_string_to_u32_string(text);
   for (int y = 0; y < rows_; ++y) {
-    std::size_t const x = row32(y).find(needle);
-    if (x != std::u32string::npos) {
-      return dalk::Point{static_cast<int>(x), y};
+    std::vector<int> columns;
+    std::size_t const at = row32(y, &columns).find(needle);
+    if (at != std::u32string::npos) {
+      return dalk::Point{columns[at], y};
     }
   }
   return std::nullopt;

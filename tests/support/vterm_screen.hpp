@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <dalk/sequence.hpp>
 
@@ -29,9 +30,12 @@ struct ScreenColor {
   friend bool operator==(ScreenColor const&, ScreenColor const&) = default;
 };
 
-/// One cell of the emulated screen. An empty cell reads as a space.
+/// One cell of the emulated screen. An empty cell reads as a space. A character two columns
+/// wide is the cell it starts in (width 2); the cell right of it has width 0 and reads as a
+/// space.
 struct ScreenCell {
   char32_t symbol = U' ';
+  int width = 1;
   bool bold = false;
   bool italic = false;
   bool reverse = false;
@@ -57,7 +61,7 @@ class VtermScreen {
   int columns() const { return columns_; }
   int rows() const { return rows_; }
   ScreenCell cell(int x, int y) const;
-  /// Row y as UTF-8 text, trailing blanks included.
+  /// Row y as UTF-8 text, trailing blanks included; a wide character reads once.
   std::string row(int y) const;
   /// Every row, each followed by a line feed.
   std::string text() const;
@@ -71,7 +75,8 @@ class VtermScreen {
   // The emulator's callbacks and the terminal properties they record.
   struct State;
 
-  std::u32string row32(int y) const;
+  // The characters of row y and the column each starts in.
+  std::u32string row32(int y, std::vector<int>* columns = nullptr) const;
 
   VTerm* vterm_ = nullptr;
   VTermScreen* screen_ = nullptr;

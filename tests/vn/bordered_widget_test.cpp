@@ -56,6 +56,34 @@ TEST(BorderedTest, TitleIsCutToLeaveAWallCellBeforeTheCorner) {
   EXPECT_EQ(screen.lines(), (Lines{"╔══╗", "║xx║", "╚══╝"}));
 }
 
+// Read back as a terminal shows it: a wide character once.
+struct WideTitleCase {
+  char const* what;
+  char const* title;
+  int width;
+  char const* top;
+};
+
+class BorderedWideTitleTest : public ::testing::TestWithParam<WideTitleCase> {};
+
+TEST_P(BorderedWideTitleTest, TitleIsCutByCellsAndNeverSplitsACharacter) {
+  vn::Bordered box{vn::Border::light(GetParam().title), Filler{}};
+  Harness screen{box, {GetParam().width, 3}};
+  EXPECT_EQ(screen.line(0), GetParam().top);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BorderedWideTitleTest,
+    ::testing::Values(WideTitleCase{"Fits", "日本語", 10, "┌─日本語─┐"},
+                      // The wall shows where a wide character has no room.
+                      WideTitleCase{"CutLeavesTheWall", "日本語", 9, "┌─日本──┐"},
+                      WideTitleCase{"NarrowThenWide", "a日本", 8, "┌─a日──┐"},
+                      WideTitleCase{"NoRoomForTheFirst", "日", 5, "┌───┐"},
+                      WideTitleCase{"ComposedAndEmoji", "e\u0301😀", 8, "┌─é😀──┐"}),
+    [](::testing::TestParamInfo<WideTitleCase> const& info) {
+      return std::string{info.param.what};
+    });
+
 TEST(BorderedTest, FrameTakesTheBordersBrushAndTheTitleTheLabels) {
   dalk::Brush const frame_brush{dalk::XColor::Blue, dalk::XColor::BrightWhite, {}};
   dalk::Brush const title_brush{dalk::XColor::Default, dalk::XColor::Yellow, {}};

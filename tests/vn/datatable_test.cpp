@@ -249,6 +249,39 @@ TEST_F(DataTableTest, TextsAreCutByCodePointsToLeaveTheLastCellFree) {
   EXPECT_EQ(rows[7], "│𝔸𝔹ℂ𝔻𝔼𝔽𝔾…│         │");
 }
 
+// The first column is 9 cells wide: a text may take 8, and one wider is cut by cells to 7 and
+// ends in "…", never splitting a wide character. Read back as a terminal shows it.
+struct WideCellCase {
+  char const* what;
+  char const* text;
+  char const* line;
+};
+
+class DataTableWideTextTest : public ::testing::TestWithParam<WideCellCase> {};
+
+TEST_P(DataTableWideTextTest, CellsAreCutByWidth) {
+  DataTable table{DataTable::init};
+  table.add_column("Name", Align::Center, XColor::Red);
+  table.add_column("Qty", Align::Center, XColor::Green);
+  table.add_row({GetParam().text, "1"});
+  vn::testing::Harness screen{table, {20, 6}};
+  EXPECT_EQ(screen.line(3), GetParam().line);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DataTableWideTextTest,
+    ::testing::Values(
+        WideCellCase{"WideFits", "日本語テ", "│日本語テ│1        │"},
+        WideCellCase{"WideCutBeforeTheEllipsis", "日本語テキ", "│日本語… │1        │"},
+        WideCellCase{"NarrowCutBeforeAWide", "abcdefg日", "│abcdefg…│1        │"},
+        WideCellCase{"WideNotSplit", "abcdef日x", "│abcdef… │1        │"},
+        WideCellCase{"WideInTheLastAllowedCells", "abcdef日", "│abcdef日│1        │"},
+        WideCellCase{"EmojiCut", "😀😀😀😀😀", "│😀😀😀… │1        │"},
+        WideCellCase{"ComposedAccents", "cafe\u0301 ole\u0301", "│café olé│1        │"}),
+    [](::testing::TestParamInfo<WideCellCase> const& info) {
+      return std::string{info.param.what};
+    });
+
 TEST_F(DataTableTest, MalformedTextShowsItsWellFormedStart) {
   table.add_row({"ok\xff!", "x"});
   layout({20, 6});

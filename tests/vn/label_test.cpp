@@ -104,6 +104,57 @@ TEST_F(LabelTest, InvalidUtf8FailsAfterTheBrushAndBeforeAnyCodePoint) {
   EXPECT_EQ((buffer[{1, 1}].brush), yellow_on_blue);
 }
 
+// Read back as a terminal shows it: a wide character once; `starts` is where the first
+// character of the text lies.
+struct WideLabelCase {
+  char const* what;
+  char const* text;
+  Align align;
+  int width;
+  char const* line;
+  char const* first;
+  int starts;
+};
+
+class LabelWideTextTest : public ::testing::TestWithParam<WideLabelCase> {};
+
+TEST_P(LabelWideTextTest, AlignsAndCutsByCells) {
+  WideLabelCase const& c = GetParam();
+  vn::Label label{{.text = c.text, .align = c.align}};
+  vn::testing::Harness screen{label, {c.width, 1}};
+  EXPECT_EQ(screen.line(0), c.line);
+  EXPECT_EQ(screen.find(c.first), (dalk::Point{c.starts, 0}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LabelWideTextTest,
+    ::testing::Values(WideLabelCase{"WideLeft", "日本", Align::Left, 6, "日本  ", "日", 0},
+                      WideLabelCase{"WideCentre", "日本", Align::Center, 6, " 日本 ", "日", 1},
+                      WideLabelCase{"WideCentreOddDifference", "日本", Align::Center, 7, " 日本  ",
+                                    "日", 1},
+                      WideLabelCase{"WideRight", "日本", Align::Right, 6, "  日本", "日", 2},
+                      WideLabelCase{"MixedRight", "😀 end", Align::Right, 8, "  😀 end", "😀", 2},
+                      WideLabelCase{"ExactFit", "日本語", Align::Center, 6, "日本語", "語", 4},
+                      // A wide character left with one cell becomes a space; the start stays
+                      // whatever the alignment.
+                      WideLabelCase{"CutLeavesASpace", "日本語", Align::Right, 5, "日本 ", "本", 2},
+                      WideLabelCase{"CutAfterNarrow", "a日本語", Align::Center, 4, "a日 ", "日", 1},
+                      WideLabelCase{"CutBeforeNarrow", "日本x", Align::Right, 4, "日本", "本", 2},
+                      WideLabelCase{"ComposedAccentsTakeOneCell", "cafe\u0301", Align::Right, 6,
+                                    "  café", "café", 2},
+                      WideLabelCase{"LeftoverMarksAreDropped", "q\u0301q\u0301", Align::Center, 4,
+                                    " qq ", "qq", 1}),
+    [](::testing::TestParamInfo<WideLabelCase> const& info) {
+      return std::string{info.param.what};
+    });
+
+TEST(LabelWidgetTest, SecondCellOfAWideCharacterKeepsTheBrushAndHoldsASpace) {
+  vn::Label label{{.text = "日", .align = Align::Left, .brush = yellow_on_blue}};
+  vn::testing::Harness screen{label, {3, 1}};
+  EXPECT_EQ(screen.cell({0, 0}), (Glyph{U'日', yellow_on_blue}));
+  EXPECT_EQ(screen.cell({1, 0}), (Glyph{U' ', yellow_on_blue}));
+}
+
 TEST(LabelWidgetTest, DefaultsMatchInit) {
   vn::Label::Options const defaults{};
   EXPECT_EQ(vn::Label::init.text, "");

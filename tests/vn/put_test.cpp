@@ -86,6 +86,56 @@ TEST_F(PutTest, Utf32TextWritesEveryCodeUnitIncludingNul) {
   EXPECT_EQ(cell(1, 0).symbol, U'x');
 }
 
+// Cells as the buffer holds them: a wide code point's second cell holds a space.
+struct WideTextCase {
+  char const* what;
+  char const* text;
+  int x;
+  char const* row;
+};
+
+class PutWideTextTest : public PutTest, public ::testing::WithParamInterface<WideTextCase> {};
+
+TEST_P(PutWideTextTest, TextAdvancesByCellsAndNeverDrawsHalfACharacter) {
+  WideTextCase const& c = GetParam();
+  vn::put(canvas(), {c.x, 0}, c.text);
+  vn::put(canvas(), {c.x, 1}, std::u32string_view{dalk::detail::u8_string_to_u32_string(c.text)});
+  EXPECT_EQ(rows()[0], c.row);
+  EXPECT_EQ(rows()[1], c.row);
+  for (int x = 0; x < 6; ++x) {
+    if (cell(x, 0).symbol != U'.') {
+      EXPECT_EQ(cell(x, 0).brush, Brush{}) << x;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PutWideTextTest,
+    ::testing::Values(WideTextCase{"Wide", "日本", 0, "日 本 .."},
+                      WideTextCase{"WideCutAtTheEdgeBecomesASpace", "日本語", 1, ".日 本  "},
+                      WideTextCase{"WideInTheLastColumn", "a日", 4, "....a "},
+                      WideTextCase{"WideAloneInTheLastColumn", "日", 5, "..... "},
+                      WideTextCase{"Emoji", "😀!", 3, "...😀 !"},
+                      WideTextCase{"Hangul", "한국", 0, "한 국 .."},
+                      WideTextCase{"JamoComposeIntoASyllable", "\u1112\u1161\u11AB", 0, "한 ...."},
+                      WideTextCase{"CombiningMarkComposes", "e\u0301te\u0301", 0, "été..."},
+                      WideTextCase{"MarkWithoutComposedFormIsDropped", "q\u0301r", 0, "qr...."},
+                      WideTextCase{"LoneMarkDrawsNothing", "\u0301", 2, "......"},
+                      WideTextCase{"JoinerIsDropped", "x\u200Dy", 1, ".xy..."},
+                      WideTextCase{"FullwidthLatin", "Ａb", 0, "Ａ b..."}),
+    [](::testing::TestParamInfo<WideTextCase> const& info) {
+      return std::string{info.param.what};
+    });
+
+TEST_F(PutTest, WideGlyphInTheLastColumnBecomesASpaceInItsBrush) {
+  vn::put(canvas(), {5, 0}, Glyph{U'日', blue_on_green});
+  vn::put(canvas(), {4, 1}, Glyph{U'日', blue_on_green});
+  EXPECT_EQ(cell(5, 0), (Glyph{U' ', blue_on_green}));
+  EXPECT_EQ(cell(4, 1), (Glyph{U'日', blue_on_green}));
+  // A single glyph writes only its own cell.
+  EXPECT_EQ(cell(5, 1).symbol, U'.');
+}
+
 TEST_F(PutTest, HorizontalLineClipping) {
   vn::put(canvas(), {-1, 0}, vn::shape::HLine{3, U'-'});
   vn::put(canvas(), {0, -1}, vn::shape::HLine{3, U'-'});
@@ -255,6 +305,11 @@ class PutInnerCanvasTest : public PutTest {
   PutInnerCanvasTest() : PutTest{{8, 5}} {}
   vn::Canvas inner() { return vn::Canvas{buffer, {2, 1}, {4, 3}}; }
 };
+
+TEST_F(PutInnerCanvasTest, WideTextIsCutAtTheCanvasEdgeNotTheBuffers) {
+  vn::put(inner(), {1, 0}, "日本");
+  EXPECT_EQ(rows()[1], "...日  ..");
+}
 
 TEST_F(PutInnerCanvasTest, ClearTouchesOnlyTheCanvas) {
   buffer.fill(Glyph{U'.', red_background});

@@ -342,6 +342,41 @@ TEST(HarnessTest, FindsTextOnTheScreen) {
   EXPECT_EQ(screen.find(""), std::nullopt);
 }
 
+// Paints its glyphs into row 0 cell by cell, as they are given.
+class CellPainter : public vn::Widget {
+ public:
+  explicit CellPainter(std::u32string cells)
+      : Widget{FocusPolicy::None, SizePolicy::flex()}, cells_{std::move(cells)} {}
+  void paint(vn::Canvas canvas) override {
+    for (int x = 0; x < canvas.size.width && x < static_cast<int>(cells_.size()); ++x) {
+      canvas[{x, 0}].symbol = cells_[static_cast<std::size_t>(x)];
+    }
+  }
+
+ private:
+  std::u32string cells_;
+};
+
+TEST(HarnessTest, ReadsTheScreenAsATerminalShowsIt) {
+  // A wide glyph shows once and hides what its second cell holds; in the last column, and as a
+  // zero-width code point alone in a cell, a space shows.
+  CellPainter head{U"日x本yz\u0301a日"};
+  Harness screen{head, {8, 1}};
+  EXPECT_EQ(screen.line(0), "日本z a ");
+  EXPECT_EQ(screen.lines({1, 0}, {4, 1}), (Log{"本z"}));
+  EXPECT_EQ(screen.lines({2, 0}, {1, 1}), (Log{"本"}));
+  EXPECT_EQ(screen.cell({1, 0}).symbol, U'x');
+  EXPECT_EQ(screen.find("本z"), (Point{2, 0}));
+  EXPECT_EQ(screen.find("a "), (Point{6, 0}));
+  EXPECT_EQ(screen.find("x"), std::nullopt);
+}
+
+TEST(HarnessTest, FindComposesTheTextItLooksFor) {
+  vn::Label label{{.text = "caf\u00E9", .align = vn::Align::Left}};
+  Harness screen{label, {6, 1}};
+  EXPECT_EQ(screen.find("cafe\u0301"), (Point{0, 0}));
+}
+
 TEST(HarnessTest, KeysSeeTheLayoutOfThePreviousPaint) {
   // The text box moves the cursor up by display lines, which only painting works out.
   vn::TextBox box{{.text = "", .focus_policy = FocusPolicy::Strong}};
