@@ -15,26 +15,10 @@ template <typename T>
 class ConcurrentQueue {
  public:
   /// Appends item; callable from any thread. The node is allocated outside the lock.
-  void enqueue(T item) {
-    std::list<T> node;
-    node.push_back(std::move(item));
-    {
-      std::lock_guard lock{mutex};
-      queue.splice(queue.end(), node);
-    }
-    condition.notify_one();
-  }
+  void enqueue(T item) { insert(std::move(item), false); }
 
   /// Puts item ahead of every queued item, so it is popped next; callable from any thread.
-  void enqueue_front(T item) {
-    std::list<T> node;
-    node.push_back(std::move(item));
-    {
-      std::lock_guard lock{mutex};
-      queue.splice(queue.begin(), node);
-    }
-    condition.notify_one();
-  }
+  void enqueue_front(T item) { insert(std::move(item), true); }
 
   /// Removes and returns the front item (the oldest unless one was put ahead), waiting while
   /// there is none.
@@ -58,6 +42,16 @@ class ConcurrentQueue {
   std::list<T> queue;
 
  private:
+  void insert(T item, bool at_front) {
+    std::list<T> node;
+    node.push_back(std::move(item));
+    {
+      std::lock_guard lock{mutex};
+      queue.splice(at_front ? queue.begin() : queue.end(), node);
+    }
+    condition.notify_one();
+  }
+
   T take_front(std::unique_lock<std::mutex>& lock) {
     std::list<T> node;
     node.splice(node.end(), queue, queue.begin());
