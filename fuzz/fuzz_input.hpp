@@ -14,6 +14,15 @@ void require(bool condition) {
   }
 }
 
+// FNV-1a of the input, so that waits drawn from it are the same for the same input.
+inline std::uint32_t seed_of(std::uint8_t const* data, std::size_t size) {
+  std::uint32_t hash = 2166136261U;
+  for (std::size_t i = 0; i < size; ++i) {
+    hash = (hash ^ data[i]) * 16777619U;
+  }
+  return hash;
+}
+
 class Reader {
  public:
   Reader(std::uint8_t const* data, std::size_t size) : data_{data}, size_{size} {}

@@ -82,15 +82,6 @@ class Run {
   std::size_t pending_bytes_ = 0;
 };
 
-// FNV-1a of the input, so the second run's waits are the same for the same input.
-std::uint32_t seed_of(std::uint8_t const* data, std::size_t size) {
-  std::uint32_t hash = 2166136261U;
-  for (std::size_t i = 0; i < size; ++i) {
-    hash = (hash ^ data[i]) * 16777619U;
-  }
-  return hash;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {

@@ -34,14 +34,6 @@ void check(dalk::ScancodeDecoder const& decoder, std::optional<dalk::Event> cons
   require(decoder.wait() == dalk::ScancodeDecoder::Wait::Nothing);
 }
 
-std::uint32_t seed_of(std::uint8_t const* data, std::size_t size) {
-  std::uint32_t hash = 2166136261U;
-  for (std::size_t i = 0; i < size; ++i) {
-    hash = (hash ^ data[i]) * 16777619U;
-  }
-  return hash;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
