@@ -8,6 +8,7 @@
 
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -114,7 +115,15 @@ InputParser& terminal_parser() {
 }
 
 // Written by initialization on its thread while the input thread reads.
-std::atomic<InputParser::Options> terminal_options{};
+// Kept as its bits: an atomic of a struct of bools is not lock-free everywhere (clang calls
+// libatomic for it).
+using OptionBits = std::uint32_t;
+static_assert(sizeof(InputParser::Options) == sizeof(OptionBits));
+std::atomic<OptionBits> terminal_options{std::bit_cast<OptionBits>(InputParser::Options{})};
+
+InputParser::Options load_terminal_options() {
+  return std::bit_cast<InputParser::Options>(terminal_options.load());
+}
 
 // One event or undecodable sequence from standard input; a waiting resize comes first.
 ReadResult read_terminal() {
@@ -125,7 +134,7 @@ ReadResult read_terminal() {
   if (parser.wait() != InputParser::Wait::Paste) {
     parser.reset();
   }
-  parser.set_options(terminal_options.load());
+  parser.set_options(load_terminal_options());
   for (;;) {
     InputParser::Result result;
     switch (parser.wait()) {
@@ -372,11 +381,11 @@ std::optional<Event> read(int timeout) {
 }
 
 void detail::set_terminal_input_options(InputParser::Options options) {
-  terminal_options.store(options);
+  terminal_options.store(std::bit_cast<OptionBits>(options));
 }
 
 InputParser::Options detail::terminal_input_options() {
-  return terminal_options.load();
+  return load_terminal_options();
 }
 
 detail::ReadResult detail::read_input(int timeout, int wake) {
