@@ -86,7 +86,8 @@ class Widget {
   virtual void focus_out();
   virtual void key_press(dalk::Key key);
   virtual void key_release(dalk::Key key);
-  /// Text pasted while this widget has focus, whole and valid UTF-8 (bracketed paste).
+  /// Text pasted while this widget has focus, whole and valid UTF-8 (bracketed paste). By
+  /// default each character is handed to key_press as typed, a line break as Key::Enter.
   virtual void paste(std::string_view text);
   /// The terminal window gained or lost focus; every widget of the tree hears it.
   virtual void window_focus(bool focused);

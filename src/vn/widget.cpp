@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "dalk/transcode.hpp"
+
 namespace vn {
 
 Widget::Widget(FocusPolicy focus, SizePolicy sizing)
@@ -47,7 +49,19 @@ void Widget::focus_in() {}
 void Widget::focus_out() {}
 void Widget::key_press(dalk::Key) {}
 void Widget::key_release(dalk::Key) {}
-void Widget::paste(std::string_view) {}
+void Widget::paste(std::string_view text) {
+  // A widget without paste handling gets the text as the keys it would have been typed with,
+  // as without bracketed paste: a line break ("\r\n", "\r" or "\n") is one Enter.
+  char32_t previous = 0;
+  for (char32_t const c : dalk::detail::u8_string_to_u32(text)) {
+    if (c == U'\n' && previous == U'\r') {
+      previous = c;
+      continue;
+    }
+    key_press(c == U'\r' || c == U'\n' ? dalk::Key::Enter : dalk::key(c));
+    previous = c;
+  }
+}
 void Widget::window_focus(bool) {}
 void Widget::resize(Area) {}
 void Widget::timer(int) {}

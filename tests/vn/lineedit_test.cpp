@@ -605,3 +605,14 @@ TEST(LineEditWideTest, PrintableMeansNoControlSurrogateNoncharacterOrConsoleKey)
 }  // namespace wide
 
 }  // namespace
+
+TEST(LineEditPasteTest, APasteArrivesAsTheKeysItWouldBeTypedWith) {
+  vn::LineEdit edit{{}};
+  std::vector<std::string> submitted;
+  edit.submitted.connect([&](std::string const& text) { submitted.push_back(text); });
+  vn::testing::Harness screen{edit, {20, 1}};
+  screen.click({0, 0});
+  screen.paste("José 日本\r\nnext");
+  EXPECT_EQ(submitted, (std::vector<std::string>{"José 日本"}));
+  EXPECT_EQ(edit.text, "José 日本next");
+}
