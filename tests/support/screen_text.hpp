@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <vn/terminal.hpp>
+#include <vn/testing.hpp>
 
 namespace vennic::test {
 
@@ -15,5 +16,8 @@ std::vector<std::string> screen_rows(vn::ScreenBuffer const& buffer, dalk::Point
                                      dalk::Area size);
 /// The whole buffer.
 std::vector<std::string> screen_rows(vn::ScreenBuffer const& buffer);
+/// Row y of the harness's screen as a terminal shows it, read cell by cell: a wide glyph once,
+/// the cell it covers skipped; other cells as painted.
+std::string shown_row(vn::testing::Harness const& screen, int y);
 
 }  // namespace vennic::test

@@ -445,18 +445,7 @@ namespace wide {
 
 using vn::testing::Harness;
 
-// Row y as a terminal shows it: a wide glyph once, the cell it covers skipped.
-std::string shown_row(Harness const& screen, int y) {
-  std::u32string row;
-  for (int x = 0; x < screen.size().width; ++x) {
-    char32_t const c = screen.cell({x, y}).symbol;
-    row.push_back(c);
-    if (dalk::width(c) == 2) {
-      ++x;
-    }
-  }
-  return dalk::detail::u32_to_u8(row);
-}
+using vennic::test::shown_row;
 
 TEST(LineEditWideTest, TypedTextReadsBackIntact) {
   vn::LineEdit edit{vn::LineEdit::init};
