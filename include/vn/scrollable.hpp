@@ -24,6 +24,8 @@ struct ScrollState {
 /// vn::Widget. Event-loop thread only.
 class Scrollable {
  public:
+  virtual ~Scrollable() = default;
+
   /// The state as of the widget's last paint or change.
   virtual ScrollState scroll_state() const = 0;
   /// Shows `position` first, clamped to what the widget allows. Emits nothing; the next paint
@@ -38,8 +40,6 @@ class Scrollable {
   Scrollable(Scrollable&&) noexcept = default;
   Scrollable& operator=(Scrollable const&) = default;
   Scrollable& operator=(Scrollable&&) noexcept = default;
-  // Not deleted through this interface: widgets are owned as widgets.
-  ~Scrollable() = default;
 };
 
 }  // namespace vn
