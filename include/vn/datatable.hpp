@@ -81,8 +81,9 @@ class DataTable : public Widget, public Scrollable {
   /// Connected to `scrolled`.
   nerv::Identifier on_scroll(std::function<void(ScrollState)> f) override;
 
-  /// While focused: moves the selection (with none, the first key selects the top row shown)
-  /// and keeps it in view; Enter emits `activated` for the selected row.
+  /// While focused: moves the selection and keeps it in view (with none, Home and End select
+  /// the first and last rows and the other keys the top row shown); Enter emits `activated`
+  /// for the selected row.
   void key_press(dalk::Key key) override;
   /// Left button, on a table whose focus policy takes clicks: selects the row under the
   /// pointer.

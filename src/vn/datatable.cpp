@@ -196,15 +196,13 @@ void DataTable::key_press(dalk::Key key) {
     }
     return;
   }
-  if (!current) {
-    // The first navigation key picks the top row shown.
-    if (detail::navigate(key, 0, rows, page())) {
-      select_by_user(std::min(scroll_offset, rows - 1));
-    }
-    return;
-  }
-  if (auto const target = detail::navigate(key, *current, rows, page())) {
-    select_by_user(*target);
+  // Without a selection, Home and End go where they always go; the other keys pick the top
+  // row shown rather than moving away from it.
+  std::uint64_t const from = current.value_or(std::min(scroll_offset, rows - 1));
+  bool const to_an_end = key == dalk::Key::Home || key == dalk::Key::End ||
+                         key == dalk::Key::ExtendedHome || key == dalk::Key::ExtendedEnd;
+  if (auto const target = detail::navigate(key, from, rows, page())) {
+    select_by_user(current || to_an_end ? *target : from);
   }
 }
 

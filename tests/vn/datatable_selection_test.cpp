@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -62,6 +63,8 @@ struct NavigationCase {
   std::optional<std::uint64_t> selected;
   std::uint64_t offset;
   std::vector<std::uint64_t> emitted;
+
+  friend void PrintTo(NavigationCase const& c, std::ostream* out) { *out << c.name; }
 };
 
 class DataTableNavigationTest : public ::testing::TestWithParam<NavigationCase> {};
@@ -86,8 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
         NavigationCase{
             "OtherKeysBeforeASelection", false, {Key::Enter, Key{'x'}}, std::nullopt, 0, {}},
         NavigationCase{"FirstKeySelectsTheTopRow", false, {Key::ArrowDown}, 0, 0, {0}},
-        NavigationCase{"FirstEndSelectsTheTopRow", false, {Key::End}, 0, 0, {0}},
-        NavigationCase{"End", false, {Key::End, Key::End}, 9, 7, {0, 9}},
+        NavigationCase{"FirstEndSelectsTheLastRow", false, {Key::End}, 9, 7, {9}},
+        NavigationCase{"DownThenEnd", false, {Key::ArrowDown, Key::End}, 9, 7, {0, 9}},
         NavigationCase{"PageDown", false, {Key::Home, Key::PageDown}, 3, 1, {0, 3}},
         NavigationCase{"PageUp", false, {Key::Home, Key::End, Key::PageUp}, 6, 6, {0, 9, 6}},
         NavigationCase{"CompactPageDown", true, {Key::Home, Key::PageDown}, 5, 1, {0, 5}},
@@ -124,6 +127,8 @@ struct EditCase {
   std::function<void(DataTable&)> edit;
   Lines first_cells;  // column 0 of every row afterwards
   std::optional<std::uint64_t> selected;
+
+  friend void PrintTo(EditCase const& c, std::ostream* out) { *out << c.what; }
 };
 
 class DataTableEditTest : public ::testing::TestWithParam<EditCase> {};

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <ostream>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -51,6 +52,8 @@ struct KeyCase {
   std::size_t selected;
   std::size_t top;
   std::vector<std::size_t> emitted;
+
+  friend void PrintTo(KeyCase const& c, std::ostream* out) { *out << c.name; }
 };
 
 class ListKeyTest : public ::testing::TestWithParam<KeyCase> {};
