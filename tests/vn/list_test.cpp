@@ -168,18 +168,4 @@ TEST(ListTest, ModelPaintsOnlyVisibleItemsAndMayShrink) {
   EXPECT_FALSE(list.selection());
 }
 
-TEST(ListTest, ReportsScrollStateWhenItChanges) {
-  List list{{.items = numbered(10)}};
-  std::vector<vn::ScrollState> states;
-  list.scrolled.connect([&](vn::ScrollState s) { states.push_back(s); });
-  Harness screen{list, {10, 4}};
-  screen.paint();  // unchanged: no report
-  list.scroll_to(100);
-  screen.paint();
-  list.scroll_to(-5);
-  screen.paint();
-  EXPECT_EQ(states, (std::vector<vn::ScrollState>{{0, 4, 10}, {6, 4, 10}, {0, 4, 10}}));
-  EXPECT_EQ(list.scroll_state(), (vn::ScrollState{0, 4, 10}));
-}
-
 }  // namespace
