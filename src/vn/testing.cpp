@@ -9,6 +9,7 @@
 #include "vn/application.hpp"
 #include "vn/focus.hpp"
 #include "vn/put.hpp"
+#include "vn/terminal.hpp"
 
 namespace vn::testing {
 namespace {
@@ -142,6 +143,17 @@ std::optional<QuitRequest> Harness::deliver(Event const& event) {
     return *result;
   }
   paint();
+  return std::nullopt;
+}
+
+std::optional<QuitRequest> Harness::run_queued(std::chrono::milliseconds wait) {
+  std::optional<Event> event = Terminal::event_queue.pop_for(wait);
+  while (event) {
+    if (auto request = deliver(*event)) {
+      return request;
+    }
+    event = Terminal::event_queue.pop_for(std::chrono::milliseconds{0});
+  }
   return std::nullopt;
 }
 
