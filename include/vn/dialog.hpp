@@ -19,11 +19,11 @@ class Dialog : public Overlay {
  public:
   struct Options {
     /// Shown in the top wall.
-    std::string title;
+    std::string title{};
     /// Border included; cut to the screen.
     Area size{40, 10};
     /// Top-left cell on the screen; centred when empty. Kept on the screen.
-    std::optional<Point> at;
+    std::optional<Point> at{};
     /// Frame style; its label text is replaced by `title`.
     Border border = Border::light("");
     bool close_on_escape = true;

@@ -26,7 +26,7 @@ class Menu : public Overlay {
   };
 
   struct Options {
-    std::vector<Item> items;
+    std::vector<Item> items{};
     /// The highlighted item.
     dalk::Brush highlight_brush{dalk::XColor::Default, dalk::XColor::Default, dalk::Trait::Inverse};
     dalk::Brush brush{};

@@ -18,7 +18,7 @@ class ProgressBar : public Widget {
     /// Clamped to 0..1.
     double value = 0.0;
     /// Drawn before the bar, followed by a space; none when empty.
-    std::string label;
+    std::string label{};
     /// " 42%" after the bar.
     bool show_percent = false;
     /// The bar's cells, filled or not.

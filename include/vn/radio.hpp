@@ -18,7 +18,7 @@ namespace vn {
 class RadioGroup : public Widget {
  public:
   struct Options {
-    std::vector<std::string> choices;
+    std::vector<std::string> choices{};
     /// Clamped to the choices; -1 while there are none.
     int selected = 0;
     dalk::Brush brush{};

@@ -37,7 +37,8 @@ namespace vn::testing {
 /// Event-loop rules apply: use the harness and the tree from one thread only.
 class Harness {
  public:
-  /// Refers to head (which must outlive the harness) and clears focus, then acts as a run's
+  /// Refers to head (which must outlive the harness), clears focus and forgets open overlays
+  /// (vn/overlay.hpp), then acts as a run's
   /// first event: a resize to `size` (the head's size becomes `size`, head.resize gets the
   /// previous one) followed by a paint. A negative width or height counts as 0.
   explicit Harness(Widget& head, dalk::Area size = {80, 24});
