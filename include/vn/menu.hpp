@@ -38,8 +38,8 @@ class Menu : public Overlay {
   /// Opens with its top-left corner at `at` (screen cells; moved to stay on the screen) and
   /// the first item highlighted.
   void open_at(Point at);
-  /// Closes, then calls the item's action and emits `chosen` with its index. Does nothing for
-  /// an index out of range.
+  /// Closes, then calls the item's action and emits `chosen` with its index (not when the action
+  /// destroyed the menu). Does nothing for an index out of range.
   void choose(int index);
   int highlighted() const { return highlighted_; }
 

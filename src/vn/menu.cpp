@@ -28,10 +28,14 @@ void Menu::choose(int index) {
   // Copied: the action may change the items.
   std::function<void()> const action = items[static_cast<std::size_t>(index)].action;
   close();
+  // The action may destroy the menu; then nobody is left to hear `chosen`.
+  LifetimeView<Widget> const alive{*this};
   if (action) {
     action();
   }
-  chosen.emit(index);
+  if (alive.valid()) {
+    chosen.emit(index);
+  }
 }
 
 Area Menu::preferred_size(Area) const {

@@ -1,6 +1,7 @@
 // The popup menu through the test kit: its look, choosing by keys and by mouse, and closing.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 #include <vn/vn.hpp>
@@ -78,6 +79,22 @@ TEST_F(MenuTest, StaysOnTheScreenNearItsEdge) {
   menu.open_at({10, 4});
   screen.paint();
   EXPECT_EQ(screen.find("┌──────┐"), (dalk::Point{4, 1}));
+}
+
+TEST(MenuLifetimeTest, ActionMayDestroyTheMenu) {
+  vn::CheckBox below{vn::CheckBox::init};
+  vn::testing::Harness screen{below, {12, 6}};
+  auto menu = std::make_unique<vn::Menu>(vn::Menu::Options{});
+  bool ran = false;
+  menu->items = {{"Close", [&] {
+                    ran = true;
+                    menu.reset();
+                  }}};
+  menu->chosen.connect([](int) { ADD_FAILURE() << "chosen after the menu was destroyed"; });
+  menu->open_at({0, 0});
+  screen.key_press(dalk::Key::Enter);
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(menu, nullptr);
 }
 
 }  // namespace
