@@ -723,19 +723,21 @@ std::uint64_t glyph_hash(std::uint64_t hash, dalk::Glyph const& g) {
   return mix(hash, color_word(g.brush.background) | (color_word(g.brush.foreground) << 32U));
 }
 
-std::uint64_t shown_row_hash(dalk::Glyph const* row, int width) {
+// Hashes of the first `cells` glyphs of a row (covered cells not counted).
+std::uint64_t shown_row_hash(dalk::Glyph const* row, int width, int cells) {
   std::uint64_t hash = 0;
-  for (int x = 0; x < width; ++x) {
+  for (int x = 0; x < width && cells > 0; ++x) {
     if (row[x].symbol != covered_symbol) {
       hash = glyph_hash(hash, row[x]);
+      --cells;
     }
   }
   return hash;
 }
 
-std::uint64_t fresh_row_hash(dalk::Glyph const* row, int width) {
+std::uint64_t fresh_row_hash(dalk::Glyph const* row, int width, int cells) {
   std::uint64_t hash = 0;
-  for (int x = 0; x < width; ++x) {
+  for (int x = 0; x < width && cells > 0; ++x, --cells) {
     hash = glyph_hash(hash, row[x]);
     if (row[x].symbol >= 0x80 && cell_width(row[x].symbol) == 2) {
       ++x;
@@ -817,11 +819,29 @@ void scroll_moved_rows(ScreenBuffer& screen, ScreenBuffer const& changes, Compac
   }
   shown_hashes.resize(rows);
   fresh_hashes.resize(rows);
-  for (std::size_t y = 0; y < rows; ++y) {
-    std::size_t const row = y * static_cast<std::size_t>(width);
-    shown_hashes[y] = shown_row_hash(screen.glyphs.data() + row, width);
-    fresh_hashes[y] = fresh_row_hash(changes.glyphs.data() + row, width);
+  auto const hash_rows = [&](int cells) {
+    for (std::size_t y = 0; y < rows; ++y) {
+      std::size_t const row = y * static_cast<std::size_t>(width);
+      shown_hashes[y] = shown_row_hash(screen.glyphs.data() + row, width, cells);
+      fresh_hashes[y] = fresh_row_hash(changes.glyphs.data() + row, width, cells);
+    }
+  };
+  // The beginnings of rows first: when they match nowhere else, no block moved, and the
+  // whole rows need not be hashed.
+  hash_rows(8);
+  int rows_found_elsewhere = 0;
+  for (std::size_t y = 0; y < rows && rows_found_elsewhere < 2; ++y) {
+    for (std::size_t other = 0; other < rows; ++other) {
+      if (other != y && fresh_hashes[y] == shown_hashes[other]) {
+        ++rows_found_elsewhere;
+        break;
+      }
+    }
   }
+  if (rows_found_elsewhere < 2) {
+    return;
+  }
+  hash_rows(width);
   Scroll const scroll = find_scroll(shown_hashes, fresh_hashes);
   if (scroll.gain < 2) {
     return;

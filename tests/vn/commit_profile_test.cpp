@@ -291,4 +291,47 @@ TEST(CommitProfileTest, CompactWritesLessForTheSameFrames) {
   EXPECT_LT(written[1] * 4, written[0]);
 }
 
+// Rows that moved as a block are moved by the terminal: scrolling the whole screen, or a region
+// of it, costs a few bytes besides the rows that are new.
+TEST(CommitProfileTest, MovedRowsAreScrolledByTheTerminal) {
+  struct Case {
+    int top;
+    int bottom;
+    int shift;
+    char const* scroll;
+  };
+  Case const cases[] = {
+      {0, 9, 1, "\x1b[S"}, {0, 9, -2, "\x1b[2T"}, {2, 7, 1, "\x1b[3;8r\x1b[S\x1b[r"}};
+  dalk::Area const area{40, 10};
+  vn::detail::OutputProfile const compact = vn::detail::output_profile(Extension::CompactOutput);
+  for (Case const& c : cases) {
+    vn::ScreenBuffer mirror;
+    std::string buffer;
+    vn::Terminal::cursor.reset();
+    std::vector<std::u32string> rows;
+    for (int y = 0; y < area.height; ++y) {
+      rows.push_back(U"│ entry " + std::u32string(1, U'A' + y) + U" of the list │");
+    }
+    std::string bytes;
+    for (int frame = 0; frame < 2; ++frame) {
+      vn::Terminal::changes = vn::ScreenBuffer{area};
+      for (int y = 0; y < area.height; ++y) {
+        vn::put(vn::Canvas{vn::Terminal::changes, {0, 0}, area}, {0, y},
+                std::u32string_view{rows[static_cast<std::size_t>(y)]});
+      }
+      bytes = vennic::test::capture_stdout(
+          [&] { vn::detail::commit_changes(mirror, buffer, compact); });
+      std::vector<std::u32string> moved = rows;
+      for (int y = c.top; y <= c.bottom; ++y) {
+        int const from = y + c.shift;
+        moved[static_cast<std::size_t>(y)] =
+            from >= c.top && from <= c.bottom ? rows[static_cast<std::size_t>(from)] : U"new";
+      }
+      rows = moved;
+    }
+    EXPECT_NE(bytes.find(c.scroll), std::string::npos) << c.scroll;
+    EXPECT_LT(bytes.size(), 60U) << c.scroll;
+  }
+}
+
 }  // namespace
