@@ -233,8 +233,9 @@ int digits(int value) {
   return count;
 }
 
-// Separates SGR parameters within one sequence.
+// The parameters of one SGR sequence, written after its "\e[" and separated by ';'.
 struct Parameters {
+  explicit Parameters(char* start) : out{put(start, "\x1b[")} {}
   char* out;
   bool first = true;
   void next() {
@@ -318,8 +319,6 @@ char* write_brush_change(char* out, dalk::Brush const* from, dalk::Brush const& 
   unsigned const wanted = attributes(to.traits);
   char reset[dalk::detail::max_brush_escape_size];
   Parameters r{reset};
-  r.add("\x1b[");
-  r.first = true;
   bool const default_colors = same_brush(dalk::Brush{{}, {}, to.traits}, to);
   if (wanted != 0 || !default_colors) {
     r.add("0");
@@ -339,8 +338,6 @@ char* write_brush_change(char* out, dalk::Brush const* from, dalk::Brush const& 
 
   char delta[dalk::detail::max_brush_escape_size];
   Parameters d{delta};
-  d.add("\x1b[");
-  d.first = true;
   if (!same_color(from->background, to.background)) {
     add_color(d, to.background, true);
   }
