@@ -1,5 +1,7 @@
 #include "vn/commit.hpp"
 
+#include <unicode/uchar.h>
+
 #include <algorithm>
 #include <atomic>
 #include <charconv>
@@ -686,6 +688,11 @@ int write_compact(Cells const& cells, int x, CompactWriter& w) {
   w.set_brush(brush);
   w.out = dalk::detail::write_u8(w.out, symbol);
   w.advance(x, cells.y, covers_next ? 2 : 1);
+  // Terminals disagree most on the widths of emoji: the cell after one is reached by a move.
+  if (u_hasBinaryProperty(static_cast<UChar32>(symbol), UCHAR_EMOJI_PRESENTATION) != 0 ||
+      u_hasBinaryProperty(static_cast<UChar32>(symbol), UCHAR_REGIONAL_INDICATOR) != 0) {
+    w.cursor_known = false;
+  }
   shown = fresh;
   if (shown.symbol == covered_symbol) {
     shown.symbol = symbol;

@@ -262,35 +262,6 @@ INSTANTIATE_TEST_SUITE_P(Profiles, CommitProfileTest,
                                   std::to_string(std::get<1>(info.param));
                          });
 
-// The compact encoding writes less than the default one for the same frames.
-TEST(CommitProfileTest, CompactWritesLessForTheSameFrames) {
-  dalk::Area const area{40, 10};
-  vn::Terminal::changes = vn::ScreenBuffer{area};
-  vn::Terminal::cursor.reset();
-  vn::ScreenBuffer mirrors[2];
-  std::string buffer;
-  std::size_t written[2] = {0, 0};
-  vn::detail::OutputProfile const compact =
-      vn::detail::output_profile(Extension::CompactOutput | Extension::RepeatGlyph);
-  for (int frame = 0; frame < 4; ++frame) {
-    for (int side = 0; side < 2; ++side) {
-      vn::Terminal::changes.fill(Glyph{});
-      for (int y = 0; y < area.height; ++y) {
-        vn::put(vn::Canvas{vn::Terminal::changes, {0, 0}, area}, {0, y},
-                std::u32string_view{U"line " + std::u32string(1, U'0' + (y + frame) % 10)});
-      }
-      written[side] += vennic::test::capture_stdout([&] {
-                         if (side == 0) {
-                           vn::detail::commit_changes(mirrors[0], buffer);
-                         } else {
-                           vn::detail::commit_changes(mirrors[1], buffer, compact);
-                         }
-                       }).size();
-    }
-  }
-  EXPECT_LT(written[1] * 4, written[0]);
-}
-
 // Rows that moved as a block are moved by the terminal: scrolling the whole screen, or a region
 // of it, costs a few bytes besides the rows that are new.
 TEST(CommitProfileTest, MovedRowsAreScrolledByTheTerminal) {
