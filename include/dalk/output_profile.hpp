@@ -41,15 +41,17 @@ Color adapt(Color const& c, ColorDepth depth);
 /// Both colours of b adapted; traits unchanged.
 Brush adapt(Brush const& b, ColorDepth depth);
 
-/// The output extensions that suit a terminal described by TERM, COLORTERM and NO_COLOR:
-/// always CompactOutput; RepeatGlyph for xterm's TERM names; NoColor when no_color is
-/// non-empty; otherwise no colour bit for true colour (COLORTERM "truecolor" or "24bit", or
-/// the TERM names has_true_color() knows), Colors256 for a 256-colour terminal, Colors16 for a
-/// 16- or 88-colour one and Colors8 for the rest (8 colours, or TERM unknown).
+/// The output extensions that suit a terminal described by TERM, COLORTERM, NO_COLOR and
+/// XTERM_VERSION: always CompactOutput; RepeatGlyph only for xterm itself (a TERM starting with
+/// "xterm" and XTERM_VERSION set, which xterm does and its imitators do not); NoColor when no_color
+/// is non-empty; otherwise no colour bit for true colour (COLORTERM "truecolor" or "24bit", or the
+/// TERM names has_true_color() knows), Colors256 for a 256-colour terminal, Colors16 for a 16- or
+/// 88-colour one and Colors8 for the rest (8 colours, or TERM unknown).
 Extensions output_extensions(std::string_view term, std::string_view colorterm,
-                             std::string_view no_color);
+                             std::string_view no_color, std::string_view xterm_version = {});
 
-/// output_extensions() of this process's TERM, COLORTERM and NO_COLOR, read at the call.
+/// output_extensions() of this process's TERM, COLORTERM, NO_COLOR and XTERM_VERSION, read at
+/// the call.
 /// Combine with other extensions: Terminal{..., recommended_extensions | output_extensions()}.
 Extensions output_extensions();
 

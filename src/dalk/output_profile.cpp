@@ -142,9 +142,10 @@ Brush adapt(Brush const& b, ColorDepth depth) {
 }
 
 Extensions output_extensions(std::string_view term, std::string_view colorterm,
-                             std::string_view no_color) {
+                             std::string_view no_color, std::string_view xterm_version) {
   Extensions extensions = Extension::CompactOutput;
-  if (term.starts_with("xterm")) {
+  // Many terminals call themselves xterm without having REP; xterm alone sets XTERM_VERSION.
+  if (term.starts_with("xterm") && !xterm_version.empty()) {
     extensions |= Extension::RepeatGlyph;
   }
   if (!no_color.empty()) {
@@ -165,7 +166,8 @@ Extensions output_extensions(std::string_view term, std::string_view colorterm,
 }
 
 Extensions output_extensions() {
-  return output_extensions(environment("TERM"), environment("COLORTERM"), environment("NO_COLOR"));
+  return output_extensions(environment("TERM"), environment("COLORTERM"), environment("NO_COLOR"),
+                           environment("XTERM_VERSION"));
 }
 
 }  // namespace dalk

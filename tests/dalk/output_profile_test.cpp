@@ -70,6 +70,7 @@ struct Environment {
   char const* term;
   char const* colorterm;
   char const* no_color;
+  char const* xterm_version;
   dalk::Extensions extensions;
 };
 
@@ -77,7 +78,8 @@ class OutputExtensionsTest : public ::testing::TestWithParam<Environment> {};
 
 TEST_P(OutputExtensionsTest, FollowTermColortermAndNoColor) {
   Environment const& e = GetParam();
-  EXPECT_EQ(dalk::output_extensions(e.term, e.colorterm, e.no_color).value(), e.extensions.value())
+  EXPECT_EQ(dalk::output_extensions(e.term, e.colorterm, e.no_color, e.xterm_version).value(),
+            e.extensions.value())
       << e.term << " " << e.colorterm << " " << e.no_color;
 }
 
@@ -85,17 +87,18 @@ dalk::Extensions const compact = Extension::CompactOutput;
 dalk::Extensions const repeat = compact | Extension::RepeatGlyph;
 
 Environment const environments[] = {
-    {"xterm-256color", "", "", repeat},
-    {"xterm", "truecolor", "", repeat},
-    {"xterm", "", "", repeat | Extension::Colors8},
-    {"screen-256color", "", "", compact | Extension::Colors256},
-    {"tmux-256color", "24bit", "", compact},
-    {"xterm-16color", "", "", repeat | Extension::Colors16},
-    {"rxvt-unicode", "", "", compact | Extension::Colors16},
-    {"vt100", "", "", compact | Extension::Colors8},
-    {"", "", "", compact | Extension::Colors8},
-    {"no-such-terminal", "", "", compact | Extension::Colors8},
-    {"xterm-256color", "truecolor", "1", repeat | Extension::NoColor},
+    {"xterm-256color", "", "", "", compact},
+    {"xterm-256color", "", "", "XTerm(379)", repeat},
+    {"xterm", "truecolor", "", "XTerm(379)", repeat},
+    {"xterm", "", "", "", compact | Extension::Colors8},
+    {"screen-256color", "", "", "XTerm(379)", compact | Extension::Colors256},
+    {"tmux-256color", "24bit", "", "", compact},
+    {"xterm-16color", "", "", "", compact | Extension::Colors16},
+    {"rxvt-unicode", "", "", "", compact | Extension::Colors16},
+    {"vt100", "", "", "", compact | Extension::Colors8},
+    {"", "", "", "", compact | Extension::Colors8},
+    {"no-such-terminal", "", "", "", compact | Extension::Colors8},
+    {"xterm-256color", "truecolor", "1", "XTerm(379)", repeat | Extension::NoColor},
 };
 
 INSTANTIATE_TEST_SUITE_P(Environments, OutputExtensionsTest, ::testing::ValuesIn(environments));
