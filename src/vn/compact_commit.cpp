@@ -52,15 +52,24 @@ int digits(int value) {
 }
 
 // The parameters of one SGR sequence, written after its "\e[" and separated by ';'.
+// Terminals keep at most 16 parameters of a sequence (libvterm overruns its array past them),
+// so a longer change goes on in a second sequence, never inside a colour.
 struct Parameters {
+  static constexpr int most = 16;
   explicit Parameters(char* start) : out{put(start, "\x1b[")} {}
   char* out;
   bool first = true;
-  void next() {
-    if (!first) {
+  int count = 0;
+  // Before a parameter that takes `size` numbers.
+  void next(int size = 1) {
+    if (count + size > most) {
+      out = put(out, "m\x1b[");
+      count = 0;
+    } else if (!first) {
       *out++ = ';';
     }
     first = false;
+    count += size;
   }
   template <std::size_t N>
   void add(char const (&text)[N]) {
@@ -70,8 +79,9 @@ struct Parameters {
 };
 
 void add_color(Parameters& p, dalk::Color const& c, bool background) {
-  p.next();
-  if (auto const* x = std::get_if<dalk::XColor>(&c)) {
+  auto const* x = std::get_if<dalk::XColor>(&c);
+  p.next(x == nullptr ? 5 : x->value < 16 || x->value == dalk::XColor::Default.value ? 1 : 3);
+  if (x != nullptr) {
     int const value = x->value;
     if (value == dalk::XColor::Default.value) {
       p.out = background ? put(p.out, "49") : put(p.out, "39");

@@ -101,7 +101,8 @@ dalk::Color random_color(std::mt19937& random) {
     case 1:
       return dalk::XColor::Default;
     case 2:
-      return dalk::XColor{static_cast<std::uint16_t>(byte(random))};
+      // Now and then a value outside the palette, which both encodings write as asked.
+      return dalk::XColor{static_cast<std::uint16_t>(byte(random) == 0 ? 300 : byte(random))};
     default:
       return dalk::TrueColor{static_cast<std::uint8_t>(byte(random)),
                              static_cast<std::uint8_t>(byte(random)),
@@ -121,8 +122,22 @@ Brush random_brush(std::mt19937& random) {
 }
 
 char32_t random_symbol(std::mt19937& random) {
-  static constexpr char32_t symbols[] = {U' ',    U' ', U' ',  U'a', U'a',      U'b',  U'-',
-                                         U'\x07', U'é', U'日', U'😀', U'\u0301', U'한', U'│'};
+  static constexpr char32_t symbols[] = {U' ',
+                                         U' ',
+                                         U' ',
+                                         U'a',
+                                         U'a',
+                                         U'b',
+                                         U'-',
+                                         U'\x07',
+                                         U'é',
+                                         U'日',
+                                         U'😀',
+                                         U'\u0301',
+                                         U'한',
+                                         U'│',
+                                         char32_t{0xD800},
+                                         char32_t{0xFFFFFFFF}};
   return symbols[std::uniform_int_distribution<std::size_t>{0, std::size(symbols) - 1}(random)];
 }
 
