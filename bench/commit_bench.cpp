@@ -37,13 +37,18 @@ void paint(FrameScript const& model) {
 
 using Commit = void (*)(vn::ScreenBuffer&, std::string&);
 
-// The library's commit as the event loop calls it by default, without synchronized output.
-void library_commit(vn::ScreenBuffer& screen, std::string& escape_buffer) {
+void default_commit(vn::ScreenBuffer& screen, std::string& escape_buffer) {
   vn::detail::commit_changes(screen, escape_buffer);
 }
 
+void compact_commit(vn::ScreenBuffer& screen, std::string& escape_buffer) {
+  static vn::detail::OutputProfile const profile =
+      vn::detail::output_profile(dalk::Extension::CompactOutput | dalk::Extension::RepeatGlyph);
+  vn::detail::commit_changes(screen, escape_buffer, profile);
+}
+
 void vennic_commit(benchmark::State& state, Workload workload, Size size,
-                   Commit commit = &library_commit) {
+                   Commit commit = &default_commit) {
   FrameScript model{workload, size.width, size.height};
   ByteSink sink;
   StdoutToSink redirect{sink};
@@ -123,6 +128,14 @@ void register_commit_benchmarks() {
           [=](benchmark::State& state) { vennic_commit(state, workload, size); })
           ->UseManualTime()
           ->Unit(benchmark::kMicrosecond);
+      // The same frames in the compact encoding (with REP, as xterm has it).
+      if (size.width == 200) {
+        benchmark::RegisterBenchmark(
+            (prefix + "/compact").c_str(),
+            [=](benchmark::State& state) { vennic_commit(state, workload, size, &compact_commit); })
+            ->UseManualTime()
+            ->Unit(benchmark::kMicrosecond);
+      }
       // The same frames through the commit as it was before wide glyphs.
       benchmark::RegisterBenchmark((prefix + "/baseline").c_str(),
                                    [=](benchmark::State& state) {

@@ -19,10 +19,12 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include <dalk/output_profile.hpp>
 #include <vn/vn.hpp>
 
 namespace {
@@ -587,12 +589,17 @@ class Gallery : public vn::Widget {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   Gallery gallery;
+  // --fit-terminal: frames in the compact encoding, colours as TERM, COLORTERM and NO_COLOR say
+  // the terminal can show them.
+  bool const fit = argc > 1 && std::string_view{argv[1]} == "--fit-terminal";
+  dalk::Extensions const output = fit ? dalk::output_extensions() : dalk::Extensions{};
   // The application owns the terminal and restores it when it goes away, at the end of this
   // statement: 0 after Quit, 1 after Ctrl+C. The recommended extensions bring pastes in whole,
   // window focus changes and flicker-free frames where the terminal has them.
-  return vn::Application{gallery, vn::Terminal{dalk::MouseMode::Move, dalk::KeyMode::Normal,
-                                               dalk::Signals::On, dalk::recommended_extensions}}
+  return vn::Application{
+      gallery, vn::Terminal{dalk::MouseMode::Move, dalk::KeyMode::Normal, dalk::Signals::On,
+                            dalk::recommended_extensions | output}}
       .run();
 }

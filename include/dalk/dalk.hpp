@@ -5,6 +5,7 @@
 #include "dalk/input_parser.hpp"
 #include "dalk/io.hpp"
 #include "dalk/is_urxvt.hpp"
+#include "dalk/output_profile.hpp"
 #include "dalk/scancode_decoder.hpp"
 #include "dalk/sequence.hpp"
 #include "dalk/signals.hpp"

@@ -34,6 +34,22 @@ enum class Extension : std::uint16_t {
   /// The input thread sleeps until input, a signal or a stop request, instead of waking
   /// every 16 ms.
   QuietIdle = 1U << 4U,
+  /// Commits write only what changed, as briefly as the terminal allows: cursor moves only
+  /// where the next cell is not where the cursor stands, brush changes of only what differs,
+  /// erases for blank runs and the terminal's scrolling for rows that moved as a block
+  /// (docs/terminal.md). Writes nothing at initialization.
+  CompactOutput = 1U << 5U,
+  /// With CompactOutput, runs of one glyph are written once and repeated with REP
+  /// ("\e[<n>b"); only for terminals known to have it (xterm, libvterm).
+  RepeatGlyph = 1U << 6U,
+  /// True colours are written as the nearest colour of the 256-entry palette.
+  Colors256 = 1U << 7U,
+  /// Every colour is written as the nearest of the 16 basic ones.
+  Colors16 = 1U << 8U,
+  /// Every colour is written as the nearest of the 8 basic ones.
+  Colors8 = 1U << 9U,
+  /// Every colour is written as the terminal's default; traits stay.
+  NoColor = 1U << 10U,
 };
 using Extensions = detail::Mask<Extension>;
 

@@ -18,4 +18,14 @@ std::uint16_t color_palette_size();
 /// "st-256color".
 bool has_true_color();
 
+namespace detail {
+
+/// Palette size of the terminal named term, or 0 when the name is unknown.
+std::uint16_t palette_size_of(std::string_view term);
+
+/// has_true_color() for the given TERM and COLORTERM values.
+bool has_true_color(std::string_view term, std::string_view colorterm);
+
+}  // namespace detail
+
 }  // namespace dalk

@@ -198,8 +198,21 @@ std::uint16_t color_palette_size() {
 }
 
 bool has_true_color() {
-  return COLORTERM == "truecolor" || COLORTERM == "24bit" || TERM == "xterm-256color" ||
-         TERM == "st-256color";
+  return detail::has_true_color(TERM, COLORTERM);
+}
+
+std::uint16_t detail::palette_size_of(std::string_view term) {
+  for (auto const& record : terminfo_db) {
+    if (record.name == term) {
+      return record.colors;
+    }
+  }
+  return 0;
+}
+
+bool detail::has_true_color(std::string_view term, std::string_view colorterm) {
+  return colorterm == "truecolor" || colorterm == "24bit" || term == "xterm-256color" ||
+         term == "st-256color";
 }
 
 }  // namespace dalk

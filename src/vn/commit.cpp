@@ -7,9 +7,11 @@
 #include <string_view>
 #include <variant>
 
+#include "dalk/output_profile.hpp"
 #include "dalk/sequence.hpp"
 #include "dalk/terminal.hpp"
 #include "dalk/width.hpp"
+#include "vn/commit_cells.hpp"
 #include "vn/terminal.hpp"
 
 namespace vn {
@@ -17,61 +19,13 @@ namespace {
 
 std::atomic<bool> full_redraw_requested{false};
 
-// A control character would move the cursor, ring, erase or start a sequence on the
-// terminal (and U+0000 would end the output string early), so it is shown as U+FFFD; so are
-// surrogates and values above U+10FFFF, which have no well-formed UTF-8 encoding.
-constexpr char32_t displayable(char32_t symbol) {
-  if (symbol < 0x20 || (symbol >= 0x7F && symbol <= 0x9F) ||
-      (symbol >= 0xD800 && symbol <= 0xDFFF) || symbol > 0x10FFFF) {
-    return U'\uFFFD';
-  }
-  return symbol;
-}
-
-// Equality of colours without the generic variant comparison: the commit compares every
-// cell of every frame, and this is most of what it does when little has changed.
-bool same_color(dalk::Color const& a, dalk::Color const& b) {
-  auto const* const xa = std::get_if<dalk::XColor>(&a);
-  auto const* const xb = std::get_if<dalk::XColor>(&b);
-  if (xa != nullptr && xb != nullptr) {
-    return xa->value == xb->value;
-  }
-  if (xa != nullptr || xb != nullptr) {
-    return false;
-  }
-  return *std::get_if<dalk::TrueColor>(&a) == *std::get_if<dalk::TrueColor>(&b);
-}
-
-bool same_brush(dalk::Brush const& a, dalk::Brush const& b) {
-  return a.traits == b.traits && same_color(a.foreground, b.foreground) &&
-         same_color(a.background, b.background);
-}
-
-bool same_glyph(dalk::Glyph const& a, dalk::Glyph const& b) {
-  return a.symbol == b.symbol && same_brush(a.brush, b.brush);
-}
-
-// dalk::width with ASCII answered inline.
-int cell_width(char32_t symbol) {
-  return symbol < 0x80 ? 1 : dalk::width(symbol);
-}
-
-// What the mirror holds for the second cell of a wide glyph: whatever lands there is written
-// once that glyph is replaced. Above U+10FFFF, so no text holds it; a glyph painted with it
-// is mirrored as the U+FFFD it shows.
-constexpr char32_t covered_symbol = 0xFFFFFFFF;
-
-// A cell that must not be written raw: a wide glyph without room for its right half would
-// wrap or be cut by the terminal, and a lone zero-width code point would join its neighbour.
-constexpr char32_t blank_symbol = U' ';
-
-// One row of the paint grid and the same row of the mirror.
-struct Cells {
-  dalk::Glyph* fresh;
-  dalk::Glyph* shown;
-  int width;
-  int y;
-};
+using detail::blank_symbol;
+using detail::cell_width;
+using detail::Cells;
+using detail::covered_symbol;
+using detail::displayable;
+using detail::same_brush;
+using detail::same_glyph;
 
 // Every changed cell gets its own cursor move: the terminal's advance is never trusted.
 char* write_cell(char* out, dalk::Brush& current, dalk::Point at, dalk::Brush const& brush,
@@ -84,10 +38,22 @@ char* write_cell(char* out, dalk::Brush& current, dalk::Point at, dalk::Brush co
   return dalk::detail::write_u8(out, symbol);
 }
 
+// The brush a cell is written with: as painted, or adapted to the terminal's colours.
+struct AsPainted {
+  dalk::Brush const& operator()(dalk::Brush const& brush) const { return brush; }
+};
+
+struct Adapted {
+  dalk::ColorDepth depth;
+  dalk::Brush operator()(dalk::Brush const& brush) const { return dalk::adapt(brush, depth); }
+};
+
 // A changed cell where the painted glyph or the mirrored one is not ASCII, kept out of the
 // loop over cells so that ASCII frames run as tight a loop as before wide glyphs. Returns the
 // last cell it dealt with: x, or x + 1 when a wide glyph was written.
-[[gnu::noinline]] int write_any_cell(Cells const& cells, int x, char*& out, dalk::Brush& current) {
+template <typename Paint>
+[[gnu::noinline]] int write_any_cell(Cells const& cells, int x, char*& out, dalk::Brush& current,
+                                     Paint const& paint) {
   dalk::Glyph const& fresh = cells.fresh[x];
   dalk::Glyph& shown = cells.shown[x];
   // Still marked, so the wide glyph left of it stands unchanged (a write over it would have
@@ -98,7 +64,7 @@ char* write_cell(char* out, dalk::Brush& current, dalk::Point at, dalk::Brush co
   int const columns = cell_width(fresh.symbol);
   bool const covers_next = columns == 2 && x + 1 < cells.width;
   char32_t const symbol = columns == 1 || covers_next ? displayable(fresh.symbol) : blank_symbol;
-  out = write_cell(out, current, dalk::Point{x, cells.y}, fresh.brush, symbol);
+  out = write_cell(out, current, dalk::Point{x, cells.y}, paint(fresh.brush), symbol);
   // The mirror keeps the painted glyph, so change detection ignores the replacement; a painted
   // marker is kept as the U+FFFD it shows, so that every mark is true.
   shown = fresh;
@@ -120,19 +86,15 @@ char* write_cell(char* out, dalk::Brush& current, dalk::Point at, dalk::Brush co
   return x;
 }
 
-}  // namespace
-
-void detail::request_full_redraw() {
-  full_redraw_requested = true;
-}
-
-void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer, bool synchronized) {
+template <typename Paint>
+void commit_specified(ScreenBuffer& screen, std::string& escape_buffer, bool synchronized,
+                      Paint const& paint) {
   ScreenBuffer& changes = Terminal::changes;
   std::optional<dalk::Point> const& cursor = Terminal::cursor;
   escape_buffer.clear();
-  if (full_redraw_requested.exchange(false) || changes.area != screen.area) {
+  if (detail::take_full_redraw_request() || changes.area != screen.area) {
     // No painted glyph normally equals U+0000 with the default brush, so every cell is
-    // rewritten: the only full redraw there is.
+    // rewritten: the default encoding's full redraw.
     screen.resize(changes.area);
     screen.fill(dalk::Glyph{U'\0', dalk::Brush{}});
   }
@@ -157,9 +119,10 @@ void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer, bo
       }
       // ASCII over ASCII is one cell over one cell; anything else may involve a wide glyph.
       if ((fresh.symbol | shown.symbol) >= 0x80) {
-        x = write_any_cell(cells, x, out, current);
+        x = write_any_cell(cells, x, out, current, paint);
       } else {
-        out = write_cell(out, current, dalk::Point{x, y}, fresh.brush, displayable(fresh.symbol));
+        out = write_cell(out, current, dalk::Point{x, y}, paint(fresh.brush),
+                         displayable(fresh.symbol));
         // The mirror keeps the painted glyph, so change detection ignores the replacement.
         shown = fresh;
       }
@@ -194,6 +157,37 @@ void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer, bo
     dalk::write(std::string_view{"\x1b[?2026l"});
   }
   dalk::flush();
+}
+
+}  // namespace
+
+void detail::request_full_redraw() {
+  full_redraw_requested = true;
+}
+
+bool detail::take_full_redraw_request() {
+  return full_redraw_requested.exchange(false);
+}
+
+detail::OutputProfile detail::output_profile(dalk::Extensions extensions) {
+  bool const compact = extensions.contains(dalk::Extension::CompactOutput);
+  return OutputProfile{compact, compact && extensions.contains(dalk::Extension::RepeatGlyph),
+                       dalk::color_depth(extensions)};
+}
+
+void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer, bool synchronized) {
+  commit_specified(screen, escape_buffer, synchronized, AsPainted{});
+}
+
+void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer,
+                            OutputProfile const& profile, bool synchronized) {
+  if (profile.compact) {
+    commit_compact(screen, escape_buffer, profile, synchronized);
+  } else if (profile.colors == dalk::ColorDepth::TrueColor) {
+    commit_specified(screen, escape_buffer, synchronized, AsPainted{});
+  } else {
+    commit_specified(screen, escape_buffer, synchronized, Adapted{profile.colors});
+  }
 }
 
 }  // namespace vn

@@ -167,7 +167,7 @@ dalk::Area Terminal::size() {
 }
 
 void Terminal::commit_changes() {
-  detail::commit_changes(screen, escape_buffer,
+  detail::commit_changes(screen, escape_buffer, detail::output_profile(extensions),
                          extensions.contains(dalk::Extension::SynchronizedOutput));
 }
 

@@ -42,7 +42,11 @@ void operator delete(void* p, std::size_t) noexcept {
 
 namespace {
 
-TEST(CommitAllocationTest, SteadyStateCommitDoesNotAllocate) {
+// The default profile, then the compact one with colours adapted.
+class CommitAllocationTest : public ::testing::TestWithParam<dalk::Extensions> {};
+
+TEST_P(CommitAllocationTest, SteadyStateCommitDoesNotAllocate) {
+  vn::detail::OutputProfile const profile = vn::detail::output_profile(GetParam());
   dalk::Area const area{200, 60};
   vn::Terminal::changes.resize(area);
   vn::Terminal::changes.fill(dalk::Glyph{});
@@ -68,16 +72,21 @@ TEST(CommitAllocationTest, SteadyStateCommitDoesNotAllocate) {
   vennic::test::capture_stdout([&] {
     for (int warm_up = 0; warm_up < 2; ++warm_up) {
       paint();
-      vn::detail::commit_changes(screen, escape_buffer);
+      vn::detail::commit_changes(screen, escape_buffer, profile);
     }
     paint();
     allocations = 0;
     counting = true;
-    vn::detail::commit_changes(screen, escape_buffer);
+    vn::detail::commit_changes(screen, escape_buffer, profile);
     counting = false;
     counted = allocations;
   });
   EXPECT_EQ(counted, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Profiles, CommitAllocationTest,
+                         ::testing::Values(dalk::Extensions{}, dalk::Extension::CompactOutput |
+                                                                   dalk::Extension::RepeatGlyph |
+                                                                   dalk::Extension::Colors256));
 
 }  // namespace
