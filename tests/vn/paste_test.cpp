@@ -86,9 +86,19 @@ TEST(LineEditPasteTest, InsertsWhatTypingWouldAsOneEditPerLine) {
   std::vector<LineEditPaste> const cases{
       {"first line only", Mode::FirstLine, false, "one two\r\nthree", "xone twoy", {}},
       {"validator filters", Mode::FirstLine, true, "1a2\tb3\n4", "x123y", {}},
-      {"every line, submitting at each break", Mode::Lines, false, "a\nb\rc", "xabcy",
+      {"every line, submitting at each break",
+       Mode::Lines,
+       false,
+       "a\nb\rc",
+       "xabcy",
        {"xay", "xaby"}},
-      {"malformed UTF-8 as U+FFFD", Mode::FirstLine, false, "\xff" "a", "x\uFFFDay", {}},
+      {"malformed UTF-8 as U+FFFD",
+       Mode::FirstLine,
+       false,
+       "\xff"
+       "a",
+       "x\uFFFDay",
+       {}},
   };
   for (LineEditPaste const& c : cases) {
     SCOPED_TRACE(c.what);
