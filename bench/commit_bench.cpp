@@ -37,8 +37,13 @@ void paint(FrameScript const& model) {
 
 using Commit = void (*)(vn::ScreenBuffer&, std::string&);
 
+// The commit as the loop calls it, unsynchronized.
+void library_commit(vn::ScreenBuffer& screen, std::string& escape_buffer) {
+  vn::detail::commit_changes(screen, escape_buffer);
+}
+
 void vennic_commit(benchmark::State& state, Workload workload, Size size,
-                   Commit commit = &vn::detail::commit_changes) {
+                   Commit commit = &library_commit) {
   FrameScript model{workload, size.width, size.height};
   ByteSink sink;
   StdoutToSink redirect{sink};

@@ -373,9 +373,9 @@ void TextBox::cut_edited() {
 }
 
 void TextBox::refresh_views() {
-  if (views_storage_ != code_points.data() || layout_cache.size() != line_starts_.size()) {
-    views_valid_ = 0;
-  }
+  // Lines the layout added or moved have no views yet; storage the text moved to, none at all.
+  views_valid_ =
+      views_storage_ == code_points.data() ? std::min(views_valid_, layout_cache.size()) : 0;
   layout_cache.resize(line_starts_.size());
   Lines const lines{line_starts_, last_line_end()};
   std::u32string_view const all = code_points;
