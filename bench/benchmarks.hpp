@@ -12,6 +12,8 @@ void register_commit_benchmarks();
 void register_widget_benchmarks();
 /// "textbox/paste:<bytes>", "textbox/keys:<bytes>", "textbox/append/lines:<n>".
 void register_textbox_benchmarks();
+/// "list/items:<n>", "filter/datatable", "filter/list".
+void register_list_benchmarks();
 /// "queue/producers:<n>", "decode/keys", "decode/mouse", "latency/key_to_screen".
 void register_input_benchmarks();
 

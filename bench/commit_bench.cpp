@@ -37,7 +37,7 @@ void paint(FrameScript const& model) {
 
 using Commit = void (*)(vn::ScreenBuffer&, std::string&);
 
-// The commit as the loop calls it, unsynchronized.
+// The library's commit as the event loop calls it by default, without synchronized output.
 void library_commit(vn::ScreenBuffer& screen, std::string& escape_buffer) {
   vn::detail::commit_changes(screen, escape_buffer);
 }

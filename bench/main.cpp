@@ -282,10 +282,21 @@ void build_table(Table& table) {
                 rate(d->counters.at("items") / d->seconds, "sequences"));
     }
   }
-  for (char const* rows : {"10", "10000", "1000000"}) {
+  for (char const* rows : {"10", "100", "10000", "1000000"}) {
     if (auto const t = table.get(std::string{"datatable/rows:"} + rows)) {
       table.row(std::string{"DataTable paint, 200x23 showing 10 rows, "} + rows + " rows",
                 duration(t->seconds));
+    }
+  }
+  table.versus("DataTable paint, 1,000,000 rows vs 100 rows (ratio)", "datatable/rows:1000000",
+               "datatable/rows:100", 1.5);
+  table.versus("List paint, 120x40, 1,000,000 items vs 100 items (ratio)", "list/items:1000000",
+               "list/items:100", 1.5);
+  for (char const* kind : {"datatable", "list"}) {
+    if (auto const f = table.get(std::string{"filter/"} + kind)) {
+      table.row(std::string{"Filtering 50,000 log rows by a message substring into a "} + kind +
+                    " and repainting (" + fixed(f->counters.at("rows"), 0) + " rows shown)",
+                duration(f->seconds), none, none, "< 20 ms", f->seconds < 0.020 ? "yes" : "**no**");
     }
   }
   for (auto const& [size, label] :
@@ -322,6 +333,7 @@ int main(int argc, char** argv) {
   bench::register_commit_benchmarks();
   bench::register_widget_benchmarks();
   bench::register_textbox_benchmarks();
+  bench::register_list_benchmarks();
   bench::register_input_benchmarks();
   CollectingReporter reporter;
   reporter.SetOutputStream(&std::cerr);

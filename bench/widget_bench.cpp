@@ -280,7 +280,7 @@ void register_widget_benchmarks() {
                                [](benchmark::State& state) { text_screen(state, wide_alphabet); })
       ->UseManualTime()
       ->Unit(benchmark::kMicrosecond);
-  for (std::size_t rows : {10, 10'000, 1'000'000}) {
+  for (std::size_t rows : {10, 100, 10'000, 1'000'000}) {
     benchmark::RegisterBenchmark(("datatable/rows:" + std::to_string(rows)).c_str(),
                                  [rows](benchmark::State& state) { datatable_paint(state, rows); })
         ->UseManualTime()

@@ -165,8 +165,9 @@ class Application : public TreeDispatcher {
   /// Refers to head (it does not own it) and owns the terminal.
   Application(Widget& head, Terminal terminal);
 
-  /// Runs the event loop until an interrupt (returns 1) or a quit request (returns its code).
-  /// Construct the application and call run() in one expression.
+  /// Runs the event loop until an interrupt (returns 1) or a quit request (returns its code;
+  /// vn::quit makes one from any thread). The terminal's session lives as long as the
+  /// application, so it may be constructed in one statement and run in the next.
   int run();
 
   Terminal terminal;

@@ -30,6 +30,13 @@ void dispatch_mouse_move(Widget& head, dalk::Point& previous_mouse, dalk::Mouse 
 /// Moves focus on Tab / Shift+Tab (only from a Tab-capable focused widget), then gives the key
 /// to the widget that had focus. Dropped when nothing has focus.
 void dispatch_key_press(Widget& head, dalk::Key key);
+/// As dispatch_key_press, but Tab and Shift+Tab pass over widgets a paint does not reach
+/// (inactive ones and everything inside an inactive subtree), so focus never lands on a widget
+/// the user cannot see. TreeDispatcher moves focus this way.
+void dispatch_painted_key_press(Widget& head, dalk::Key key);
+/// As dispatch_mouse_move, but a move between a child of the head and a bare area of the head
+/// also leaves (or enters) the child's path. TreeDispatcher delivers moves this way.
+void dispatch_hovering_mouse_move(Widget& head, dalk::Point& previous_mouse, dalk::Mouse mouse);
 /// Gives the key to the focused widget, if any.
 void dispatch_key_release(dalk::Key key);
 /// Stores area in the head's size, then calls head.resize(previous size).
@@ -49,7 +56,16 @@ std::optional<dalk::Point> paint_tree(Widget& head, Canvas canvas);
 /// The handlers apply_event calls for a widget tree: mouse events go to the deepest active
 /// widget under the pointer, keys and pastes to the focused widget (Tab / Shift+Tab move focus
 /// first), timer ticks and window focus changes to every widget, and painting walks the tree
-/// children-first. No handler asks to quit.
+/// children-first. No handler asks to quit. Tab and Shift+Tab visit only painted widgets, and a
+/// move onto a bare area of the head leaves the child it came from.
+///
+/// Open overlays (vn/overlay.hpp) are placed for the head's size and painted after the tree,
+/// bottom to top, each over a blanked rectangle. While one is open the topmost takes every
+/// event: keys go first to its intercept_key, then to the focused widget inside it (focus is
+/// moved into it if it lay elsewhere) with Tab confined to it; mouse events inside it are
+/// dispatched within it, presses outside go to its outside_press, other mouse events outside it
+/// are dropped. Ticks and window focus reach the tree and every open overlay; a tick of a
+/// function timer (vn/loop.hpp) then runs its function.
 /// Needs no terminal: Application is one, and the test kit drives one. Event-loop thread only.
 class TreeDispatcher {
  public:

@@ -7,6 +7,7 @@
 #include "dalk/sequence.hpp"
 #include "nerv/signal.hpp"
 #include "vn/screen_buffer.hpp"
+#include "vn/scrollable.hpp"
 #include "vn/widget.hpp"
 
 namespace vn {
@@ -65,5 +66,13 @@ inline constexpr ScrollBar::Options ScrollBar::init{};
 /// scrolls the text box (set_scroll_offset). Neither slot emits, so the two cannot loop. Each
 /// slot follows its widget through moves and does nothing once that widget is destroyed.
 void link(TextBox& text_box, ScrollBar& scroll_bar);
+
+/// Keeps any scrolling widget and a scroll bar in step: whenever the widget reports its state
+/// (Scrollable::on_scroll) the bar takes its position and total (clamped to an int; shown at
+/// the bar's next paint), and every user action on the bar calls scroll_to. As for the text
+/// box, neither slot emits, and each follows its widget through moves and does nothing once
+/// that widget is destroyed. `scrollable` must be a vn::Widget as well, or this throws
+/// std::invalid_argument "link(): the scrollable is not a widget." and connects nothing.
+void link(Scrollable& scrollable, ScrollBar& scroll_bar);
 
 }  // namespace vn

@@ -23,9 +23,10 @@
 
 namespace vn {
 
-/// The interactive session. Construct it, move it into an Application and call run() in the
-/// same expression: every Terminal object, moved-from ones included, restores the terminal
-/// when it is destroyed, so none may outlive the loop.
+/// The interactive session. Construct it and move it into an Application; the session moves
+/// with the object, and only the object holding it restores the terminal when it is destroyed
+/// (a moved-from one does nothing), so `vn::Application app{head, vn::Terminal{}}; app.run();`
+/// runs with the terminal still interactive, as the one-expression form does.
 ///
 /// The input thread enqueues a Resize with the terminal's size first, then every event it
 /// reads, until stop is requested or an interrupt arrives (it then puts event::Interrupt ahead
@@ -48,12 +49,14 @@ class Terminal {
   explicit Terminal(dalk::MouseMode mouse_mode = dalk::MouseMode::Move,
                     dalk::KeyMode key_mode = dalk::KeyMode::Normal,
                     dalk::Signals signals = dalk::Signals::On, dalk::Extensions extensions = {});
-  Terminal(Terminal&&) noexcept = default;
-  Terminal& operator=(Terminal&&) noexcept = default;
+  /// Takes over other's session; other no longer restores anything.
+  Terminal(Terminal&& other) noexcept;
+  /// Ends this object's own session first (as the destructor does), then takes over other's.
+  Terminal& operator=(Terminal&& other) noexcept;
   Terminal(Terminal const&) = delete;
   Terminal& operator=(Terminal const&) = delete;
-  /// Stops and joins the input thread, then restores the terminal (also for a moved-from
-  /// object). A failure to restore (the console keyboard stays raw) is reported on standard
+  /// Stops and joins the input thread, then restores the terminal, if this object holds the
+  /// session. A failure to restore (the console keyboard stays raw) is reported on standard
   /// error as "Error: <message>" once everything else is restored; nothing is thrown.
   ~Terminal();
 
@@ -86,6 +89,12 @@ class Terminal {
   std::jthread read_thread;
   /// Output of one commit, reused across frames.
   std::string escape_buffer;
+
+ private:
+  void end_session() noexcept;
+
+  // False once the session has moved to another object.
+  bool holds_session_ = true;
 };
 
 }  // namespace vn

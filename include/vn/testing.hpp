@@ -5,6 +5,7 @@
 // they would in a run.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,7 +37,8 @@ namespace vn::testing {
 /// Event-loop rules apply: use the harness and the tree from one thread only.
 class Harness {
  public:
-  /// Refers to head (which must outlive the harness) and clears focus, then acts as a run's
+  /// Refers to head (which must outlive the harness), clears focus and forgets open overlays
+  /// (vn/overlay.hpp), then acts as a run's
   /// first event: a resize to `size` (the head's size becomes `size`, head.resize gets the
   /// previous one) followed by a paint. A negative width or height counts as 0.
   explicit Harness(Widget& head, dalk::Area size = {80, 24});
@@ -92,6 +94,12 @@ class Harness {
   /// event::Interrupt asks to quit with code 1; a quit request is returned and, as in the
   /// loop, not followed by a paint. Other events return nothing.
   std::optional<QuitRequest> deliver(Event const& event);
+  /// Delivers what other code has queued into vn::Terminal::event_queue (vn::post, vn::quit,
+  /// ticks of running timers), as the loop would: waits up to `wait` for the first event, then
+  /// takes every event already queued, each followed by a paint, until the queue is empty or an
+  /// event asks to quit (that request is returned; later events stay queued).
+  std::optional<QuitRequest> run_queued(std::chrono::milliseconds wait = std::chrono::milliseconds{
+                                            0});
   /// Repaints without an event, for state changed by the test itself (a label's text, focus
   /// set with vn::Focus::set): reads show the last paint, as a terminal shows the last frame.
   void paint();

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "nerv/signal.hpp"
 #include "vn/align.hpp"
 #include "vn/screen_buffer.hpp"
+#include "vn/scrollable.hpp"
 #include "vn/widget.hpp"
 
 namespace vn {
@@ -26,7 +28,7 @@ namespace vn {
 /// composed (NFC), each taking dalk::width cells, and columns count cells. The cursor is an index
 /// of code points on a character boundary; vertical movement, clicks and scrolling work on the
 /// display lines of the last paint. Event-loop thread only.
-class TextBox : public Widget {
+class TextBox : public Widget, public Scrollable {
  public:
   /// How a full line is broken. Only Word (1) breaks at spaces; every other value behaves as
   /// Character. A character is never split, so a wide one that does not fit starts the next line.
@@ -73,6 +75,13 @@ class TextBox : public Widget {
 
   /// The number of display lines of the last layout, at least 1.
   int get_scroll_length() const;
+
+  /// {scroll_offset, height, get_scroll_length()}.
+  ScrollState scroll_state() const override;
+  /// set_scroll_offset, with the position clamped to an int first.
+  void scroll_to(std::int64_t position) override;
+  /// Connected to `scrolled`: called on every paint.
+  nerv::Identifier on_scroll(std::function<void(ScrollState)> f) override;
 
   /// Left button: moves the cursor before the character whose cells hold the clicked cell, or
   /// to the clicked line's last character when the click lies beyond its end, or to its first

@@ -9,13 +9,15 @@
 
 #include "dalk/transcode.hpp"
 #include "dalk/width.hpp"
+#include "navigation.hpp"
+#include "vn/focus.hpp"
 #include "vn/put.hpp"
 
 namespace vn {
 
 namespace {
 
-std::size_t row_count(std::vector<std::vector<std::string>> const& columns) {
+std::size_t rows_in(std::vector<std::vector<std::string>> const& columns) {
   return columns.empty() ? 0 : columns.front().size();
 }
 
@@ -55,7 +57,7 @@ void DataTable::add_column(std::string heading, Align align, dalk::Color color) 
                          dalk::Brush{dalk::XColor::Default, color, dalk::Trait::Bold},
                          SizePolicy::flex(1.0F)};
   // Everything that can fail comes before the first change, so a failure adds nothing.
-  std::vector<std::string> column(row_count(columns));
+  std::vector<std::string> column(rows_in(columns));
   make_room_for_one(columns);
   header.children.emplace_back(std::move(options));
   columns.push_back(std::move(column));
@@ -74,8 +76,150 @@ void DataTable::add_row(std::vector<std::string> row) {
   }
 }
 
+std::uint64_t DataTable::row_count() const {
+  return rows_in(columns);
+}
+
+void DataTable::clear_rows() {
+  for (auto& column : columns) {
+    column.clear();
+  }
+  scroll_offset = 0;
+  selected.reset();
+}
+
+void DataTable::remove_row(std::uint64_t row) {
+  std::uint64_t const rows = row_count();
+  if (row >= rows) {
+    throw std::out_of_range("DataTable::remove_row: row out of range.");
+  }
+  auto const at = static_cast<std::ptrdiff_t>(row);
+  for (auto& column : columns) {
+    column.erase(column.begin() + at);
+  }
+  std::uint64_t const left = rows - 1;
+  if (selected && *selected > row) {
+    --*selected;
+  }
+  if (selected && *selected >= left) {
+    selected = left > 0 ? std::optional<std::uint64_t>{left - 1} : std::nullopt;
+  }
+  scroll_offset = std::min(scroll_offset, left > 0 ? left - 1 : 0);
+}
+
+void DataTable::set_row(std::uint64_t row, std::vector<std::string> texts) {
+  if (row >= row_count()) {
+    throw std::out_of_range("DataTable::set_row: row out of range.");
+  }
+  if (texts.size() != columns.size()) {
+    throw std::runtime_error("DataTable::set_row: row size does not match column count.");
+  }
+  for (std::size_t c = 0; c < columns.size(); ++c) {
+    columns[c][row] = std::move(texts[c]);
+  }
+}
+
+void DataTable::set_cell(std::uint64_t row, std::size_t column, std::string text) {
+  if (column >= columns.size() || row >= row_count()) {
+    throw std::out_of_range("DataTable::set_cell: cell out of range.");
+  }
+  columns[column][row] = std::move(text);
+}
+
+void DataTable::set_column_width(std::size_t column, std::optional<int> width) {
+  if (column >= header.children.size()) {
+    throw std::out_of_range("DataTable::set_column_width: column out of range.");
+  }
+  header.children[column].size_policy =
+      width ? SizePolicy::fixed(std::max(*width, 0)) : SizePolicy::flex(1.0F);
+  resize(size);
+}
+
+std::optional<std::uint64_t> DataTable::selection() const {
+  std::uint64_t const rows = row_count();
+  if (!selected || rows == 0) {
+    return std::nullopt;
+  }
+  return std::min(*selected, rows - 1);
+}
+
+void DataTable::select(std::optional<std::uint64_t> row) {
+  selected = row;
+  selected = selection();
+  if (selected) {
+    scroll_offset = detail::scroll_into_view(scroll_offset, *selected, page());
+  }
+}
+
+void DataTable::select_by_user(std::uint64_t row) {
+  std::optional<std::uint64_t> const before = selection();
+  select(row);
+  if (selected && selected != before) {
+    selection_changed.emit(*selected);
+  }
+}
+
+std::uint64_t DataTable::page() const {
+  int const h = size.height;
+  if (compact) {
+    return h > 4 ? static_cast<std::uint64_t>(h - 4) : 0;
+  }
+  return h > 3 ? static_cast<std::uint64_t>((h - 3) / 2) : 0;
+}
+
+ScrollState DataTable::scroll_state() const {
+  std::uint64_t const rows = row_count();
+  std::uint64_t const position = std::min(scroll_offset, rows > 0 ? rows - 1 : 0);
+  return {static_cast<std::int64_t>(position), static_cast<std::int64_t>(page()),
+          static_cast<std::int64_t>(rows)};
+}
+
+void DataTable::scroll_to(std::int64_t position) {
+  std::uint64_t const rows = row_count();
+  std::uint64_t const wanted = position > 0 ? static_cast<std::uint64_t>(position) : 0;
+  scroll_offset = std::min(wanted, rows > 0 ? rows - 1 : 0);
+}
+
+nerv::Identifier DataTable::on_scroll(std::function<void(ScrollState)> f) {
+  return scrolled.connect(std::move(f));
+}
+
+void DataTable::key_press(dalk::Key key) {
+  std::uint64_t const rows = row_count();
+  if (rows == 0) {
+    return;
+  }
+  std::optional<std::uint64_t> const current = selection();
+  if (detail::is_enter(key)) {
+    if (current) {
+      activated.emit(*current);
+    }
+    return;
+  }
+  // Without a selection, Home and End go where they always go; the other keys pick the top
+  // row shown rather than moving away from it.
+  std::uint64_t const from = current.value_or(std::min(scroll_offset, rows - 1));
+  bool const to_an_end = key == dalk::Key::Home || key == dalk::Key::End ||
+                         key == dalk::Key::ExtendedHome || key == dalk::Key::ExtendedEnd;
+  if (auto const target = detail::navigate(key, from, rows, page())) {
+    select_by_user(current || to_an_end ? *target : from);
+  }
+}
+
+void DataTable::mouse_press(dalk::Mouse mouse) {
+  if (mouse.button != dalk::Mouse::Button::Left || !is_click_focusable(focus_policy) ||
+      mouse.at.y < 3 || mouse.at.x < 1 || mouse.at.x >= size.width - 1) {
+    return;
+  }
+  std::uint64_t const k = static_cast<std::uint64_t>(mouse.at.y - 3) / (compact ? 1 : 2);
+  std::uint64_t const row = scroll_offset + k;
+  if (k < page() && row < row_count()) {
+    select_by_user(row);
+  }
+}
+
 void DataTable::mouse_wheel(dalk::Mouse mouse) {
-  std::uint64_t const rows = row_count(columns);
+  std::uint64_t const rows = rows_in(columns);
   if (mouse.button == dalk::Mouse::Button::ScrollDown) {
     // The last row may come to the top but not go past it. Compared rather than added, so
     // that no offset can wrap around.
@@ -105,13 +249,17 @@ void DataTable::resize(Area /*previous*/) {
 }
 
 void DataTable::paint(Canvas canvas) {
+  if (ScrollState const state = scroll_state(); reported_ != state) {
+    reported_ = state;
+    scrolled.emit(state);
+  }
   if (size.width == 0 || size.height == 0 || columns.empty()) {
     return;
   }
   int const canvas_width = canvas.size.width;
   int const canvas_height = canvas.size.height;
   std::size_t const n = columns.size();
-  std::uint64_t const r = row_count(columns);
+  std::uint64_t const r = rows_in(columns);
   std::uint64_t const s = scroll_offset;
   // Rows left to show; an offset at or past the end (set from outside) shows none instead of
   // wrapping around to a huge count.
@@ -119,7 +267,13 @@ void DataTable::paint(Canvas canvas) {
   // Top frame line, heading line, heading rule and two lines per row (text and rule, the last
   // rule being the bottom frame line), as far as the canvas reaches. Counted in 64 bits.
   std::uint64_t const limit = static_cast<std::uint64_t>(std::max(canvas_height, 0));
-  int const table_height = static_cast<int>(std::min(2 * std::min(visible, limit) + 3, limit));
+  // Compact: top frame line, heading line, heading rule, one line per row and the bottom
+  // frame line; with no rows the heading rule lies over the bottom line, as it does ruled.
+  std::uint64_t const shown = std::min(visible, limit);
+  std::uint64_t const pitch = compact ? 1 : 2;
+  std::uint64_t const full_height = compact ? shown + 3 + (shown > 0 ? 1 : 0) : 2 * shown + 3;
+  int const table_height = static_cast<int>(std::min(full_height, limit));
+  int const step = static_cast<int>(pitch);
   dalk::Brush const line_brush{dalk::XColor::Default, line_color, {}};
 
   // Column geometry as the header's layout left it, in the header's own coordinates.
@@ -151,7 +305,7 @@ void DataTable::paint(Canvas canvas) {
         continue;
       }
       for (int k = 0, y = 3; static_cast<std::uint64_t>(k) < visible && y <= table_height - 2;
-           ++k, y += 2) {
+           ++k, y += step) {
         decode(columns[c][s + static_cast<std::uint64_t>(k)], cell);
         // Cut by cells; a wide code point that would reach the last allowed cell goes whole,
         // so "…" may follow one cell earlier.
@@ -164,7 +318,7 @@ void DataTable::paint(Canvas canvas) {
     }
   }
 
-  if (table_height >= 6) {
+  if (table_height >= 6 && !compact) {
     for (int y = 4; y <= table_height - 2; y += 2) {
       put(canvas, {0, y}, dalk::Glyph{U'├', line_brush});
       put(canvas, {canvas_width - 1, y}, dalk::Glyph{U'┤', line_brush});
@@ -178,7 +332,7 @@ void DataTable::paint(Canvas canvas) {
     }
   }
 
-  if (table_height >= 6) {
+  if (table_height >= 6 && !compact) {
     for (int y = 4; y <= table_height - 2; y += 2) {
       for (std::size_t c = 0; c < n; ++c) {
         put(canvas, {x(c) + 1, y}, shape::HLine{w(c), U'─'}, line_color);
@@ -187,13 +341,29 @@ void DataTable::paint(Canvas canvas) {
   }
 
   if (table_height >= 5 && n >= 2) {
-    for (int y = 3; y <= table_height - 2; y += 2) {
+    for (int y = 3; y <= table_height - 2; y += step) {
       for (std::size_t c = 1; c < n; ++c) {
         put(canvas, {b(c), y}, dalk::Glyph{U'│', line_brush});
-        if (y + 2 < table_height) {
+        if (!compact && y + 2 < table_height) {
           put(canvas, {b(c), y + 1}, dalk::Glyph{U'┼', line_brush});
         }
       }
+    }
+  }
+
+  bool const focused = Focus::get() == this;
+  if (auto const row = selection(); row && *row >= s && *row - s < visible) {
+    std::uint64_t const y = 3 + (*row - s) * pitch;
+    if (table_height >= 5 && y <= static_cast<std::uint64_t>(table_height - 2)) {
+      fill_brush(Canvas{canvas.buffer,
+                        {canvas.at.x + 1, canvas.at.y + static_cast<int>(y)},
+                        {std::max(canvas_width - 2, 0), 1}},
+                 focused ? selected_brush : unfocused_selected_brush);
+    }
+  }
+  if (focused) {
+    for (int x = 0; x < canvas_width; ++x) {
+      canvas[{x, 0}].brush.traits |= dalk::Trait::Bold;
     }
   }
 }

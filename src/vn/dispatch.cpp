@@ -1,10 +1,15 @@
 #include "vn/dispatch.hpp"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "vn/focus.hpp"
+#include "vn/loop.hpp"
+#include "vn/overlay.hpp"
+#include "vn/put.hpp"
 
 namespace vn {
 namespace {
@@ -99,31 +104,54 @@ void send_paint_events(Widget& w, Canvas canvas, std::optional<Point>& cursor) {
   }
 }
 
-void do_tab_focus_change(Widget& head, Widget const& current) {
+// Which widgets Tab and Shift+Tab walk: the whole tree, or only the widgets a paint reaches.
+using Walk = void (*)(Widget&, std::function<void(Widget&)> const&);
+
+void walk_whole_tree(Widget& root, std::function<void(Widget&)> const& f) {
+  for_each_depth_first(root, f);
+}
+
+// As paint_tree goes: the root's own flag only decides whether the root itself takes part.
+void walk_painted(Widget& root, std::function<void(Widget&)> const& f) {
+  if (root.active) {
+    f(root);
+  }
+  for (Widget& child : root.get_children()) {
+    if (filter::is_active(child)) {
+      walk_painted(child, f);
+    }
+  }
+}
+
+void do_tab_focus_change(Widget& head, Widget const& current, Walk walk) {
+  Widget* first = nullptr;
+  Widget* next = nullptr;
   bool after_current = false;
-  Widget* next = find_if_depth_first(head, [&](Widget const& w) {
-    if (after_current) {
-      return is_tab_focusable(w.focus_policy);
+  walk(head, [&](Widget& w) {
+    bool const candidate = is_tab_focusable(w.focus_policy);
+    if (candidate && first == nullptr) {
+      first = &w;
+    }
+    if (candidate && after_current && next == nullptr) {
+      next = &w;
     }
     if (&w == &current) {
       after_current = true;
     }
-    return false;
   });
+  // Wrap around, which also covers a current widget outside the walk.
   if (next == nullptr) {
-    // Wrap around, which also covers a current widget outside the tree.
-    next =
-        find_if_depth_first(head, [](Widget const& w) { return is_tab_focusable(w.focus_policy); });
+    next = first;
   }
   if (next != nullptr && next != &current) {
     Focus::set(*next);
   }
 }
 
-void do_shift_tab_focus_change(Widget& head, Widget const& current) {
+void do_shift_tab_focus_change(Widget& head, Widget const& current, Walk walk) {
   Widget* last_seen = nullptr;
   Widget* previous = nullptr;
-  for_each_depth_first(head, [&](Widget& w) {
+  walk(head, [&](Widget& w) {
     if (&w == &current) {
       previous = last_seen;
     }
@@ -137,6 +165,55 @@ void do_shift_tab_focus_change(Widget& head, Widget const& current) {
   if (previous != nullptr && previous != &current) {
     Focus::set(*previous);
   }
+}
+
+void key_press_walking(Widget& head, dalk::Key key, Walk walk) {
+  Widget* focused = Focus::get();
+  if (focused == nullptr) {
+    return;
+  }
+  if (is_tab_focusable(focused->focus_policy)) {
+    if (key == dalk::Key::BackTab) {
+      do_shift_tab_focus_change(head, *focused, walk);
+    } else if (key == dalk::Key::Tab) {
+      do_tab_focus_change(head, *focused, walk);
+    }
+  }
+  // The widget that had focus gets the key, also when Tab has just moved focus away.
+  focused->key_press(key);
+}
+
+// Enter and leave also between a child and the bare area of its parent, so a hovered look
+// never outlives the pointer.
+void hover_changes(Widget& head, Point previous, Point now) {
+  Widget* old_child = find_widget_at(head, previous);
+  Widget* new_child = find_widget_at(head, now);
+  if (now == previous) {
+    return;
+  }
+  if (old_child != nullptr) {
+    send_leave_events(*old_child, minus(previous, old_child->at));
+  }
+  if (new_child != nullptr) {
+    send_enter_events(*new_child, minus(now, new_child->at));
+  }
+}
+
+bool inside(Widget const& w, Point p) {
+  return contains(w, p);
+}
+
+bool in_subtree(Widget& root, Widget const* w) {
+  return w != nullptr && find_if_depth_first(root, [w](Widget const& x) { return &x == w; });
+}
+
+// The topmost overlay, placed for the current screen (the head's size).
+Overlay* placed_top(Widget const& head) {
+  Overlay* top = detail::top_overlay();
+  if (top != nullptr) {
+    top->place(head.size);
+  }
+  return top;
 }
 
 }  // namespace
@@ -169,19 +246,17 @@ void dispatch_mouse_move(Widget& head, Point& previous_mouse, dalk::Mouse mouse)
 }
 
 void dispatch_key_press(Widget& head, dalk::Key key) {
-  Widget* focused = Focus::get();
-  if (focused == nullptr) {
-    return;
-  }
-  if (is_tab_focusable(focused->focus_policy)) {
-    if (key == dalk::Key::BackTab) {
-      do_shift_tab_focus_change(head, *focused);
-    } else if (key == dalk::Key::Tab) {
-      do_tab_focus_change(head, *focused);
-    }
-  }
-  // The widget that had focus gets the key, also when Tab has just moved focus away.
-  focused->key_press(key);
+  key_press_walking(head, key, walk_whole_tree);
+}
+
+void dispatch_painted_key_press(Widget& head, dalk::Key key) {
+  key_press_walking(head, key, walk_painted);
+}
+
+void dispatch_hovering_mouse_move(Widget& head, Point& previous_mouse, dalk::Mouse mouse) {
+  hover_changes(head, previous_mouse, mouse.at);
+  any_mouse_event<SetFocus::No>(head, mouse, [](Widget& w, dalk::Mouse m) { w.mouse_move(m); });
+  previous_mouse = mouse.at;
 }
 
 void dispatch_key_release(dalk::Key key) {
@@ -221,57 +296,136 @@ std::optional<Point> paint_tree(Widget& head, Canvas canvas) {
 TreeDispatcher::TreeDispatcher(Widget& head) : head{head} {}
 
 std::optional<QuitRequest> TreeDispatcher::handle_mouse_press(dalk::Mouse mouse) {
+  if (Overlay* top = placed_top(head)) {
+    if (inside(*top, mouse.at)) {
+      mouse.at = minus(mouse.at, top->at);
+      detail::dispatch_mouse_press(*top, mouse);
+    } else {
+      top->outside_press(mouse);
+    }
+    return std::nullopt;
+  }
   detail::dispatch_mouse_press(head, mouse);
   return std::nullopt;
 }
 
 std::optional<QuitRequest> TreeDispatcher::handle_mouse_release(dalk::Mouse mouse) {
+  if (Overlay* top = placed_top(head)) {
+    if (inside(*top, mouse.at)) {
+      mouse.at = minus(mouse.at, top->at);
+      detail::dispatch_mouse_release(*top, mouse);
+    }
+    return std::nullopt;
+  }
   detail::dispatch_mouse_release(head, mouse);
   return std::nullopt;
 }
 
 std::optional<QuitRequest> TreeDispatcher::handle_mouse_wheel(dalk::Mouse mouse) {
+  if (Overlay* top = placed_top(head)) {
+    if (inside(*top, mouse.at)) {
+      mouse.at = minus(mouse.at, top->at);
+      detail::dispatch_mouse_wheel(*top, mouse);
+    }
+    return std::nullopt;
+  }
   detail::dispatch_mouse_wheel(head, mouse);
   return std::nullopt;
 }
 
 std::optional<QuitRequest> TreeDispatcher::handle_mouse_move(dalk::Mouse mouse) {
-  detail::dispatch_mouse_move(head, previous_mouse, mouse);
+  if (Overlay* top = placed_top(head)) {
+    Point const screen_at = mouse.at;
+    // Hover follows the pointer inside the overlay; nothing below it hears the move.
+    hover_changes(*top, minus(previous_mouse, top->at), minus(mouse.at, top->at));
+    if (inside(*top, mouse.at)) {
+      mouse.at = minus(mouse.at, top->at);
+      any_mouse_event<SetFocus::No>(*top, mouse, [](Widget& w, dalk::Mouse m) { w.mouse_move(m); });
+    }
+    previous_mouse = screen_at;
+    return std::nullopt;
+  }
+  detail::dispatch_hovering_mouse_move(head, previous_mouse, mouse);
   return std::nullopt;
 }
 
 std::optional<QuitRequest> TreeDispatcher::handle_key_press(dalk::Key key) {
-  detail::dispatch_key_press(head, key);
+  if (Overlay* top = placed_top(head)) {
+    if (top->intercept_key(key)) {
+      return std::nullopt;
+    }
+    if (!in_subtree(*top, Focus::get())) {
+      // Keys never reach what lies below a modal overlay.
+      Widget* first = find_if_depth_first(
+          *top, [](Widget const& w) { return w.active && is_tab_focusable(w.focus_policy); });
+      Focus::set(first != nullptr ? *first : *top);
+    }
+    detail::dispatch_painted_key_press(*top, key);
+    return std::nullopt;
+  }
+  detail::dispatch_painted_key_press(head, key);
   return std::nullopt;
 }
 
 std::optional<QuitRequest> TreeDispatcher::handle_key_release(dalk::Key key) {
+  if (Overlay* top = placed_top(head); top != nullptr && !in_subtree(*top, Focus::get())) {
+    return std::nullopt;
+  }
   detail::dispatch_key_release(key);
   return std::nullopt;
 }
 
 std::optional<QuitRequest> TreeDispatcher::handle_resize(dalk::Area area) {
   detail::dispatch_resize(head, area);
+  for (Overlay* overlay : detail::open_overlays()) {
+    overlay->place(head.size);
+  }
   return std::nullopt;
 }
 
 std::optional<QuitRequest> TreeDispatcher::handle_timer(int id) {
   detail::dispatch_timer(head, id);
+  for (Overlay* overlay : detail::open_overlays()) {
+    detail::dispatch_timer(*overlay, id);
+  }
+  detail::run_timer_function(id);
   return std::nullopt;
 }
 
 std::optional<QuitRequest> TreeDispatcher::handle_paste(std::string_view text) {
+  if (Overlay* top = placed_top(head); top != nullptr && !in_subtree(*top, Focus::get())) {
+    return std::nullopt;
+  }
   detail::dispatch_paste(text);
   return std::nullopt;
 }
 
 std::optional<QuitRequest> TreeDispatcher::handle_focus(bool focused) {
   detail::dispatch_focus(head, focused);
+  for (Overlay* overlay : detail::open_overlays()) {
+    detail::dispatch_focus(*overlay, focused);
+  }
   return std::nullopt;
 }
 
 std::optional<Point> TreeDispatcher::handle_paint(Canvas canvas) {
-  return detail::paint_tree(head, canvas);
+  std::optional<Point> cursor = detail::paint_tree(head, canvas);
+  std::vector<Overlay*> const overlays = detail::open_overlays();
+  if (!overlays.empty()) {
+    // Only the overlays' widgets can have focus that shows while one is open.
+    cursor.reset();
+  }
+  for (Overlay* overlay : overlays) {
+    overlay->place(head.size);
+    Canvas const area{
+        canvas.buffer, {canvas.at.x + overlay->at.x, canvas.at.y + overlay->at.y}, overlay->size};
+    if (auto const safe = inside_buffer(area)) {
+      // What lies below does not show through.
+      clear(*safe);
+    }
+    send_paint_events(*overlay, area, cursor);
+  }
+  return cursor;
 }
 
 }  // namespace vn

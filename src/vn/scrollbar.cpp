@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
+#include <stdexcept>
 #include <utility>
 
 #include "vn/put.hpp"
@@ -113,6 +115,37 @@ void link(TextBox& text_box, ScrollBar& scroll_bar) {
       scroll_bar));
   scroll_bar.new_position.connect(
       tracked([](TextBox& box, int position) { box.set_scroll_offset(position); }, text_box));
+}
+
+namespace {
+
+int clamp_to_int(std::int64_t value) {
+  return static_cast<int>(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(),
+                                                   std::numeric_limits<int>::max()));
+}
+
+}  // namespace
+
+void link(Scrollable& scrollable, ScrollBar& scroll_bar) {
+  // The widget's lifetime handle makes the bar's slot safe; the interface itself has none.
+  auto* const widget = dynamic_cast<Widget*>(&scrollable);
+  if (widget == nullptr) {
+    throw std::invalid_argument("link(): the scrollable is not a widget.");
+  }
+  scrollable.on_scroll(tracked(
+      [](ScrollBar& bar, ScrollState state) {
+        bar.scrollable_length = std::max(clamp_to_int(state.total), 0);
+        bar.position = std::clamp(clamp_to_int(state.position), 0, bar.scrollable_length);
+      },
+      scroll_bar));
+  scroll_bar.new_position.connect(tracked(
+      [](Widget& target, int position) {
+        // The cast follows the widget into whatever object it was moved to.
+        if (auto* const target_scrollable = dynamic_cast<Scrollable*>(&target)) {
+          target_scrollable->scroll_to(position);
+        }
+      },
+      *widget));
 }
 
 }  // namespace vn

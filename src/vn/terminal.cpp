@@ -120,7 +120,34 @@ Terminal::Terminal(dalk::MouseMode mouse_mode, dalk::KeyMode key_mode, dalk::Sig
   }
 }
 
+Terminal::Terminal(Terminal&& other) noexcept
+    : extensions{other.extensions},
+      screen{std::move(other.screen)},
+      read_thread{std::move(other.read_thread)},
+      escape_buffer{std::move(other.escape_buffer)},
+      holds_session_{std::exchange(other.holds_session_, false)} {}
+
+Terminal& Terminal::operator=(Terminal&& other) noexcept {
+  if (this != &other) {
+    end_session();
+    extensions = other.extensions;
+    screen = std::move(other.screen);
+    read_thread = std::move(other.read_thread);
+    escape_buffer = std::move(other.escape_buffer);
+    holds_session_ = std::exchange(other.holds_session_, false);
+  }
+  return *this;
+}
+
 Terminal::~Terminal() {
+  end_session();
+}
+
+void Terminal::end_session() noexcept {
+  if (!holds_session_) {
+    return;
+  }
+  holds_session_ = false;
   // Joined before the terminal is restored: restoration drops unread input (a byte the thread
   // was told of would then never come) and closes the console descriptor the thread waits on.
   // Every wait of the thread is bounded or woken by the stop request, so the join is short.
@@ -128,7 +155,6 @@ Terminal::~Terminal() {
     read_thread.request_stop();
     read_thread.join();
   }
-  // Also for a moved-from object: see the class comment.
   restore_reporting_failure();
 }
 

@@ -8,7 +8,9 @@
 #include "dalk/width.hpp"
 #include "vn/application.hpp"
 #include "vn/focus.hpp"
+#include "vn/overlay.hpp"
 #include "vn/put.hpp"
+#include "vn/terminal.hpp"
 
 namespace vn::testing {
 namespace {
@@ -51,6 +53,7 @@ std::vector<ShownCell> shown_row(ScreenBuffer const& screen, int y) {
 
 Harness::Harness(Widget& head, dalk::Area size) : dispatcher_{head} {
   Focus::clear();
+  detail::forget_overlays();
   resize(size);
 }
 
@@ -142,6 +145,17 @@ std::optional<QuitRequest> Harness::deliver(Event const& event) {
     return *result;
   }
   paint();
+  return std::nullopt;
+}
+
+std::optional<QuitRequest> Harness::run_queued(std::chrono::milliseconds wait) {
+  std::optional<Event> event = Terminal::event_queue.pop_for(wait);
+  while (event) {
+    if (auto request = deliver(*event)) {
+      return request;
+    }
+    event = Terminal::event_queue.pop_for(std::chrono::milliseconds{0});
+  }
   return std::nullopt;
 }
 

@@ -209,9 +209,48 @@ TEST(TerminalRestorationTest, ExceptionLeavingRunRestoresThroughTheDestructor) {
   child.write("x");
   EXPECT_TRUE(child.wait_for_output("caught: widget failed"));
   EXPECT_EQ(child.wait_exit().exit_status, 0);
-  // The moved-from terminal object restores as well.
-  EXPECT_EQ(child.output().substr(frame),
-            restore_bytes() + restore_bytes() + "\r\ncaught: widget failed\r\n");
+  // Only the object holding the session restores; the moved-from argument does not.
+  EXPECT_EQ(child.output().substr(frame), restore_bytes() + "\r\ncaught: widget failed\r\n");
+  EXPECT_TRUE(same_attributes(child.attributes(), before));
+}
+
+// Quits with code 5 on q.
+class Quitter : public Marker {
+ public:
+  void key_press(dalk::Key key) override {
+    if (key == dalk::key(U'q')) {
+      vn::quit(5);
+    }
+  }
+};
+
+// The application built in one statement and run in the next: the temporary terminal dies
+// before run(), and the session must still be live during the run and restored once after it.
+TEST(TerminalRestorationTest, SessionMovedIntoAnApplicationStaysLiveUntilItEnds) {
+  auto child = PtyChild::start(
+      [] {
+        wait_for_go();
+        Quitter quitter;
+        vn::Focus::set(quitter);
+        vn::Application app{quitter, vn::Terminal{dalk::MouseMode::Basic}};
+        return app.run();
+      },
+      columns, rows);
+  std::size_t frame = 0;
+  termios const before = start_and_wait_for_frame(child, frame);
+  EXPECT_EQ(child.attributes().c_lflag & ECHO, 0U);
+  // Nothing was restored before the first frame: the modes went out once, and stay.
+  std::string const& out = child.output();
+  EXPECT_EQ(out.find(restore_bytes()), std::string::npos) << out;
+  EXPECT_NE(out.find(interactive_bytes()), std::string::npos) << out;
+  child.write("q");
+  auto const status = child.wait_exit();
+  EXPECT_EQ(status.exit_status, 5) << out;
+  // The key is painted before the quit it posted is taken; then one restoration, at the end.
+  std::size_t const restored = out.find(restore_bytes(), frame);
+  ASSERT_NE(restored, std::string::npos) << out;
+  EXPECT_EQ(out.substr(restored), restore_bytes());
+  EXPECT_EQ(out.substr(restored - frame_end().size(), frame_end().size()), frame_end());
   EXPECT_TRUE(same_attributes(child.attributes(), before));
 }
 

@@ -1,0 +1,57 @@
+// Helpers around the event loop: ending it and running code on its thread from anywhere, and
+// timers that call a function instead of ticking a widget.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+#include "vn/timer.hpp"
+
+namespace vn {
+
+/// Ends the running loop: run() returns `return_code` once the events queued before this call
+/// have been handled. Callable from any thread (it queues an event::Custom).
+void quit(int return_code = 0);
+
+/// Runs `function` on the event-loop thread, in queue order, followed by a paint as every
+/// event is. Callable from any thread; an empty function is ignored.
+void post(std::function<void()> function);
+
+/// A function called on the event-loop thread by the ticks of its own timer. Destroying or
+/// stopping the handle stops the timer, and a tick still queued then calls nothing. Created and
+/// used on the event-loop thread only.
+class TimerHandle {
+ public:
+  TimerHandle() = default;
+  TimerHandle(std::chrono::milliseconds period, std::function<void()> function, bool repeat);
+  TimerHandle(TimerHandle&& other) noexcept;
+  TimerHandle& operator=(TimerHandle&& other) noexcept;
+  TimerHandle(TimerHandle const&) = delete;
+  TimerHandle& operator=(TimerHandle const&) = delete;
+  ~TimerHandle();
+
+  void stop();
+  /// True until stopped, and for a one-shot timer until it has fired.
+  bool is_running() const;
+  /// The id its ticks carry (vn::testing::Harness::tick takes it); -1 for an empty handle.
+  int id() const;
+
+ private:
+  std::optional<Timer> timer_;
+};
+
+/// Calls `function` every `period`, the first time one period from now.
+[[nodiscard]] TimerHandle every(std::chrono::milliseconds period, std::function<void()> function);
+/// Calls `function` once, `delay` from now.
+[[nodiscard]] TimerHandle after(std::chrono::milliseconds delay, std::function<void()> function);
+
+namespace detail {
+
+/// Runs the function of the function timer with this id, if there is one; a one-shot timer
+/// stops first. TreeDispatcher::handle_timer calls it after the tree has had the tick.
+void run_timer_function(int id);
+
+}  // namespace detail
+
+}  // namespace vn

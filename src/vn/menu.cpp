@@ -1,0 +1,115 @@
+#include "vn/menu.hpp"
+
+#include <algorithm>
+#include <utility>
+
+#include "text_cells.hpp"
+#include "vn/put.hpp"
+
+namespace vn {
+
+Menu::Menu(Options options)
+    : Overlay{FocusPolicy::Strong, SizePolicy::flex()},
+      items{std::move(options.items)},
+      highlight_brush{options.highlight_brush},
+      brush{options.brush} {}
+
+void Menu::open_at(Point p) {
+  anchor_ = p;
+  highlighted_ = 0;
+  pressed_ = -1;
+  open();
+}
+
+void Menu::choose(int index) {
+  if (index < 0 || index >= static_cast<int>(items.size())) {
+    return;
+  }
+  // Copied: the action may change the items.
+  std::function<void()> const action = items[static_cast<std::size_t>(index)].action;
+  close();
+  if (action) {
+    action();
+  }
+  chosen.emit(index);
+}
+
+Area Menu::preferred_size(Area) const {
+  int widest = 0;
+  for (Item const& item : items) {
+    widest = std::max(widest, detail::text_cells(item.label));
+  }
+  return {widest + 4, static_cast<int>(items.size()) + 2};
+}
+
+Point Menu::preferred_position(Area, Area) const {
+  return anchor_;
+}
+
+void Menu::key_press(dalk::Key key) {
+  int const count = static_cast<int>(items.size());
+  if (count == 0) {
+    return;
+  }
+  if (key == dalk::Key::ArrowUp || key == dalk::Key::ExtendedArrowUp) {
+    highlighted_ = (highlighted_ + count - 1) % count;
+  } else if (key == dalk::Key::ArrowDown || key == dalk::Key::ExtendedArrowDown) {
+    highlighted_ = (highlighted_ + 1) % count;
+  } else if (key == dalk::Key::Home) {
+    highlighted_ = 0;
+  } else if (key == dalk::Key::End) {
+    highlighted_ = count - 1;
+  } else if (key == dalk::Key::Enter) {
+    choose(highlighted_);
+  }
+}
+
+int Menu::item_at(Point p) const {
+  int const index = p.y - 1;
+  if (p.x < 1 || p.x >= size.width - 1 || index < 0 || index >= static_cast<int>(items.size())) {
+    return -1;
+  }
+  return index;
+}
+
+void Menu::mouse_press(dalk::Mouse mouse) {
+  pressed_ = mouse.button == dalk::Mouse::Button::Left ? item_at(mouse.at) : -1;
+  if (pressed_ >= 0) {
+    highlighted_ = pressed_;
+  }
+}
+
+void Menu::mouse_release(dalk::Mouse mouse) {
+  int const index = item_at(mouse.at);
+  if (mouse.button == dalk::Mouse::Button::Left && index >= 0 && index == pressed_) {
+    pressed_ = -1;
+    choose(index);
+  }
+  pressed_ = -1;
+}
+
+void Menu::mouse_move(dalk::Mouse mouse) {
+  if (int const index = item_at(mouse.at); index >= 0) {
+    highlighted_ = index;
+  }
+}
+
+void Menu::outside_press(dalk::Mouse) {
+  close();
+}
+
+void Menu::paint(Canvas canvas) {
+  fill_brush(canvas, brush);
+  put(canvas, shape::Frame{}, brush);
+  int const inner = canvas.size.width - 2;
+  for (int i = 0; i < static_cast<int>(items.size()) && i + 1 < canvas.size.height - 1; ++i) {
+    Canvas row{canvas.buffer, {canvas.at.x + 1, canvas.at.y + 1 + i}, {inner, 1}};
+    dalk::Brush const& row_brush = i == highlighted_ ? highlight_brush : brush;
+    fill_brush(row, row_brush);
+    put(row, {1, 0}, items[static_cast<std::size_t>(i)].label);
+    // put() writes text with the default brush; the row's brush goes back over it.
+    fill_brush(row, row_brush);
+  }
+}
+
+}  // namespace vn

@@ -1,0 +1,71 @@
+#include "vn/radio.hpp"
+
+#include <algorithm>
+#include <utility>
+
+#include "vn/put.hpp"
+
+namespace vn {
+
+RadioGroup::RadioGroup(Options options)
+    : Widget{options.focus_policy, SizePolicy::flex()},
+      brush{options.brush},
+      focused_brush{options.focused_brush} {
+  set_choices(std::move(options.choices));
+  if (!choices_.empty()) {
+    selected_ = std::clamp(options.selected, 0, static_cast<int>(choices_.size()) - 1);
+  }
+}
+
+void RadioGroup::select(int index) {
+  if (index < 0 || index >= static_cast<int>(choices_.size()) || index == selected_) {
+    return;
+  }
+  selected_ = index;
+  changed.emit(index);
+}
+
+void RadioGroup::set_choices(std::vector<std::string> choices) {
+  choices_ = std::move(choices);
+  selected_ =
+      choices_.empty() ? -1 : std::clamp(selected_, 0, static_cast<int>(choices_.size()) - 1);
+}
+
+void RadioGroup::key_press(dalk::Key key) {
+  if (key == dalk::Key::ArrowUp || key == dalk::Key::ExtendedArrowUp) {
+    select(selected_ - 1);
+  } else if (key == dalk::Key::ArrowDown || key == dalk::Key::ExtendedArrowDown) {
+    select(selected_ + 1);
+  } else if (key == dalk::Key::Home) {
+    select(0);
+  } else if (key == dalk::Key::End) {
+    select(static_cast<int>(choices_.size()) - 1);
+  }
+}
+
+void RadioGroup::mouse_press(dalk::Mouse mouse) {
+  if (mouse.button == dalk::Mouse::Button::Left) {
+    select(mouse.at.y);
+  }
+}
+
+void RadioGroup::focus_in() {
+  in_focus_ = true;
+}
+
+void RadioGroup::focus_out() {
+  in_focus_ = false;
+}
+
+void RadioGroup::paint(Canvas canvas) {
+  fill_brush(canvas, brush);
+  int const rows = std::min(canvas.size.height, static_cast<int>(choices_.size()));
+  for (int y = 0; y < rows; ++y) {
+    Canvas row{canvas.buffer, {canvas.at.x, canvas.at.y + y}, {canvas.size.width, 1}};
+    put(row, {0, 0}, y == selected_ ? std::string_view{"(•) "} : std::string_view{"( ) "});
+    put(row, {4, 0}, choices_[static_cast<std::size_t>(y)]);
+    fill_brush(row, y == selected_ && in_focus_ ? focused_brush : brush);
+  }
+}
+
+}  // namespace vn

@@ -1,0 +1,150 @@
+#include "vn/tabs.hpp"
+
+#include <algorithm>
+#include <utility>
+
+#include "text_cells.hpp"
+#include "vn/focus.hpp"
+#include "vn/put.hpp"
+
+namespace vn {
+
+Tabs::Tabs(Options options)
+    : Widget{options.focus_policy, SizePolicy::flex()},
+      bar_brush{options.bar_brush},
+      selected_brush{options.selected_brush},
+      focused_brush{options.focused_brush} {}
+
+void Tabs::drop_destroyed() {
+  std::erase_if(pages_, [](Page const& page) { return !page.widget.valid(); });
+  selected_ = std::min(selected_, count() - 1);
+  if (selected_ < 0 && count() > 0) {
+    selected_ = 0;
+  }
+}
+
+void Tabs::lay_out(Widget& page) {
+  Area const previous = page.size;
+  page.at = {0, 1};
+  page.size = {std::max(size.width, 0), std::max(size.height - 1, 0)};
+  page.resize(previous);
+}
+
+void Tabs::add(std::string title, Widget& page) {
+  drop_destroyed();
+  pages_.push_back({std::move(title), LifetimeView<Widget>{page}});
+  page.active = pages_.size() == 1;
+  if (pages_.size() == 1) {
+    selected_ = 0;
+  }
+  lay_out(page);
+}
+
+void Tabs::select(int index) {
+  drop_destroyed();
+  if (index < 0 || index >= count() || index == selected_) {
+    return;
+  }
+  Widget& old_page = pages_[static_cast<std::size_t>(selected_)].widget.get();
+  Widget* const focused = Focus::get();
+  bool const focus_in_old =
+      focused != nullptr &&
+      find_if_depth_first(old_page, [focused](Widget const& w) { return &w == focused; });
+  for (std::size_t i = 0; i < pages_.size(); ++i) {
+    pages_[i].widget.get().active = static_cast<int>(i) == index;
+  }
+  selected_ = index;
+  if (focus_in_old) {
+    Focus::set(*this);
+  }
+  changed.emit(index);
+}
+
+int Tabs::selected() const {
+  return selected_;
+}
+
+int Tabs::count() const {
+  return static_cast<int>(pages_.size());
+}
+
+void Tabs::key_press(dalk::Key key) {
+  if (key == dalk::Key::ArrowLeft) {
+    select(selected_ - 1);
+  } else if (key == dalk::Key::ArrowRight) {
+    select(selected_ + 1);
+  } else if (key == dalk::Key::Home) {
+    select(0);
+  } else if (key == dalk::Key::End) {
+    select(count() - 1);
+  }
+}
+
+void Tabs::mouse_press(dalk::Mouse mouse) {
+  if (mouse.button != dalk::Mouse::Button::Left || mouse.at.y != 0) {
+    return;
+  }
+  drop_destroyed();
+  int x = 0;
+  for (int i = 0; i < count(); ++i) {
+    int const width = detail::text_cells(pages_[static_cast<std::size_t>(i)].title) + 2;
+    if (mouse.at.x >= x && mouse.at.x < x + width) {
+      select(i);
+      return;
+    }
+    x += width + 1;
+  }
+}
+
+void Tabs::focus_in() {
+  in_focus_ = true;
+}
+
+void Tabs::focus_out() {
+  in_focus_ = false;
+}
+
+void Tabs::resize(Area) {
+  drop_destroyed();
+  for (Page const& page : pages_) {
+    lay_out(page.widget.get());
+  }
+}
+
+void Tabs::paint(Canvas canvas) {
+  drop_destroyed();
+  Canvas bar{canvas.buffer, canvas.at, {canvas.size.width, std::min(canvas.size.height, 1)}};
+  fill_brush(bar, bar_brush);
+  int x = 0;
+  for (int i = 0; i < count() && x < bar.size.width; ++i) {
+    std::string const& title = pages_[static_cast<std::size_t>(i)].title;
+    int const width = detail::text_cells(title) + 2;
+    if (x > 0) {
+      put(bar, {x - 1, 0}, shape::VLine{1}, bar_brush);
+    }
+    Canvas cell{bar.buffer, {bar.at.x + x, bar.at.y}, {std::min(width, bar.size.width - x), 1}};
+    put(cell, {1, 0}, title);
+    dalk::Brush const& brush =
+        i == selected_ ? (in_focus_ ? focused_brush : selected_brush) : bar_brush;
+    fill_brush(cell, brush);
+    x += width + 1;
+  }
+}
+
+lum::Generator<Widget&> Tabs::get_children() {
+  for (Page const& page : pages_) {
+    if (page.widget.valid()) {
+      co_yield page.widget.get();
+    }
+  }
+}
+
+lum::Generator<Widget const&> Tabs::get_children() const {
+  for (Page const& page : pages_) {
+    if (page.widget.valid()) {
+      co_yield page.widget.get();
+    }
+  }
+}
+
+}  // namespace vn
