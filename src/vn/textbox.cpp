@@ -1,6 +1,7 @@
 #include "vn/textbox.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <limits>
 #include <utility>
@@ -265,8 +266,11 @@ std::uint64_t fingerprint(String const& s, std::uint64_t hash) {
     mix(i);
     mix(n - 1 - i);
   }
+  // A step that changes only when the length doubles: the same units are read paint after
+  // paint, and stay in the cache.
+  std::size_t const step = std::bit_floor((n - 2 * ends) / spread);
   for (std::size_t k = 0; k < spread; ++k) {
-    mix(ends + k * ((n - 2 * ends) / spread));
+    mix(ends + k * step);
   }
   return hash;
 }
