@@ -10,6 +10,8 @@ void register_commit_benchmarks();
 /// "gallery/frame", "events/custom", "text/ascii", "text/wide", "datatable/rows:<n>",
 /// "textbox/bytes:<n>".
 void register_widget_benchmarks();
+/// "textbox/paste:<bytes>", "textbox/keys:<bytes>", "textbox/append/lines:<n>".
+void register_textbox_benchmarks();
 /// "list/items:<n>", "filter/datatable", "filter/list".
 void register_list_benchmarks();
 /// "queue/producers:<n>", "decode/keys", "decode/mouse", "latency/key_to_screen".

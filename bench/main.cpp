@@ -10,6 +10,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -341,11 +342,22 @@ void build_table(Table& table) {
        {std::pair{"1024", "1 KiB"}, std::pair{"65536", "64 KiB"}, std::pair{"1048576", "1 MiB"}}) {
     if (auto const t = table.get(std::string{"textbox/bytes:"} + size)) {
       double const per_kib = t->seconds / (t->counters.at("items") / 1024);
-      table.row(
-          std::string{"TextBox paint, 100x40, layout rebuilt every paint, "} + label + " of text",
-          duration(t->seconds) + " (" + duration(per_kib) + " per KiB)");
+      table.row(std::string{"TextBox repaint, 100x40, "} + label + " of text",
+                duration(t->seconds) + " (" + duration(per_kib) + " per KiB)");
     }
   }
+  for (auto const& [size, label, limit] :
+       {std::tuple{"20480", "20 KiB", 0.05}, std::tuple{"81920", "80 KiB", 0.2}}) {
+    if (auto const t = table.get(std::string{"textbox/paste:"} + size)) {
+      table.row(std::string{"TextBox 80x24, bracketed paste of "} + label + ": paste + paint",
+                duration(t->seconds), none, none, "< " + duration(limit),
+                t->seconds < limit ? "yes" : "**no**");
+    }
+  }
+  table.versus("TextBox 80x24, unbracketed paste (a key and a paint per byte), 80 KiB vs 20 KiB",
+               "textbox/keys:81920", "textbox/keys:20480", 5.0);
+  table.versus("TextBox 80x24, append a line + paint, 100,000 lines vs 100",
+               "textbox/append/lines:100000", "textbox/append/lines:100", 2.0);
 }
 
 }  // namespace
@@ -359,6 +371,7 @@ int main(int argc, char** argv) {
   }
   bench::register_commit_benchmarks();
   bench::register_widget_benchmarks();
+  bench::register_textbox_benchmarks();
   bench::register_list_benchmarks();
   bench::register_input_benchmarks();
   CollectingReporter reporter;

@@ -167,6 +167,12 @@ void check(vn::TextBox const& box) {
     start += line.size();
   }
   require(start == text.size());
+  // The layout kept across edits is the one the whole text gives.
+  vn::TextBox fresh{{.text = box.text, .wrap = box.wrap}};
+  fresh.size = box.size;
+  fresh.update_layout_cache();
+  require(std::equal(box.layout_cache.begin(), box.layout_cache.end(), fresh.layout_cache.begin(),
+                     fresh.layout_cache.end()));
 }
 
 void check(vn::LineEdit const& edit) {
@@ -178,7 +184,7 @@ void check(vn::LineEdit const& edit) {
 template <typename W>
 void drive(W& w, Reader& in) {
   for (int steps = 0; steps < 64 && in.more(); ++steps) {
-    switch (in.byte() % 9) {
+    switch (in.byte() % 10) {
       case 0:
         w.size = dalk::Area{in.byte() % 41, in.byte() % 13};
         break;
@@ -203,6 +209,13 @@ void drive(W& w, Reader& in) {
           w.increment_cursor(static_cast<std::int8_t>(in.byte()));
         }
         break;
+      case 7: {
+        // A paste, well-formed or not.
+        std::string pasted = some_text(in);
+        pasted += static_cast<char>(in.byte());
+        w.paste(pasted);
+        break;
+      }
       default:
         // Offsets past a text the application replaced are pulled back by the next paint.
         if (paint_inside(w)) {

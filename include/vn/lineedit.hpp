@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "dalk/io.hpp"
 #include "dalk/sequence.hpp"
@@ -26,6 +27,15 @@ namespace vn {
 /// shown (width being the widget's width, at least 1), as far as they fit.
 class LineEdit : public Widget {
  public:
+  /// What a paste inserts.
+  enum class PasteMode {
+    /// Every line, each line break emitting `submitted` as Enter would: the keys it would be
+    /// typed with, applied one line at a time.
+    Lines,
+    /// The first line only; nothing is submitted.
+    FirstLine,
+  };
+
   struct Options {
     /// UTF-8.
     std::string text{};
@@ -39,6 +49,7 @@ class LineEdit : public Widget {
     std::optional<std::function<bool(char32_t)>> validator{};
     FocusPolicy focus_policy = FocusPolicy::Strong;
     SizePolicy size_policy = SizePolicy::flex(1.0F);
+    PasteMode paste_mode = PasteMode::Lines;
   };
 
   /// The default options, equal to a default-constructed Options.
@@ -59,6 +70,13 @@ class LineEdit : public Widget {
   /// 0x40000 to 0x4FFFF) passing the validator is inserted before the cursor; a combining mark
   /// joins the character before it. Every other key, and every key with a modifier, is ignored.
   void key_press(dalk::Key key) override;
+  /// Inserts at the cursor, as one edit per line, the characters of `text` that typing them
+  /// would insert: printable and, when there is one, accepted by the validator; a malformed
+  /// UTF-8 sequence counts as U+FFFD, a line break is "\r\n", "\r" or "\n". With
+  /// PasteMode::FirstLine only what precedes the first line break is inserted; with
+  /// PasteMode::Lines each line break emits `submitted` and the next line follows. The cursor
+  /// ends after what was inserted and scrolls into view.
+  void paste(std::string_view text) override;
   /// Any button: puts the cursor before the character whose cells hold the clicked column, or
   /// at the end of the text for a column past it. Does not scroll.
   void mouse_press(dalk::Mouse mouse) override;
@@ -74,6 +92,7 @@ class LineEdit : public Widget {
   std::string placeholder;
   dalk::Brush placeholder_brush;
   std::optional<std::function<bool(char32_t)>> validator;
+  PasteMode paste_mode;
   /// Emitted with `text` when Enter is pressed; the text stays as it is.
   nerv::Signal<void(std::string const&)> submitted;
   /// Byte index of the cursor in `text`, 0 to text.size(), on a character boundary.
@@ -82,6 +101,7 @@ class LineEdit : public Widget {
   std::size_t scroll_offset = 0;
 
  private:
+  void insert_typed(std::u32string_view line);
   void move_cursor(long long n);
   void adjust_scroll();
   std::size_t scroll_for_cursor_at_right() const;

@@ -101,10 +101,17 @@ class TextBox : public Widget, public Scrollable {
   /// rebuilt until the next paint.
   void key_press(dalk::Key key) override;
 
-  /// Lays the text out again, keeps the cursor's line in view, emits `scrolled` (on every
+  /// Inserts the whole of `text` at the cursor as one edit and puts the cursor after it: each
+  /// line break ("\r\n", "\r" or "\n") becomes a line feed, other control characters but tab
+  /// are dropped, and a malformed UTF-8 sequence becomes U+FFFD. `text` is rewritten at once.
+  void paste(std::string_view text) override;
+
+  /// Brings the layout up to date, keeps the cursor's line in view, emits `scrolled` (on every
   /// paint), colours the whole canvas with `brush` and writes the visible lines (line feeds are
   /// never drawn); what a slot changed in code_points is drawn, cut again, and `text` waits for
-  /// the next paint. Sets `cursor` to the cursor's cell: at the end of the text after a full
+  /// the next paint. The widget's own edits are laid out from the display line they touch on;
+  /// `text` or `code_points` changed from outside, a new width or wrap mode lay the whole text
+  /// out again from `text`. Sets `cursor` to the cursor's cell: at the end of the text after a full
   /// last line, on the row below where the next character goes (scrolled into view when the
   /// box is two rows or more); otherwise kept on the last column when it falls past the right
   /// edge (a right-aligned line grows leftwards); empty when a slot scrolled its line out of
@@ -112,7 +119,9 @@ class TextBox : public Widget, public Scrollable {
   /// emitted or drawn.
   void paint(Canvas canvas) override;
 
-  /// UTF-8. A change takes effect at the next paint.
+  /// UTF-8. A change takes effect at the next paint. Assigning it, or changing its length,
+  /// is always noticed; an in-place change of a long text that keeps its length and touches
+  /// only a few bytes may not be: call update_layout_cache() after such a change.
   std::string text;
   Wrap wrap;
   /// Horizontal alignment of every display line.
@@ -126,10 +135,56 @@ class TextBox : public Widget, public Scrollable {
   /// Index into code_points, 0 to its length; larger values are clamped before use, and one
   /// inside a character counts as its start.
   std::size_t cursor_index = 0;
-  /// UTF-32 copy of text, rebuilt by every layout and edited in place by keys.
+  /// UTF-32 copy of text, rebuilt from it by a layout after an outside change and edited in
+  /// place by keys and pastes. A change made here from outside is noticed as one of `text` is,
+  /// and, as before, replaced from `text` at the next paint.
   std::u32string code_points;
   /// The display lines, views into code_points; never empty.
   std::vector<std::u32string_view> layout_cache;
+
+ private:
+  // Replaces `removed` code points at `at` with `inserted`, keeping `text` in step.
+  void edit(std::size_t at, std::size_t removed, std::u32string_view inserted);
+  std::size_t byte_index(std::size_t index);
+  void bring_layout_up_to_date();
+  void cut_whole();
+  void cut_edited();
+  void refresh_views();
+  std::size_t last_line_end() const;
+  void remember_state();
+  // Whether text, code_points and layout_cache are as the widget last left them.
+  bool as_left() const;
+
+  // Where each display line of the last layout starts; the last line ends at last_line_end().
+  std::vector<std::size_t> line_starts_{0};
+  std::size_t laid_length_ = 0;
+  int laid_width_ = 0;
+  bool laid_word_wrap_ = true;
+  // The whole text is laid out again at the next paint.
+  bool stale_ = true;
+  // Edits since the layout replaced [edit_from_, edit_to_ - edit_shift_) of the laid-out code
+  // points with [edit_from_, edit_to_) of today's.
+  bool edited_ = false;
+  std::size_t edit_from_ = 0;
+  std::size_t edit_to_ = 0;
+  std::ptrdiff_t edit_shift_ = 0;
+  // layout_cache holds views into this storage for its first views_valid_ lines.
+  char32_t const* views_storage_ = nullptr;
+  std::size_t views_valid_ = 0;
+  // A code point index and the byte index in `text` where it starts.
+  struct ByteMark {
+    std::size_t code_point = 0;
+    std::size_t byte = 0;
+  };
+  ByteMark byte_mark_{};
+  struct Seen {
+    char const* text = nullptr;
+    std::size_t text_size = 0;
+    char32_t const* code_points = nullptr;
+    std::size_t code_point_count = 0;
+    std::uint64_t fingerprint = 0;
+  };
+  Seen seen_{};
 };
 
 // Defined here, inline, like Label::init, so that statics elsewhere may copy it at load.

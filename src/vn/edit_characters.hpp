@@ -8,7 +8,10 @@
 
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
+#include <unicode/utf8.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -77,6 +80,32 @@ inline long long put_character(Canvas& canvas, long long x, int y, std::u32strin
     x += w;
   });
   return x;
+}
+
+/// Pasted UTF-8 as the editing widgets insert it: every line break ("\r\n", "\r" or "\n") one
+/// line feed, control characters other than tab and line feed dropped, and each malformed
+/// sequence one U+FFFD, so that nothing pasted can make the text invalid.
+inline std::u32string pasted_text(std::string_view pasted) {
+  std::u32string clean;
+  clean.reserve(pasted.size());
+  auto const* bytes = reinterpret_cast<std::uint8_t const*>(pasted.data());
+  auto const length = static_cast<std::int32_t>(std::min<std::size_t>(pasted.size(), INT32_MAX));
+  std::int32_t at = 0;
+  while (at < length) {
+    UChar32 c = 0;
+    U8_NEXT(bytes, at, length, c);
+    if (c < 0) {
+      clean.push_back(U'\uFFFD');
+    } else if (c == '\r') {
+      clean.push_back(U'\n');
+      if (at < length && bytes[at] == '\n') {
+        ++at;
+      }
+    } else if (c == '\n' || c == '\t' || (c >= 0x20 && c < 0x7F) || c > 0x9F) {
+      clean.push_back(static_cast<char32_t>(c));
+    }
+  }
+  return clean;
 }
 
 }  // namespace vn::detail

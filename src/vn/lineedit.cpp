@@ -200,7 +200,8 @@ LineEdit::LineEdit(Options options)
       brush{std::move(options.brush)},
       placeholder{std::move(options.placeholder)},
       placeholder_brush{std::move(options.placeholder_brush)},
-      validator{std::move(options.validator)} {}
+      validator{std::move(options.validator)},
+      paste_mode{options.paste_mode} {}
 
 int LineEdit::view_width() const {
   return std::max(size.width, 1);
@@ -319,6 +320,40 @@ void LineEdit::key_press(dalk::Key key) {
   text.insert(cursor_index, typed);
   cursor_index = ceil_character(text, cursor_index + typed.size());
   // A mark typed at the first column shown joins the character before it, which comes into view.
+  scroll_offset = floor_character(text, scroll_offset);
+  adjust_scroll();
+}
+
+void LineEdit::paste(std::string_view pasted) {
+  std::u32string const clean = detail::pasted_text(pasted);
+  std::u32string_view rest = clean;
+  for (;;) {
+    std::size_t const feed = rest.find(U'\n');
+    insert_typed(rest.substr(0, feed));
+    if (feed == std::u32string_view::npos || paste_mode == PasteMode::FirstLine) {
+      return;
+    }
+    submitted.emit(text);
+    rest.remove_prefix(feed + 1);
+  }
+}
+
+void LineEdit::insert_typed(std::u32string_view line) {
+  // Judged whole before anything is inserted, so that a throwing validator changes nothing.
+  std::u32string accepted;
+  for (char32_t const c : line) {
+    if (is_printable(c) && (!validator || (*validator)(c))) {
+      accepted.push_back(c);
+    }
+  }
+  if (accepted.empty()) {
+    return;
+  }
+  cursor_index = std::min(floor_character(text, cursor_index), text.size());
+  scroll_offset = floor_character(text, scroll_offset);
+  std::string const typed = dalk::detail::u32_to_u8(accepted);
+  text.insert(cursor_index, typed);
+  cursor_index = ceil_character(text, cursor_index + typed.size());
   scroll_offset = floor_character(text, scroll_offset);
   adjust_scroll();
 }

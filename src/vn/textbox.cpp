@@ -1,6 +1,7 @@
 #include "vn/textbox.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <limits>
 #include <utility>
@@ -13,7 +14,6 @@ namespace vn {
 
 namespace {
 
-using Lines = std::vector<std::u32string_view>;
 // Line numbers and columns are widened where an offset the application set (anything an int
 // holds) meets a row, a height or a mouse position.
 using Wide = std::int64_t;
@@ -61,62 +61,88 @@ bool is_plain(char32_t c) {
   return c >= 0x20 && c < 0x7F;
 }
 
-// Cuts text into display lines of at most width cells (see update_layout_cache).
-void cut_lines(std::u32string_view text, int width, bool word_wrap, Lines& lines) {
-  lines.clear();
+// One display line cut from `at` (below the end): where it ends, and the furthest index the
+// cut looked at (or tested for being past the end). A cut depends on nothing beyond that, so
+// an edit after it leaves the line as it was; along a layout these indices never decrease.
+struct Cut {
+  std::size_t end = 0;
+  std::size_t reach = 0;
+};
+
+Cut cut_line(std::u32string_view text, std::size_t at, int width, bool word_wrap) {
+  std::size_t end = at;
+  std::size_t reach = at;
+  int cells = 0;
+  bool feed = false;
+  std::size_t after_space = std::u32string_view::npos;
+  while (end < text.size()) {
+    // Printable ASCII followed by printable ASCII or a line feed is one cell, as is most text.
+    bool const plain = is_plain(text[end]) && (end + 1 == text.size() || is_plain(text[end + 1]) ||
+                                               text[end + 1] == U'\n');
+    std::size_t const next = plain ? end + 1 : character_end(text, end);
+    reach = next;
+    int const w = plain ? 1 : detail::cells_of(text.substr(end, next - end));
+    if (cells + w > width) {
+      break;
+    }
+    cells += w;
+    feed = text[end] == U'\n';
+    if (text[end] == U' ') {
+      after_space = next;
+    }
+    end = next;
+    if (feed) {
+      break;
+    }
+  }
+  if (end == at) {
+    // A character wider than the whole line gets a line of its own, which it fills.
+    end = character_end(text, at);
+    reach = std::max(reach, end);
+    cells = width;
+  }
+  // A line is full when it reaches the width or the next character does not fit. Also a last
+  // piece that would fit exactly, and a line ending in a line feed in its last column: such a
+  // line is still broken after its last space.
+  bool const full = cells >= width || (!feed && end < text.size());
+  if (word_wrap && full && after_space != std::u32string_view::npos) {
+    end = after_space;
+  }
+  return {end, reach};
+}
+
+// The starts of the display lines of text (see update_layout_cache).
+void cut_lines(std::u32string_view text, int width, bool word_wrap,
+               std::vector<std::size_t>& starts) {
+  starts.clear();
+  starts.push_back(0);
   // A negative width (a size the application set) is treated as 0 rather than cut forever.
   if (text.empty() || width <= 0) {
-    lines.push_back(text.substr(0, 0));
     return;
   }
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t end = at;
-    int cells = 0;
-    bool feed = false;
-    std::size_t after_space = std::u32string_view::npos;
-    while (end < text.size()) {
-      // Printable ASCII followed by printable ASCII or a line feed is one cell, as is most text.
-      bool const plain = is_plain(text[end]) && (end + 1 == text.size() ||
-                                                 is_plain(text[end + 1]) || text[end + 1] == U'\n');
-      std::size_t const next = plain ? end + 1 : character_end(text, end);
-      int const w = plain ? 1 : detail::cells_of(text.substr(end, next - end));
-      if (cells + w > width) {
-        break;
-      }
-      cells += w;
-      feed = text[end] == U'\n';
-      if (text[end] == U' ') {
-        after_space = next;
-      }
-      end = next;
-      if (feed) {
-        break;
-      }
-    }
-    if (end == at) {
-      // A character wider than the whole line gets a line of its own, which it fills.
-      end = character_end(text, at);
-      cells = width;
-    }
-    // A line is full when it reaches the width or the next character does not fit. Also a last
-    // piece that would fit exactly, and a line ending in a line feed in its last column: such a
-    // line is still broken after its last space.
-    bool const full = cells >= width || (!feed && end < text.size());
-    if (word_wrap && full && after_space != std::u32string_view::npos) {
-      end = after_space;
-    }
-    lines.push_back(text.substr(at, end - at));
-    at = end;
+  for (std::size_t at = cut_line(text, 0, width, word_wrap).end; at < text.size();
+       at = cut_line(text, at, width, word_wrap).end) {
+    starts.push_back(at);
   }
   if (text.back() == U'\n') {
-    lines.push_back(text.substr(text.size(), 0));
+    starts.push_back(text.size());
   }
 }
 
-// The lines of a layout are used by their lengths only, over the current text: an edit between
-// two paints may have moved the text the views of the last layout point into. Code points a
-// shortened text no longer has count one cell each.
+// The display lines of the last layout: where each starts, and where the last one ends. They
+// are used by their bounds only, over the current text: an edit between two paints may have
+// changed the text under them. Code points a shortened text no longer has count one cell each.
+struct Lines {
+  std::vector<std::size_t> const& starts;
+  std::size_t last_end;
+
+  int count() const { return static_cast<int>(starts.size()); }
+  std::size_t start(int line) const { return starts[static_cast<std::size_t>(line)]; }
+  std::size_t end(int line) const {
+    auto const next = static_cast<std::size_t>(line) + 1;
+    return next < starts.size() ? starts[next] : last_end;
+  }
+};
 
 std::u32string_view clipped(std::u32string_view text, std::size_t from, std::size_t to) {
   from = std::min(from, text.size());
@@ -134,17 +160,8 @@ Wide cells_in(std::u32string_view text, std::size_t from, std::size_t to) {
   return cells;
 }
 
-std::size_t line_start(Lines const& lines, int line) {
-  std::size_t start = 0;
-  for (int i = 0; i < line; ++i) {
-    start += lines[static_cast<std::size_t>(i)].size();
-  }
-  return start;
-}
-
 Wide line_cells(Lines const& lines, std::u32string_view text, int line) {
-  std::size_t const start = line_start(lines, line);
-  return cells_in(text, start, start + lines[static_cast<std::size_t>(line)].size());
+  return cells_in(text, lines.start(line), lines.end(line));
 }
 
 // Where the cursor stands: its display line and the cells before it in that line.
@@ -154,27 +171,21 @@ struct Location {
 };
 
 // The first line whose range contains the index; past the end of the text, the end of the
-// last line.
+// last line. Only the last line can be empty, so the line is the last one starting at or
+// before the index.
 Location locate(Lines const& lines, std::u32string_view text, std::size_t cursor_index) {
-  int const count = static_cast<int>(lines.size());
-  std::size_t start = 0;
-  for (int line = 0; line < count; ++line) {
-    std::size_t const length = lines[static_cast<std::size_t>(line)].size();
-    if (cursor_index >= start && cursor_index < start + length) {
-      return {line, cells_in(text, start, cursor_index)};
-    }
-    start += length;
-  }
-  std::size_t const last = lines.back().size();
-  return {count - 1, cells_in(text, start - last, start)};
+  auto const after = std::upper_bound(lines.starts.begin(), lines.starts.end(), cursor_index);
+  int const line = static_cast<int>(after - lines.starts.begin()) - 1;
+  std::size_t const start = lines.start(line);
+  return {line, cells_in(text, start, std::min(cursor_index, std::max(lines.end(line), start)))};
 }
 
 // The index that vertical movement and clicks give for `column` of `line`: the start of the
 // character whose cells hold the column, never after the line's last character, which may be
 // its line feed.
 std::size_t place_on_line(Lines const& lines, std::u32string_view text, int line, Wide column) {
-  std::size_t const start = line_start(lines, line);
-  std::size_t const length = lines[static_cast<std::size_t>(line)].size();
+  std::size_t const start = lines.start(line);
+  std::size_t const length = lines.end(line) - start;
   std::u32string_view const part = clipped(text, start, start + length);
   std::size_t last = 0;
   Wide x = 0;
@@ -229,6 +240,41 @@ bool is_character(char32_t value) {
   return value < 0x40000 || value > 0x4FFFF;
 }
 
+std::size_t utf8_length(char32_t c) {
+  return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+}
+
+// A cheap fingerprint of a string: every unit of a short one, the ends and evenly spread units
+// of a long one. It tells the widget's own state from one the application changed in place.
+template <typename String>
+std::uint64_t fingerprint(String const& s, std::uint64_t hash) {
+  constexpr std::size_t whole = 128;
+  constexpr std::size_t ends = 32;
+  constexpr std::size_t spread = 64;
+  auto const mix = [&](std::size_t i) {
+    hash = (hash ^ static_cast<std::uint64_t>(s[i])) * 0x100000001B3ULL;
+  };
+  std::size_t const n = s.size();
+  hash = (hash ^ n) * 0x100000001B3ULL;
+  if (n <= whole) {
+    for (std::size_t i = 0; i < n; ++i) {
+      mix(i);
+    }
+    return hash;
+  }
+  for (std::size_t i = 0; i < ends; ++i) {
+    mix(i);
+    mix(n - 1 - i);
+  }
+  // A step that changes only when the length doubles: the same units are read paint after
+  // paint, and stay in the cache.
+  std::size_t const step = std::bit_floor((n - 2 * ends) / spread);
+  for (std::size_t k = 0; k < spread; ++k) {
+    mix(ends + k * step);
+  }
+  return hash;
+}
+
 }  // namespace
 
 TextBox::TextBox(Options options)
@@ -241,47 +287,226 @@ TextBox::TextBox(Options options)
 }
 
 void TextBox::update_layout_cache() {
-  bool const word_wrap = wrap == Wrap::Word;
+  byte_mark_ = {};
   try {
     dalk::detail::u8_string_to_u32_string(text, code_points);
   } catch (...) {
     // The old views may point into storage that the conversion released: cut the valid prefix
-    // so that nothing refers to freed memory.
-    cut_lines(code_points, size.width, word_wrap, layout_cache);
+    // so that nothing refers to freed memory. Every later paint converts again, and throws.
+    cut_whole();
+    stale_ = true;
     throw;
   }
-  cut_lines(code_points, size.width, word_wrap, layout_cache);
+  cut_whole();
+  stale_ = false;
+  remember_state();
+}
+
+void TextBox::cut_whole() {
+  cut_lines(code_points, size.width, wrap == Wrap::Word, line_starts_);
+  laid_length_ = code_points.size();
+  laid_width_ = size.width;
+  laid_word_wrap_ = wrap == Wrap::Word;
+  edited_ = false;
+  views_valid_ = 0;
+  refresh_views();
+}
+
+// Lines before the edit whose cuts never looked at it stay; from the first that did, lines are
+// cut again until one starts where an old line started (shifted by the edit), past the edit:
+// from there on the text, and so the cuts, are the old ones.
+void TextBox::cut_edited() {
+  std::u32string_view const now = code_points;
+  bool const word_wrap = wrap == Wrap::Word;
+  std::size_t const from = edit_from_;
+  auto const shift = static_cast<std::size_t>(edit_shift_);  // modular: adds a signed shift
+  if (now.empty() || size.width <= 0 || laid_length_ + shift != now.size() || from > now.size()) {
+    cut_whole();
+    return;
+  }
+  std::vector<std::size_t>& starts = line_starts_;
+  auto first = static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), from) -
+                                        starts.begin() - 1);
+  while (first > 0 && cut_line(now, starts[first - 1], size.width, word_wrap).reach >= from) {
+    --first;
+  }
+
+  std::vector<std::size_t> fresh;
+  std::size_t old = first + 1;
+  bool rejoined = false;
+  for (std::size_t at = starts[first]; at < now.size();) {
+    fresh.push_back(at);
+    at = cut_line(now, at, size.width, word_wrap).end;
+    if (at >= now.size() || at < edit_to_) {
+      continue;
+    }
+    std::size_t const before = at - shift;
+    while (old < starts.size() && starts[old] < before) {
+      ++old;
+    }
+    if (old < starts.size() && starts[old] == before && before < laid_length_) {
+      rejoined = true;
+      break;
+    }
+  }
+  if (!rejoined) {
+    old = starts.size();
+    if (now.back() == U'\n') {
+      fresh.push_back(now.size());
+    }
+  }
+  for (std::size_t i = old; i < starts.size(); ++i) {
+    starts[i] += shift;
+  }
+  // Replaces the old lines [first, old) with the fresh ones.
+  std::size_t const replaced = old - first;
+  std::size_t const common = std::min(replaced, fresh.size());
+  auto const at = starts.begin() + static_cast<std::ptrdiff_t>(first);
+  std::copy_n(fresh.begin(), common, at);
+  if (fresh.size() > replaced) {
+    starts.insert(at + static_cast<std::ptrdiff_t>(common),
+                  fresh.begin() + static_cast<std::ptrdiff_t>(common), fresh.end());
+  } else {
+    starts.erase(at + static_cast<std::ptrdiff_t>(common),
+                 at + static_cast<std::ptrdiff_t>(replaced));
+  }
+  laid_length_ = now.size();
+  edited_ = false;
+  views_valid_ = std::min(views_valid_, first);
+  refresh_views();
+}
+
+void TextBox::refresh_views() {
+  // Lines the layout added or moved have no views yet; storage the text moved to, none at all.
+  views_valid_ =
+      views_storage_ == code_points.data() ? std::min(views_valid_, layout_cache.size()) : 0;
+  layout_cache.resize(line_starts_.size());
+  Lines const lines{line_starts_, last_line_end()};
+  std::u32string_view const all = code_points;
+  for (std::size_t i = views_valid_; i < line_starts_.size(); ++i) {
+    auto const line = static_cast<int>(i);
+    layout_cache[i] = all.substr(lines.start(line), lines.end(line) - lines.start(line));
+  }
+  views_storage_ = code_points.data();
+  views_valid_ = line_starts_.size();
+}
+
+std::size_t TextBox::last_line_end() const {
+  return laid_width_ > 0 ? laid_length_ : 0;
+}
+
+void TextBox::remember_state() {
+  seen_ = {text.data(), text.size(), code_points.data(), code_points.size(),
+           fingerprint(code_points, fingerprint(text, 0xCBF29CE484222325ULL))};
+}
+
+bool TextBox::as_left() const {
+  return text.data() == seen_.text && text.size() == seen_.text_size &&
+         code_points.data() == seen_.code_points && code_points.size() == seen_.code_point_count &&
+         layout_cache.size() == line_starts_.size() &&
+         fingerprint(code_points, fingerprint(text, 0xCBF29CE484222325ULL)) == seen_.fingerprint;
+}
+
+void TextBox::bring_layout_up_to_date() {
+  if (stale_ || size.width != laid_width_ || (wrap == Wrap::Word) != laid_word_wrap_ ||
+      !as_left()) {
+    update_layout_cache();
+    return;
+  }
+  if (edited_) {
+    cut_edited();
+  }
+  refresh_views();
+}
+
+std::size_t TextBox::byte_index(std::size_t index) {
+  auto [at, byte] = byte_mark_;
+  if (at > code_points.size() || index < at / 2) {
+    at = 0;
+    byte = 0;
+  }
+  for (; at < index; ++at) {
+    byte += utf8_length(code_points[at]);
+  }
+  for (; at > index; --at) {
+    byte -= utf8_length(code_points[at - 1]);
+  }
+  return byte;
+}
+
+void TextBox::edit(std::size_t at, std::size_t removed, std::u32string_view inserted) {
+  // While text and code points are as the widget left them, both are edited where the edit
+  // is; otherwise the text is rewritten from the code points, as the application left them.
+  bool const tracked = !stale_ && as_left();
+  if (tracked) {
+    std::size_t const first = byte_index(at);
+    std::size_t last = first;
+    for (std::size_t i = at; i < at + removed; ++i) {
+      last += utf8_length(code_points[i]);
+    }
+    text.replace(first, last - first, dalk::detail::u32_to_u8(inserted));
+    byte_mark_ = {at, first};
+  }
+  code_points.replace(at, removed, inserted);
+  if (tracked) {
+    std::size_t const end = at + inserted.size();
+    if (!edited_) {
+      edit_from_ = at;
+      edit_to_ = end;
+      edit_shift_ = 0;
+    } else {
+      // The edited range of the text since the layout, in today's indices.
+      std::size_t to = edit_to_;
+      if (to >= at + removed) {
+        to = to - removed + inserted.size();
+      } else if (to > at) {
+        to = end;
+      }
+      edit_from_ = std::min(edit_from_, at);
+      edit_to_ = std::max(to, end);
+    }
+    edit_shift_ +=
+        static_cast<std::ptrdiff_t>(inserted.size()) - static_cast<std::ptrdiff_t>(removed);
+    edited_ = true;
+  } else {
+    dalk::detail::u32_to_u8(code_points, text);
+    byte_mark_ = {};
+    stale_ = true;
+  }
+  remember_state();
 }
 
 void TextBox::set_scroll_offset(int offset) {
   int const count = get_scroll_length();
   scroll_offset = std::clamp(offset, 0, count - 1);
-  Location const here = locate(layout_cache, code_points, cursor_index);
+  Lines const lines{line_starts_, last_line_end()};
+  Location const here = locate(lines, code_points, cursor_index);
   if (scroll_offset > here.line) {
-    cursor_index = place_on_line(layout_cache, code_points, scroll_offset, here.column);
+    cursor_index = place_on_line(lines, code_points, scroll_offset, here.column);
   } else if (Wide{scroll_offset} + size.height <= here.line) {
     // Below the cursor's line, so within the lines there are.
     auto const bottom = static_cast<int>(Wide{scroll_offset} + std::max(size.height, 1) - 1);
-    cursor_index = place_on_line(layout_cache, code_points, bottom, here.column);
+    cursor_index = place_on_line(lines, code_points, bottom, here.column);
   }
 }
 
 int TextBox::get_scroll_length() const {
-  return static_cast<int>(layout_cache.size());
+  return static_cast<int>(line_starts_.size());
 }
 
 void TextBox::mouse_press(dalk::Mouse mouse) {
   if (mouse.button != dalk::Mouse::Button::Left) {
     return;
   }
+  Lines const lines{line_starts_, last_line_end()};
   int const count = get_scroll_length();
   auto const line =
       static_cast<int>(std::clamp<Wide>(Wide{scroll_offset} + mouse.at.y, 0, count - 1));
-  int const x0 = find_align_offset(align, size.width,
-                                   clamp_to_int(line_cells(layout_cache, code_points, line)));
+  int const x0 =
+      find_align_offset(align, size.width, clamp_to_int(line_cells(lines, code_points, line)));
   // A click left of a centred or right-aligned line gives a negative column: the cursor goes
   // to the line's start, not into the line before it.
-  cursor_index = place_on_line(layout_cache, code_points, line, Wide{mouse.at.x} - x0);
+  cursor_index = place_on_line(lines, code_points, line, Wide{mouse.at.x} - x0);
 }
 
 void TextBox::mouse_wheel(dalk::Mouse mouse) {
@@ -296,12 +521,11 @@ void TextBox::key_press(dalk::Key key) {
   // The application may have set the index past the end or inside a character; edits must
   // not throw for that, nor split a character.
   cursor_index = floor_boundary(code_points, cursor_index);
-  bool edited = false;
+  Lines const lines{line_starts_, last_line_end()};
   switch (key) {
     case dalk::Key::Enter:
-      code_points.insert(cursor_index, 1, U'\n');
+      edit(cursor_index, 0, U"\n");
       ++cursor_index;
-      edited = true;
       break;
     case dalk::Key::Backspace:
       if (text.empty() || cursor_index == 0) {
@@ -309,65 +533,68 @@ void TextBox::key_press(dalk::Key key) {
       }
       // One code point, so that a mistyped mark goes without its letter.
       --cursor_index;
-      code_points.erase(cursor_index, 1);
-      edited = true;
+      edit(cursor_index, 1, {});
       break;
     case dalk::Key::Delete:
       if (cursor_index >= code_points.size()) {
         return;
       }
-      code_points.erase(cursor_index, character_end(code_points, cursor_index) - cursor_index);
-      edited = true;
+      edit(cursor_index, character_end(code_points, cursor_index) - cursor_index, {});
       break;
     case dalk::Key::Home:
       cursor_index = 0;
-      break;
+      return;
     case dalk::Key::End:
       cursor_index = code_points.size();
-      break;
+      return;
     case dalk::Key::ArrowLeft:
       if (cursor_index > 0) {
         cursor_index = floor_boundary(code_points, cursor_index - 1);
       }
-      break;
+      return;
     case dalk::Key::ArrowRight:
       if (cursor_index < code_points.size()) {
         cursor_index = character_end(code_points, cursor_index);
       }
-      break;
+      return;
     case dalk::Key::ArrowUp: {
-      Location const here = locate(layout_cache, code_points, cursor_index);
-      cursor_index =
-          place_on_line(layout_cache, code_points, std::max(here.line - 1, 0), here.column);
-      break;
+      Location const here = locate(lines, code_points, cursor_index);
+      cursor_index = place_on_line(lines, code_points, std::max(here.line - 1, 0), here.column);
+      return;
     }
     case dalk::Key::ArrowDown: {
-      Location const here = locate(layout_cache, code_points, cursor_index);
+      Location const here = locate(lines, code_points, cursor_index);
       if (here.line + 1 < get_scroll_length()) {
-        cursor_index = place_on_line(layout_cache, code_points, here.line + 1, here.column);
+        cursor_index = place_on_line(lines, code_points, here.line + 1, here.column);
       }
-      break;
+      return;
     }
     default: {
       auto const value = static_cast<char32_t>(key);
       if (!is_character(value)) {
         return;
       }
-      code_points.insert(cursor_index, 1, value);
+      edit(cursor_index, 0, std::u32string_view{&value, 1});
       ++cursor_index;
-      edited = true;
       break;
     }
   }
-  if (edited) {
-    // An edit can make a mark after the cursor join the character before it.
-    cursor_index = ceil_boundary(code_points, cursor_index);
-    dalk::detail::u32_to_u8(code_points, text);
+  // An edit can make a mark after the cursor join the character before it.
+  cursor_index = ceil_boundary(code_points, cursor_index);
+}
+
+void TextBox::paste(std::string_view pasted) {
+  std::u32string const clean = detail::pasted_text(pasted);
+  if (clean.empty()) {
+    return;
   }
+  cursor_index = floor_boundary(code_points, cursor_index);
+  edit(cursor_index, 0, clean);
+  cursor_index = ceil_boundary(code_points, cursor_index + clean.size());
 }
 
 void TextBox::paint(Canvas canvas) {
-  update_layout_cache();
+  bring_layout_up_to_date();
   int count = get_scroll_length();
   scroll_offset = std::clamp(scroll_offset, 0, std::max(count - 1, 0));
   cursor_index = floor_boundary(code_points, cursor_index);
@@ -377,9 +604,9 @@ void TextBox::paint(Canvas canvas) {
   // A height below 1 would scroll past the last line.
   Wide const view_height = std::max(size.height, 1);
   bool const room_below = view_height >= 2;
-  Wide const cursor_line =
-      cursor_cell(layout_cache, code_points, cursor_index, align, size.width, width, room_below)
-          .line;
+  Wide const cursor_line = cursor_cell(Lines{line_starts_, last_line_end()}, code_points,
+                                       cursor_index, align, size.width, width, room_below)
+                               .line;
   if (cursor_line < scroll_offset) {
     scroll_offset = static_cast<int>(cursor_line);
   } else if (cursor_line >= scroll_offset + view_height) {
@@ -390,9 +617,20 @@ void TextBox::paint(Canvas canvas) {
   std::size_t const length = code_points.size();
   scrolled.emit(scroll_offset, count);
   // A slot may have edited the box (typed, set the text and laid it out, scrolled): nothing
-  // below may use views into storage it released, nor a line count or cursor it changed.
-  if (code_points.data() != storage || code_points.size() != length || layout_cache.empty()) {
-    cut_lines(code_points, size.width, wrap == Wrap::Word, layout_cache);
+  // below may use views into storage it released, nor a line count or cursor it changed. What
+  // it changed in the code points itself is cut as it stands; the text waits for the next paint.
+  if (code_points.data() != storage || code_points.size() != length || edited_ ||
+      layout_cache.size() != line_starts_.size()) {
+    if (!stale_ && size.width == laid_width_ && (wrap == Wrap::Word) == laid_word_wrap_ &&
+        as_left()) {
+      if (edited_) {
+        cut_edited();
+      }
+      refresh_views();
+    } else {
+      cut_whole();
+      stale_ = true;
+    }
   }
   count = get_scroll_length();
   cursor_index = floor_boundary(code_points, cursor_index);
@@ -423,8 +661,8 @@ void TextBox::paint(Canvas canvas) {
   }
 
   // A line a slot scrolled out of view shows no cursor.
-  CursorCell const shown =
-      cursor_cell(layout_cache, code_points, cursor_index, align, size.width, width, room_below);
+  CursorCell const shown = cursor_cell(Lines{line_starts_, last_line_end()}, code_points,
+                                       cursor_index, align, size.width, width, room_below);
   Wide const row = shown.line - scroll_offset;
   if (width <= 0 || row < 0 || row >= height) {
     cursor.reset();

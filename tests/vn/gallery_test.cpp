@@ -3,8 +3,11 @@
 // person would, then read the emulated screen. One smoke test runs it under tmux as well.
 #include <gtest/gtest.h>
 #include <termios.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -438,6 +441,45 @@ TEST_F(GalleryProgramTest, RunsUnderTmux) {
   tmux.run("send-keys C-c");
   ASSERT_TRUE(tmux.wait_for_screen("gallery-exit=1")) << tmux.screen();
   EXPECT_EQ(tmux.screen().find("Vennic gallery"), std::string::npos) << tmux.screen();
+}
+
+// A few KB of lines pasted through tmux, bracketed as the gallery asks, land in the text box
+// whole: every line shows when the box is scrolled back over them.
+TEST_F(GalleryProgramTest, PasteUnderTmuxLandsInTheTextBox) {
+  if (!vennic::test::have_tmux()) {
+    GTEST_SKIP() << "tmux is not installed";
+  }
+  constexpr int count = 80;
+  auto const line = [](int i) {
+    std::string number = std::to_string(i);
+    return std::string(3 - number.size(), '0') + number + " pasted line of the clipboard";
+  };
+  std::string const path = ::testing::TempDir() + "vennic-paste-" + std::to_string(getpid());
+  {
+    std::ofstream file{path, std::ios::binary};
+    for (int i = 0; i < count; ++i) {
+      file << line(i) << '\n';
+    }
+  }
+  vennic::test::Tmux tmux{"vennic-paste"};
+  tmux.run("new-session -d -x 100 -y 30 \"TERM=xterm-256color '" + std::string(gallery_path) +
+           "'; sleep 60\"");
+  ASSERT_TRUE(tmux.wait_for_screen("Window 100x30")) << tmux.screen();
+  // A click into the text box focuses it; Home puts the cursor before all of its text.
+  std::string const inside = "61;4";
+  tmux.run(vennic::test::hex_keys("\x1b[<0;" + inside + "M\x1b[<0;" + inside + "m"));
+  tmux.run("send-keys Home");
+  tmux.run("load-buffer '" + path + "'");
+  tmux.run("paste-buffer -p");
+  std::remove(path.c_str());
+  ASSERT_TRUE(tmux.wait_for_screen(line(count - 1))) << tmux.screen();
+  // The view ends with the last line; each wheel step up shows one line more above.
+  for (int i = count - 1; i >= 0; --i) {
+    if (tmux.screen().find(line(i)) == std::string::npos) {
+      tmux.run(vennic::test::hex_keys("\x1b[<64;" + inside + "M"));
+    }
+    ASSERT_TRUE(tmux.wait_for_screen(line(i), std::chrono::seconds(5))) << tmux.screen();
+  }
 }
 
 }  // namespace
