@@ -452,8 +452,6 @@ class Gallery : public vn::Widget {
       set_colours(false);
       log_.add("Colours off");
     });
-    // A name is one line: a pasted paragraph gives its first line, and submits nothing.
-    name_.paste_mode = vn::LineEdit::PasteMode::FirstLine;
     name_.submitted.connect([this](std::string const& text) {
       greeting_ = text;
       log_.add("Submitted: " + text);

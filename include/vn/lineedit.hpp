@@ -29,11 +29,11 @@ class LineEdit : public Widget {
  public:
   /// What a paste inserts.
   enum class PasteMode {
+    /// The first line only; nothing is submitted. A pasted paragraph never submits a form.
+    FirstLine,
     /// Every line, each line break emitting `submitted` as Enter would: the keys it would be
     /// typed with, applied one line at a time.
     Lines,
-    /// The first line only; nothing is submitted.
-    FirstLine,
   };
 
   struct Options {
@@ -49,7 +49,7 @@ class LineEdit : public Widget {
     std::optional<std::function<bool(char32_t)>> validator{};
     FocusPolicy focus_policy = FocusPolicy::Strong;
     SizePolicy size_policy = SizePolicy::flex(1.0F);
-    PasteMode paste_mode = PasteMode::Lines;
+    PasteMode paste_mode = PasteMode::FirstLine;
   };
 
   /// The default options, equal to a default-constructed Options.

@@ -595,8 +595,8 @@ TEST(LineEditWideTest, PrintableMeansNoControlSurrogateNoncharacterOrConsoleKey)
 
 }  // namespace
 
-TEST(LineEditPasteTest, APasteArrivesAsTheKeysItWouldBeTypedWith) {
-  vn::LineEdit edit{{}};
+TEST(LineEditPasteTest, LinesModeTakesAPasteAsTheKeysItWouldBeTypedWith) {
+  vn::LineEdit edit{{.paste_mode = vn::LineEdit::PasteMode::Lines}};
   std::vector<std::string> submitted;
   edit.submitted.connect([&](std::string const& text) { submitted.push_back(text); });
   vn::testing::Harness screen{edit, {20, 1}};
