@@ -36,8 +36,9 @@ void ProgressBar::paint(Canvas canvas) {
   }
   int right = row.size.width;
   if (show_percent) {
-    std::string const percent =
-        " " + std::to_string(static_cast<int>(std::floor(value_ * 100.0))) + "%";
+    std::string percent = " ";
+    percent += std::to_string(static_cast<int>(std::floor(value_ * 100.0)));
+    percent += '%';
     right = std::max(left, row.size.width - static_cast<int>(percent.size()));
     put(row, {right, 0}, percent);
   }
