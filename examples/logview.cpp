@@ -3,7 +3,9 @@
 //
 // Keys: Tab and Shift+Tab move between the filter, the table and the detail pane; the arrows,
 // PageUp, PageDown, Home and End move the selection in the table. F1 (or ? outside the filter)
-// opens the help, F2 or Ctrl+O the menu, Ctrl+Q (or q outside the filter) quits with status 0.
+// opens the help, F2 or Ctrl+O the menu, Ctrl+Q (or q outside the filter) quits with status 0
+// and Ctrl+C with status 1. The terminal's signal keys are off, so that Ctrl+Q arrives as a key
+// rather than as flow control.
 // The rows are the same on every run: they come from a fixed seed.
 #include <algorithm>
 #include <array>
@@ -70,10 +72,10 @@ std::string with_separators(std::size_t value) {
 // Deterministic log lines: a linear congruential generator from a fixed seed picks each line's
 // level, source and message, and the clock moves on by a random step.
 std::vector<Entry> generate_log() {
-  static constexpr std::array<std::string_view, 8> sources{
-      "auth", "billing", "cache", "db", "http", "mailer", "queue", "storage"};
-  static constexpr std::array<std::string_view, 6> users{"ada",   "grace", "linus",
-                                                         "barbara", "ken", "margaret"};
+  static constexpr std::array<std::string_view, 8> sources{"auth", "billing", "cache", "db",
+                                                           "http", "mailer",  "queue", "storage"};
+  static constexpr std::array<std::string_view, 6> users{"ada",     "grace", "linus",
+                                                         "barbara", "ken",   "margaret"};
   static constexpr std::array<std::string_view, 5> paths{"/api/orders", "/api/users", "/login",
                                                          "/static/app.js", "/health"};
   std::uint32_t seed = 20260314;
@@ -87,13 +89,14 @@ std::vector<Entry> generate_log() {
   for (std::size_t i = 0; i < log_size; ++i) {
     millis += next(900) + 1;
     auto const total_seconds = static_cast<unsigned>(millis / 1000 % 86400);
-    std::string const time = two_digits(total_seconds / 3600) + ":" +
-                             two_digits(total_seconds / 60 % 60) + ":" +
-                             two_digits(total_seconds % 60) + "." +
-                             std::to_string(millis % 1000 + 1000).substr(1);
+    std::string const time =
+        two_digits(total_seconds / 3600) + ":" + two_digits(total_seconds / 60 % 60) + ":" +
+        two_digits(total_seconds % 60) + "." + std::to_string(millis % 1000 + 1000).substr(1);
     std::uint32_t const roll = next(100);
-    std::string_view const level = roll < 30 ? "DEBUG" : roll < 85 ? "INFO" : roll < 95 ? "WARN"
-                                                                                         : "ERROR";
+    std::string_view const level = roll < 30   ? "DEBUG"
+                                   : roll < 85 ? "INFO"
+                                   : roll < 95 ? "WARN"
+                                               : "ERROR";
     std::string_view const user = users[next(users.size())];
     std::string_view const path = paths[next(paths.size())];
     std::string const amount = std::to_string(next(100000) + 100);
@@ -127,8 +130,9 @@ std::vector<Entry> generate_log() {
     } else if (level == "WARN") {
       message += " (slower than the configured limit)";
     }
-    Entry entry{std::to_string(i + 1), time, std::string(level),
-                std::string(sources[next(sources.size())]), std::move(message), {}};
+    Entry entry{std::to_string(i + 1), time,
+                std::string(level),    std::string(sources[next(sources.size())]),
+                std::move(message),    {}};
     entry.haystack = lower(entry.number + " " + entry.time + " " + entry.level + " " +
                            entry.source + " " + entry.message);
     log.push_back(std::move(entry));
@@ -303,12 +307,12 @@ class LogView : public vn::Widget {
   std::string applied_;
   bool errors_only_ = false;
 
-  vn::Label filter_label_ = label(" Filter ", vn::SizePolicy::fixed(8), Brush{XColor::Default, accent, Trait::Bold});
+  vn::Label filter_label_ =
+      label(" Filter ", vn::SizePolicy::fixed(8), Brush{XColor::Default, accent, Trait::Bold});
   Field filter_{vn::LineEdit::Options{"", Brush{field, XColor::Default, {}},
-                                      "type to narrow the rows", Brush{field, dim_text,
-                                                                       Trait::Italic},
-                                      std::nullopt, vn::FocusPolicy::Strong,
-                                      vn::SizePolicy::flex()}};
+                                      "type to narrow the rows",
+                                      Brush{field, dim_text, Trait::Italic}, std::nullopt,
+                                      vn::FocusPolicy::Strong, vn::SizePolicy::flex()}};
   vn::Label status_ = label("", vn::SizePolicy::fixed(36), Brush{XColor::Default, dim_text, {}});
   Line filter_row_{std::vector<vn::Widget*>{&filter_label_, &filter_, &status_},
                    vn::FocusPolicy::None, vn::SizePolicy::fixed(1)};
@@ -319,7 +323,7 @@ class LogView : public vn::Widget {
                   vn::SizePolicy::min(5)};
 
   ReadOnlyText detail_{vn::TextBox::Options{"", vn::TextBox::Wrap::Word, vn::Align::Left, Brush{},
-                                           vn::FocusPolicy::Strong, vn::SizePolicy::flex()}};
+                                            vn::FocusPolicy::Strong, vn::SizePolicy::flex()}};
   Panel detail_panel_{"Detail", detail_, vn::SizePolicy::fixed(7)};
 
   vn::Label keys_ = label(" Tab: focus · F1/?: help · F2/Ctrl+O: menu · Ctrl+Q/q: quit",
@@ -353,16 +357,16 @@ class LogView : public vn::Widget {
     children.push_back(&help_close_);
     return children;
   }()};
-  vn::Dialog help_{vn::Dialog::Options{" Keys ", {50, 12}, std::nullopt, vn::Border::round(""), true},
-                   help_content_};
+  vn::Dialog help_{
+      vn::Dialog::Options{" Keys ", {50, 12}, std::nullopt, vn::Border::round(""), true},
+      help_content_};
 
-  vn::Menu menu_{vn::Menu::Options{
-      {{"Errors only", [this] { toggle_errors_only(); }},
-       {"Clear filter", [this] { clear_filter(); }},
-       {"Help", [this] { open_help(); }},
-       {"Quit", [] { vn::quit(0); }}},
-      Brush{accent, XColor::Black, Trait::Bold},
-      Brush{field, XColor::Default, {}}}};
+  vn::Menu menu_{vn::Menu::Options{{{"Errors only", [this] { toggle_errors_only(); }},
+                                    {"Clear filter", [this] { clear_filter(); }},
+                                    {"Help", [this] { open_help(); }},
+                                    {"Quit", [] { vn::quit(0); }}},
+                                   Brush{accent, XColor::Black, Trait::Bold},
+                                   Brush{field, XColor::Default, {}}}};
 };
 
 bool is_ctrl(Key key, char32_t letter) {
@@ -379,6 +383,9 @@ class LogViewApplication : public vn::Application {
       : Application{view, std::move(terminal)}, view_{view} {}
 
   std::optional<vn::QuitRequest> handle_key_press(Key key) {
+    if (is_ctrl(key, U'c')) {
+      return vn::QuitRequest{1};
+    }
     if (!view_.overlay_open()) {
       bool const typing = view_.filter_focused();
       if (is_ctrl(key, U'q') || (!typing && key == dalk::key(U'q'))) {
@@ -415,7 +422,7 @@ class LogViewApplication : public vn::Application {
 int main() {
   LogView view;
   LogViewApplication application{
-      view, vn::Terminal{dalk::MouseMode::Basic, dalk::KeyMode::Normal, dalk::Signals::On,
+      view, vn::Terminal{dalk::MouseMode::Basic, dalk::KeyMode::Normal, dalk::Signals::Off,
                          dalk::recommended_extensions}};
   return application.run();
 }
