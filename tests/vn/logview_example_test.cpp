@@ -43,13 +43,13 @@ std::vector<TableRow> table_rows(std::string const& screen) {
   std::vector<TableRow> rows;
   std::istringstream lines{screen};
   for (std::string line; std::getline(lines, line);) {
-    if (line.rfind(rule, 0) != 0 || line.size() <= rule.size() ||
-        line[rule.size()] < '0' || line[rule.size()] > '9') {
+    if (line.rfind(rule, 0) != 0 || line.size() <= rule.size() || line[rule.size()] < '0' ||
+        line[rule.size()] > '9') {
       continue;
     }
     std::vector<std::string> cells;
-    for (std::size_t at = rule.size(), next = 0;
-         (next = line.find(rule, at)) != std::string::npos; at = next + rule.size()) {
+    for (std::size_t at = rule.size(), next = 0; (next = line.find(rule, at)) != std::string::npos;
+         at = next + rule.size()) {
       cells.push_back(trimmed(line.substr(at, next - at)));
     }
     if (cells.size() >= 4) {
@@ -73,9 +73,8 @@ bool wait_until(Tmux const& tmux, std::function<bool(std::string const&)> const&
 // Every row shown has `value` in the given field, and at least one row is shown.
 bool all_rows(std::string const& screen, std::string TableRow::*field, std::string const& value) {
   std::vector<TableRow> const rows = table_rows(screen);
-  return !rows.empty() && std::all_of(rows.begin(), rows.end(), [&](TableRow const& row) {
-    return row.*field == value;
-  });
+  return !rows.empty() && std::all_of(rows.begin(), rows.end(),
+                                      [&](TableRow const& row) { return row.*field == value; });
 }
 
 class LogviewExampleTest : public ::testing::Test {
