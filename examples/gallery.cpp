@@ -2,11 +2,13 @@
 // Labels in each alignment, buttons with fading highlights, check boxes that change what the
 // other widgets do, a validated line edit, a text box with a linked scroll bar, a data table of a
 // hundred rows, panels framed in every border style, every divider style, and an animation
-// driven by a timer. It fills any terminal size; larger terminals get a wider text box, more
-// table rows and a longer event log.
+// driven by a timer. A second page behind the text box holds a list, radio buttons, a progress
+// bar moved by a function timer, and buttons opening a dialog and a popup menu. It fills any
+// terminal size; larger terminals get a wider text box, more table rows and a longer event log.
 //
 // Tab and Shift+Tab move the focus, as do clicks; the wheel scrolls the text box, its scroll
-// bar and the table. Exit status: 0 when the Quit button ends it, 1 after Ctrl+C.
+// bar and the table; a click on a page title or F2 turns the page. Exit status: 0 when the Quit
+// button ends it, 1 after Ctrl+C.
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -187,6 +189,53 @@ class EventLog : public vn::Widget {
   int count_ = 0;
 };
 
+// Tabs whose titles take clicks but not Tab, so that the keyboard's round of the widgets stays
+// as it is; a click on a title hands the focus on to the page it shows.
+class PageTabs : public vn::Tabs {
+ public:
+  PageTabs() : Tabs{options()} {}
+
+  void show(int index) {
+    select(index);
+    int i = 0;
+    for (vn::Widget& page : get_children()) {
+      if (i++ == selected()) {
+        if (vn::Widget* first = vn::find_if_depth_first(
+                page, [](vn::Widget const& w) { return vn::is_tab_focusable(w.focus_policy); })) {
+          vn::Focus::set(*first);
+        }
+      }
+    }
+  }
+
+  void mouse_press(dalk::Mouse mouse) override {
+    Tabs::mouse_press(mouse);
+    show(selected());
+  }
+
+ private:
+  static Options options() {
+    Options o;
+    o.bar_brush = Brush{XColor::Default, dim_text, {}};
+    o.selected_brush = Brush{XColor::Default, highlight, Trait::Bold};
+    o.focus_policy = vn::FocusPolicy::Click;
+    return o;
+  }
+};
+
+// A button that remembers where it was last painted, so that a menu can open under it.
+class AnchorButton : public vn::Button {
+ public:
+  using Button::Button;
+
+  void paint(vn::Canvas canvas) override {
+    origin = canvas.at;
+    Button::paint(canvas);
+  }
+
+  dalk::Point origin{0, 0};
+};
+
 // The data table with a caption under it that tells which rows are shown. The table gets an
 // odd height, so that its last row closes with the bottom of its frame.
 class TableView : public vn::Widget {
@@ -246,6 +295,8 @@ std::string const text_box_text =
     "Every panel is framed in a different border style, named in its top right corner. The "
     "dividers panel shows every divider style.\n\n"
     "The animation is driven by a timer of its own; \"Animate\" stops and restarts it.\n\n"
+    "The second page of this panel (click its title or press F2) holds a list, radio buttons "
+    "that set the pace of a progress bar, and buttons that open a dialog and a menu.\n\n"
     "Type a name into the line edit (letters, spaces, hyphens and apostrophes only) and press "
     "Enter: the title greets you and the event log records it.\n\n"
     "Quit ends the gallery with exit status 0; Ctrl+C ends it with status 1. Either way the "
@@ -397,8 +448,11 @@ class Gallery : public vn::Widget {
                                               : Brush{XColor::Default, dim_text, {}};
     put_text(canvas, {std::max(2, (w - static_cast<int>(title.size())) / 2), 0}, title,
              title_brush);
-    std::u32string const help =
-        U" Tab/Shift+Tab: focus · Enter, click: press · wheel: scroll · Ctrl+C: quit ";
+    std::u32string help =
+        U" Tab/Shift+Tab: focus · Enter, click: press · wheel: scroll · F2: page · Ctrl+C: quit ";
+    if (static_cast<int>(help.size()) > w - 4) {
+      help = U" Tab/Shift+Tab: focus · Enter, click: press · wheel: scroll · Ctrl+C: quit ";
+    }
     if (static_cast<int>(help.size()) <= w - 4) {
       put_text(canvas, {(w - static_cast<int>(help.size())) / 2, canvas.size.height - 1}, help,
                Brush{XColor::Default, dim_text, {}});
@@ -406,6 +460,9 @@ class Gallery : public vn::Widget {
   }
 
   void window_focus(bool focused) override { window_focused_ = focused; }
+
+  void next_page() { pages_.show((pages_.selected() + 1) % pages_.count()); }
+  bool overlay_open() const { return dialog_.is_open() || menu_.is_open(); }
 
   using Widget::get_children;
   lum::Generator<vn::Widget&> get_children() override { co_yield frame_; }
@@ -456,6 +513,31 @@ class Gallery : public vn::Widget {
       greeting_ = text;
       log_.add("Submitted: " + text);
     });
+    pages_.add("Text", text_row_);
+    pages_.add("More widgets", more_);
+    pages_.changed.connect([this](int page) { log_.add(page == 0 ? "Text page" : "More page"); });
+    list_.selection_changed.connect([this](std::size_t i) { log_.add("List: " + list_.item(i)); });
+    list_.activated.connect([this](std::size_t i) { log_.add("Chosen: " + list_.item(i)); });
+    pace_.changed.connect(
+        [this](int i) { log_.add("Pace: " + pace_.choices()[static_cast<std::size_t>(i)]); });
+    dialog_button_.pressed.connect([this] {
+      dialog_.open();
+      log_.add("Dialog opened");
+    });
+    dialog_ok_.pressed.connect([this] { dialog_.close(); });
+    dialog_.closed.connect([this] { log_.add("Dialog closed"); });
+    menu_button_.pressed.connect([this] {
+      menu_.open_at({menu_button_.origin.x, menu_button_.origin.y + 1});
+    });
+    menu_.chosen.connect(
+        [this](int i) { log_.add("Menu: " + menu_.items[static_cast<std::size_t>(i)].label); });
+  }
+
+  // The progress bar fills at the pace the radio buttons set, and starts again when full.
+  void advance_progress() {
+    static constexpr std::array<double, 3> steps{0.005, 0.02, 0.06};
+    double const next = progress_.value() + steps[static_cast<std::size_t>(pace_.selected())];
+    progress_.set_value(next > 1.0 ? 0.0 : next);
   }
 
   void set_up_table() {
@@ -526,6 +608,56 @@ class Gallery : public vn::Widget {
       vn::ScrollBar::Options{0, 0, Brush{field, TrueColor{120, 180, 255}, {}}}};
   Line text_row_{std::vector<vn::Widget*>{&text_box_, &scroll_bar_}};
 
+  vn::List list_{[] {
+    vn::List::Options options;
+    options.items = {"Amber",  "Basalt", "Cobalt", "Dune", "Ember",   "Frost",
+                     "Garnet", "Harbor", "Indigo", "Jade", "Juniper", "Kelp"};
+    options.selected_brush = Brush{highlight, XColor::Black, Trait::Bold};
+    options.size_policy = vn::SizePolicy::min(8);
+    return options;
+  }()};
+  vn::RadioGroup pace_{vn::RadioGroup::Options{
+      {"Slow", "Steady", "Fast"}, 1, Brush{}, Brush{highlight, XColor::Black, Trait::Bold}}};
+  vn::ProgressBar progress_{
+      vn::ProgressBar::Options{0.0, "", true, Brush{field, TrueColor{90, 220, 120}, {}}}};
+  vn::Button dialog_button_{[] {
+    vn::Button::Options options = button_options("Dialog", {30, 60, 100}, {40, 120, 220});
+    options.size_policy = vn::SizePolicy::fixed(1);
+    return options;
+  }()};
+  AnchorButton menu_button_{[] {
+    vn::Button::Options options = button_options("Menu", {30, 60, 100}, {40, 120, 220});
+    options.size_policy = vn::SizePolicy::fixed(1);
+    return options;
+  }()};
+  vn::Label more_gap1_{vn::Label::Options{"", vn::Align::Left, Brush{}, vn::SizePolicy::fixed(1)}};
+  vn::Label more_gap2_{vn::Label::Options{"", vn::Align::Left, Brush{}, vn::SizePolicy::fixed(1)}};
+  Stack pace_column_{std::vector<vn::Widget*>{&pace_}, vn::FocusPolicy::None,
+                     vn::SizePolicy::fixed(10)};
+  Stack controls_{std::vector<vn::Widget*>{&progress_, &dialog_button_, &menu_button_},
+                  vn::FocusPolicy::None, vn::SizePolicy::bounded(12, 24)};
+  Line more_{std::vector<vn::Widget*>{&list_, &more_gap1_, &pace_column_, &more_gap2_, &controls_}};
+  PageTabs pages_;
+
+  vn::Label dialog_text_ =
+      plain_label("A dialog keeps the keys and clicks to itself until it closes.");
+  vn::Button dialog_ok_{[] {
+    vn::Button::Options options = button_options("OK", {30, 60, 100}, {40, 120, 220});
+    options.size_policy = vn::SizePolicy::fixed(1);
+    return options;
+  }()};
+  vn::Label dialog_hint_ = plain_label("Enter or Escape closes it.");
+  Stack dialog_content_{std::vector<vn::Widget*>{&dialog_text_, &dialog_hint_, &dialog_ok_}};
+  vn::Dialog dialog_{
+      vn::Dialog::Options{" Dialog ", {66, 5}, std::nullopt, vn::Border::round(""), true},
+      dialog_content_};
+  vn::Menu menu_{vn::Menu::Options{{{"Count up", [this] { count_.pressed.emit(); }},
+                                    {"Reset the count", [this] { reset_.pressed.emit(); }},
+                                    {"Next page", [this] { next_page(); }}},
+                                   Brush{highlight, XColor::Black, Trait::Bold},
+                                   Brush{field, bright_text, {}}}};
+  vn::TimerHandle progress_timer_ = vn::every(milliseconds{100}, [this] { advance_progress(); });
+
   vn::DataTable table_{vn::DataTable::Options{}};
   TableView table_view_{table_};
 
@@ -566,7 +698,7 @@ class Gallery : public vn::Widget {
                          vn::SizePolicy::fixed(3)};
   Panel log_panel_{vn::Border::twin_vertical("Events"), "twin_vertical", log_padded_,
                    vn::SizePolicy::min(3)};
-  Panel text_panel_{vn::Border::dotted("Text box"), "dotted", text_row_,
+  Panel text_panel_{vn::Border::dotted("Text box"), "dotted", pages_,
                     vn::SizePolicy{6, std::numeric_limits<int>::max(), 1.0F}};
   Panel dividers_panel_{vn::Border::twin_horizontal("Dividers"), "twin_horizontal", dividers_,
                         vn::SizePolicy::fixed(5)};
@@ -589,6 +721,26 @@ class Gallery : public vn::Widget {
 
 }  // namespace
 
+// F2 turns the page wherever the focus is; every other key goes to the tree as usual.
+class GalleryApplication : public vn::Application {
+ public:
+  GalleryApplication(Gallery& gallery, vn::Terminal terminal)
+      : Application{gallery, std::move(terminal)}, gallery_{gallery} {}
+
+  std::optional<vn::QuitRequest> handle_key_press(dalk::Key key) {
+    if (key == dalk::Key::F2 && !gallery_.overlay_open()) {
+      gallery_.next_page();
+      return std::nullopt;
+    }
+    return Application::handle_key_press(key);
+  }
+
+  int run() { return vn::process_events(terminal, *this); }
+
+ private:
+  Gallery& gallery_;
+};
+
 int main(int argc, char** argv) {
   Gallery gallery;
   // --fit-terminal: frames in the compact encoding, colours as TERM, COLORTERM and NO_COLOR say
@@ -598,7 +750,7 @@ int main(int argc, char** argv) {
   // The application owns the terminal and restores it when it goes away, at the end of this
   // statement: 0 after Quit, 1 after Ctrl+C. The recommended extensions bring pastes in whole,
   // window focus changes and flicker-free frames where the terminal has them.
-  return vn::Application{
+  return GalleryApplication{
       gallery, vn::Terminal{dalk::MouseMode::Move, dalk::KeyMode::Normal, dalk::Signals::On,
                             dalk::recommended_extensions | output}}
       .run();

@@ -43,3 +43,9 @@ if(VENNIC_BUILD_EXAMPLES)
   add_dependencies(vennic_tests unicode)
   target_compile_definitions(vennic_tests PRIVATE VENNIC_UNICODE_EXAMPLE="$<TARGET_FILE:unicode>")
 endif()
+
+# The log viewer, driven under tmux.
+if(VENNIC_BUILD_EXAMPLES)
+  add_dependencies(vennic_tests logview)
+  target_compile_definitions(vennic_tests PRIVATE VENNIC_LOGVIEW="$<TARGET_FILE:logview>")
+endif()

@@ -11,6 +11,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <dalk/transcode.hpp>
@@ -480,6 +481,47 @@ TEST_F(GalleryProgramTest, PasteUnderTmuxLandsInTheTextBox) {
     }
     ASSERT_TRUE(tmux.wait_for_screen(line(i), std::chrono::seconds(5))) << tmux.screen();
   }
+}
+
+// The second page: a list, radio buttons pacing a progress bar, a dialog and a menu.
+TEST_F(GalleryProgramTest, SecondPageWidgetsWorkUnderTmux) {
+  if (!vennic::test::have_tmux()) {
+    GTEST_SKIP() << "tmux is not installed";
+  }
+  vennic::test::Tmux tmux{"vennic-gallery-page"};
+  tmux.run("new-session -d -x 80 -y 24 \"TERM=xterm-256color '" + std::string(gallery_path) +
+           "'; echo gallery-exit=\\$?; sleep 60\"");
+  ASSERT_TRUE(tmux.wait_for_screen("Window 80x24")) << tmux.screen();
+  tmux.run("send-keys F2");
+  ASSERT_TRUE(tmux.wait_for_screen("(•) Steady")) << tmux.screen();
+  EXPECT_TRUE(tmux.wait_for_screen("More page")) << tmux.screen();
+  // The list has the focus; the progress bar moves on its function timer.
+  tmux.run("send-keys Down");
+  EXPECT_TRUE(tmux.wait_for_screen("List: Basalt")) << tmux.screen();
+  auto const percent = [&tmux] {
+    std::string const screen = tmux.screen();
+    std::size_t const end = screen.find('%');
+    return end == std::string::npos || end < 3 ? std::string{} : screen.substr(end - 3, 3);
+  };
+  std::string const before = percent();
+  auto const deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (percent() == before && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_NE(percent(), before) << tmux.screen();
+
+  tmux.run("send-keys Tab Down");
+  EXPECT_TRUE(tmux.wait_for_screen("Pace: Fast")) << tmux.screen();
+  tmux.run("send-keys Tab Enter");
+  ASSERT_TRUE(tmux.wait_for_screen("A dialog keeps")) << tmux.screen();
+  tmux.run("send-keys Escape");
+  EXPECT_TRUE(tmux.wait_for_screen("Dialog closed")) << tmux.screen();
+  tmux.run("send-keys Tab Enter");
+  ASSERT_TRUE(tmux.wait_for_screen("Reset the count")) << tmux.screen();
+  tmux.run("send-keys Down Enter");
+  EXPECT_TRUE(tmux.wait_for_screen("Menu: Reset the count")) << tmux.screen();
+  tmux.run("send-keys C-c");
+  EXPECT_TRUE(tmux.wait_for_screen("gallery-exit=1")) << tmux.screen();
 }
 
 }  // namespace
