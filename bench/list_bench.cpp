@@ -78,6 +78,26 @@ std::string_view filter_for(std::size_t iteration) {
   return iteration % 2 == 0 ? std::string_view{"timeout"} : std::string_view{"cache 4"};
 }
 
+// Times refilling the widget for each filter in turn and repainting it; refill(needle) returns
+// how many rows the widget then shows.
+template <typename Widget, typename Refill>
+void time_filtering(benchmark::State& state, Widget& widget, Refill const& refill) {
+  vn::detail::dispatch_resize(widget, log_area);
+  vn::ScreenBuffer buffer{log_area};
+  std::size_t iteration = 0;
+  double shown = 0;
+  for (auto _ : state) {
+    std::string_view const needle = filter_for(iteration++);
+    double const start = thread_cpu_seconds();
+    auto const rows = refill(needle);
+    vn::detail::paint_tree(widget, vn::Canvas{buffer, {0, 0}, log_area});
+    double const stop = thread_cpu_seconds();
+    state.SetIterationTime(stop - start);
+    shown += static_cast<double>(rows);
+  }
+  state.counters["rows"] = benchmark::Counter(shown, benchmark::Counter::kAvgIterations);
+}
+
 void filter_table(benchmark::State& state) {
   auto const& rows = log_rows();
   vn::DataTable table{vn::DataTable::init};
@@ -87,25 +107,15 @@ void filter_table(benchmark::State& state) {
   table.compact = true;
   table.set_column_width(0, 10);
   table.set_column_width(1, 7);
-  vn::detail::dispatch_resize(table, log_area);
-  vn::ScreenBuffer buffer{log_area};
-  std::size_t iteration = 0;
-  double shown = 0;
-  for (auto _ : state) {
-    std::string_view const needle = filter_for(iteration++);
-    double const start = thread_cpu_seconds();
+  time_filtering(state, table, [&](std::string_view needle) {
     table.clear_rows();
     for (LogRow const& row : rows) {
       if (row.message.find(needle) != std::string::npos) {
         table.add_row({row.time, row.level, row.message});
       }
     }
-    vn::detail::paint_tree(table, vn::Canvas{buffer, {0, 0}, log_area});
-    double const stop = thread_cpu_seconds();
-    state.SetIterationTime(stop - start);
-    shown += static_cast<double>(table.row_count());
-  }
-  state.counters["rows"] = benchmark::Counter(shown, benchmark::Counter::kAvgIterations);
+    return table.row_count();
+  });
 }
 
 // The list shows the matches through a model over their indices: nothing is copied.
@@ -118,13 +128,7 @@ void filter_list(benchmark::State& state) {
                   LogRow const& row = rows[matches[i]];
                   return row.time + "  " + row.level + "  " + row.message;
                 }};
-  vn::detail::dispatch_resize(list, log_area);
-  vn::ScreenBuffer buffer{log_area};
-  std::size_t iteration = 0;
-  double shown = 0;
-  for (auto _ : state) {
-    std::string_view const needle = filter_for(iteration++);
-    double const start = thread_cpu_seconds();
+  time_filtering(state, list, [&](std::string_view needle) {
     matches.clear();
     for (std::size_t i = 0; i < rows.size(); ++i) {
       if (rows[i].message.find(needle) != std::string::npos) {
@@ -132,12 +136,8 @@ void filter_list(benchmark::State& state) {
       }
     }
     list.select(0);
-    vn::detail::paint_tree(list, vn::Canvas{buffer, {0, 0}, log_area});
-    double const stop = thread_cpu_seconds();
-    state.SetIterationTime(stop - start);
-    shown += static_cast<double>(matches.size());
-  }
-  state.counters["rows"] = benchmark::Counter(shown, benchmark::Counter::kAvgIterations);
+    return matches.size();
+  });
 }
 
 }  // namespace

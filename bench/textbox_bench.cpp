@@ -86,27 +86,26 @@ void append_line(benchmark::State& state, std::size_t lines) {
   }
 }
 
+// Feeding a text of the given size through feed(screen, text), timed in milliseconds.
+template <typename Feed>
+auto* register_feed(std::string const& name, std::size_t bytes, Feed const& feed) {
+  return benchmark::RegisterBenchmark(
+             (name + ":" + std::to_string(bytes)).c_str(),
+             [bytes, feed](benchmark::State& state) { time_feed(state, bytes, feed); })
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond);
+}
+
 }  // namespace
 
 void register_textbox_benchmarks() {
   for (std::size_t bytes : {20U << 10, 80U << 10}) {
-    benchmark::RegisterBenchmark(("textbox/paste:" + std::to_string(bytes)).c_str(),
-                                 [bytes](benchmark::State& state) {
-                                   time_feed(state, bytes,
-                                             [](vn::testing::Harness& screen,
-                                                std::string const& text) { screen.paste(text); });
-                                 })
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("textbox/keys:" + std::to_string(bytes)).c_str(),
-                                 [bytes](benchmark::State& state) {
-                                   time_feed(state, bytes,
-                                             [](vn::testing::Harness& screen,
-                                                std::string const& text) { screen.type(text); });
-                                 })
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(3);
+    register_feed(
+        "textbox/paste", bytes,
+        [](vn::testing::Harness& screen, std::string const& text) { screen.paste(text); });
+    register_feed("textbox/keys", bytes, [](vn::testing::Harness& screen, std::string const& text) {
+      screen.type(text);
+    })->Iterations(3);
   }
   for (std::size_t lines : {100U, 100000U}) {
     benchmark::RegisterBenchmark(("textbox/append/lines:" + std::to_string(lines)).c_str(),

@@ -24,6 +24,7 @@ using detail::cell_width;
 using detail::Cells;
 using detail::covered_symbol;
 using detail::displayable;
+using detail::mirror_written;
 using detail::same_brush;
 using detail::same_glyph;
 
@@ -65,25 +66,7 @@ template <typename Paint>
   bool const covers_next = columns == 2 && x + 1 < cells.width;
   char32_t const symbol = columns == 1 || covers_next ? displayable(fresh.symbol) : blank_symbol;
   out = write_cell(out, current, dalk::Point{x, cells.y}, paint(fresh.brush), symbol);
-  // The mirror keeps the painted glyph, so change detection ignores the replacement; a painted
-  // marker is kept as the U+FFFD it shows, so that every mark is true.
-  shown = fresh;
-  if (shown.symbol == covered_symbol) {
-    shown.symbol = symbol;
-  }
-  if (covers_next) {
-    // Nothing painted in the second cell is written; whatever lands there later is.
-    ++x;
-    cells.shown[x] = dalk::Glyph{covered_symbol, dalk::Brush{}};
-  }
-  // Writing over either half of a wide glyph blanks all of it on the terminal. Its left half,
-  // if it lay left of x, changed and was rewritten already; its right half, if it lies just
-  // past the glyph written, is made to differ from what is painted there, so it is rewritten
-  // when reached.
-  if (x + 1 < cells.width && cells.shown[x + 1].symbol == covered_symbol) {
-    cells.shown[x + 1] = dalk::Glyph{cells.fresh[x + 1].symbol == U' ' ? U'?' : U' ', {}};
-  }
-  return x;
+  return mirror_written(cells, x, symbol, covers_next);
 }
 
 template <typename Paint>

@@ -68,6 +68,37 @@ struct Cells {
   int y;
 };
 
+// The right half of a wide glyph just past x is made to differ from what is painted there, so
+// that it is rewritten when reached: writing over the left half blanked it.
+inline void forget_cut_half(Cells const& cells, int x) {
+  if (x + 1 < cells.width && cells.shown[x + 1].symbol == covered_symbol) {
+    cells.shown[x + 1] = dalk::Glyph{cells.fresh[x + 1].symbol == U' ' ? U'?' : U' ', {}};
+  }
+}
+
+// The mirror after symbol was written for the glyph painted at x; returns the last cell the
+// write covers. Inline: both encodings run it for every cell they write.
+[[gnu::always_inline]] inline int mirror_written(Cells const& cells, int x, char32_t symbol,
+                                                 bool covers_next) {
+  // The mirror keeps the painted glyph, so change detection ignores the replacement; a painted
+  // marker is kept as the U+FFFD it shows, so that every mark is true.
+  dalk::Glyph& shown = cells.shown[x];
+  shown = cells.fresh[x];
+  if (shown.symbol == covered_symbol) {
+    shown.symbol = symbol;
+  }
+  if (covers_next) {
+    // Nothing painted in the second cell is written; whatever lands there later is.
+    ++x;
+    cells.shown[x] = dalk::Glyph{covered_symbol, dalk::Brush{}};
+  }
+  // Writing over either half of a wide glyph blanks all of it on the terminal. Its left half,
+  // if it lay left of x, changed and was rewritten already; its right half, if it lies just
+  // past the glyph written, is rewritten when reached.
+  forget_cut_half(cells, x);
+  return x;
+}
+
 /// Whether a full redraw was asked for since the last call; clears the request.
 bool take_full_redraw_request();
 

@@ -28,6 +28,8 @@ using detail::cell_width;
 using detail::Cells;
 using detail::covered_symbol;
 using detail::displayable;
+using detail::forget_cut_half;
+using detail::mirror_written;
 using detail::same_brush;
 using detail::same_color;
 using detail::same_glyph;
@@ -440,14 +442,6 @@ class CompactWriter {
   bool repeat_;
 };
 
-// The right half of a wide glyph just past x is made to differ from what is painted there, so
-// that it is rewritten when reached: writing over the left half blanked it.
-void forget_cut_half(Cells const& cells, int x) {
-  if (x + 1 < cells.width && cells.shown[x + 1].symbol == covered_symbol) {
-    cells.shown[x + 1] = dalk::Glyph{cells.fresh[x + 1].symbol == U' ' ? U'?' : U' ', {}};
-  }
-}
-
 // One changed cell, or a run of one glyph starting there, in the compact encoding. Returns the
 // last cell dealt with.
 int write_compact(Cells const& cells, int x, CompactWriter& w) {
@@ -519,16 +513,7 @@ int write_compact(Cells const& cells, int x, CompactWriter& w) {
       u_hasBinaryProperty(static_cast<UChar32>(symbol), UCHAR_REGIONAL_INDICATOR) != 0) {
     w.cursor_known = false;
   }
-  shown = fresh;
-  if (shown.symbol == covered_symbol) {
-    shown.symbol = symbol;
-  }
-  if (covers_next) {
-    ++x;
-    cells.shown[x] = dalk::Glyph{covered_symbol, dalk::Brush{}};
-  }
-  forget_cut_half(cells, x);
-  return x;
+  return mirror_written(cells, x, symbol, covers_next);
 }
 
 // Row hashes compare the mirror with the new frame to find rows that moved as a block. Cells a

@@ -15,6 +15,7 @@
 #include <vn/vn.hpp>
 
 #include "support/process.hpp"
+#include "support/vterm_emulator.hpp"
 
 namespace {
 
@@ -116,49 +117,7 @@ bool same_color(VTermColor const& shown, dalk::Color const& painted, bool foregr
          shown.rgb.green == t.green && shown.rgb.blue == t.blue;
 }
 
-class Emulator {
- public:
-  Emulator(int rows, int columns) : vterm_{vterm_new(rows, columns), &vterm_free} {
-    vterm_set_utf8(vterm_.get(), 1);
-    screen_ = vterm_obtain_screen(vterm_.get());
-    callbacks_.settermprop = &Emulator::set_property;
-    vterm_screen_set_callbacks(screen_, &callbacks_, this);
-    vterm_screen_reset(screen_, 1);
-  }
-
-  void resize(dalk::Area area) { vterm_set_size(vterm_.get(), area.height, area.width); }
-
-  void feed(std::string const& bytes) {
-    vterm_input_write(vterm_.get(), bytes.data(), bytes.size());
-    vterm_screen_flush_damage(screen_);
-  }
-
-  VTermScreenCell cell(int x, int y) const {
-    VTermScreenCell cell{};
-    vterm_screen_get_cell(screen_, VTermPos{y, x}, &cell);
-    return cell;
-  }
-
-  dalk::Point cursor() const {
-    VTermPos pos{};
-    vterm_state_get_cursorpos(vterm_obtain_state(vterm_.get()), &pos);
-    return {pos.col, pos.row};
-  }
-
-  bool cursor_visible = true;
-
- private:
-  static int set_property(VTermProp property, VTermValue* value, void* user) {
-    if (property == VTERM_PROP_CURSORVISIBLE) {
-      static_cast<Emulator*>(user)->cursor_visible = value->boolean != 0;
-    }
-    return 1;
-  }
-
-  std::unique_ptr<VTerm, decltype(&vterm_free)> vterm_;
-  VTermScreen* screen_ = nullptr;
-  VTermScreenCallbacks callbacks_{};
-};
+using Emulator = vennic::test::VtermEmulator;
 
 // What the terminal should show in one cell of a painted row.
 struct Expected {
@@ -230,7 +189,7 @@ TEST_P(CommitEmulatorTest, EmulatorShowsEveryPaintedFrame) {
   dalk::Area const sizes[] = {{3, 2},  {3, 2},  {17, 5},  {17, 5},  {17, 5},  {17, 5},
                               {9, 11}, {9, 11}, {80, 24}, {80, 24}, {80, 24}, {1, 1},
                               {2, 1},  {40, 3}, {40, 3},  {40, 3},  {41, 3},  {41, 3}};
-  Emulator emulator{sizes[0].height, sizes[0].width};
+  Emulator emulator{sizes[0]};
   vn::ScreenBuffer frame;
   dalk::Area area{0, 0};
   std::bernoulli_distribution changed{0.3};
@@ -287,7 +246,7 @@ TEST_P(CommitEmulatorTest, EmulatorShowsEveryPaintedFrame) {
       }
     }
     EXPECT_EQ(mismatches, 0);
-    EXPECT_EQ(emulator.cursor_visible, vn::Terminal::cursor.has_value());
+    EXPECT_EQ(emulator.cursor_visible(), vn::Terminal::cursor.has_value());
     if (vn::Terminal::cursor) {
       EXPECT_EQ(emulator.cursor(), *vn::Terminal::cursor);
     }
