@@ -19,8 +19,9 @@ class Overlay : public Widget {
   Overlay(FocusPolicy focus_policy, SizePolicy size_policy);
   Overlay(Overlay&&) noexcept = default;
   Overlay& operator=(Overlay&&) noexcept = default;
-  /// A destroyed overlay leaves the stack by itself (its lifetime view expires).
-  ~Overlay() override = default;
+  /// An overlay destroyed while open leaves the stack and gives focus back as close() does,
+  /// without calling closing().
+  ~Overlay() override;
 
   /// Pushes the overlay (raising it if it is already open), remembers the focused widget and
   /// focuses the overlay's first Tab-capable widget, or the overlay itself when it has none.
@@ -48,6 +49,8 @@ class Overlay : public Widget {
   virtual void closing();
 
  private:
+  void give_focus_back();
+
   LifetimeView<Widget> previous_focus_;
 };
 

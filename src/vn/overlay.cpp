@@ -27,6 +27,22 @@ void remove(Overlay const& overlay) {
 
 Overlay::Overlay(FocusPolicy focus, SizePolicy sizing) : Widget{focus, sizing} {}
 
+Overlay::~Overlay() {
+  if (is_open()) {
+    give_focus_back();
+  }
+}
+
+void Overlay::give_focus_back() {
+  remove(*this);
+  if (previous_focus_.valid()) {
+    Focus::set(previous_focus_.get());
+  } else {
+    Focus::clear();
+  }
+  previous_focus_ = {};
+}
+
 void Overlay::open() {
   bool const was_open = is_open();
   remove(*this);
@@ -45,13 +61,7 @@ void Overlay::close() {
   if (!is_open()) {
     return;
   }
-  remove(*this);
-  if (previous_focus_.valid()) {
-    Focus::set(previous_focus_.get());
-  } else {
-    Focus::clear();
-  }
-  previous_focus_ = {};
+  give_focus_back();
   closing();
 }
 

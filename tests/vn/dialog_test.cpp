@@ -111,6 +111,7 @@ TEST_F(DialogTest, DestroyedContentAndDialogAreHarmless) {
     other.open();
     screen.paint();
   }
+  EXPECT_EQ(vn::Focus::get(), &first);
   screen.paint();
   EXPECT_EQ(screen.line(1), "     ┌─Title──┐     ");
   screen.key_press(dalk::Key::Enter);
