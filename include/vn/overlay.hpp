@@ -62,6 +62,8 @@ std::vector<Overlay*> open_overlays();
 Overlay* top_overlay();
 /// Every overlay is closed at once, without focus changes or closing() calls.
 void forget_overlays();
+/// Focuses the overlay's first active Tab-capable widget, or the overlay itself when it has none.
+void focus_first_widget(Overlay& overlay);
 
 }  // namespace detail
 

@@ -207,6 +207,17 @@ bool in_subtree(Widget& root, Widget const* w) {
   return w != nullptr && find_if_depth_first(root, [w](Widget const& x) { return &x == w; });
 }
 
+// Gives a mouse event inside the overlay to its widgets, in the overlay's coordinates; false
+// when the event lies outside it.
+bool inside_overlay(Overlay& top, dalk::Mouse mouse, void (*dispatch)(Widget&, dalk::Mouse)) {
+  if (!inside(top, mouse.at)) {
+    return false;
+  }
+  mouse.at = minus(mouse.at, top.at);
+  dispatch(top, mouse);
+  return true;
+}
+
 // The topmost overlay, placed for the current screen (the head's size).
 Overlay* placed_top(Widget const& head) {
   Overlay* top = detail::top_overlay();
@@ -297,10 +308,7 @@ TreeDispatcher::TreeDispatcher(Widget& head) : head{head} {}
 
 std::optional<QuitRequest> TreeDispatcher::handle_mouse_press(dalk::Mouse mouse) {
   if (Overlay* top = placed_top(head)) {
-    if (inside(*top, mouse.at)) {
-      mouse.at = minus(mouse.at, top->at);
-      detail::dispatch_mouse_press(*top, mouse);
-    } else {
+    if (!inside_overlay(*top, mouse, detail::dispatch_mouse_press)) {
       top->outside_press(mouse);
     }
     return std::nullopt;
@@ -311,10 +319,7 @@ std::optional<QuitRequest> TreeDispatcher::handle_mouse_press(dalk::Mouse mouse)
 
 std::optional<QuitRequest> TreeDispatcher::handle_mouse_release(dalk::Mouse mouse) {
   if (Overlay* top = placed_top(head)) {
-    if (inside(*top, mouse.at)) {
-      mouse.at = minus(mouse.at, top->at);
-      detail::dispatch_mouse_release(*top, mouse);
-    }
+    inside_overlay(*top, mouse, detail::dispatch_mouse_release);
     return std::nullopt;
   }
   detail::dispatch_mouse_release(head, mouse);
@@ -323,10 +328,7 @@ std::optional<QuitRequest> TreeDispatcher::handle_mouse_release(dalk::Mouse mous
 
 std::optional<QuitRequest> TreeDispatcher::handle_mouse_wheel(dalk::Mouse mouse) {
   if (Overlay* top = placed_top(head)) {
-    if (inside(*top, mouse.at)) {
-      mouse.at = minus(mouse.at, top->at);
-      detail::dispatch_mouse_wheel(*top, mouse);
-    }
+    inside_overlay(*top, mouse, detail::dispatch_mouse_wheel);
     return std::nullopt;
   }
   detail::dispatch_mouse_wheel(head, mouse);
@@ -356,9 +358,7 @@ std::optional<QuitRequest> TreeDispatcher::handle_key_press(dalk::Key key) {
     }
     if (!in_subtree(*top, Focus::get())) {
       // Keys never reach what lies below a modal overlay.
-      Widget* first = find_if_depth_first(
-          *top, [](Widget const& w) { return w.active && is_tab_focusable(w.focus_policy); });
-      Focus::set(first != nullptr ? *first : *top);
+      detail::focus_first_widget(*top);
     }
     detail::dispatch_painted_key_press(*top, key);
     return std::nullopt;

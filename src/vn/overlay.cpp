@@ -52,9 +52,7 @@ void Overlay::open() {
   }
   Widget* const focused = Focus::get();
   previous_focus_ = focused != nullptr ? LifetimeView<Widget>{*focused} : LifetimeView<Widget>{};
-  Widget* first = find_if_depth_first(
-      *this, [](Widget const& w) { return w.active && is_tab_focusable(w.focus_policy); });
-  Focus::set(first != nullptr ? *first : *this);
+  detail::focus_first_widget(*this);
 }
 
 void Overlay::close() {
@@ -103,6 +101,12 @@ void Overlay::outside_press(dalk::Mouse) {}
 void Overlay::closing() {}
 
 namespace detail {
+
+void focus_first_widget(Overlay& overlay) {
+  Widget* first = find_if_depth_first(
+      overlay, [](Widget const& w) { return w.active && is_tab_focusable(w.focus_policy); });
+  Focus::set(first != nullptr ? *first : overlay);
+}
 
 std::vector<Overlay*> open_overlays() {
   drop_expired();
