@@ -7,10 +7,14 @@ build=${1:-"$root/build"}
 shift || true
 
 source "$root/scripts/lib/packages.sh"
-packages=(g++ cmake make pkg-config libicu-dev libgtest-dev libgmock-dev libvterm-dev tmux)
+packages=(g++ cmake make pkg-config ccache libicu-dev libgtest-dev libgmock-dev libvterm-dev tmux)
 # A clang build (CXX=clang++-14) needs the compiler too.
 [[ ${CXX:-} == clang* ]] && packages+=(clang-14)
 ensure_packages "${packages[@]}"
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+# The builds of one checkout (ordinary, clang, sanitizers) and of other checkouts share one
+# compiler cache; paths are taken relative to the checkout so that a fresh clone hits it too.
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root} CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache \
+  "$@" >/dev/null
 cmake --build "$build" -j"$(nproc)"

@@ -7,7 +7,7 @@ add_dependencies(vennic_tests terminal_helper)
 target_compile_definitions(vennic_tests
                            PRIVATE VENNIC_TERMINAL_HELPER="$<TARGET_FILE:terminal_helper>")
 
-# The form whose run the test kit must reproduce screen for screen (vn/testing_run_test.cpp).
+# The form whose run the test kit must reproduce screen for screen (vn/testing/testing_run_test.cpp).
 add_executable(form_app ${CMAKE_CURRENT_SOURCE_DIR}/programs/form_app.cpp)
 target_include_directories(form_app PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(form_app PRIVATE Vennic::Vennic)

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "dalk/io.hpp"
+#include "dalk/session/terminal_internal.hpp"
 #include "dalk/terminal.hpp"
-#include "dalk/terminal_internal.hpp"
 
 namespace dalk {
 

@@ -17,7 +17,7 @@
 #include "dalk/output_profile.hpp"
 #include "dalk/sequence.hpp"
 #include "dalk/terminal.hpp"
-#include "vn/commit_cells.hpp"
+#include "vn/output/commit_cells.hpp"
 #include "vn/terminal.hpp"
 
 namespace vn {

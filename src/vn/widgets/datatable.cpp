@@ -9,9 +9,9 @@
 
 #include "dalk/transcode.hpp"
 #include "dalk/width.hpp"
-#include "navigation.hpp"
 #include "vn/focus.hpp"
 #include "vn/put.hpp"
+#include "vn/widgets/navigation.hpp"
 
 namespace vn {
 

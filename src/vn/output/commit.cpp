@@ -11,7 +11,7 @@
 #include "dalk/sequence.hpp"
 #include "dalk/terminal.hpp"
 #include "dalk/width.hpp"
-#include "vn/commit_cells.hpp"
+#include "vn/output/commit_cells.hpp"
 #include "vn/terminal.hpp"
 
 namespace vn {

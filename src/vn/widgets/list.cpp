@@ -4,9 +4,9 @@
 #include <string>
 #include <utility>
 
-#include "navigation.hpp"
 #include "vn/focus.hpp"
 #include "vn/put.hpp"
+#include "vn/widgets/navigation.hpp"
 
 namespace vn {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "text_cells.hpp"
+#include "vn/draw/text_cells.hpp"
 #include "vn/put.hpp"
 
 namespace vn {

@@ -12,8 +12,8 @@
 #include <utility>
 
 #include "dalk/transcode.hpp"
-#include "vn/edit_characters.hpp"
 #include "vn/focus.hpp"
+#include "vn/widgets/edit_characters.hpp"
 
 namespace vn {
 

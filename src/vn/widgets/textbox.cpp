@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "dalk/transcode.hpp"
-#include "vn/edit_characters.hpp"
 #include "vn/put.hpp"
+#include "vn/widgets/edit_characters.hpp"
 
 namespace vn {
 

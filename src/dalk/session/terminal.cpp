@@ -19,8 +19,8 @@
 #include "dalk/console_file.hpp"
 #include "dalk/input_parser.hpp"
 #include "dalk/is_urxvt.hpp"
+#include "dalk/session/terminal_internal.hpp"
 #include "dalk/signals.hpp"
-#include "dalk/terminal_internal.hpp"
 #include "dalk/terminfo.hpp"
 
 namespace dalk {

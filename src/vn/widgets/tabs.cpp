@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "text_cells.hpp"
+#include "vn/draw/text_cells.hpp"
 #include "vn/focus.hpp"
 #include "vn/put.hpp"
 
