@@ -7,9 +7,13 @@
 namespace dalk {
 namespace {
 
+constexpr char32_t value_of(Key key) {
+  return static_cast<char32_t>(key);
+}
+
 // Indexed by a code's low seven bits; the unshifted US layout, 0 where no key sits.
 constexpr std::array<char32_t, 128> keymap = [] {
-  constexpr auto k = [](Key key) { return static_cast<char32_t>(key); };
+  constexpr auto k = value_of;
   return std::array<char32_t, 128>{
       // 0x00
       0, 27, U'1', U'2', U'3', U'4', U'5', U'6',
@@ -44,27 +48,33 @@ constexpr std::array<char32_t, 128> keymap = [] {
 // The second byte of a two-byte code, indexed by its low seven bits minus 0x1C: 0x1C to 0x53.
 constexpr unsigned escape_keymap_first = 0x1C;
 constexpr std::array<char32_t, 56> escape_keymap = [] {
+  struct Entry {
+    unsigned code;
+    char32_t value;
+  };
+  constexpr auto k = value_of;
+  constexpr Entry entries[] = {{0x1C, k(Key::KeypadEnter)},
+                               {0x1D, k(Key::RightControl)},
+                               {0x2B, 0x40003},
+                               {0x36, 0x40021},
+                               {0x37, 0x40005},
+                               {0x38, k(Key::RightAlt)},
+                               {0x39, 0x40007},
+                               {0x47, k(Key::ExtendedHome)},
+                               {0x48, k(Key::ExtendedArrowUp)},
+                               {0x49, k(Key::ExtendedPageUp)},
+                               {0x4A, 0x40014},
+                               {0x4C, 0x40015},
+                               {0x4E, 0x40016},
+                               {0x4F, k(Key::ExtendedEnd)},
+                               {0x50, k(Key::ExtendedArrowDown)},
+                               {0x51, k(Key::ExtendedPageDown)},
+                               {0x52, k(Key::ExtendedInsert)},
+                               {0x53, k(Key::ExtendedDelete)}};
   std::array<char32_t, 56> table{};
-  auto set = [&table](unsigned code, char32_t value) { table[code - escape_keymap_first] = value; };
-  auto set_key = [&set](unsigned code, Key key) { set(code, static_cast<char32_t>(key)); };
-  set_key(0x1C, Key::KeypadEnter);
-  set_key(0x1D, Key::RightControl);
-  set(0x2B, 0x40003);
-  set(0x36, 0x40021);
-  set(0x37, 0x40005);
-  set_key(0x38, Key::RightAlt);
-  set(0x39, 0x40007);
-  set_key(0x47, Key::ExtendedHome);
-  set_key(0x48, Key::ExtendedArrowUp);
-  set_key(0x49, Key::ExtendedPageUp);
-  set(0x4A, 0x40014);
-  set(0x4C, 0x40015);
-  set(0x4E, 0x40016);
-  set_key(0x4F, Key::ExtendedEnd);
-  set_key(0x50, Key::ExtendedArrowDown);
-  set_key(0x51, Key::ExtendedPageDown);
-  set_key(0x52, Key::ExtendedInsert);
-  set_key(0x53, Key::ExtendedDelete);
+  for (Entry const& entry : entries) {
+    table[entry.code - escape_keymap_first] = entry.value;
+  }
   return table;
 }();
 
