@@ -1,7 +1,6 @@
 // A first Vennic application: type a name, press Enter or click Greet, and the label answers.
 // Tab moves between the line edit and the buttons; Quit ends it with status 0, Ctrl+C with 1.
 #include <functional>
-#include <optional>
 #include <string>
 #include <vn/vn.hpp>
 
@@ -19,11 +18,8 @@ int main() {
   };
   name.submitted.connect([&](std::string const&) { say_hello(); });
   greet.pressed.connect(say_hello);
-  quit.pressed.connect([] {
-    // Run on the event loop's thread; the returned request ends run() with status 0.
-    vn::Terminal::event_queue.enqueue(
-        vn::event::Custom{[]() -> std::optional<vn::QuitRequest> { return vn::QuitRequest{0}; }});
-  });
+  // Ends run() with status 0 once the events queued before it are handled.
+  quit.pressed.connect([] { vn::quit(0); });
 
   // Layouts refer to the widgets; the frame holds the whole column.
   auto buttons = vn::make_row(std::ref(greet), std::ref(quit));
