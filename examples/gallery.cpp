@@ -462,7 +462,6 @@ class Gallery : public vn::Widget {
   void window_focus(bool focused) override { window_focused_ = focused; }
 
   void next_page() { pages_.show((pages_.selected() + 1) % pages_.count()); }
-  bool overlay_open() const { return dialog_.is_open() || menu_.is_open(); }
 
   using Widget::get_children;
   lum::Generator<vn::Widget&> get_children() override { co_yield frame_; }
@@ -721,37 +720,19 @@ class Gallery : public vn::Widget {
 
 }  // namespace
 
-// F2 turns the page wherever the focus is; every other key goes to the tree as usual.
-class GalleryApplication : public vn::Application {
- public:
-  GalleryApplication(Gallery& gallery, vn::Terminal terminal)
-      : Application{gallery, std::move(terminal)}, gallery_{gallery} {}
-
-  std::optional<vn::QuitRequest> handle_key_press(dalk::Key key) {
-    if (key == dalk::Key::F2 && !gallery_.overlay_open()) {
-      gallery_.next_page();
-      return std::nullopt;
-    }
-    return Application::handle_key_press(key);
-  }
-
-  int run() { return vn::process_events(terminal, *this); }
-
- private:
-  Gallery& gallery_;
-};
-
 int main(int argc, char** argv) {
   Gallery gallery;
   // --fit-terminal: frames in the compact encoding, colours as TERM, COLORTERM and NO_COLOR say
   // the terminal can show them.
   bool const fit = argc > 1 && std::string_view{argv[1]} == "--fit-terminal";
   dalk::Extensions const output = fit ? dalk::output_extensions() : dalk::Extensions{};
-  // The application owns the terminal and restores it when it goes away, at the end of this
-  // statement: 0 after Quit, 1 after Ctrl+C. The recommended extensions bring pastes in whole,
-  // window focus changes and flicker-free frames where the terminal has them.
-  return GalleryApplication{
+  // The application owns the terminal and restores it when it goes away, as main returns: 0
+  // after Quit, 1 after Ctrl+C. The recommended extensions bring pastes in whole, window focus
+  // changes and flicker-free frames where the terminal has them.
+  vn::Application application{
       gallery, vn::Terminal{dalk::MouseMode::Move, dalk::KeyMode::Normal, dalk::Signals::On,
-                            dalk::recommended_extensions | output}}
-      .run();
+                            dalk::recommended_extensions | output}};
+  // F2 turns the page wherever the focus is, while no dialog or menu is open.
+  application.bind(dalk::Key::F2, [&gallery] { gallery.next_page(); });
+  return application.run();
 }

@@ -4,13 +4,14 @@
 // Keys: Tab and Shift+Tab move between the filter, the table and the detail pane; the arrows,
 // PageUp, PageDown, Home and End move the selection in the table. F1 (or ? outside the filter)
 // opens the help, F2 or Ctrl+O the menu, Ctrl+Q (or q outside the filter) quits with status 0
-// and Ctrl+C with status 1. The terminal's signal keys are off, so that Ctrl+Q arrives as a key
-// rather than as flow control.
+// and Ctrl+C with status 1; these application keys act while no dialog or menu is open. The
+// terminal's signal keys are off, so that Ctrl+Q arrives as a key rather than as flow control.
 // The rows are the same on every run: they come from a fixed seed.
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -157,15 +158,27 @@ class Panel : public vn::Bordered<vn::Widget*> {
   }
 };
 
-// A line edit on a shaded field, so that its extent shows while it is empty.
+// A line edit on a shaded field, so that its extent shows while it is empty; `edited` runs
+// after every key and paste it takes.
 class Field : public vn::LineEdit {
  public:
   using LineEdit::LineEdit;
+
+  void key_press(Key key) override {
+    LineEdit::key_press(key);
+    edited();
+  }
+  void paste(std::string_view text) override {
+    LineEdit::paste(text);
+    edited();
+  }
 
   void paint(vn::Canvas canvas) override {
     vn::put(canvas, {0, 0}, vn::shape::Fill{dalk::Glyph{U' ', brush}, canvas.size});
     LineEdit::paint(canvas);
   }
+
+  std::function<void()> edited = [] {};
 };
 
 // The detail pane: scrolls and moves its cursor, but the text is the log's, not the user's.
@@ -225,6 +238,8 @@ class LogView : public vn::Widget {
     help_close_.pressed.connect([this] { help_.close(); });
     apply_filter();
     vn::Focus::set(filter_);
+    // The rows follow the filter after every key or paste it takes.
+    filter_.edited = [this] { follow_filter(); };
   }
 
   void open_help() { help_.open(); }
@@ -232,13 +247,12 @@ class LogView : public vn::Widget {
     menu_.items[0].label = errors_only_ ? "All levels" : "Errors only";
     menu_.open_at({2, 2});
   }
-  bool overlay_open() const { return help_.is_open() || menu_.is_open(); }
-  bool filter_focused() const { return vn::Focus::get() == &filter_; }
-
-  // Filters again when the filter's text has changed since the rows were last chosen.
-  void follow_filter() {
-    if (filter_.text != applied_) {
-      apply_filter();
+  // Outside the filter `act`; in it the character is typed.
+  void type_or(char32_t character, std::function<void()> const& act) {
+    if (vn::Focus::get() == &filter_) {
+      filter_.key_press(dalk::key(character));
+    } else {
+      act();
     }
   }
 
@@ -253,6 +267,13 @@ class LogView : public vn::Widget {
   lum::Generator<vn::Widget&> get_children() override { co_yield body_; }
 
  private:
+  // Filters again when the filter's text has changed since the rows were last chosen.
+  void follow_filter() {
+    if (filter_.text != applied_) {
+      apply_filter();
+    }
+  }
+
   void apply_filter() {
     applied_ = filter_.text;
     std::string const needle = lower(applied_);
@@ -369,60 +390,25 @@ class LogView : public vn::Widget {
                                    Brush{field, XColor::Default, {}}}};
 };
 
-bool is_ctrl(Key key, char32_t letter) {
-  // A plain terminal sends the control byte; one speaking the extended keyboard protocol
-  // sends the letter with the Ctrl bit.
-  return key == dalk::key(letter - U'a' + 1) || key == (dalk::key(letter) | dalk::Mod::Ctrl);
-}
-
-// The application keys come before the focused widget's, and the rows follow the filter after
-// every key or paste.
-class LogViewApplication : public vn::Application {
- public:
-  LogViewApplication(LogView& view, vn::Terminal terminal)
-      : Application{view, std::move(terminal)}, view_{view} {}
-
-  std::optional<vn::QuitRequest> handle_key_press(Key key) {
-    if (is_ctrl(key, U'c')) {
-      return vn::QuitRequest{1};
-    }
-    if (!view_.overlay_open()) {
-      bool const typing = view_.filter_focused();
-      if (is_ctrl(key, U'q') || (!typing && key == dalk::key(U'q'))) {
-        return vn::QuitRequest{0};
-      }
-      if (key == Key::F1 || (!typing && key == dalk::key(U'?'))) {
-        view_.open_help();
-        return std::nullopt;
-      }
-      if (key == Key::F2 || is_ctrl(key, U'o')) {
-        view_.open_menu();
-        return std::nullopt;
-      }
-    }
-    auto const result = Application::handle_key_press(key);
-    view_.follow_filter();
-    return result;
-  }
-
-  std::optional<vn::QuitRequest> handle_paste(std::string_view text) {
-    auto const result = Application::handle_paste(text);
-    view_.follow_filter();
-    return result;
-  }
-
-  int run() { return vn::process_events(terminal, *this); }
-
- private:
-  LogView& view_;
-};
-
 }  // namespace
 
 int main() {
   LogView view;
-  LogViewApplication application{
-      view, vn::Terminal{dalk::MouseMode::Basic, dalk::KeyMode::Normal, dalk::Signals::Off,
-                         dalk::recommended_extensions}};
+  vn::Application application{view, vn::Terminal{dalk::MouseMode::Basic, dalk::KeyMode::Normal,
+                                                 dalk::Signals::Off, dalk::recommended_extensions}};
+  // The application keys, taken before the focused widget while no dialog or menu is open. A
+  // plain terminal sends Ctrl+letter as the control byte, one speaking the extended keyboard
+  // protocol as the letter with the Ctrl bit: both are bound.
+  auto const bind_ctrl = [&application](char32_t letter, std::function<void()> const& action) {
+    application.bind(dalk::key(letter - U'a' + 1), action);
+    application.bind(dalk::key(letter) | dalk::Mod::Ctrl, action);
+  };
+  bind_ctrl(U'c', [] { vn::quit(1); });
+  bind_ctrl(U'q', [] { vn::quit(0); });
+  bind_ctrl(U'o', [&view] { view.open_menu(); });
+  application.bind(Key::F1, [&view] { view.open_help(); });
+  application.bind(Key::F2, [&view] { view.open_menu(); });
+  application.bind(dalk::key(U'q'), [&view] { view.type_or(U'q', [] { vn::quit(0); }); });
+  application.bind(dalk::key(U'?'), [&view] { view.type_or(U'?', [&view] { view.open_help(); }); });
   return application.run();
 }

@@ -8,6 +8,7 @@
 #include <concepts>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 
 #include "dalk/io.hpp"
@@ -22,9 +23,46 @@
 
 namespace vn {
 
-/// Dispatches one event to the matching handler of app (handle_key_press, handle_key_release,
-/// handle_mouse_press/release/wheel/move, handle_resize, handle_timer, handle_paste,
-/// handle_focus). A Resize first resizes
+namespace detail {
+
+// The handler each event of the original set reaches in an application type, by its name there
+// (a type may offer any of them). Events without a name here reach app.handle(event).
+// clang-format off
+inline constexpr lum::Overload named_handler{
+  [](auto& a, dalk::MousePress const& e) -> decltype(a.handle_mouse_press(e.mouse)) { return a.handle_mouse_press(e.mouse); },
+  [](auto& a, dalk::MouseRelease const& e) -> decltype(a.handle_mouse_release(e.mouse)) { return a.handle_mouse_release(e.mouse); },
+  [](auto& a, dalk::MouseWheel const& e) -> decltype(a.handle_mouse_wheel(e.mouse)) { return a.handle_mouse_wheel(e.mouse); },
+  [](auto& a, dalk::MouseMove const& e) -> decltype(a.handle_mouse_move(e.mouse)) { return a.handle_mouse_move(e.mouse); },
+  [](auto& a, dalk::KeyPress const& e) -> decltype(a.handle_key_press(e.key)) { return a.handle_key_press(e.key); },
+  [](auto& a, dalk::KeyRelease const& e) -> decltype(a.handle_key_release(e.key)) { return a.handle_key_release(e.key); },
+  [](auto& a, dalk::Resize const& e) -> decltype(a.handle_resize(e.area)) { return a.handle_resize(e.area); },
+  [](auto& a, event::Timer const& e) -> decltype(a.handle_timer(e.id)) { return a.handle_timer(e.id); },
+  [](auto& a, dalk::Paste const& e) -> decltype(a.handle_paste(std::string_view{e.text})) { return a.handle_paste(std::string_view{e.text}); },
+  [](auto& a, dalk::Focus const& e) -> decltype(a.handle_focus(e.focused)) { return a.handle_focus(e.focused); },
+};
+// clang-format on
+
+/// What apply_event returns: empty when the application has no handler for the event.
+using Applied = std::optional<std::optional<QuitRequest>>;
+
+/// The application's handler for one input event or tick: the named one, else app.handle.
+template <typename App, typename E>
+Applied reach_handler(App& app, E const& alternative) {
+  if constexpr (requires { named_handler(app, alternative); }) {
+    return Applied{std::in_place, named_handler(app, alternative)};
+  } else if constexpr (requires { app.handle(Event{alternative}); }) {
+    return Applied{std::in_place, app.handle(Event{alternative})};
+  } else {
+    return std::nullopt;
+  }
+}
+
+}  // namespace detail
+
+/// Dispatches one event to the matching handler of app: the named one its type has
+/// (handle_key_press, handle_key_release, handle_mouse_press/release/wheel/move,
+/// handle_resize, handle_timer, handle_paste, handle_focus), else app.handle(event), which
+/// TreeDispatcher has for every event. A Resize first resizes
 /// `grid`, the paint grid, to the new size (negative extents count as 0, also for the handler)
 /// and blanks it; when the grid is Terminal::changes it also makes the next commit rewrite every
 /// cell. event::Custom runs its function (an empty one throws std::bad_function_call);
@@ -34,98 +72,32 @@ namespace vn {
 template <typename App>
 std::optional<std::optional<QuitRequest>> apply_event(Event const& event, App& app,
                                                       ScreenBuffer& grid = Terminal::changes) {
-  using Result = std::optional<std::optional<QuitRequest>>;
-  auto const visitor = lum::Overload{
-      [&](dalk::KeyPress const& e) -> Result {
-        if constexpr (requires { app.handle_key_press(e.key); }) {
-          return Result{std::in_place, app.handle_key_press(e.key)};
+  return std::visit(
+      [&]<typename E>(E const& alternative) -> detail::Applied {
+        if constexpr (std::is_same_v<E, event::Custom>) {
+          return detail::Applied{std::in_place, alternative.function()};
+        } else if constexpr (std::is_same_v<E, event::Interrupt>) {
+          return detail::Applied{std::in_place, QuitRequest{1}};
+        } else if constexpr (std::is_same_v<E, dalk::Resize>) {
+          // A real resize is never negative; a negative extent would make the grid allocate a
+          // huge vector.
+          dalk::Area const area{std::max(alternative.area.width, 0),
+                                std::max(alternative.area.height, 0)};
+          // The paint grid follows the terminal whatever the application handles, so the next
+          // frame is painted at the new size, and in full: the terminal may have lost what it
+          // showed (same-size signals come after a resume or a reattach). Only the grid the
+          // commit reads has a terminal behind it.
+          grid.resize(area);
+          if (&grid == &Terminal::changes) {
+            detail::request_full_redraw();
+          }
+          grid.fill(dalk::Glyph{});
+          return detail::reach_handler(app, dalk::Resize{area});
         } else {
-          return std::nullopt;
+          return detail::reach_handler(app, alternative);
         }
       },
-      [&](dalk::KeyRelease const& e) -> Result {
-        if constexpr (requires { app.handle_key_release(e.key); }) {
-          return Result{std::in_place, app.handle_key_release(e.key)};
-        } else {
-          return std::nullopt;
-        }
-      },
-      [&](dalk::MousePress const& e) -> Result {
-        if constexpr (requires { app.handle_mouse_press(e.mouse); }) {
-          return Result{std::in_place, app.handle_mouse_press(e.mouse)};
-        } else {
-          return std::nullopt;
-        }
-      },
-      [&](dalk::MouseRelease const& e) -> Result {
-        if constexpr (requires { app.handle_mouse_release(e.mouse); }) {
-          return Result{std::in_place, app.handle_mouse_release(e.mouse)};
-        } else {
-          return std::nullopt;
-        }
-      },
-      [&](dalk::MouseWheel const& e) -> Result {
-        if constexpr (requires { app.handle_mouse_wheel(e.mouse); }) {
-          return Result{std::in_place, app.handle_mouse_wheel(e.mouse)};
-        } else {
-          return std::nullopt;
-        }
-      },
-      [&](dalk::MouseMove const& e) -> Result {
-        if constexpr (requires { app.handle_mouse_move(e.mouse); }) {
-          return Result{std::in_place, app.handle_mouse_move(e.mouse)};
-        } else {
-          return std::nullopt;
-        }
-      },
-      [&](dalk::Resize const& e) -> Result {
-        // A real resize is never negative; a negative extent would make the grid allocate a
-        // huge vector.
-        dalk::Area const area{std::max(e.area.width, 0), std::max(e.area.height, 0)};
-        // The paint grid follows the terminal whatever the application handles,
-        // so the next frame is painted at the new size, and in full: the terminal may have
-        // lost what it showed (same-size signals come after a resume or a reattach). Only the
-        // grid the commit reads has a terminal behind it.
-        grid.resize(area);
-        if (&grid == &Terminal::changes) {
-          detail::request_full_redraw();
-        }
-        grid.fill(dalk::Glyph{});
-        if constexpr (requires { app.handle_resize(area); }) {
-          return Result{std::in_place, app.handle_resize(area)};
-        } else {
-          return std::nullopt;
-        }
-      },
-      [&](event::Timer const& e) -> Result {
-        if constexpr (requires { app.handle_timer(e.id); }) {
-          return Result{std::in_place, app.handle_timer(e.id)};
-        } else {
-          return std::nullopt;
-        }
-      },
-      [&](dalk::Paste const& e) -> Result {
-        if constexpr (requires { app.handle_paste(std::string_view{e.text}); }) {
-          return Result{std::in_place, app.handle_paste(std::string_view{e.text})};
-        } else {
-          return std::nullopt;
-        }
-      },
-      [&](dalk::Focus const& e) -> Result {
-        if constexpr (requires { app.handle_focus(e.focused); }) {
-          return Result{std::in_place, app.handle_focus(e.focused)};
-        } else {
-          return std::nullopt;
-        }
-      },
-      [](event::Custom const& e) -> Result {
-        return Result{std::in_place, e.function()};
-      },
-      [](event::Interrupt const&) -> Result {
-        return Result{std::in_place, QuitRequest{1}};
-      },
-  };
-  return std::visit(visitor, event);
+      event);
 }
 
 /// The event loop: pops events (waiting while there are none) and applies each. Returns the
@@ -155,11 +127,11 @@ int process_events(Terminal& terminal, App& app) {
 }
 
 /// Connects the event loop to a widget tree with the handlers of TreeDispatcher (head,
-/// previous_mouse and the handle_* members come from it): mouse events go to the deepest active
-/// widget under the pointer, keys and pastes to the focused widget (Tab / Shift+Tab move focus
-/// first), timer ticks and window focus changes to every widget, and painting walks the tree
-/// children-first. Event-loop thread
-/// only.
+/// previous_mouse, the handle_* members and the key bindings come from it): mouse events go to
+/// the deepest active widget under the pointer, keys and pastes to the focused widget (Tab /
+/// Shift+Tab move focus first), timer ticks and window focus changes to every widget, and
+/// painting walks the tree children-first. Keys for the whole application are bound with
+/// bind(), no subclass needed. Event-loop thread only.
 class Application : public TreeDispatcher {
  public:
   /// Refers to head (it does not own it) and owns the terminal.

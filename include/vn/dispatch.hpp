@@ -3,7 +3,11 @@
 // loop of vn::Application and the test kit's vn::testing::Harness run the very same handlers.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "dalk/io.hpp"
@@ -15,6 +19,12 @@
 namespace vn {
 
 namespace detail {
+
+/// What one TreeDispatcher owns besides its head: open overlays, function timers, bindings.
+struct DispatchState;
+
+// The plain rules, for a tree without a dispatcher: the dispatcher's own path, without overlays,
+// bindings or function timers.
 
 /// Delivers a press to the deepest active widget under the pointer (positions translated into
 /// its coordinates); that widget first takes focus if its policy allows clicks. The head is not
@@ -53,6 +63,9 @@ std::optional<dalk::Point> paint_tree(Widget& head, Canvas canvas);
 
 }  // namespace detail
 
+/// Names a key binding made by TreeDispatcher::bind.
+enum class BindingId : std::uint64_t {};
+
 /// The handlers apply_event calls for a widget tree: mouse events go to the deepest active
 /// widget under the pointer, keys and pastes to the focused widget (Tab / Shift+Tab move focus
 /// first), timer ticks and window focus changes to every widget, and painting walks the tree
@@ -66,27 +79,58 @@ std::optional<dalk::Point> paint_tree(Widget& head, Canvas canvas);
 /// dispatched within it, presses outside go to its outside_press, other mouse events outside it
 /// are dropped. Ticks and window focus reach the tree and every open overlay; a tick of a
 /// function timer (vn/loop.hpp) then runs its function.
+///
+/// Each dispatcher owns its overlay stack, its function timers and its key bindings, so two
+/// dispatchers (a run and a test kit's harness, or two harnesses) share none of them.
+/// Overlay::open(), vn::every and vn::after reach "the" dispatcher: the one dispatching an event
+/// on the calling thread, else the most recently constructed one still alive, else none yet:
+/// what they register then waits for the next dispatcher constructed, which takes it over.
 /// Needs no terminal: Application is one, and the test kit drives one. Event-loop thread only.
 class TreeDispatcher {
  public:
   /// Refers to head; does not own it.
   explicit TreeDispatcher(Widget& head);
+  /// Takes over other's overlays, function timers and bindings; other goes on dispatching its
+  /// tree without them.
+  TreeDispatcher(TreeDispatcher&& other) noexcept = default;
+  TreeDispatcher(TreeDispatcher const&) = delete;
 
-  std::optional<QuitRequest> handle_mouse_press(dalk::Mouse mouse);
-  std::optional<QuitRequest> handle_mouse_release(dalk::Mouse mouse);
-  std::optional<QuitRequest> handle_mouse_wheel(dalk::Mouse mouse);
-  std::optional<QuitRequest> handle_mouse_move(dalk::Mouse mouse);
-  std::optional<QuitRequest> handle_key_press(dalk::Key key);
-  std::optional<QuitRequest> handle_key_release(dalk::Key key);
-  std::optional<QuitRequest> handle_resize(dalk::Area area);
-  std::optional<QuitRequest> handle_timer(int id);
-  std::optional<QuitRequest> handle_paste(std::string_view text);
-  std::optional<QuitRequest> handle_focus(bool focused);
+  /// What a handler returns: a quit request, which this class never makes.
+  using Handled = std::optional<QuitRequest>;
+
+  /// Any event, by the rules above: every alternative goes through this one path, and each
+  /// named handler below is this call for its alternative. event::Custom runs its function
+  /// (its result is returned) and event::Interrupt asks to quit with code 1.
+  Handled handle(Event const& event);
+  Handled handle_mouse_press(dalk::Mouse mouse) { return handle(dalk::MousePress{mouse}); }
+  Handled handle_mouse_release(dalk::Mouse mouse) { return handle(dalk::MouseRelease{mouse}); }
+  Handled handle_mouse_wheel(dalk::Mouse mouse) { return handle(dalk::MouseWheel{mouse}); }
+  Handled handle_mouse_move(dalk::Mouse mouse) { return handle(dalk::MouseMove{mouse}); }
+  Handled handle_key_press(dalk::Key key) { return handle(dalk::KeyPress{key}); }
+  Handled handle_key_release(dalk::Key key) { return handle(dalk::KeyRelease{key}); }
+  Handled handle_resize(dalk::Area area) { return handle(dalk::Resize{area}); }
+  Handled handle_timer(int id) { return handle(event::Timer{id}); }
+  Handled handle_paste(std::string_view text) { return handle(dalk::Paste{std::string{text}}); }
+  Handled handle_focus(bool focused) { return handle(dalk::Focus{focused}); }
   std::optional<dalk::Point> handle_paint(Canvas canvas);
+
+  /// A key for the whole application (F1 for help, Ctrl+Q to quit): while no overlay is open, a
+  /// press of exactly `key` (modifiers included) runs `action` and goes no further, not even to
+  /// Tab handling; while an overlay is open the overlay takes it as any other key. The latest
+  /// binding of a key wins; an empty action just swallows the key. A bound printable key (say
+  /// 'q') never reaches a focused LineEdit or TextBox, so it cannot be typed: bind keys with
+  /// Ctrl or Alt, or function keys, in applications that edit text.
+  BindingId bind(dalk::Key key, std::function<void()> action);
+  /// Removes the binding (an earlier binding of its key applies again); an unknown or already
+  /// removed id is ignored.
+  void unbind(BindingId id);
 
   Widget& head;
   /// Position of the previous mouse-move event, in screen coordinates.
   dalk::Point previous_mouse{0, 0};
+
+ private:
+  std::shared_ptr<detail::DispatchState> state_;
 };
 
 }  // namespace vn

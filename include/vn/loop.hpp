@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "vn/timer.hpp"
@@ -18,18 +19,19 @@ void quit(int return_code = 0);
 /// event is. Callable from any thread; an empty function is ignored.
 void post(std::function<void()> function);
 
-/// A function called on the event-loop thread by the ticks of its own timer. Destroying or
-/// stopping the handle stops the timer, and a tick still queued then calls nothing. Created and
-/// used on the event-loop thread only.
+namespace detail {
+struct TimerFunction;
+}  // namespace detail
+
+/// A function called on the event-loop thread by the ticks of its own timer, which a dispatcher
+/// (vn::TreeDispatcher, which Application is) delivers: the dispatcher handling the current
+/// event, else the most recently constructed one still alive; created while there is none, the
+/// timer waits for the next one constructed. Destroying or stopping the handle stops the timer,
+/// and a tick still queued then calls nothing. Created and used on the event-loop thread only.
 class TimerHandle {
  public:
   TimerHandle() = default;
   TimerHandle(std::chrono::milliseconds period, std::function<void()> function, bool repeat);
-  TimerHandle(TimerHandle&& other) noexcept;
-  TimerHandle& operator=(TimerHandle&& other) noexcept;
-  TimerHandle(TimerHandle const&) = delete;
-  TimerHandle& operator=(TimerHandle const&) = delete;
-  ~TimerHandle();
 
   void stop();
   /// True until stopped, and for a one-shot timer until it has fired.
@@ -38,7 +40,9 @@ class TimerHandle {
   int id() const;
 
  private:
+  // A moved-from handle keeps a moved-from timer; the function says whether it is still in use.
   std::optional<Timer> timer_;
+  std::shared_ptr<detail::TimerFunction> function_;
 };
 
 /// Calls `function` every `period`, the first time one period from now.
@@ -48,8 +52,9 @@ class TimerHandle {
 
 namespace detail {
 
-/// Runs the function of the function timer with this id, if there is one; a one-shot timer
-/// stops first. TreeDispatcher::handle_timer calls it after the tree has had the tick.
+/// Runs the function of the function timer with this id of the dispatcher every() reaches, if
+/// there is one; a one-shot timer stops first. Dispatchers run their own after the tree has had
+/// the tick.
 void run_timer_function(int id);
 
 }  // namespace detail

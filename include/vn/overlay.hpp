@@ -1,10 +1,12 @@
 // Overlays: widgets painted above the tree, such as dialogs and popup menus. Open overlays form
-// one process-wide stack; while it is not empty the topmost overlay is modal: it takes every key
-// and every mouse event, Tab and Shift+Tab move focus only among its widgets, and what it covers
-// is out of the mouse's reach. Overlays are not children of the tree: the dispatcher places and
-// paints them after it, bottom to top. Event-loop thread only.
+// a stack that belongs to a dispatcher (vn::TreeDispatcher, which Application is); while it is
+// not empty the topmost overlay is modal: it takes every key and every mouse event, Tab and
+// Shift+Tab move focus only among its widgets, and what it covers is out of the mouse's reach.
+// Overlays are not children of the tree: the dispatcher places and paints them after it, bottom
+// to top. Event-loop thread only.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "dalk/io.hpp"
@@ -12,8 +14,15 @@
 
 namespace vn {
 
+namespace detail {
+struct DispatchState;
+}  // namespace detail
+
 /// The base of every overlay. Opening pushes it on the stack and moves focus into it; closing
-/// takes it off and gives focus back to the widget that had it before.
+/// takes it off and gives focus back to the widget that had it before. The stack is that of the
+/// dispatcher handling the current event, else of the most recently constructed dispatcher
+/// still alive; opened while there is none, the overlay waits for the next one constructed. An
+/// overlay whose dispatcher is gone is closed.
 class Overlay : public Widget {
  public:
   Overlay(FocusPolicy focus_policy, SizePolicy size_policy);
@@ -23,8 +32,9 @@ class Overlay : public Widget {
   /// without calling closing().
   ~Overlay() override;
 
-  /// Pushes the overlay (raising it if it is already open), remembers the focused widget and
-  /// focuses the overlay's first Tab-capable widget, or the overlay itself when it has none.
+  /// Pushes the overlay (raising it on its stack if it is already open), remembers the focused
+  /// widget and focuses the overlay's first Tab-capable widget, or the overlay itself when it has
+  /// none.
   void open();
   /// Takes the overlay off the stack, gives focus back to the widget that had it before open
   /// (if it still exists; otherwise nothing has focus) and calls closing(). Does nothing when
@@ -52,16 +62,15 @@ class Overlay : public Widget {
   void give_focus_back();
 
   LifetimeView<Widget> previous_focus_;
+  std::weak_ptr<detail::DispatchState> dispatcher_;
 };
 
 namespace detail {
 
-/// The open overlays, bottom first; expired entries are dropped on every call.
+/// The open overlays of the dispatcher open() reaches, bottom first.
 std::vector<Overlay*> open_overlays();
-/// The topmost open overlay, or null.
+/// The topmost of them, or null.
 Overlay* top_overlay();
-/// Every overlay is closed at once, without focus changes or closing() calls.
-void forget_overlays();
 /// Focuses the overlay's first active Tab-capable widget, or the overlay itself when it has none.
 void focus_first_widget(Overlay& overlay);
 

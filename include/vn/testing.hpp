@@ -30,15 +30,17 @@ namespace vn::testing {
 ///     EXPECT_EQ(screen.line(0), "Ada                 ");
 ///     EXPECT_EQ(screen.cursor(), (dalk::Point{3, 0}));
 ///
-/// Focus (vn::Focus) is process-wide: the harness clears it when it is constructed, and a
-/// test using it should run in a process of its own, as every TEST does under ctest with
-/// gtest_discover_tests. Timers a widget starts still run their threads and post into
-/// vn::Terminal::event_queue, which nothing reads here; deliver their ticks with tick().
+/// The harness's dispatcher has its own overlays, function timers (vn::every, vn::after) and key
+/// bindings, as a run's has: overlays opened and function timers made while the harness is the
+/// latest dispatcher constructed (or while it dispatches) are its own. Focus (vn::Focus) is
+/// process-wide: the harness clears it when it is constructed, and a test using it should run
+/// in a process of its own, as every TEST does under ctest with gtest_discover_tests. Timers a
+/// widget starts still run their threads and post into vn::Terminal::event_queue, which nothing
+/// reads here; deliver their ticks with tick().
 /// Event-loop rules apply: use the harness and the tree from one thread only.
 class Harness {
  public:
-  /// Refers to head (which must outlive the harness), clears focus and forgets open overlays
-  /// (vn/overlay.hpp), then acts as a run's
+  /// Refers to head (which must outlive the harness) and clears focus, then acts as a run's
   /// first event: a resize to `size` (the head's size becomes `size`, head.resize gets the
   /// previous one) followed by a paint. A negative width or height counts as 0.
   explicit Harness(Widget& head, dalk::Area size = {80, 24});
@@ -106,6 +108,8 @@ class Harness {
 
   /// The head widget.
   Widget& head() const { return dispatcher_.head; }
+  /// The dispatcher the deliveries go through, for its key bindings (TreeDispatcher::bind).
+  TreeDispatcher& dispatcher() { return dispatcher_; }
   /// The screen's size.
   dalk::Area size() const { return screen_.area; }
   /// The cells of the last paint.

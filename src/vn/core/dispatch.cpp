@@ -2,12 +2,17 @@
 
 #include <algorithm>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <variant>
 #include <vector>
 
+#include "vn/core/dispatch_state.hpp"
 #include "vn/focus.hpp"
-#include "vn/loop.hpp"
 #include "vn/overlay.hpp"
 #include "vn/put.hpp"
 
@@ -36,9 +41,12 @@ Widget* find_widget_at(Widget& w, Point p) {
   return nullptr;
 }
 
+// The widget handler a pointer event ends in.
+using MouseHandler = void (Widget::*)(dalk::Mouse);
+
 // Delivers the event to the deepest active widget under the pointer, below w.
-template <SetFocus Focusing, typename Handler>
-void any_mouse_event(Widget& w, dalk::Mouse mouse, Handler handler) {
+template <SetFocus Focusing>
+void any_mouse_event(Widget& w, dalk::Mouse mouse, MouseHandler handler) {
   if (Widget* child = find_widget_at(w, mouse.at)) {
     mouse.at = minus(mouse.at, child->at);
     any_mouse_event<Focusing>(*child, mouse, handler);
@@ -49,7 +57,7 @@ void any_mouse_event(Widget& w, dalk::Mouse mouse, Handler handler) {
       Focus::set(w);
     }
   }
-  handler(w, mouse);
+  (w.*handler)(mouse);
 }
 
 void send_leave_events(Widget& w, Point p) {
@@ -183,12 +191,15 @@ void key_press_walking(Widget& head, dalk::Key key, Walk walk) {
   focused->key_press(key);
 }
 
-// Enter and leave also between a child and the bare area of its parent, so a hovered look
-// never outlives the pointer.
-void hover_changes(Widget& head, Point previous, Point now) {
-  Widget* old_child = find_widget_at(head, previous);
-  Widget* new_child = find_widget_at(head, now);
-  if (now == previous) {
+// Enter and leave: the path under the old position is left and the path under the new one
+// entered, both walked even inside one widget (widgets treat enter and leave as setting a hovered
+// state and end up entered). With bare areas a move between a child and a bare area of the root
+// also leaves (or enters) the child's path, so a hovered look never outlives the pointer;
+// without, only moves between two children count.
+void hover_changes(Widget& root, Point previous, Point now, bool bare_areas) {
+  Widget* old_child = find_widget_at(root, previous);
+  Widget* new_child = find_widget_at(root, now);
+  if (now == previous || (!bare_areas && (old_child == nullptr || new_child == nullptr))) {
     return;
   }
   if (old_child != nullptr) {
@@ -199,101 +210,300 @@ void hover_changes(Widget& head, Point previous, Point now) {
   }
 }
 
-bool inside(Widget const& w, Point p) {
-  return contains(w, p);
-}
-
 bool in_subtree(Widget& root, Widget const* w) {
   return w != nullptr && find_if_depth_first(root, [w](Widget const& x) { return &x == w; });
 }
 
-// Gives a mouse event inside the overlay to its widgets, in the overlay's coordinates; false
-// when the event lies outside it.
-bool inside_overlay(Overlay& top, dalk::Mouse mouse, void (*dispatch)(Widget&, dalk::Mouse)) {
-  if (!inside(top, mouse.at)) {
-    return false;
+// How events travel: Tab over the widgets `walk` visits, enter and leave by `bare_areas`.
+struct Rules {
+  Walk walk;
+  bool bare_areas;
+};
+constexpr Rules plain_rules{walk_whole_tree, false};
+constexpr Rules dispatcher_rules{walk_painted, true};
+
+// The one path every event takes, a handler per alternative: through the tree and, for a
+// dispatcher (state not null), its overlays, bindings and function timers. A new input event
+// needs one handler here and nothing else in the dispatcher.
+class Route {
+ public:
+  Route(Widget& head, Point& previous_mouse, Rules rules, detail::DispatchState* state)
+      : head_{head}, previous_mouse_{previous_mouse}, rules_{rules}, state_{state} {}
+
+  std::optional<QuitRequest> operator()(dalk::MousePress const& e) {
+    Overlay* const top = placed_top();
+    if (!to_pointer<SetFocus::Yes>(top, e.mouse, &Widget::mouse_press)) {
+      top->outside_press(e.mouse);
+    }
+    return std::nullopt;
   }
-  mouse.at = minus(mouse.at, top.at);
-  dispatch(top, mouse);
-  return true;
+
+  std::optional<QuitRequest> operator()(dalk::MouseRelease const& e) {
+    to_pointer<SetFocus::No>(placed_top(), e.mouse, &Widget::mouse_release);
+    return std::nullopt;
+  }
+
+  std::optional<QuitRequest> operator()(dalk::MouseWheel const& e) {
+    to_pointer<SetFocus::No>(placed_top(), e.mouse, &Widget::mouse_wheel);
+    return std::nullopt;
+  }
+
+  std::optional<QuitRequest> operator()(dalk::MouseMove const& e) {
+    Overlay* const top = placed_top();
+    // Hover follows the pointer inside an open overlay; nothing below it hears the move.
+    Widget& root = top != nullptr ? *top : head_;
+    Point const origin = top != nullptr ? top->at : Point{0, 0};
+    hover_changes(root, minus(previous_mouse_, origin), minus(e.mouse.at, origin),
+                  rules_.bare_areas);
+    to_pointer<SetFocus::No>(top, e.mouse, &Widget::mouse_move);
+    previous_mouse_ = e.mouse.at;
+    return std::nullopt;
+  }
+
+  std::optional<QuitRequest> operator()(dalk::KeyPress const& e) {
+    Widget* scope = &head_;
+    if (Overlay* const top = placed_top()) {
+      if (top->intercept_key(e.key)) {
+        return std::nullopt;
+      }
+      if (!in_subtree(*top, Focus::get())) {
+        // Keys never reach what lies below a modal overlay.
+        detail::focus_first_widget(*top);
+      }
+      scope = top;
+    } else if (state_ != nullptr && state_->run_binding(e.key)) {
+      return std::nullopt;
+    }
+    key_press_walking(*scope, e.key, rules_.walk);
+    return std::nullopt;
+  }
+
+  std::optional<QuitRequest> operator()(dalk::KeyRelease const& e) {
+    if (Widget* const focused = focused_in_reach()) {
+      focused->key_release(e.key);
+    }
+    return std::nullopt;
+  }
+
+  std::optional<QuitRequest> operator()(dalk::Paste const& e) {
+    if (Widget* const focused = focused_in_reach()) {
+      focused->paste(e.text);
+    }
+    return std::nullopt;
+  }
+
+  std::optional<QuitRequest> operator()(dalk::Resize const& e) {
+    Area const previous = head_.size;
+    head_.size = e.area;
+    head_.resize(previous);
+    for (Overlay* overlay : open_overlays()) {
+      overlay->place(head_.size);
+    }
+    return std::nullopt;
+  }
+
+  std::optional<QuitRequest> operator()(event::Timer const& e) {
+    to_every_widget([id = e.id](Widget& w) { w.timer(id); });
+    if (state_ != nullptr) {
+      state_->run_timer_function(e.id);
+    }
+    return std::nullopt;
+  }
+
+  std::optional<QuitRequest> operator()(dalk::Focus const& e) {
+    to_every_widget([focused = e.focused](Widget& w) { w.window_focus(focused); });
+    return std::nullopt;
+  }
+
+  std::optional<QuitRequest> operator()(event::Custom const& e) { return e.function(); }
+
+  std::optional<QuitRequest> operator()(event::Interrupt const&) { return QuitRequest{1}; }
+
+ private:
+  // The topmost open overlay, placed for the current screen (the head's size), or null.
+  Overlay* placed_top() {
+    Overlay* const top = state_ != nullptr ? state_->top_overlay() : nullptr;
+    if (top != nullptr) {
+      top->place(head_.size);
+    }
+    return top;
+  }
+
+  std::vector<Overlay*> open_overlays() {
+    return state_ != nullptr ? state_->open_overlays() : std::vector<Overlay*>{};
+  }
+
+  // Gives a pointer event to the deepest active widget under it, inside the open overlay top
+  // (in its coordinates) or, without one, in the tree. False when it lies outside top.
+  template <SetFocus Focusing>
+  bool to_pointer(Overlay* top, dalk::Mouse mouse, MouseHandler handler) {
+    if (top == nullptr) {
+      any_mouse_event<Focusing>(head_, mouse, handler);
+      return true;
+    }
+    if (!contains(*top, mouse.at)) {
+      return false;
+    }
+    mouse.at = minus(mouse.at, top->at);
+    any_mouse_event<Focusing>(*top, mouse, handler);
+    return true;
+  }
+
+  // The focused widget, unless an open overlay keeps the event from it.
+  Widget* focused_in_reach() {
+    Widget* const focused = Focus::get();
+    Overlay* const top = placed_top();
+    return top == nullptr || in_subtree(*top, focused) ? focused : nullptr;
+  }
+
+  // The tree, then every open overlay, bottom first.
+  void to_every_widget(std::function<void(Widget&)> const& f) {
+    for_each_depth_first(head_, f);
+    for (Overlay* overlay : open_overlays()) {
+      for_each_depth_first(*overlay, f);
+    }
+  }
+
+  Widget& head_;
+  Point& previous_mouse_;
+  Rules rules_;
+  detail::DispatchState* state_;
+};
+
+// One event by the plain rules (or others without a dispatcher), outside any dispatcher.
+template <typename E>
+void plain(Widget& head, E const& event, Rules rules = plain_rules) {
+  Point previous_mouse{0, 0};
+  Route{head, previous_mouse, rules, nullptr}(event);
 }
 
-// The topmost overlay, placed for the current screen (the head's size).
-Overlay* placed_top(Widget const& head) {
-  Overlay* top = detail::top_overlay();
-  if (top != nullptr) {
-    top->place(head.size);
+// Which dispatcher open(), every() and after() reach is a rule over every dispatcher of the
+// process: their states, in construction order, and the one waiting for the next dispatcher.
+struct Dispatchers {
+  std::mutex mutex;
+  std::vector<std::weak_ptr<detail::DispatchState>> alive;
+  std::shared_ptr<detail::DispatchState> waiting;
+};
+
+Dispatchers& dispatchers() {
+  static Dispatchers instance;
+  return instance;
+}
+
+// The state of the dispatcher handling an event on this thread, if any.
+thread_local detail::DispatchState* dispatching_state = nullptr;
+
+// Makes a dispatcher the one on this thread while it handles an event or paints.
+class Dispatching {
+ public:
+  explicit Dispatching(detail::DispatchState* state)
+      : previous_{std::exchange(dispatching_state, state)} {}
+  Dispatching(Dispatching const&) = delete;
+  Dispatching& operator=(Dispatching const&) = delete;
+  ~Dispatching() { dispatching_state = previous_; }
+
+ private:
+  detail::DispatchState* previous_;
+};
+
+// A new dispatcher's state: the waiting one if there is one, listed as the latest.
+std::shared_ptr<detail::DispatchState> registered_state() {
+  Dispatchers& all = dispatchers();
+  std::scoped_lock const lock{all.mutex};
+  std::shared_ptr<detail::DispatchState> state = std::exchange(all.waiting, nullptr);
+  if (!state) {
+    state = std::make_shared<detail::DispatchState>();
   }
-  return top;
+  std::erase_if(all.alive, [](auto const& view) { return view.expired(); });
+  all.alive.push_back(state);
+  return state;
 }
 
 }  // namespace
 
 namespace detail {
 
+std::shared_ptr<DispatchState> current_dispatch_state() {
+  if (dispatching_state != nullptr) {
+    return dispatching_state->shared_from_this();
+  }
+  Dispatchers& all = dispatchers();
+  std::scoped_lock const lock{all.mutex};
+  for (auto view = all.alive.rbegin(); view != all.alive.rend(); ++view) {
+    if (std::shared_ptr<DispatchState> state = view->lock()) {
+      return state;
+    }
+  }
+  if (!all.waiting) {
+    all.waiting = std::make_shared<DispatchState>();
+  }
+  return all.waiting;
+}
+
+bool DispatchState::run_binding(dalk::Key key) {
+  auto const found = std::find_if(bindings.rbegin(), bindings.rend(),
+                                  [key](Binding const& binding) { return binding.key == key; });
+  if (found == bindings.rend()) {
+    return false;
+  }
+  // A copy: the action may unbind itself.
+  std::function<void()> const action = found->action;
+  if (action) {
+    action();
+  }
+  return true;
+}
+
 void dispatch_mouse_press(Widget& head, dalk::Mouse mouse) {
-  any_mouse_event<SetFocus::Yes>(head, mouse, [](Widget& w, dalk::Mouse m) { w.mouse_press(m); });
+  plain(head, dalk::MousePress{mouse});
 }
 
 void dispatch_mouse_release(Widget& head, dalk::Mouse mouse) {
-  any_mouse_event<SetFocus::No>(head, mouse, [](Widget& w, dalk::Mouse m) { w.mouse_release(m); });
+  plain(head, dalk::MouseRelease{mouse});
 }
 
 void dispatch_mouse_wheel(Widget& head, dalk::Mouse mouse) {
-  any_mouse_event<SetFocus::No>(head, mouse, [](Widget& w, dalk::Mouse m) { w.mouse_wheel(m); });
+  plain(head, dalk::MouseWheel{mouse});
 }
 
 void dispatch_mouse_move(Widget& head, Point& previous_mouse, dalk::Mouse mouse) {
-  Widget* old_child = find_widget_at(head, previous_mouse);
-  Widget* new_child = find_widget_at(head, mouse.at);
-  // Both paths are walked even inside one widget: widgets treat enter and leave as setting
-  // a hovered state and end up entered.
-  if (old_child != nullptr && new_child != nullptr && mouse.at != previous_mouse) {
-    send_leave_events(*old_child, minus(previous_mouse, old_child->at));
-    send_enter_events(*new_child, minus(mouse.at, new_child->at));
-  }
-  any_mouse_event<SetFocus::No>(head, mouse, [](Widget& w, dalk::Mouse m) { w.mouse_move(m); });
-  previous_mouse = mouse.at;
+  Route{head, previous_mouse, plain_rules, nullptr}(dalk::MouseMove{mouse});
 }
 
 void dispatch_key_press(Widget& head, dalk::Key key) {
-  key_press_walking(head, key, walk_whole_tree);
+  plain(head, dalk::KeyPress{key});
 }
 
 void dispatch_painted_key_press(Widget& head, dalk::Key key) {
-  key_press_walking(head, key, walk_painted);
+  plain(head, dalk::KeyPress{key}, dispatcher_rules);
 }
 
 void dispatch_hovering_mouse_move(Widget& head, Point& previous_mouse, dalk::Mouse mouse) {
-  hover_changes(head, previous_mouse, mouse.at);
-  any_mouse_event<SetFocus::No>(head, mouse, [](Widget& w, dalk::Mouse m) { w.mouse_move(m); });
-  previous_mouse = mouse.at;
+  Route{head, previous_mouse, dispatcher_rules, nullptr}(dalk::MouseMove{mouse});
 }
 
 void dispatch_key_release(dalk::Key key) {
-  if (Widget* focused = Focus::get()) {
-    focused->key_release(key);
+  if (Widget* const focused = Focus::get()) {
+    plain(*focused, dalk::KeyRelease{key});
   }
 }
 
 void dispatch_resize(Widget& head, dalk::Area area) {
-  Area const previous = head.size;
-  head.size = area;
-  head.resize(previous);
+  plain(head, dalk::Resize{area});
 }
 
 void dispatch_timer(Widget& head, int id) {
-  for_each_depth_first(head, [id](Widget& w) { w.timer(id); });
+  plain(head, event::Timer{id});
 }
 
 void dispatch_paste(std::string_view text) {
-  if (Widget* focused = Focus::get()) {
-    focused->paste(text);
+  if (Widget* const focused = Focus::get()) {
+    plain(*focused, dalk::Paste{std::string{text}});
   }
 }
 
 void dispatch_focus(Widget& head, bool focused) {
-  for_each_depth_first(head, [focused](Widget& w) { w.window_focus(focused); });
+  plain(head, dalk::Focus{focused});
 }
 
 std::optional<Point> paint_tree(Widget& head, Canvas canvas) {
@@ -304,113 +514,18 @@ std::optional<Point> paint_tree(Widget& head, Canvas canvas) {
 
 }  // namespace detail
 
-TreeDispatcher::TreeDispatcher(Widget& head) : head{head} {}
+TreeDispatcher::TreeDispatcher(Widget& head) : head{head}, state_{registered_state()} {}
 
-std::optional<QuitRequest> TreeDispatcher::handle_mouse_press(dalk::Mouse mouse) {
-  if (Overlay* top = placed_top(head)) {
-    if (!inside_overlay(*top, mouse, detail::dispatch_mouse_press)) {
-      top->outside_press(mouse);
-    }
-    return std::nullopt;
-  }
-  detail::dispatch_mouse_press(head, mouse);
-  return std::nullopt;
-}
-
-std::optional<QuitRequest> TreeDispatcher::handle_mouse_release(dalk::Mouse mouse) {
-  if (Overlay* top = placed_top(head)) {
-    inside_overlay(*top, mouse, detail::dispatch_mouse_release);
-    return std::nullopt;
-  }
-  detail::dispatch_mouse_release(head, mouse);
-  return std::nullopt;
-}
-
-std::optional<QuitRequest> TreeDispatcher::handle_mouse_wheel(dalk::Mouse mouse) {
-  if (Overlay* top = placed_top(head)) {
-    inside_overlay(*top, mouse, detail::dispatch_mouse_wheel);
-    return std::nullopt;
-  }
-  detail::dispatch_mouse_wheel(head, mouse);
-  return std::nullopt;
-}
-
-std::optional<QuitRequest> TreeDispatcher::handle_mouse_move(dalk::Mouse mouse) {
-  if (Overlay* top = placed_top(head)) {
-    Point const screen_at = mouse.at;
-    // Hover follows the pointer inside the overlay; nothing below it hears the move.
-    hover_changes(*top, minus(previous_mouse, top->at), minus(mouse.at, top->at));
-    if (inside(*top, mouse.at)) {
-      mouse.at = minus(mouse.at, top->at);
-      any_mouse_event<SetFocus::No>(*top, mouse, [](Widget& w, dalk::Mouse m) { w.mouse_move(m); });
-    }
-    previous_mouse = screen_at;
-    return std::nullopt;
-  }
-  detail::dispatch_hovering_mouse_move(head, previous_mouse, mouse);
-  return std::nullopt;
-}
-
-std::optional<QuitRequest> TreeDispatcher::handle_key_press(dalk::Key key) {
-  if (Overlay* top = placed_top(head)) {
-    if (top->intercept_key(key)) {
-      return std::nullopt;
-    }
-    if (!in_subtree(*top, Focus::get())) {
-      // Keys never reach what lies below a modal overlay.
-      detail::focus_first_widget(*top);
-    }
-    detail::dispatch_painted_key_press(*top, key);
-    return std::nullopt;
-  }
-  detail::dispatch_painted_key_press(head, key);
-  return std::nullopt;
-}
-
-std::optional<QuitRequest> TreeDispatcher::handle_key_release(dalk::Key key) {
-  if (Overlay* top = placed_top(head); top != nullptr && !in_subtree(*top, Focus::get())) {
-    return std::nullopt;
-  }
-  detail::dispatch_key_release(key);
-  return std::nullopt;
-}
-
-std::optional<QuitRequest> TreeDispatcher::handle_resize(dalk::Area area) {
-  detail::dispatch_resize(head, area);
-  for (Overlay* overlay : detail::open_overlays()) {
-    overlay->place(head.size);
-  }
-  return std::nullopt;
-}
-
-std::optional<QuitRequest> TreeDispatcher::handle_timer(int id) {
-  detail::dispatch_timer(head, id);
-  for (Overlay* overlay : detail::open_overlays()) {
-    detail::dispatch_timer(*overlay, id);
-  }
-  detail::run_timer_function(id);
-  return std::nullopt;
-}
-
-std::optional<QuitRequest> TreeDispatcher::handle_paste(std::string_view text) {
-  if (Overlay* top = placed_top(head); top != nullptr && !in_subtree(*top, Focus::get())) {
-    return std::nullopt;
-  }
-  detail::dispatch_paste(text);
-  return std::nullopt;
-}
-
-std::optional<QuitRequest> TreeDispatcher::handle_focus(bool focused) {
-  detail::dispatch_focus(head, focused);
-  for (Overlay* overlay : detail::open_overlays()) {
-    detail::dispatch_focus(*overlay, focused);
-  }
-  return std::nullopt;
+std::optional<QuitRequest> TreeDispatcher::handle(Event const& event) {
+  Dispatching const dispatching{state_.get()};
+  return std::visit(Route{head, previous_mouse, dispatcher_rules, state_.get()}, event);
 }
 
 std::optional<Point> TreeDispatcher::handle_paint(Canvas canvas) {
+  Dispatching const dispatching{state_.get()};
   std::optional<Point> cursor = detail::paint_tree(head, canvas);
-  std::vector<Overlay*> const overlays = detail::open_overlays();
+  std::vector<Overlay*> const overlays =
+      state_ != nullptr ? state_->open_overlays() : std::vector<Overlay*>{};
   if (!overlays.empty()) {
     // Only the overlays' widgets can have focus that shows while one is open.
     cursor.reset();
@@ -426,6 +541,23 @@ std::optional<Point> TreeDispatcher::handle_paint(Canvas canvas) {
     send_paint_events(*overlay, area, cursor);
   }
   return cursor;
+}
+
+BindingId TreeDispatcher::bind(dalk::Key key, std::function<void()> action) {
+  if (!state_) {
+    // Moved from: bindings of its own from now on.
+    state_ = std::make_shared<detail::DispatchState>();
+  }
+  BindingId const id{state_->bindings_made++};
+  state_->bindings.push_back({id, key, std::move(action)});
+  return id;
+}
+
+void TreeDispatcher::unbind(BindingId id) {
+  if (state_) {
+    std::erase_if(state_->bindings,
+                  [id](detail::DispatchState::Binding const& binding) { return binding.id == id; });
+  }
 }
 
 }  // namespace vn

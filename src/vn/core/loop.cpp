@@ -1,27 +1,15 @@
 #include "vn/loop.hpp"
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <utility>
 
+#include "vn/core/dispatch_state.hpp"
 #include "vn/event.hpp"
 #include "vn/terminal.hpp"
 
 namespace vn {
-namespace {
-
-struct TimerFunction {
-  std::function<void()> function;
-  bool repeat = true;
-};
-
-// By timer id; event-loop thread only, like the timers themselves.
-std::map<int, TimerFunction>& timer_functions() {
-  static std::map<int, TimerFunction> functions;
-  return functions;
-}
-
-}  // namespace
 
 void quit(int return_code) {
   Terminal::event_queue.enqueue(event::Custom{
@@ -41,40 +29,29 @@ void post(std::function<void()> function) {
 
 TimerHandle::TimerHandle(std::chrono::milliseconds period, std::function<void()> function,
                          bool repeat)
-    : timer_{std::in_place, period, false} {
-  timer_functions()[timer_->id()] = TimerFunction{std::move(function), repeat};
+    : timer_{std::in_place, period, false},
+      function_{std::make_shared<detail::TimerFunction>(
+          detail::TimerFunction{std::move(function), repeat})} {
+  std::map<int, std::weak_ptr<detail::TimerFunction>>& functions =
+      detail::current_dispatch_state()->timer_functions;
+  std::erase_if(functions, [](auto const& entry) { return entry.second.expired(); });
+  functions[timer_->id()] = function_;
   timer_->start();
 }
 
-TimerHandle::TimerHandle(TimerHandle&& other) noexcept
-    : timer_{std::exchange(other.timer_, std::nullopt)} {}
-
-TimerHandle& TimerHandle::operator=(TimerHandle&& other) noexcept {
-  if (this != &other) {
-    stop();
-    timer_ = std::move(other.timer_);
-    other.timer_.reset();
-  }
-  return *this;
-}
-
-TimerHandle::~TimerHandle() {
-  stop();
-}
-
 void TimerHandle::stop() {
-  if (timer_) {
-    timer_functions().erase(timer_->id());
+  if (function_) {
+    function_->running = false;
     timer_->stop();
   }
 }
 
 bool TimerHandle::is_running() const {
-  return timer_ && timer_functions().contains(timer_->id());
+  return function_ && function_->running;
 }
 
 int TimerHandle::id() const {
-  return timer_ ? timer_->id() : -1;
+  return function_ ? timer_->id() : -1;
 }
 
 TimerHandle every(std::chrono::milliseconds period, std::function<void()> function) {
@@ -87,20 +64,27 @@ TimerHandle after(std::chrono::milliseconds delay, std::function<void()> functio
 
 namespace detail {
 
-void run_timer_function(int id) {
-  auto const found = timer_functions().find(id);
-  if (found == timer_functions().end()) {
+void DispatchState::run_timer_function(int id) {
+  auto const found = timer_functions.find(id);
+  if (found == timer_functions.end()) {
     return;
   }
-  // A copy: the function may destroy its own handle.
-  TimerFunction const entry = found->second;
-  if (!entry.repeat) {
-    timer_functions().erase(found);
+  // Held while it runs: the function may destroy its own handle.
+  std::shared_ptr<TimerFunction> const entry = found->second.lock();
+  if (!entry || !entry->running) {
+    return;
+  }
+  if (!entry->repeat) {
+    entry->running = false;
     Terminal::timers[id].thread.request_stop();
   }
-  if (entry.function) {
-    entry.function();
+  if (entry->function) {
+    entry->function();
   }
+}
+
+void run_timer_function(int id) {
+  current_dispatch_state()->run_timer_function(id);
 }
 
 }  // namespace detail

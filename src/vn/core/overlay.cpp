@@ -1,24 +1,21 @@
 #include "vn/overlay.hpp"
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
+#include "vn/core/dispatch_state.hpp"
 #include "vn/focus.hpp"
 
 namespace vn {
 namespace {
 
-std::vector<LifetimeView<Overlay>>& stack() {
-  static std::vector<LifetimeView<Overlay>> overlays;
-  return overlays;
+void drop_expired(std::vector<LifetimeView<Overlay>>& stack) {
+  std::erase_if(stack, [](LifetimeView<Overlay> const& view) { return !view.valid(); });
 }
 
-void drop_expired() {
-  std::erase_if(stack(), [](LifetimeView<Overlay> const& view) { return !view.valid(); });
-}
-
-void remove(Overlay const& overlay) {
-  std::erase_if(stack(), [&](LifetimeView<Overlay> const& view) {
+void remove(std::vector<LifetimeView<Overlay>>& stack, Overlay const& overlay) {
+  std::erase_if(stack, [&](LifetimeView<Overlay> const& view) {
     return !view.valid() || &view.get() == &overlay;
   });
 }
@@ -34,7 +31,9 @@ Overlay::~Overlay() {
 }
 
 void Overlay::give_focus_back() {
-  remove(*this);
+  if (auto const state = dispatcher_.lock()) {
+    remove(state->overlays, *this);
+  }
   if (previous_focus_.valid()) {
     Focus::set(previous_focus_.get());
   } else {
@@ -45,8 +44,12 @@ void Overlay::give_focus_back() {
 
 void Overlay::open() {
   bool const was_open = is_open();
-  remove(*this);
-  stack().emplace_back(*this);
+  if (!was_open) {
+    dispatcher_ = detail::current_dispatch_state();
+  }
+  std::shared_ptr<detail::DispatchState> const state = dispatcher_.lock();
+  remove(state->overlays, *this);
+  state->overlays.emplace_back(*this);
   if (was_open) {
     return;
   }
@@ -64,9 +67,10 @@ void Overlay::close() {
 }
 
 bool Overlay::is_open() const {
-  return std::ranges::any_of(stack(), [this](LifetimeView<Overlay> const& view) {
-    return view.valid() && &view.get() == this;
-  });
+  auto const state = dispatcher_.lock();
+  return state && std::ranges::any_of(state->overlays, [this](LifetimeView<Overlay> const& view) {
+           return view.valid() && &view.get() == this;
+         });
 }
 
 void Overlay::place(Area screen) {
@@ -102,6 +106,20 @@ void Overlay::closing() {}
 
 namespace detail {
 
+std::vector<Overlay*> DispatchState::open_overlays() {
+  drop_expired(overlays);
+  std::vector<Overlay*> open;
+  for (LifetimeView<Overlay> const& view : overlays) {
+    open.push_back(&view.get());
+  }
+  return open;
+}
+
+Overlay* DispatchState::top_overlay() {
+  drop_expired(overlays);
+  return overlays.empty() ? nullptr : &overlays.back().get();
+}
+
 void focus_first_widget(Overlay& overlay) {
   Widget* first = find_if_depth_first(
       overlay, [](Widget const& w) { return w.active && is_tab_focusable(w.focus_policy); });
@@ -109,21 +127,11 @@ void focus_first_widget(Overlay& overlay) {
 }
 
 std::vector<Overlay*> open_overlays() {
-  drop_expired();
-  std::vector<Overlay*> overlays;
-  for (LifetimeView<Overlay> const& view : stack()) {
-    overlays.push_back(&view.get());
-  }
-  return overlays;
+  return current_dispatch_state()->open_overlays();
 }
 
 Overlay* top_overlay() {
-  drop_expired();
-  return stack().empty() ? nullptr : &stack().back().get();
-}
-
-void forget_overlays() {
-  stack().clear();
+  return current_dispatch_state()->top_overlay();
 }
 
 }  // namespace detail

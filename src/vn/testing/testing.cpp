@@ -8,7 +8,6 @@
 #include "dalk/width.hpp"
 #include "vn/application.hpp"
 #include "vn/focus.hpp"
-#include "vn/overlay.hpp"
 #include "vn/put.hpp"
 #include "vn/terminal.hpp"
 
@@ -53,7 +52,6 @@ std::vector<ShownCell> shown_row(ScreenBuffer const& screen, int y) {
 
 Harness::Harness(Widget& head, dalk::Area size) : dispatcher_{head} {
   Focus::clear();
-  detail::forget_overlays();
   resize(size);
 }
 

@@ -159,24 +159,18 @@ TEST_F(DispatchTest, TabReachesInactiveWidgetsInPreOrder) {
   EXPECT_EQ(vn::Focus::get(), &a1);
 }
 
-TEST_F(DispatchTest, SingleTabWidgetKeepsFocusQuietly) {
-  Recorder head{"head", log}, only{"only", log, FocusPolicy::Strong};
-  head.children = {&only};
+TEST_F(DispatchTest, TabMovingNoFocusIsAnOrdinaryKey) {
+  // From a widget that takes focus by click only, and on the only Tab-capable widget.
+  Recorder head{"head", log}, click{"click", log, FocusPolicy::Click},
+      only{"only", log, FocusPolicy::Strong};
+  head.children = {&click, &only};
+  vn::Focus::set(click);
+  vn::detail::dispatch_key_press(head, Key::Tab);
   vn::Focus::set(only);
-  log.clear();
   vn::detail::dispatch_key_press(head, Key::Tab);
   vn::detail::dispatch_key_press(head, Key::BackTab);
-  EXPECT_EQ(log, (Log{"only key 9", "only key 156"}));
-}
-
-TEST_F(DispatchTest, TabOnClickOnlyWidgetDoesNotMoveFocus) {
-  Recorder head{"head", log}, click{"click", log, FocusPolicy::Click},
-      other{"other", log, FocusPolicy::Tab};
-  head.children = {&click, &other};
-  vn::Focus::set(click);
-  log.clear();
-  vn::detail::dispatch_key_press(head, Key::Tab);
-  EXPECT_EQ(log, (Log{"click key 9"}));
+  EXPECT_EQ(log, (Log{"click focus_in", "click key 9", "click focus_out", "only focus_in",
+                      "only key 9", "only key 156"}));
 }
 
 TEST_F(DispatchTest, KeysWithModifiersNeverMoveFocus) {
@@ -189,21 +183,15 @@ TEST_F(DispatchTest, KeysWithModifiersNeverMoveFocus) {
 
 TEST_F(DispatchTest, KeysWithoutFocusAreDropped) {
   Recorder head{"head", log, FocusPolicy::Strong};
-  vn::detail::dispatch_key_press(head, dalk::key(U'x'));
-  vn::detail::dispatch_key_release(dalk::key(U'x'));
-  EXPECT_TRUE(log.empty());
-}
-
-TEST_F(DispatchTest, DestroyedFocusCountsAsNoFocus) {
-  Recorder head{"head", log};
   {
     Recorder gone{"gone", log, FocusPolicy::Strong};
     vn::Focus::set(gone);
   }
-  EXPECT_EQ(vn::Focus::get(), nullptr);
-  log.clear();
+  EXPECT_EQ(vn::Focus::get(), nullptr);  // a destroyed focused widget is no focus
   vn::detail::dispatch_key_press(head, Key::Tab);
-  EXPECT_TRUE(log.empty());
+  vn::detail::dispatch_key_press(head, dalk::key(U'x'));
+  vn::detail::dispatch_key_release(dalk::key(U'x'));
+  EXPECT_EQ(log, (Log{"gone focus_in"}));
 }
 
 TEST_F(DispatchTest, MoveInsideNestedWidgetLeavesThenEnters) {
@@ -298,4 +286,73 @@ TEST_F(DispatchTest, WidgetsReachingPastTheScreenStayInsideIt) {
     written += glyph.symbol == U'x' ? 1 : 0;
   }
   EXPECT_EQ(written, 4);
+}
+
+// The dispatcher's own rules beyond the plain ones: Tab passes over widgets a paint does not
+// reach, hover ends when the pointer leaves a child for its bare parent, and bound keys act
+// before the focused widget while no overlay is open.
+using TreeDispatchTest = DispatchTest;
+
+TEST_F(TreeDispatchTest, TabAndShiftTabPassOverUnpaintedWidgets) {
+  Recorder head{"head", log}, a{"a", log, FocusPolicy::Tab}, hidden{"hidden", log},
+      h1{"h1", log, FocusPolicy::Tab}, off{"off", log, FocusPolicy::Tab},
+      c{"c", log, FocusPolicy::Tab};
+  head.children = {&a, &hidden, &off, &c};
+  hidden.children = {&h1};
+  hidden.active = false;
+  off.active = false;
+  vn::testing::Harness screen{head, {10, 2}};
+  struct Step {
+    Key key;
+    vn::Widget* focused;
+  };
+  vn::Focus::set(a);
+  for (Step const step :
+       {Step{Key::Tab, &c}, Step{Key::Tab, &a}, Step{Key::BackTab, &c}, Step{Key::BackTab, &a}}) {
+    screen.key_press(step.key);
+    EXPECT_EQ(vn::Focus::get(), step.focused);
+  }
+  // From a hidden widget focus comes back into view.
+  vn::Focus::set(h1);
+  screen.key_press(Key::Tab);
+  EXPECT_EQ(vn::Focus::get(), &a);
+}
+
+TEST_F(TreeDispatchTest, PointerLeavingAChildForTheBareParentLeavesIt) {
+  Recorder head{"head", log}, panel{"panel", log}, button{"button", log};
+  head.children = {&panel};
+  panel.children = {&button};
+  panel.place({2, 0}, {4, 1});
+  button.place({0, 0}, {2, 1});
+  vn::testing::Harness screen{head, {10, 2}};
+  log.clear();
+  screen.move_to({2, 0});
+  screen.move_to({8, 1});
+  EXPECT_EQ(log, (Log{"panel enter", "button enter", "button move 0,0", "button paint",
+                      "panel paint", "head paint", "panel leave", "button leave", "head move 8,1",
+                      "button paint", "panel paint", "head paint"}));
+}
+
+TEST_F(TreeDispatchTest, BoundKeysActBeforeTheFocusedWidgetWhileNoOverlayIsOpen) {
+  vn::LineEdit edit{vn::LineEdit::init};
+  vn::Label note{vn::Label::init};
+  vn::Dialog dialog{{.size = {4, 3}}, note};
+  vn::testing::Harness screen{edit, {8, 3}};
+  vn::TreeDispatcher& dispatcher = screen.dispatcher();
+  std::string ran;
+  vn::BindingId const q = dispatcher.bind(dalk::key(U'q'), [&] { ran += "q"; });
+  dispatcher.bind(Key::F2, [&] { ran += "F2"; });
+  vn::BindingId const later = dispatcher.bind(Key::F2, [&] { ran += "f2"; });
+  vn::Focus::set(edit);
+  screen.type("aq");
+  screen.key_press(Key::F2);
+  dispatcher.unbind(later);
+  dispatcher.unbind(q);
+  screen.type("q");
+  dialog.open();  // the overlay takes every key
+  screen.key_press(Key::F2);
+  screen.key_press(Key::Escape);
+  screen.key_press(Key::F2);
+  EXPECT_EQ(ran, "qf2F2");
+  EXPECT_EQ(edit.text, "aq");
 }

@@ -76,4 +76,17 @@ TEST(LoopTest, FunctionTimerTicksArriveThroughTheQueue) {
   EXPECT_GE(ticks, 2);
 }
 
+TEST(LoopTest, EachDispatcherRunsItsOwnFunctionTimers) {
+  int ticks = 0;
+  vn::TimerHandle early = vn::every(1h, [&] { ++ticks; });  // waits for the first harness
+  vn::Label label{vn::Label::init};
+  vn::testing::Harness first{label, {8, 1}}, second{label, {8, 1}};
+  vn::TimerHandle late = vn::every(1h, [&] { ticks += 10; });  // the latest harness's
+  for (int const id : {early.id(), late.id()}) {
+    first.tick(id);
+    second.tick(id);
+  }
+  EXPECT_EQ(ticks, 11);
+}
+
 }  // namespace
