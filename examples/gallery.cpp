@@ -462,6 +462,7 @@ class Gallery : public vn::Widget {
   void window_focus(bool focused) override { window_focused_ = focused; }
 
   void next_page() { pages_.show((pages_.selected() + 1) % pages_.count()); }
+  bool overlay_open() const { return dialog_.is_open() || menu_.is_open(); }
 
   using Widget::get_children;
   lum::Generator<vn::Widget&> get_children() override { co_yield frame_; }
@@ -733,6 +734,10 @@ int main(int argc, char** argv) {
       gallery, vn::Terminal{dalk::MouseMode::Move, dalk::KeyMode::Normal, dalk::Signals::On,
                             dalk::recommended_extensions | output}};
   // F2 turns the page wherever the focus is, while no dialog or menu is open.
-  application.bind(dalk::Key::F2, [&gallery] { gallery.next_page(); });
+  application.bind(dalk::Key::F2, [&gallery] {
+    if (!gallery.overlay_open()) {
+      gallery.next_page();
+    }
+  });
   return application.run();
 }

@@ -3,8 +3,8 @@
 //
 // Keys: Tab and Shift+Tab move between the filter, the table and the detail pane; the arrows,
 // PageUp, PageDown, Home and End move the selection in the table. F1 (or ? outside the filter)
-// opens the help, F2 or Ctrl+O the menu, Ctrl+Q (or q outside the filter) quits with status 0
-// and Ctrl+C with status 1; these application keys act while no dialog or menu is open. The
+// opens the help, F2 or Ctrl+O the menu, Ctrl+Q (or q outside the filter) quits with status 0,
+// all of them while no dialog or menu is open; Ctrl+C quits with status 1 at any time. The
 // terminal's signal keys are off, so that Ctrl+Q arrives as a key rather than as flow control.
 // The rows are the same on every run: they come from a fixed seed.
 #include <algorithm>
@@ -242,6 +242,7 @@ class LogView : public vn::Widget {
     filter_.edited = [this] { follow_filter(); };
   }
 
+  bool overlay_open() const { return help_.is_open() || menu_.is_open(); }
   void open_help() { help_.open(); }
   void open_menu() {
     menu_.items[0].label = errors_only_ ? "All levels" : "Errors only";
@@ -396,19 +397,29 @@ int main() {
   LogView view;
   vn::Application application{view, vn::Terminal{dalk::MouseMode::Basic, dalk::KeyMode::Normal,
                                                  dalk::Signals::Off, dalk::recommended_extensions}};
-  // The application keys, taken before the focused widget while no dialog or menu is open. A
-  // plain terminal sends Ctrl+letter as the control byte, one speaking the extended keyboard
-  // protocol as the letter with the Ctrl bit: both are bound.
+  // The application keys, taken before the focused widget. Ctrl+C quits at any time; the others
+  // act while no dialog or menu is open. A plain terminal sends Ctrl+letter as the control
+  // byte, one speaking the extended keyboard protocol as the letter with the Ctrl bit: both
+  // are bound.
   auto const bind_ctrl = [&application](char32_t letter, std::function<void()> const& action) {
     application.bind(dalk::key(letter - U'a' + 1), action);
     application.bind(dalk::key(letter) | dalk::Mod::Ctrl, action);
   };
+  auto const unless_overlay = [&view](std::function<void()> action) {
+    return [&view, action = std::move(action)] {
+      if (!view.overlay_open()) {
+        action();
+      }
+    };
+  };
   bind_ctrl(U'c', [] { vn::quit(1); });
-  bind_ctrl(U'q', [] { vn::quit(0); });
-  bind_ctrl(U'o', [&view] { view.open_menu(); });
-  application.bind(Key::F1, [&view] { view.open_help(); });
-  application.bind(Key::F2, [&view] { view.open_menu(); });
-  application.bind(dalk::key(U'q'), [&view] { view.type_or(U'q', [] { vn::quit(0); }); });
-  application.bind(dalk::key(U'?'), [&view] { view.type_or(U'?', [&view] { view.open_help(); }); });
+  bind_ctrl(U'q', unless_overlay([] { vn::quit(0); }));
+  bind_ctrl(U'o', unless_overlay([&view] { view.open_menu(); }));
+  application.bind(Key::F1, unless_overlay([&view] { view.open_help(); }));
+  application.bind(Key::F2, unless_overlay([&view] { view.open_menu(); }));
+  application.bind(dalk::key(U'q'),
+                   unless_overlay([&view] { view.type_or(U'q', [] { vn::quit(0); }); }));
+  application.bind(dalk::key(U'?'),
+                   unless_overlay([&view] { view.type_or(U'?', [&view] { view.open_help(); }); }));
   return application.run();
 }

@@ -114,10 +114,12 @@ class TreeDispatcher {
   Handled handle_focus(bool focused) { return handle(dalk::Focus{focused}); }
   std::optional<dalk::Point> handle_paint(Canvas canvas);
 
-  /// A key for the whole application (F1 for help, Ctrl+Q to quit): while no overlay is open, a
-  /// press of exactly `key` (modifiers included) runs `action` and goes no further, not even to
-  /// Tab handling; while an overlay is open the overlay takes it as any other key. The latest
-  /// binding of a key wins; an empty action just swallows the key. A bound printable key (say
+  /// A key for the whole application (F1 for help, Ctrl+Q to quit): a press of exactly `key`
+  /// (modifiers included) runs `action` and goes no further, not even to Tab handling. It is
+  /// checked after an open overlay's intercept_key (a dialog's Escape stays the dialog's) and
+  /// before the focused widget, inside an overlay too; an action that should wait while a
+  /// dialog is open checks for it. The latest binding of a key wins; an empty action just
+  /// swallows the key. A bound printable key (say
   /// 'q') never reaches a focused LineEdit or TextBox, so it cannot be typed: bind keys with
   /// Ctrl or Alt, or function keys, in applications that edit text.
   BindingId bind(dalk::Key key, std::function<void()> action);

@@ -261,18 +261,21 @@ class Route {
   }
 
   std::optional<QuitRequest> operator()(dalk::KeyPress const& e) {
+    Overlay* const top = placed_top();
+    if (top != nullptr && top->intercept_key(e.key)) {
+      return std::nullopt;
+    }
+    // Application keys come after what the overlay claims and before the focused widget.
+    if (state_ != nullptr && state_->run_binding(e.key)) {
+      return std::nullopt;
+    }
     Widget* scope = &head_;
-    if (Overlay* const top = placed_top()) {
-      if (top->intercept_key(e.key)) {
-        return std::nullopt;
-      }
+    if (top != nullptr) {
       if (!in_subtree(*top, Focus::get())) {
         // Keys never reach what lies below a modal overlay.
         detail::focus_first_widget(*top);
       }
       scope = top;
-    } else if (state_ != nullptr && state_->run_binding(e.key)) {
-      return std::nullopt;
     }
     key_press_walking(*scope, e.key, rules_.walk);
     return std::nullopt;
