@@ -93,6 +93,9 @@ class Terminal {
  private:
   void end_session() noexcept;
 
+  // What the commit keeps between frames besides `screen` and `escape_buffer`.
+  detail::OutputState output_state_;
+
   // False once the session has moved to another object.
   bool holds_session_ = true;
 };

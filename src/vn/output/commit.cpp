@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,7 +18,10 @@
 namespace vn {
 namespace {
 
-std::atomic<bool> full_redraw_requested{false};
+// How many full redraws were asked for in the process. The requests come from any thread and
+// from code that has no terminal object at hand, so each output state counts the ones it has
+// honoured against this.
+std::atomic<std::uint64_t> full_redraws_requested{0};
 
 using detail::blank_symbol;
 using detail::cell_width;
@@ -70,12 +74,12 @@ template <typename Paint>
 }
 
 template <typename Paint>
-void commit_specified(ScreenBuffer& screen, std::string& escape_buffer, bool synchronized,
-                      Paint const& paint) {
+void commit_specified(ScreenBuffer& screen, std::string& escape_buffer, detail::OutputState& state,
+                      bool synchronized, Paint const& paint) {
   ScreenBuffer& changes = Terminal::changes;
   std::optional<dalk::Point> const& cursor = Terminal::cursor;
   escape_buffer.clear();
-  if (detail::take_full_redraw_request() || changes.area != screen.area) {
+  if (state.take_full_redraw_request() || changes.area != screen.area) {
     // No painted glyph normally equals U+0000 with the default brush, so every cell is
     // rewritten: the default encoding's full redraw.
     screen.resize(changes.area);
@@ -142,14 +146,24 @@ void commit_specified(ScreenBuffer& screen, std::string& escape_buffer, bool syn
   dalk::flush();
 }
 
+// The commits made without a terminal object (tests, benchmarks) share one state, as every
+// commit did before terminals had their own.
+detail::OutputState& detached_state() {
+  static detail::OutputState state;
+  return state;
+}
+
 }  // namespace
 
 void detail::request_full_redraw() {
-  full_redraw_requested = true;
+  full_redraws_requested.fetch_add(1);
 }
 
-bool detail::take_full_redraw_request() {
-  return full_redraw_requested.exchange(false);
+bool detail::OutputState::take_full_redraw_request() {
+  std::uint64_t const requested = full_redraws_requested.load();
+  bool const pending = requested != redraws_taken;
+  redraws_taken = requested;
+  return pending;
 }
 
 detail::OutputProfile detail::output_profile(dalk::Extensions extensions) {
@@ -158,19 +172,24 @@ detail::OutputProfile detail::output_profile(dalk::Extensions extensions) {
                        dalk::color_depth(extensions)};
 }
 
+void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer, OutputState& state,
+                            OutputProfile const& profile, bool synchronized) {
+  if (profile.compact) {
+    commit_compact(screen, escape_buffer, state, profile, synchronized);
+  } else if (profile.colors == dalk::ColorDepth::TrueColor) {
+    commit_specified(screen, escape_buffer, state, synchronized, AsPainted{});
+  } else {
+    commit_specified(screen, escape_buffer, state, synchronized, Adapted{profile.colors});
+  }
+}
+
 void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer, bool synchronized) {
-  commit_specified(screen, escape_buffer, synchronized, AsPainted{});
+  commit_specified(screen, escape_buffer, detached_state(), synchronized, AsPainted{});
 }
 
 void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer,
                             OutputProfile const& profile, bool synchronized) {
-  if (profile.compact) {
-    commit_compact(screen, escape_buffer, profile, synchronized);
-  } else if (profile.colors == dalk::ColorDepth::TrueColor) {
-    commit_specified(screen, escape_buffer, synchronized, AsPainted{});
-  } else {
-    commit_specified(screen, escape_buffer, synchronized, Adapted{profile.colors});
-  }
+  commit_changes(screen, escape_buffer, detached_state(), profile, synchronized);
 }
 
 }  // namespace vn

@@ -1,5 +1,5 @@
 // What the two encodings of a commit share: how cells compare, what the mirror holds for the
-// covered half of a wide glyph, and the request for a full redraw.
+// covered half of a wide glyph.
 #pragma once
 
 #include <string>
@@ -99,11 +99,8 @@ inline void forget_cut_half(Cells const& cells, int x) {
   return x;
 }
 
-/// Whether a full redraw was asked for since the last call; clears the request.
-bool take_full_redraw_request();
-
-/// commit_changes() in the compact encoding (src/vn/compact_commit.cpp).
-void commit_compact(ScreenBuffer& screen, std::string& escape_buffer, OutputProfile const& profile,
-                    bool synchronized);
+/// commit_changes() in the compact encoding (compact_commit.cpp).
+void commit_compact(ScreenBuffer& screen, std::string& escape_buffer, OutputState& state,
+                    OutputProfile const& profile, bool synchronized);
 
 }  // namespace vn::detail

@@ -215,17 +215,6 @@ char* write_brush_change(char* out, dalk::Brush const* from, dalk::Brush const& 
   return out + size;
 }
 
-// What the compact encoding knows of the terminal between commits: the brush is the default
-// after every commit; the cursor is where the last commit left it.
-struct TerminalState {
-  bool valid = false;
-  bool cursor_visible = false;
-  bool cursor_known = false;
-  dalk::Point cursor{};
-};
-
-TerminalState compact_state{};
-
 // Cost in bytes of the cursor moves the compact encoding chooses from.
 int cup_size(int x, int y) {
   if (x == 0 && y == 0) {
@@ -609,11 +598,9 @@ Scroll find_scroll(std::vector<std::uint64_t> const& shown,
   return best;
 }
 
-std::vector<std::uint64_t> shown_hashes;
-std::vector<std::uint64_t> fresh_hashes;
-
 // Scrolls the terminal and the mirror where a block of rows moved as a whole.
-void scroll_moved_rows(ScreenBuffer& screen, ScreenBuffer const& changes, CompactWriter& w) {
+void scroll_moved_rows(ScreenBuffer& screen, ScreenBuffer const& changes,
+                       detail::OutputState& state, CompactWriter& w) {
   int const width = changes.area.width;
   int const height = changes.area.height;
   if (height < 2 || width < 1) {
@@ -632,6 +619,8 @@ void scroll_moved_rows(ScreenBuffer& screen, ScreenBuffer const& changes, Compac
   if (changed_rows < 2) {
     return;
   }
+  std::vector<std::uint64_t>& shown_hashes = state.shown_row_hashes;
+  std::vector<std::uint64_t>& fresh_hashes = state.fresh_row_hashes;
   shown_hashes.resize(rows);
   fresh_hashes.resize(rows);
   auto const hash_rows = [&](int cells) {
@@ -698,7 +687,7 @@ void scroll_moved_rows(ScreenBuffer& screen, ScreenBuffer const& changes, Compac
 
 }  // namespace
 
-void detail::commit_compact(ScreenBuffer& screen, std::string& escape_buffer,
+void detail::commit_compact(ScreenBuffer& screen, std::string& escape_buffer, OutputState& output,
                             OutputProfile const& profile, bool synchronized) {
   ScreenBuffer& changes = Terminal::changes;
   std::optional<dalk::Point> const& cursor = Terminal::cursor;
@@ -711,12 +700,12 @@ void detail::commit_compact(ScreenBuffer& screen, std::string& escape_buffer,
   char chunk[chunk_size + max_cell];
   CompactWriter w{changes.area.width, profile.colors, profile.repeat};
   w.out = chunk;
-  TerminalState& state = compact_state;
-  if (detail::take_full_redraw_request() || changes.area != screen.area) {
+  CompactTerminal& state = output.compact;
+  if (output.take_full_redraw_request() || changes.area != screen.area) {
     // The screen is cleared, so blank cells need not be written.
     screen.resize(changes.area);
     screen.fill(dalk::Glyph{});
-    state = TerminalState{};
+    state = CompactTerminal{};
     w.out = put(w.out, "\x1b[m\x1b[2J");
     w.brush_known = true;
   } else {
@@ -725,7 +714,7 @@ void detail::commit_compact(ScreenBuffer& screen, std::string& escape_buffer,
       w.cursor_known = state.cursor_known;
       w.cursor = state.cursor;
     }
-    scroll_moved_rows(screen, changes, w);
+    scroll_moved_rows(screen, changes, output, w);
   }
 
   int const width = changes.area.width;
