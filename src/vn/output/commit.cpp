@@ -1,16 +1,16 @@
+// The default encoding of a commit, in which every changed cell has its own cursor move, and
+// what the two encodings share: the choice between them, the shared state of commits made
+// without a terminal object and the full-redraw requests.
 #include "vn/commit.hpp"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
-#include <string_view>
-#include <variant>
 
+#include "dalk/output/frame_writer.hpp"
 #include "dalk/output_profile.hpp"
 #include "dalk/sequence.hpp"
-#include "dalk/terminal.hpp"
 #include "dalk/width.hpp"
 #include "vn/output/commit_cells.hpp"
 #include "vn/terminal.hpp"
@@ -27,6 +27,7 @@ using detail::blank_symbol;
 using detail::cell_width;
 using detail::Cells;
 using detail::covered_symbol;
+using detail::cursor_on_screen;
 using detail::displayable;
 using detail::mirror_written;
 using detail::same_brush;
@@ -77,7 +78,6 @@ template <typename Paint>
 void commit_specified(ScreenBuffer& screen, std::string& escape_buffer, detail::OutputState& state,
                       bool synchronized, Paint const& paint) {
   ScreenBuffer& changes = Terminal::changes;
-  std::optional<dalk::Point> const& cursor = Terminal::cursor;
   escape_buffer.clear();
   if (state.take_full_redraw_request() || changes.area != screen.area) {
     // No painted glyph normally equals U+0000 with the default brush, so every cell is
@@ -122,28 +122,8 @@ void commit_specified(ScreenBuffer& screen, std::string& escape_buffer, detail::
   out = dalk::detail::write_escape(out, dalk::Brush{});
   escape_buffer.append(chunk, out);
   changes.fill(dalk::Glyph{});
-
-  // The terminal shows the frame once it is complete.
-  if (synchronized) {
-    dalk::write(std::string_view{"\x1b[?2026h"});
-  }
-  // The cursor stays hidden while the cells are drawn, so it does not flicker across them.
-  dalk::set(dalk::CursorMode::Hide);
-  dalk::write(std::string_view{escape_buffer});
-  // A cursor off the screen cannot be shown; its sequence would carry a negative or
-  // out-of-range position.
-  bool const cursor_on_screen = cursor && cursor->x >= 0 && cursor->y >= 0 &&
-                                cursor->x < changes.area.width && cursor->y < changes.area.height;
-  if (cursor_on_screen) {
-    dalk::set(dalk::CursorMode::Show);
-    dalk::write(dalk::escape(*cursor));
-  } else {
-    dalk::set(dalk::CursorMode::Hide);
-  }
-  if (synchronized) {
-    dalk::write(std::string_view{"\x1b[?2026l"});
-  }
-  dalk::flush();
+  dalk::detail::write_frame(escape_buffer, cursor_on_screen(Terminal::cursor, changes.area),
+                            synchronized);
 }
 
 // The commits made without a terminal object (tests, benchmarks) share one state, as every

@@ -2,9 +2,10 @@
 // covered half of a wide glyph.
 #pragma once
 
+#include <optional>
 #include <string>
-#include <variant>
 
+#include "dalk/output/frame_writer.hpp"
 #include "dalk/sequence.hpp"
 #include "dalk/width.hpp"
 #include "vn/commit.hpp"
@@ -23,28 +24,10 @@ constexpr char32_t displayable(char32_t symbol) {
   return symbol;
 }
 
-// Equality of colours without the generic variant comparison: the commit compares every
-// cell of every frame, and this is most of what it does when little has changed.
-inline bool same_color(dalk::Color const& a, dalk::Color const& b) {
-  auto const* const xa = std::get_if<dalk::XColor>(&a);
-  auto const* const xb = std::get_if<dalk::XColor>(&b);
-  if (xa != nullptr && xb != nullptr) {
-    return xa->value == xb->value;
-  }
-  if (xa != nullptr || xb != nullptr) {
-    return false;
-  }
-  return *std::get_if<dalk::TrueColor>(&a) == *std::get_if<dalk::TrueColor>(&b);
-}
-
-inline bool same_brush(dalk::Brush const& a, dalk::Brush const& b) {
-  return a.traits == b.traits && same_color(a.foreground, b.foreground) &&
-         same_color(a.background, b.background);
-}
-
-inline bool same_glyph(dalk::Glyph const& a, dalk::Glyph const& b) {
-  return a.symbol == b.symbol && same_brush(a.brush, b.brush);
-}
+// Cells compare without the generic variant comparison of their colours.
+using dalk::detail::same_brush;
+using dalk::detail::same_color;
+using dalk::detail::same_glyph;
 
 // dalk::width with ASCII answered inline.
 inline int cell_width(char32_t symbol) {
@@ -97,6 +80,17 @@ inline void forget_cut_half(Cells const& cells, int x) {
   // past the glyph written, is rewritten when reached.
   forget_cut_half(cells, x);
   return x;
+}
+
+// The cursor asked for, if it lies on a screen of the given area: a sequence for a cursor off
+// the screen would carry a negative or out-of-range position.
+inline std::optional<dalk::Point> cursor_on_screen(std::optional<dalk::Point> const& cursor,
+                                                   dalk::Area area) {
+  if (cursor && cursor->x >= 0 && cursor->y >= 0 && cursor->x < area.width &&
+      cursor->y < area.height) {
+    return cursor;
+  }
+  return std::nullopt;
 }
 
 /// commit_changes() in the compact encoding (compact_commit.cpp).
