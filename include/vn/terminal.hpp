@@ -49,6 +49,9 @@ class Terminal {
   explicit Terminal(dalk::MouseMode mouse_mode = dalk::MouseMode::Move,
                     dalk::KeyMode key_mode = dalk::KeyMode::Normal,
                     dalk::Signals signals = dalk::Signals::On, dalk::Extensions extensions = {});
+  /// The same with the default modes and the given extensions:
+  /// `vn::Terminal{dalk::recommended_extensions}`.
+  explicit Terminal(dalk::Extensions extensions);
   /// Takes over other's session; other no longer restores anything.
   Terminal(Terminal&& other) noexcept;
   /// Ends this object's own session first (as the destructor does), then takes over other's.

@@ -3,9 +3,15 @@
 #include <string_view>
 
 #include "dalk/output/frame_writer.hpp"
+#include "dalk/session/extension_protocols.hpp"
 #include "dalk/terminal.hpp"
 
 namespace dalk::detail {
+namespace {
+
+constexpr ExtensionProtocol const& synchronized_output = protocol(Extension::SynchronizedOutput);
+
+}  // namespace
 
 bool write_frame(std::string_view body, std::optional<Point> cursor, bool synchronized,
                  std::optional<ShownCursor> shown) {
@@ -16,7 +22,7 @@ bool write_frame(std::string_view body, std::optional<Point> cursor, bool synchr
     return false;
   }
   if (synchronized) {
-    write(std::string_view{"\x1b[?2026h"});
+    write(synchronized_output.on);
   }
   if (state_everything || (!body.empty() && !hidden)) {
     set(CursorMode::Hide);
@@ -34,7 +40,7 @@ bool write_frame(std::string_view body, std::optional<Point> cursor, bool synchr
     set(CursorMode::Hide);
   }
   if (synchronized) {
-    write(std::string_view{"\x1b[?2026l"});
+    write(synchronized_output.off);
   }
   flush();
   return true;

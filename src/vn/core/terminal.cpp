@@ -120,6 +120,9 @@ Terminal::Terminal(dalk::MouseMode mouse_mode, dalk::KeyMode key_mode, dalk::Sig
   }
 }
 
+Terminal::Terminal(dalk::Extensions extensions)
+    : Terminal{dalk::MouseMode::Move, dalk::KeyMode::Normal, dalk::Signals::On, extensions} {}
+
 Terminal::Terminal(Terminal&& other) noexcept
     : extensions{other.extensions},
       screen{std::move(other.screen)},
