@@ -52,12 +52,11 @@ class Terminal {
   /// The same with the default modes and the given extensions:
   /// `vn::Terminal{dalk::recommended_extensions}`.
   explicit Terminal(dalk::Extensions extensions);
-  /// Takes over other's session; other no longer restores anything.
+  /// Takes over other's session; other no longer restores anything. One object holds a
+  /// session, so a terminal is moved, never copied.
   Terminal(Terminal&& other) noexcept;
   /// Ends this object's own session first (as the destructor does), then takes over other's.
   Terminal& operator=(Terminal&& other) noexcept;
-  Terminal(Terminal const&) = delete;
-  Terminal& operator=(Terminal const&) = delete;
   /// Stops and joins the input thread, then restores the terminal, if this object holds the
   /// session. A failure to restore (the console keyboard stays raw) is reported on standard
   /// error as "Error: <message>" once everything else is restored; nothing is thrown.
