@@ -42,10 +42,10 @@ class Terminal {
  public:
   /// Switches the terminal into interactive mode (alternate screen, hidden cursor, no echo,
   /// unbuffered input, mouse reporting, and the extensions: none by default, which writes
-  /// exactly the basic session's bytes; dalk::recommended_extensions for all), then starts the
-  /// input thread; with Extension::QuietIdle that thread sleeps until input, a signal or the
-  /// stop request. Throws std::runtime_error "Terminal(): standard input is not a terminal" (or
-  /// "standard output") before anything is written.
+  /// exactly the basic session's bytes; dalk::recommended_extensions for those every terminal
+  /// can take), then starts the input thread; with Extension::QuietIdle that thread sleeps until
+  /// input, a signal or the stop request. Throws std::runtime_error "Terminal(): standard input is
+  /// not a terminal" (or "standard output") before anything is written.
   explicit Terminal(dalk::MouseMode mouse_mode = dalk::MouseMode::Move,
                     dalk::KeyMode key_mode = dalk::KeyMode::Normal,
                     dalk::Signals signals = dalk::Signals::On, dalk::Extensions extensions = {});

@@ -1,5 +1,5 @@
 // What the two encodings of a commit share: how cells compare, what the mirror holds for the
-// covered half of a wide glyph.
+// covered half of a wide glyph, and where the cursor can be shown.
 #pragma once
 
 #include <optional>
