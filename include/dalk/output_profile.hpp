@@ -52,7 +52,7 @@ Extensions output_extensions(std::string_view term, std::string_view colorterm,
 
 /// output_extensions() of this process's TERM, COLORTERM, NO_COLOR and XTERM_VERSION, read at
 /// the call.
-/// Combine with other extensions: Terminal{..., recommended_extensions | output_extensions()}.
+/// Combine with other extensions: Terminal{recommended_extensions | output_extensions()}.
 Extensions output_extensions();
 
 }  // namespace dalk

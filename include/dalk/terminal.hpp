@@ -57,8 +57,10 @@ constexpr Extensions operator|(Extension a, Extension b) {
   return Extensions{a} | Extensions{b};
 }
 
-/// What interactive applications should turn on: every extension. Terminals that lack one
-/// ignore its sequences.
+/// What interactive applications should turn on whatever the terminal: the input protocols
+/// (bracketed paste, focus reports, the kitty keyboard), synchronized output and the quiet
+/// idle. Terminals that lack one ignore its sequences. The output extensions depend on the
+/// terminal: add output_extensions() (dalk/output_profile.hpp) for them.
 inline constexpr Extensions recommended_extensions =
     Extension::BracketedPaste | Extension::FocusReports | Extension::SynchronizedOutput |
     Extension::KittyKeyboard | Extension::QuietIdle;

@@ -2,7 +2,9 @@
 // a mirror of the screen.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "dalk/output_profile.hpp"
 #include "dalk/terminal.hpp"
@@ -24,22 +26,52 @@ struct OutputProfile {
 /// The profile that the extensions ask for; the default profile without any output bit.
 OutputProfile output_profile(dalk::Extensions extensions);
 
-/// The body of Terminal::commit_changes on the two members it uses: the mirror of the screen
-/// and the reused output buffer. Reads Terminal::changes and Terminal::cursor; lets tests and
-/// benchmarks commit without setting up a terminal. With `synchronized` the commit's bytes are
-/// wrapped in "\e[?2026h" ... "\e[?2026l" (synchronized output). Event-loop thread only.
+/// What the compact encoding knows of the terminal after its latest commit: the brush is the
+/// default after every commit; the cursor is where that commit left it.
+struct CompactTerminal {
+  /// False before the first compact commit and after a full redraw: nothing is known.
+  bool valid = false;
+  bool cursor_visible = false;
+  bool cursor_known = false;
+  dalk::Point cursor{};
+};
+
+/// What a commit keeps between frames besides the mirror of the screen and the output buffer
+/// (the terminal object's `screen` and `escape_buffer`): what the compact encoding knows of the
+/// terminal, the row hashes its scroll detection reuses, and how many full-redraw requests this
+/// state has honoured. Each terminal object has its own. Event-loop thread only.
+struct OutputState {
+  /// Whether request_full_redraw() was called since this state last took a request; takes it.
+  bool take_full_redraw_request();
+
+  CompactTerminal compact;
+  std::vector<std::uint64_t> shown_row_hashes;
+  std::vector<std::uint64_t> fresh_row_hashes;
+  std::uint64_t redraws_taken = 0;
+};
+
+/// The body of Terminal::commit_changes: writes Terminal::changes against the mirror `screen`
+/// through the reused `escape_buffer`, reads Terminal::cursor, and keeps what it learns of the
+/// terminal in `state`. With `synchronized` the commit's bytes are wrapped in "\e[?2026h" ...
+/// "\e[?2026l" (synchronized output). The default profile writes the default encoding; the
+/// others show the same screen (with colours adapted). Event-loop thread only.
+void commit_changes(ScreenBuffer& screen, std::string& escape_buffer, OutputState& state,
+                    OutputProfile const& profile, bool synchronized = false);
+
+/// commit_changes() in the default profile, with the output state that the commits made
+/// without a terminal object share; lets tests and benchmarks commit without setting up a
+/// terminal.
 void commit_changes(ScreenBuffer& screen, std::string& escape_buffer, bool synchronized = false);
 
-/// commit_changes() in the given profile. The default profile writes exactly what the
-/// overload above writes; the others show the same screen (with colours adapted). The
-/// compact profile remembers the cursor and brush it left between commits (reset by a full
-/// redraw), so it must be the only writer of cells between them.
+/// commit_changes() in the given profile with that shared state. The compact profile remembers
+/// the cursor and brush it left between commits (reset by a full redraw), so it must be the
+/// only writer of cells between them.
 void commit_changes(ScreenBuffer& screen, std::string& escape_buffer, OutputProfile const& profile,
                     bool synchronized = false);
 
-/// Makes the next commit rewrite every cell, as after a change of size: the terminal's contents
-/// may have been lost (a window-size signal, a resume after a stop). Every Resize event asks for
-/// it. Any thread.
+/// Makes the next commit of every output state rewrite every cell, as after a change of size:
+/// the terminal's contents may have been lost (a window-size signal, a resume after a stop).
+/// Every Resize event asks for it. Any thread.
 void request_full_redraw();
 
 }  // namespace vn::detail

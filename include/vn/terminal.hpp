@@ -42,19 +42,21 @@ class Terminal {
  public:
   /// Switches the terminal into interactive mode (alternate screen, hidden cursor, no echo,
   /// unbuffered input, mouse reporting, and the extensions: none by default, which writes
-  /// exactly the basic session's bytes; dalk::recommended_extensions for all), then starts the
-  /// input thread; with Extension::QuietIdle that thread sleeps until input, a signal or the
-  /// stop request. Throws std::runtime_error "Terminal(): standard input is not a terminal" (or
-  /// "standard output") before anything is written.
+  /// exactly the basic session's bytes; dalk::recommended_extensions for those every terminal
+  /// can take), then starts the input thread; with Extension::QuietIdle that thread sleeps until
+  /// input, a signal or the stop request. Throws std::runtime_error "Terminal(): standard input is
+  /// not a terminal" (or "standard output") before anything is written.
   explicit Terminal(dalk::MouseMode mouse_mode = dalk::MouseMode::Move,
                     dalk::KeyMode key_mode = dalk::KeyMode::Normal,
                     dalk::Signals signals = dalk::Signals::On, dalk::Extensions extensions = {});
-  /// Takes over other's session; other no longer restores anything.
+  /// The same with the default modes and the given extensions:
+  /// `vn::Terminal{dalk::recommended_extensions}`.
+  explicit Terminal(dalk::Extensions extensions);
+  /// Takes over other's session; other no longer restores anything. One object holds a
+  /// session, so a terminal is moved, never copied.
   Terminal(Terminal&& other) noexcept;
   /// Ends this object's own session first (as the destructor does), then takes over other's.
   Terminal& operator=(Terminal&& other) noexcept;
-  Terminal(Terminal const&) = delete;
-  Terminal& operator=(Terminal const&) = delete;
   /// Stops and joins the input thread, then restores the terminal, if this object holds the
   /// session. A failure to restore (the console keyboard stays raw) is reported on standard
   /// error as "Error: <message>" once everything else is restored; nothing is thrown.
@@ -92,6 +94,9 @@ class Terminal {
 
  private:
   void end_session() noexcept;
+
+  // What the commit keeps between frames besides `screen` and `escape_buffer`.
+  detail::OutputState output_state_;
 
   // False once the session has moved to another object.
   bool holds_session_ = true;

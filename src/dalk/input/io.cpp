@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdint>
 #include <exception>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -39,8 +40,27 @@ using detail::ReadResult;
 // rest is lost, and waiting on would swallow the next key presses as its continuation.
 constexpr int sequence_byte_wait_ms = 100;
 
-// The descriptor of input_wake_descriptor() as handlers see it; -1 until it is created.
-volatile std::sig_atomic_t wake_descriptor = -1;
+// Kept as its bits: an atomic of a struct of bools is not lock-free everywhere (clang calls
+// libatomic for it).
+using OptionBits = std::uint32_t;
+static_assert(sizeof(InputParser::Options) == sizeof(OptionBits));
+
+// What reading standard input keeps for the whole process. Made when the library is loaded and
+// never destroyed: the input thread may still be reading, and a signal handler waking it, while
+// the statics are destroyed at exit.
+struct TerminalInput {
+  // Remembers the button of the latest mouse press and an open paste from one read to the
+  // next. Only the input thread reads.
+  InputParser parser;
+  // Set by initialization on its thread while the input thread reads.
+  std::atomic<OptionBits> options{std::bit_cast<OptionBits>(InputParser::Options{})};
+  // The descriptor of input_wake_descriptor() as handlers see it; -1 until it is created.
+  volatile std::sig_atomic_t wake_descriptor = -1;
+  // Held while the wake descriptor is created.
+  std::mutex wake_creation;
+};
+
+TerminalInput& terminal_input = *new TerminalInput;
 
 // Empties the wake-up descriptor, so that the next wait sleeps again.
 void drain_wake(int wake) {
@@ -106,28 +126,13 @@ char read_byte(int fd) {
   return byte;
 }
 
-// The parser of standard input lives as long as the process: it remembers the button of the
-// latest mouse press. Only the input thread reads. Never destroyed, as that thread may still be
-// reading while the statics are destroyed at exit.
-InputParser& terminal_parser() {
-  static auto* const parser = new InputParser;
-  return *parser;
-}
-
-// Written by initialization on its thread while the input thread reads.
-// Kept as its bits: an atomic of a struct of bools is not lock-free everywhere (clang calls
-// libatomic for it).
-using OptionBits = std::uint32_t;
-static_assert(sizeof(InputParser::Options) == sizeof(OptionBits));
-std::atomic<OptionBits> terminal_options{std::bit_cast<OptionBits>(InputParser::Options{})};
-
 InputParser::Options load_terminal_options() {
-  return std::bit_cast<InputParser::Options>(terminal_options.load());
+  return std::bit_cast<InputParser::Options>(terminal_input.options.load());
 }
 
 // One event or undecodable sequence from standard input; a waiting resize comes first.
 ReadResult read_terminal() {
-  InputParser& parser = terminal_parser();
+  InputParser& parser = terminal_input.parser;
   // A sequence is left over only when a failed read or poll broke it off: start afresh. An open
   // paste goes on: its bytes may pause longer than a read waits, and what comes after the pause
   // must not be taken for typed keys.
@@ -381,7 +386,7 @@ std::optional<Event> read(int timeout) {
 }
 
 void detail::set_terminal_input_options(InputParser::Options options) {
-  terminal_options.store(std::bit_cast<OptionBits>(options));
+  terminal_input.options.store(std::bit_cast<OptionBits>(options));
 }
 
 InputParser::Options detail::terminal_input_options() {
@@ -400,20 +405,20 @@ detail::ReadResult detail::read_input(int timeout, int wake) {
 
 int detail::input_wake_descriptor() {
   // Created once and kept for the life of the process: a handler may write to it at any time.
-  static int const descriptor = [] {
+  std::lock_guard const lock{terminal_input.wake_creation};
+  if (load_flag(terminal_input.wake_descriptor) < 0) {
     int const fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (fd < 0) {
       throw std::runtime_error("io input_wake_descriptor(): eventfd Failed: " +
                                std::to_string(errno));
     }
-    store_flag(wake_descriptor, fd);
-    return fd;
-  }();
-  return descriptor;
+    store_flag(terminal_input.wake_descriptor, fd);
+  }
+  return load_flag(terminal_input.wake_descriptor);
 }
 
 void detail::wake_input() {
-  int const fd = load_flag(wake_descriptor);
+  int const fd = load_flag(terminal_input.wake_descriptor);
   if (fd < 0) {
     return;
   }

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "dalk/output/frame_writer.hpp"
+
 namespace dalk {
 namespace {
 
@@ -156,12 +158,6 @@ namespace {
 // these few sequences, and appending them piece by piece to a string cost more than the
 // formatting itself.
 
-template <std::size_t N>
-char* put(char* out, char const (&text)[N]) {
-  std::memcpy(out, text, N - 1);
-  return out + N - 1;
-}
-
 // "00" to "99".
 constexpr auto digit_pairs = [] {
   std::array<char, 200> pairs{};
@@ -175,30 +171,6 @@ constexpr auto digit_pairs = [] {
 char* put_pair(char* out, unsigned value) {
   std::memcpy(out, &digit_pairs[2 * value], 2);
   return out + 2;
-}
-
-// Decimal digits as std::to_string writes them (a minus sign for negative values).
-char* put_decimal(char* out, int value) {
-  if (value < 0 || value >= 100000) {
-    return std::to_chars(out, out + 11, value).ptr;
-  }
-  auto v = static_cast<unsigned>(value);
-  if (v < 10) {
-    *out = static_cast<char>('0' + v);
-    return out + 1;
-  }
-  if (v < 100) {
-    return put_pair(out, v);
-  }
-  if (v < 1000) {
-    *out = static_cast<char>('0' + v / 100);
-    return put_pair(out + 1, v % 100);
-  }
-  if (v >= 10000) {
-    *out++ = static_cast<char>('0' + v / 10000);
-    v %= 10000;
-  }
-  return put_pair(put_pair(out, v / 100), v % 100);
 }
 
 // Small numbers and whole palette sequences come from tables: with colours that change from
@@ -281,6 +253,29 @@ char* put_color(char* out, Color const& c, bool background) {
 }
 
 }  // namespace
+
+char* put_decimal(char* out, int value) {
+  if (value < 0 || value >= 100000) {
+    return std::to_chars(out, out + 11, value).ptr;
+  }
+  auto v = static_cast<unsigned>(value);
+  if (v < 10) {
+    *out = static_cast<char>('0' + v);
+    return out + 1;
+  }
+  if (v < 100) {
+    return put_pair(out, v);
+  }
+  if (v < 1000) {
+    *out = static_cast<char>('0' + v / 100);
+    return put_pair(out + 1, v % 100);
+  }
+  if (v >= 10000) {
+    *out++ = static_cast<char>('0' + v / 10000);
+    v %= 10000;
+  }
+  return put_pair(put_pair(out, v / 100), v % 100);
+}
 
 char* write_u8(char* out, char32_t c) {
   if (c < 0x80) {

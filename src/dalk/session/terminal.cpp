@@ -13,12 +13,14 @@
 #include <cstring>
 #include <exception>
 #include <iostream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
 #include "dalk/console_file.hpp"
 #include "dalk/input_parser.hpp"
 #include "dalk/is_urxvt.hpp"
+#include "dalk/session/extension_protocols.hpp"
 #include "dalk/session/terminal_internal.hpp"
 #include "dalk/signals.hpp"
 #include "dalk/terminfo.hpp"
@@ -73,39 +75,25 @@ std::string mouse_sequence(MouseMode mode) {
 std::string const auto_wrap_off = "\x1b[?7l";
 std::string const auto_wrap_on = "\x1b[?7h";
 
-// Kitty keyboard enhancement flags pushed: 1 disambiguates escape codes (Escape, Alt+key and
-// Ctrl+key arrive as CSI u reports), 2 reports repeats and releases, 4 reports the shifted key
-// beside the unshifted one. Text still arrives as text.
-std::string const kitty_keyboard_push = "\x1b[>7u";
-std::string const kitty_keyboard_pop = "\x1b[<u";
-
-// The extensions that write sequences, turned on in this order after the modes.
+// The session protocols of the extensions, turned on in the table's order after the modes.
 std::string extensions_on(Extensions extensions) {
   std::string out;
-  if (extensions.contains(Extension::BracketedPaste)) {
-    out += "\x1b[?2004h";
-  }
-  if (extensions.contains(Extension::FocusReports)) {
-    out += "\x1b[?1004h";
-  }
-  if (extensions.contains(Extension::KittyKeyboard)) {
-    out += kitty_keyboard_push;
+  for (detail::ExtensionProtocol const& row : detail::extension_protocols) {
+    if (row.span == detail::ProtocolSpan::Session && extensions.contains(row.extension)) {
+      out += row.on;
+    }
   }
   return out;
 }
 
-// Off again in the reverse order, before the modes go back: terminals keep the kitty flags per
-// screen, so they are popped while the alternate screen still shows.
+// Off again in the reverse order, before the modes go back.
 std::string extensions_off(Extensions extensions) {
   std::string out;
-  if (extensions.contains(Extension::KittyKeyboard)) {
-    out += kitty_keyboard_pop;
-  }
-  if (extensions.contains(Extension::FocusReports)) {
-    out += "\x1b[?1004l";
-  }
-  if (extensions.contains(Extension::BracketedPaste)) {
-    out += "\x1b[?2004l";
+  for (auto row = std::rbegin(detail::extension_protocols);
+       row != std::rend(detail::extension_protocols); ++row) {
+    if (row->span == detail::ProtocolSpan::Session && extensions.contains(row->extension)) {
+      out += row->off;
+    }
   }
   return out;
 }
@@ -113,9 +101,11 @@ std::string extensions_off(Extensions extensions) {
 // What the input parser decodes for these extensions and signal mode.
 InputParser::Options input_options(Extensions extensions, Signals signals) {
   InputParser::Options options;
-  options.bracketed_paste = extensions.contains(Extension::BracketedPaste);
-  options.focus_reports = extensions.contains(Extension::FocusReports);
-  options.kitty_keyboard = extensions.contains(Extension::KittyKeyboard);
+  for (detail::ExtensionProtocol const& row : detail::extension_protocols) {
+    if (row.decodes != nullptr && extensions.contains(row.extension)) {
+      options.*row.decodes = true;
+    }
+  }
   options.signal_keys = signals == Signals::On;
   return options;
 }

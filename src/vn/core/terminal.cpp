@@ -120,11 +120,15 @@ Terminal::Terminal(dalk::MouseMode mouse_mode, dalk::KeyMode key_mode, dalk::Sig
   }
 }
 
+Terminal::Terminal(dalk::Extensions extensions)
+    : Terminal{dalk::MouseMode::Move, dalk::KeyMode::Normal, dalk::Signals::On, extensions} {}
+
 Terminal::Terminal(Terminal&& other) noexcept
     : extensions{other.extensions},
       screen{std::move(other.screen)},
       read_thread{std::move(other.read_thread)},
       escape_buffer{std::move(other.escape_buffer)},
+      output_state_{std::move(other.output_state_)},
       holds_session_{std::exchange(other.holds_session_, false)} {}
 
 Terminal& Terminal::operator=(Terminal&& other) noexcept {
@@ -134,6 +138,7 @@ Terminal& Terminal::operator=(Terminal&& other) noexcept {
     screen = std::move(other.screen);
     read_thread = std::move(other.read_thread);
     escape_buffer = std::move(other.escape_buffer);
+    output_state_ = std::move(other.output_state_);
     holds_session_ = std::exchange(other.holds_session_, false);
   }
   return *this;
@@ -167,7 +172,7 @@ dalk::Area Terminal::size() {
 }
 
 void Terminal::commit_changes() {
-  detail::commit_changes(screen, escape_buffer, detail::output_profile(extensions),
+  detail::commit_changes(screen, escape_buffer, output_state_, detail::output_profile(extensions),
                          extensions.contains(dalk::Extension::SynchronizedOutput));
 }
 

@@ -1,15 +1,16 @@
+// The default encoding of a commit, in which every changed cell has its own cursor move, and
+// what the two encodings share: the choice between them, the shared state of commits made
+// without a terminal object and the full-redraw requests.
 #include "vn/commit.hpp"
 
 #include <atomic>
 #include <cstddef>
-#include <optional>
+#include <cstdint>
 #include <string>
-#include <string_view>
-#include <variant>
 
+#include "dalk/output/frame_writer.hpp"
 #include "dalk/output_profile.hpp"
 #include "dalk/sequence.hpp"
-#include "dalk/terminal.hpp"
 #include "dalk/width.hpp"
 #include "vn/output/commit_cells.hpp"
 #include "vn/terminal.hpp"
@@ -17,12 +18,16 @@
 namespace vn {
 namespace {
 
-std::atomic<bool> full_redraw_requested{false};
+// How many full redraws were asked for in the process. The requests come from any thread and
+// from code that has no terminal object at hand, so each output state counts the ones it has
+// honoured against this.
+std::atomic<std::uint64_t> full_redraws_requested{0};
 
 using detail::blank_symbol;
 using detail::cell_width;
 using detail::Cells;
 using detail::covered_symbol;
+using detail::cursor_on_screen;
 using detail::displayable;
 using detail::mirror_written;
 using detail::same_brush;
@@ -70,12 +75,11 @@ template <typename Paint>
 }
 
 template <typename Paint>
-void commit_specified(ScreenBuffer& screen, std::string& escape_buffer, bool synchronized,
-                      Paint const& paint) {
+void commit_specified(ScreenBuffer& screen, std::string& escape_buffer, detail::OutputState& state,
+                      bool synchronized, Paint const& paint) {
   ScreenBuffer& changes = Terminal::changes;
-  std::optional<dalk::Point> const& cursor = Terminal::cursor;
   escape_buffer.clear();
-  if (detail::take_full_redraw_request() || changes.area != screen.area) {
+  if (state.take_full_redraw_request() || changes.area != screen.area) {
     // No painted glyph normally equals U+0000 with the default brush, so every cell is
     // rewritten: the default encoding's full redraw.
     screen.resize(changes.area);
@@ -118,38 +122,28 @@ void commit_specified(ScreenBuffer& screen, std::string& escape_buffer, bool syn
   out = dalk::detail::write_escape(out, dalk::Brush{});
   escape_buffer.append(chunk, out);
   changes.fill(dalk::Glyph{});
+  dalk::detail::write_frame(escape_buffer, cursor_on_screen(Terminal::cursor, changes.area),
+                            synchronized);
+}
 
-  // The terminal shows the frame once it is complete.
-  if (synchronized) {
-    dalk::write(std::string_view{"\x1b[?2026h"});
-  }
-  // The cursor stays hidden while the cells are drawn, so it does not flicker across them.
-  dalk::set(dalk::CursorMode::Hide);
-  dalk::write(std::string_view{escape_buffer});
-  // A cursor off the screen cannot be shown; its sequence would carry a negative or
-  // out-of-range position.
-  bool const cursor_on_screen = cursor && cursor->x >= 0 && cursor->y >= 0 &&
-                                cursor->x < changes.area.width && cursor->y < changes.area.height;
-  if (cursor_on_screen) {
-    dalk::set(dalk::CursorMode::Show);
-    dalk::write(dalk::escape(*cursor));
-  } else {
-    dalk::set(dalk::CursorMode::Hide);
-  }
-  if (synchronized) {
-    dalk::write(std::string_view{"\x1b[?2026l"});
-  }
-  dalk::flush();
+// The commits made without a terminal object (tests, benchmarks) share one state, as every
+// commit did before terminals had their own.
+detail::OutputState& detached_state() {
+  static detail::OutputState state;
+  return state;
 }
 
 }  // namespace
 
 void detail::request_full_redraw() {
-  full_redraw_requested = true;
+  full_redraws_requested.fetch_add(1);
 }
 
-bool detail::take_full_redraw_request() {
-  return full_redraw_requested.exchange(false);
+bool detail::OutputState::take_full_redraw_request() {
+  std::uint64_t const requested = full_redraws_requested.load();
+  bool const pending = requested != redraws_taken;
+  redraws_taken = requested;
+  return pending;
 }
 
 detail::OutputProfile detail::output_profile(dalk::Extensions extensions) {
@@ -158,19 +152,24 @@ detail::OutputProfile detail::output_profile(dalk::Extensions extensions) {
                        dalk::color_depth(extensions)};
 }
 
+void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer, OutputState& state,
+                            OutputProfile const& profile, bool synchronized) {
+  if (profile.compact) {
+    commit_compact(screen, escape_buffer, state, profile, synchronized);
+  } else if (profile.colors == dalk::ColorDepth::TrueColor) {
+    commit_specified(screen, escape_buffer, state, synchronized, AsPainted{});
+  } else {
+    commit_specified(screen, escape_buffer, state, synchronized, Adapted{profile.colors});
+  }
+}
+
 void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer, bool synchronized) {
-  commit_specified(screen, escape_buffer, synchronized, AsPainted{});
+  commit_specified(screen, escape_buffer, detached_state(), synchronized, AsPainted{});
 }
 
 void detail::commit_changes(ScreenBuffer& screen, std::string& escape_buffer,
                             OutputProfile const& profile, bool synchronized) {
-  if (profile.compact) {
-    commit_compact(screen, escape_buffer, profile, synchronized);
-  } else if (profile.colors == dalk::ColorDepth::TrueColor) {
-    commit_specified(screen, escape_buffer, synchronized, AsPainted{});
-  } else {
-    commit_specified(screen, escape_buffer, synchronized, Adapted{profile.colors});
-  }
+  commit_changes(screen, escape_buffer, detached_state(), profile, synchronized);
 }
 
 }  // namespace vn

@@ -1,10 +1,11 @@
 // What the two encodings of a commit share: how cells compare, what the mirror holds for the
-// covered half of a wide glyph, and the request for a full redraw.
+// covered half of a wide glyph, and where the cursor can be shown.
 #pragma once
 
+#include <optional>
 #include <string>
-#include <variant>
 
+#include "dalk/output/frame_writer.hpp"
 #include "dalk/sequence.hpp"
 #include "dalk/width.hpp"
 #include "vn/commit.hpp"
@@ -23,28 +24,10 @@ constexpr char32_t displayable(char32_t symbol) {
   return symbol;
 }
 
-// Equality of colours without the generic variant comparison: the commit compares every
-// cell of every frame, and this is most of what it does when little has changed.
-inline bool same_color(dalk::Color const& a, dalk::Color const& b) {
-  auto const* const xa = std::get_if<dalk::XColor>(&a);
-  auto const* const xb = std::get_if<dalk::XColor>(&b);
-  if (xa != nullptr && xb != nullptr) {
-    return xa->value == xb->value;
-  }
-  if (xa != nullptr || xb != nullptr) {
-    return false;
-  }
-  return *std::get_if<dalk::TrueColor>(&a) == *std::get_if<dalk::TrueColor>(&b);
-}
-
-inline bool same_brush(dalk::Brush const& a, dalk::Brush const& b) {
-  return a.traits == b.traits && same_color(a.foreground, b.foreground) &&
-         same_color(a.background, b.background);
-}
-
-inline bool same_glyph(dalk::Glyph const& a, dalk::Glyph const& b) {
-  return a.symbol == b.symbol && same_brush(a.brush, b.brush);
-}
+// Cells compare without the generic variant comparison of their colours.
+using dalk::detail::same_brush;
+using dalk::detail::same_color;
+using dalk::detail::same_glyph;
 
 // dalk::width with ASCII answered inline.
 inline int cell_width(char32_t symbol) {
@@ -99,11 +82,19 @@ inline void forget_cut_half(Cells const& cells, int x) {
   return x;
 }
 
-/// Whether a full redraw was asked for since the last call; clears the request.
-bool take_full_redraw_request();
+// The cursor asked for, if it lies on a screen of the given area: a sequence for a cursor off
+// the screen would carry a negative or out-of-range position.
+inline std::optional<dalk::Point> cursor_on_screen(std::optional<dalk::Point> const& cursor,
+                                                   dalk::Area area) {
+  if (cursor && cursor->x >= 0 && cursor->y >= 0 && cursor->x < area.width &&
+      cursor->y < area.height) {
+    return cursor;
+  }
+  return std::nullopt;
+}
 
-/// commit_changes() in the compact encoding (src/vn/compact_commit.cpp).
-void commit_compact(ScreenBuffer& screen, std::string& escape_buffer, OutputProfile const& profile,
-                    bool synchronized);
+/// commit_changes() in the compact encoding (compact_commit.cpp).
+void commit_compact(ScreenBuffer& screen, std::string& escape_buffer, OutputState& state,
+                    OutputProfile const& profile, bool synchronized);
 
 }  // namespace vn::detail

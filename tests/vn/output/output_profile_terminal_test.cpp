@@ -31,10 +31,7 @@ void paint_frame() {
 std::string session_output(bool with_extensions, dalk::Extensions extensions) {
   auto child = PtyChild::start(
       [with_extensions, extensions] {
-        auto terminal = with_extensions ? vn::Terminal{dalk::MouseMode::Off, dalk::KeyMode::Normal,
-                                                       dalk::Signals::On, extensions}
-                                        : vn::Terminal{dalk::MouseMode::Off, dalk::KeyMode::Normal,
-                                                       dalk::Signals::On};
+        auto terminal = with_extensions ? vn::Terminal{extensions} : vn::Terminal{};
         paint_frame();
         terminal.commit_changes();
         return 0;
