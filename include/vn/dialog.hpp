@@ -41,8 +41,11 @@ class Dialog : public Overlay {
   bool intercept_key(dalk::Key key) override;
   /// Emits `closed`.
   void closing() override;
+  /// Places the content one cell inside the border.
   void resize(Area previous) override;
+  /// The border with the title in its top wall; the content paints itself.
   void paint(Canvas canvas) override;
+  /// The content, until it is destroyed.
   lum::Generator<Widget&> get_children() override;
   lum::Generator<Widget const&> get_children() const override;
 

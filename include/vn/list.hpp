@@ -66,14 +66,17 @@ class List : public Widget, public ReportingScrollable, public Selectable {
   /// Selects item i (clamped to the items there are) and scrolls it into view. Emits nothing.
   void select(std::size_t i) override;
 
+  /// {the first row shown, the canvas height, count()}, as the last page being full allows.
   ScrollState scroll_state() const override;
   /// The first row shown, clamped so that the last page is full. Emits nothing.
   void scroll_to(std::int64_t position) override;
 
+  /// The navigation keys move the selection and keep it in view; Enter activates it.
   void key_press(dalk::Key key) override;
   /// Left button: selects the item under the pointer; a second press on it within
   /// double_click_time activates it. Presses below the last item do nothing.
   void mouse_press(dalk::Mouse mouse) override;
+  /// One row per step, the selection staying where it is.
   void mouse_wheel(dalk::Mouse mouse) override;
   /// The visible rows, the selected one in the selected brush; the rest of the canvas in
   /// `brush`. Emits `scrolled` first when position, page or total differ from the last report.

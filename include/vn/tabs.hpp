@@ -54,12 +54,15 @@ class Tabs : public Widget, public Selectable {
   void key_press(dalk::Key key) override;
   /// A left press on a title selects its page.
   void mouse_press(dalk::Mouse mouse) override;
+  /// The selected title takes `focused_brush` while the bar has focus.
   void focus_in() override;
   void focus_out() override;
   /// The pages take every row below the bar.
   void resize(Area previous) override;
   /// The bar: each title padded by a space on both sides, titles separated by │.
   void paint(Canvas canvas) override;
+  /// Every page still there, the inactive ones included (Tab skips them, as it skips every
+  /// inactive widget).
   lum::Generator<Widget&> get_children() override;
   lum::Generator<Widget const&> get_children() const override;
 
