@@ -19,10 +19,10 @@ using Indices = std::vector<std::size_t>;
 template <typename... W>
 constexpr bool all_have_init = (std::is_same_v<decltype(W::init), typename W::Options const> &&
                                 ...);
-static_assert(all_have_init<vn::Label, vn::BasicButton, vn::Button, vn::CheckBox, vn::LineEdit,
-                            vn::TextBox, vn::ScrollBar, vn::DataTable, vn::List, vn::Divider,
-                            vn::Bordered<vn::Label>, vn::Dialog, vn::Menu, vn::Tabs,
-                            vn::ProgressBar, vn::RadioGroup>);
+static_assert(
+    all_have_init<vn::Label, vn::BasicButton, vn::Button, vn::CheckBox, vn::LineEdit, vn::TextBox,
+                  vn::ScrollBar, vn::DataTable, vn::List, vn::Divider, vn::Bordered<vn::Label>,
+                  vn::Dialog, vn::Menu, vn::Tabs, vn::ProgressBar, vn::RadioGroup>);
 
 // Every choosing widget with three items a, b, c; the check box lies below the menu.
 struct Widgets {
@@ -52,11 +52,10 @@ struct Case {
   vn::Selectable& (*widget)(Widgets&);
   std::optional<std::size_t> first;  // before anything selects
   std::size_t beyond;                // after select(1) and select(7): clamped to 2 or ignored
-  Key next;
-  Key previous;
-  Indices moved;          // selection_changed
-  Indices chosen;         // activated
-  std::vector<int> older;  // changed, or the menu's chosen
+  Key next;                          // forward; the opposite arrow goes back
+  Indices moved;                     // selection_changed
+  Indices chosen;                    // activated
+  std::vector<int> older;            // changed, or the menu's chosen
 
   friend void PrintTo(Case const& c, std::ostream* out) { *out << c.name; }
 };
@@ -87,7 +86,8 @@ TEST_P(SelectionTest, SelectIsQuietAndUserActionsAreAnnounced) {
   EXPECT_EQ(w.selection(), c.beyond);
   w.select(0);
   EXPECT_EQ(moved, Indices{});
-  for (Key const key : {Key::End, c.next, c.previous, Key::Home, c.next, Key::KeypadEnter}) {
+  Key const previous = c.next == Key::ArrowRight ? Key::ArrowLeft : Key::ArrowUp;
+  for (Key const key : {Key::End, c.next, previous, Key::Home, c.next, Key::KeypadEnter}) {
     screen.key_press(key);
   }
   EXPECT_EQ(moved, c.moved);
@@ -101,20 +101,18 @@ vn::Selectable& pick(Widgets& all) {
   return all.*member;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Widgets, SelectionTest,
-    ::testing::Values(
-        Case{"List", pick<&Widgets::list>, 0, 2, Key::ArrowDown, Key::ArrowUp, {2, 1, 0, 1}, {1}, {}},
-        Case{"DataTable", pick<&Widgets::table>, std::nullopt, 2, Key::ArrowDown, Key::ArrowUp,
-             {2, 1, 0, 1}, {1}, {}},
-        // Up and Down wrap around; chosen(int) stays beside activated.
-        Case{"Menu", pick<&Widgets::menu>, 0, 1, Key::ArrowDown, Key::ArrowUp, {2, 0, 2, 0, 1},
-             {1}, {1}},
-        // changed(int) hears select() as well.
-        Case{"Tabs", pick<&Widgets::tabs>, 0, 1, Key::ArrowRight, Key::ArrowLeft, {2, 1, 0, 1},
-             {}, {1, 0, 2, 1, 0, 1}},
-        Case{"RadioGroup", pick<&Widgets::radio>, 0, 1, Key::ArrowDown, Key::ArrowUp,
-             {2, 1, 0, 1}, {}, {1, 0, 2, 1, 0, 1}}),
-    [](auto const& info) { return std::string{info.param.name}; });
+using W = Widgets;
+std::vector<Case> const cases{
+    {"List", pick<&W::list>, 0, 2, Key::ArrowDown, {2, 1, 0, 1}, {1}, {}},
+    {"DataTable", pick<&W::table>, std::nullopt, 2, Key::ArrowDown, {2, 1, 0, 1}, {1}, {}},
+    // Up and Down wrap around; chosen(int) stays beside activated.
+    {"Menu", pick<&W::menu>, 0, 1, Key::ArrowDown, {2, 0, 2, 0, 1}, {1}, {1}},
+    // changed(int) hears select() as well.
+    {"Tabs", pick<&W::tabs>, 0, 1, Key::ArrowRight, {2, 1, 0, 1}, {}, {1, 0, 2, 1, 0, 1}},
+    {"RadioGroup", pick<&W::radio>, 0, 1, Key::ArrowDown, {2, 1, 0, 1}, {}, {1, 0, 2, 1, 0, 1}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Widgets, SelectionTest, ::testing::ValuesIn(cases),
+                         [](auto const& info) { return std::string{info.param.name}; });
 
 }  // namespace
