@@ -24,6 +24,15 @@ struct Border {
     Label label{Label::Options{}};
   };
 
+  Border(shape::Frame frame, dalk::Brush brush, Label label);
+  /// A copy holds a label of its own, equal to the original's in text, alignment, brush and
+  /// widget fields.
+  Border(Border const& other);
+  Border(Border&& other) noexcept = default;
+  Border& operator=(Border const& other);
+  Border& operator=(Border&& other) noexcept = default;
+  ~Border() = default;
+
   // Each style comes as two factories. From a text: the default brush and a label holding the
   // text, with the other fields of Label::init. From options: their brush and label, unchanged.
 
@@ -82,6 +91,19 @@ template <typename Child>
 requires ChildElement<Child>
 class Bordered : public Widget {
  public:
+  struct Options {
+    Border border = Border::light("");
+    /// The bordered widget's own policies.
+    FocusPolicy focus_policy = FocusPolicy::None;
+    SizePolicy size_policy = SizePolicy::flex(1.0F);
+  };
+
+  /// The default options, equal to a default-constructed Options.
+  static Options const init;
+
+  Bordered(Options options, Child inner)
+      : Bordered{std::move(options.border), std::move(inner), options.focus_policy,
+                 options.size_policy} {}
   /// The focus and size policies are the bordered widget's own.
   Bordered(Border frame, Child inner, FocusPolicy focus = FocusPolicy::None,
            SizePolicy policy = SizePolicy::flex(1.0F))
@@ -116,6 +138,10 @@ class Bordered : public Widget {
   Child child;
 };
 
+template <typename Child>
+requires ChildElement<Child>
+inline typename Bordered<Child>::Options const Bordered<Child>::init{};
+
 /// A rule that fills its whole area: its vertical code point when exactly one cell wide, its
 /// horizontal one otherwise, whatever its height. Always 1 cell thick in a layout; takes no
 /// focus and no input. Its label is kept but not painted.
@@ -132,6 +158,10 @@ class Divider : public Widget {
     dalk::Brush brush{};
     Label label{Label::Options{}};
   };
+
+  /// The defaults, equal to a default-constructed Options, to read: the label makes the
+  /// options move-only, so a changed copy starts from Options{}.
+  static Options const init;
 
   /// Focus policy None and SizePolicy::fixed(1), whatever the options.
   explicit Divider(Options options);
@@ -169,5 +199,8 @@ class Divider : public Widget {
   /// Stored only; the divider does not paint it.
   Label label;
 };
+
+// Defined here, inline, so that statics elsewhere may read it at load.
+inline Divider::Options const Divider::init{};
 
 }  // namespace vn

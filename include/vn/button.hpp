@@ -23,6 +23,15 @@ namespace vn {
 /// `released` for the left mouse button coming up on it. Paints nothing.
 class BasicButton : public Widget {
  public:
+  struct Options {
+    FocusPolicy focus_policy = FocusPolicy::Strong;
+    SizePolicy size_policy = SizePolicy::flex(1.0F);
+  };
+
+  /// The default options, equal to a default-constructed Options.
+  static Options const init;
+
+  explicit BasicButton(Options options);
   BasicButton(FocusPolicy focus_policy, SizePolicy size_policy);
 
   /// Left button only; other buttons are ignored.
@@ -35,6 +44,8 @@ class BasicButton : public Widget {
   nerv::Signal<void()> pressed;
   nerv::Signal<void()> released;
 };
+
+inline BasicButton::Options const BasicButton::init{};
 
 /// An animated decoration: `paint` draws into the button's canvas for a progress in [0, 1],
 /// which climbs from 0 to 1 in `fade_in` while the button is hovered or focused and falls back

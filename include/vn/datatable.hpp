@@ -19,6 +19,7 @@
 #include "vn/layout.hpp"
 #include "vn/screen_buffer.hpp"
 #include "vn/scrollable.hpp"
+#include "vn/selectable.hpp"
 #include "vn/widget.hpp"
 
 namespace vn {
@@ -27,7 +28,7 @@ namespace vn {
 /// wheel step. A table given a focus policy (or focus) becomes selectable: while focused, Up,
 /// Down, PageUp, PageDown, Home and End move a selected row and Enter activates it; a click
 /// selects when its policy takes clicks. Event-loop thread only.
-class DataTable : public Widget, public Scrollable {
+class DataTable : public Widget, public ReportingScrollable, public Selectable {
  public:
   struct Options {
     dalk::Color background = dalk::XColor::Default;
@@ -69,17 +70,17 @@ class DataTable : public Widget, public Scrollable {
   void set_column_width(std::size_t column, std::optional<int> width);
 
   /// The selected row, if any and still there.
-  std::optional<std::uint64_t> selection() const;
+  std::optional<std::size_t> selection() const override;
   /// Selects `row` (clamped to the rows there are; none when there are none) and scrolls it
   /// into view. Emits nothing.
-  void select(std::optional<std::uint64_t> row);
+  void select(std::size_t row) override;
+  /// As select(row) for a row; none clears the selection.
+  void select(std::optional<std::size_t> row);
 
   /// {scroll_offset, rows the canvas shows, row_count()}.
   ScrollState scroll_state() const override;
   /// As the wheel does, the last row may come to the top but not go past it. Emits nothing.
   void scroll_to(std::int64_t position) override;
-  /// Connected to `scrolled`.
-  nerv::Identifier on_scroll(std::function<void(ScrollState)> f) override;
 
   /// While focused: moves the selection and keeps it in view (with none, Home and End select
   /// the first and last rows and the other keys the top row shown); Enter emits `activated`
@@ -129,19 +130,12 @@ class DataTable : public Widget, public Scrollable {
   /// Empty until a user or the application selects; kept within the rows when used.
   std::optional<std::uint64_t> selected;
 
-  /// A user action changed the selection; the new row.
-  nerv::Signal<void(std::uint64_t)> selection_changed;
   /// Enter on the selected row.
-  nerv::Signal<void(std::uint64_t)> activated;
-  /// Emitted by a paint whose scroll state differs from the last one reported.
-  nerv::Signal<void(ScrollState)> scrolled;
+  nerv::Signal<void(std::size_t)> activated;
 
  private:
   // Text rows that fit in the table's height.
   std::uint64_t page() const;
-  void select_by_user(std::uint64_t row);
-
-  std::optional<ScrollState> reported_;
 };
 
 }  // namespace vn

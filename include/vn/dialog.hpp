@@ -29,6 +29,9 @@ class Dialog : public Overlay {
     bool close_on_escape = true;
   };
 
+  /// The default options, equal to a default-constructed Options.
+  static Options const init;
+
   /// The content sits one cell inside the border; the dialog refers to it without owning it,
   /// and shows nothing inside the border once it is destroyed. Not open.
   Dialog(Options options, Widget& content);
@@ -38,8 +41,11 @@ class Dialog : public Overlay {
   bool intercept_key(dalk::Key key) override;
   /// Emits `closed`.
   void closing() override;
+  /// Places the content one cell inside the border.
   void resize(Area previous) override;
+  /// The border with the title in its top wall; the content paints itself.
   void paint(Canvas canvas) override;
+  /// The content, until it is destroyed.
   lum::Generator<Widget&> get_children() override;
   lum::Generator<Widget const&> get_children() const override;
 
@@ -54,5 +60,9 @@ class Dialog : public Overlay {
  private:
   LifetimeView<Widget> content_;
 };
+
+// Defined here, inline, after Label::init that its border's label copies, so that it is built
+// after it at load.
+inline Dialog::Options const Dialog::init{};
 
 }  // namespace vn

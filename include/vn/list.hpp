@@ -16,6 +16,7 @@
 #include "nerv/signal.hpp"
 #include "vn/screen_buffer.hpp"
 #include "vn/scrollable.hpp"
+#include "vn/selectable.hpp"
 #include "vn/widget.hpp"
 
 namespace vn {
@@ -24,7 +25,7 @@ namespace vn {
 /// double click activates it; a click selects, the wheel scrolls one row per step. Items are
 /// UTF-8, measured in cells, cut with "…" when too wide. Every index is clamped to the items
 /// there are when it is used, so a model may shrink at any time. Event-loop thread only.
-class List : public Widget, public Scrollable {
+class List : public Widget, public ReportingScrollable, public Selectable {
  public:
   /// Items on demand: `count()` items, item i being `item(i)`. Both are called on the
   /// event-loop thread, `item` only for rows being painted and for i below the count it
@@ -61,20 +62,21 @@ class List : public Widget, public Scrollable {
   /// Item i (i below count()).
   std::string item(std::size_t i) const;
   /// The selected item, empty when there are no items.
-  std::optional<std::size_t> selection() const;
-  /// Selects item i (clamped) and scrolls it into view. Emits nothing.
-  void select(std::size_t i);
+  std::optional<std::size_t> selection() const override;
+  /// Selects item i (clamped to the items there are) and scrolls it into view. Emits nothing.
+  void select(std::size_t i) override;
 
+  /// {the first row shown, the canvas height, count()}, as the last page being full allows.
   ScrollState scroll_state() const override;
   /// The first row shown, clamped so that the last page is full. Emits nothing.
   void scroll_to(std::int64_t position) override;
-  /// Connected to `scrolled`.
-  nerv::Identifier on_scroll(std::function<void(ScrollState)> f) override;
 
+  /// The navigation keys move the selection and keep it in view; Enter activates it.
   void key_press(dalk::Key key) override;
   /// Left button: selects the item under the pointer; a second press on it within
   /// double_click_time activates it. Presses below the last item do nothing.
   void mouse_press(dalk::Mouse mouse) override;
+  /// One row per step, the selection staying where it is.
   void mouse_wheel(dalk::Mouse mouse) override;
   /// The visible rows, the selected one in the selected brush; the rest of the canvas in
   /// `brush`. Emits `scrolled` first when position, page or total differ from the last report.
@@ -94,20 +96,14 @@ class List : public Widget, public Scrollable {
   /// The first row shown, before clamping.
   std::size_t top = 0;
 
-  /// A user action changed the selection; the new index.
-  nerv::Signal<void(std::size_t)> selection_changed;
   /// Enter or a double click on an item; its index.
   nerv::Signal<void(std::size_t)> activated;
-  /// Emitted by a paint whose scroll state differs from the last one reported.
-  nerv::Signal<void(ScrollState)> scrolled;
 
  private:
   // Clamps selected and top to `n` items and the current height.
   void clamp_to(std::size_t n);
-  void select_by_user(std::size_t i, std::size_t n);
   std::size_t page() const;
 
-  std::optional<ScrollState> reported_;
   std::optional<std::size_t> last_press_item_;
   std::chrono::steady_clock::time_point last_press_time_{};
 };

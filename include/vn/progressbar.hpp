@@ -25,6 +25,9 @@ class ProgressBar : public Widget {
     dalk::Brush bar_brush{};
   };
 
+  /// The default options, equal to a default-constructed Options.
+  static Options const init;
+
   explicit ProgressBar(Options options);
 
   /// Clamped to 0..1; NaN counts as 0.
@@ -41,5 +44,8 @@ class ProgressBar : public Widget {
  private:
   double value_ = 0.0;
 };
+
+// Defined here, inline, so that statics elsewhere may copy it at load.
+inline ProgressBar::Options const ProgressBar::init{};
 
 }  // namespace vn

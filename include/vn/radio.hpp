@@ -1,8 +1,10 @@
-// Radio buttons: one of several choices, one per row as "(•) choice" or "( ) choice". Up and
-// Down (Home, End) select the neighbouring choice, a left press selects the choice on its row,
-// and every change is announced.
+// Radio buttons: one of several choices, one per row as "(•) choice" or "( ) choice". The
+// navigation keys select another choice, a left press selects the choice on its row, and every
+// change is announced.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,12 +12,13 @@
 #include "dalk/sequence.hpp"
 #include "nerv/signal.hpp"
 #include "vn/screen_buffer.hpp"
+#include "vn/selectable.hpp"
 #include "vn/widget.hpp"
 
 namespace vn {
 
-/// Event-loop thread only.
-class RadioGroup : public Widget {
+/// A choice takes effect when selected: nothing confirms it. Event-loop thread only.
+class RadioGroup : public Widget, public Selectable {
  public:
   struct Options {
     std::vector<std::string> choices{};
@@ -27,17 +30,25 @@ class RadioGroup : public Widget {
     FocusPolicy focus_policy = FocusPolicy::Strong;
   };
 
+  /// The default options, equal to a default-constructed Options.
+  static Options const init;
+
   explicit RadioGroup(Options options);
 
-  /// Selects choice `index` and emits `changed`; does nothing for the current or an
-  /// out-of-range index.
-  void select(int index);
+  /// Selects choice `index` and emits `changed` (not `selection_changed`); does nothing for
+  /// the current or an out-of-range index, negative ones passed as an int included.
+  void select(std::size_t index) override;
+  /// The selected choice; empty while there are none.
+  std::optional<std::size_t> selection() const override;
+  /// The selected choice's index, -1 while there are none.
   int selected() const { return selected_; }
   /// Replaces the choices; the selection is clamped to them, without a signal.
   void set_choices(std::vector<std::string> choices);
   std::vector<std::string> const& choices() const { return choices_; }
 
+  /// Up, Down, PageUp, PageDown, Home and End select another choice.
   void key_press(dalk::Key key) override;
+  /// A left press selects the choice on its row.
   void mouse_press(dalk::Mouse mouse) override;
   void focus_in() override;
   void focus_out() override;
@@ -46,7 +57,7 @@ class RadioGroup : public Widget {
 
   dalk::Brush brush;
   dalk::Brush focused_brush;
-  /// The newly selected index.
+  /// The newly selected index, after every change by the user or by select().
   nerv::Signal<void(int)> changed;
 
  private:
@@ -54,5 +65,8 @@ class RadioGroup : public Widget {
   int selected_ = -1;
   bool in_focus_ = false;
 };
+
+// Defined here, inline, so that statics elsewhere may copy it at load.
+inline RadioGroup::Options const RadioGroup::init{};
 
 }  // namespace vn

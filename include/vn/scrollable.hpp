@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <utility>
 
 #include "nerv/signal.hpp"
 
@@ -40,6 +42,32 @@ class Scrollable {
   Scrollable(Scrollable&&) noexcept = default;
   Scrollable& operator=(Scrollable const&) = default;
   Scrollable& operator=(Scrollable&&) noexcept = default;
+};
+
+/// A Scrollable that reports through a signal of its own: the widget calls report_scroll()
+/// when it paints, and `scrolled` carries the state only when it differs from the last one
+/// reported.
+class ReportingScrollable : public Scrollable {
+ public:
+  /// Connected to `scrolled`.
+  nerv::Identifier on_scroll(std::function<void(ScrollState)> f) override {
+    return scrolled.connect(std::move(f));
+  }
+
+  /// Emitted by a paint whose scroll state differs from the last one reported.
+  nerv::Signal<void(ScrollState)> scrolled;
+
+ protected:
+  /// Emits `scrolled` with scroll_state() when that differs from the last one reported.
+  void report_scroll() {
+    if (ScrollState const state = scroll_state(); reported_ != state) {
+      reported_ = state;
+      scrolled.emit(state);
+    }
+  }
+
+ private:
+  std::optional<ScrollState> reported_;
 };
 
 }  // namespace vn

@@ -29,6 +29,7 @@
 #include "vn/screen_buffer.hpp"
 #include "vn/scrollable.hpp"
 #include "vn/scrollbar.hpp"
+#include "vn/selectable.hpp"
 #include "vn/tabs.hpp"
 #include "vn/terminal.hpp"
 #include "vn/testing.hpp"

@@ -37,10 +37,22 @@ constexpr LineSet twin_horizontal_set{{U'╒', U'╕', U'╘', U'╛'}, U'═', 
 constexpr LineSet twin_vertical_set{{U'╓', U'╖', U'╙', U'╜'}, U'─', U'║'};
 constexpr LineSet empty_set{{U' ', U' ', U' ', U' '}, U' ', U' '};
 
+// Default-constructed options rather than a copy of Label::init (they are equal): defaults
+// that hold a border, built at load in any order, may call this before Label::init is built.
 Label text_label(std::string text) {
-  Label::Options options = Label::init;
+  Label::Options options{};
   options.text = std::move(text);
   return Label{std::move(options)};
+}
+
+Label copy_of(Label const& label) {
+  Label copy{Label::Options{label.text, label.align, label.brush, label.size_policy}};
+  copy.focus_policy = label.focus_policy;
+  copy.cursor = label.cursor;
+  copy.active = label.active;
+  copy.at = label.at;
+  copy.size = label.size;
+  return copy;
 }
 
 Border make_border(LineSet const& set, std::string text) {
@@ -62,6 +74,19 @@ Divider make_divider(LineSet const& set, std::string text) {
 }
 
 }  // namespace
+
+Border::Border(shape::Frame frame, dalk::Brush brush, Label label)
+    : frame{frame}, brush{brush}, label{std::move(label)} {}
+
+Border::Border(Border const& other)
+    : frame{other.frame}, brush{other.brush}, label{copy_of(other.label)} {}
+
+Border& Border::operator=(Border const& other) {
+  if (this != &other) {
+    *this = Border{other};
+  }
+  return *this;
+}
 
 Border Border::light(std::string text) {
   return make_border(light_set, std::move(text));

@@ -9,6 +9,9 @@
 
 namespace vn {
 
+BasicButton::BasicButton(Options options)
+    : BasicButton{options.focus_policy, options.size_policy} {}
+
 BasicButton::BasicButton(FocusPolicy focus_policy, SizePolicy size_policy)
     : Widget{focus_policy, size_policy} {}
 

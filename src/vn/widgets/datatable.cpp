@@ -135,7 +135,7 @@ void DataTable::set_column_width(std::size_t column, std::optional<int> width) {
   resize(size);
 }
 
-std::optional<std::uint64_t> DataTable::selection() const {
+std::optional<std::size_t> DataTable::selection() const {
   std::uint64_t const rows = row_count();
   if (!selected || rows == 0) {
     return std::nullopt;
@@ -143,19 +143,15 @@ std::optional<std::uint64_t> DataTable::selection() const {
   return std::min(*selected, rows - 1);
 }
 
-void DataTable::select(std::optional<std::uint64_t> row) {
+void DataTable::select(std::size_t row) {
+  select(std::optional<std::size_t>{row});
+}
+
+void DataTable::select(std::optional<std::size_t> row) {
   selected = row;
   selected = selection();
   if (selected) {
     scroll_offset = detail::scroll_into_view(scroll_offset, *selected, page());
-  }
-}
-
-void DataTable::select_by_user(std::uint64_t row) {
-  std::optional<std::uint64_t> const before = selection();
-  select(row);
-  if (selected && selected != before) {
-    selection_changed.emit(*selected);
   }
 }
 
@@ -180,29 +176,11 @@ void DataTable::scroll_to(std::int64_t position) {
   scroll_offset = std::min(wanted, rows > 0 ? rows - 1 : 0);
 }
 
-nerv::Identifier DataTable::on_scroll(std::function<void(ScrollState)> f) {
-  return scrolled.connect(std::move(f));
-}
-
 void DataTable::key_press(dalk::Key key) {
-  std::uint64_t const rows = row_count();
-  if (rows == 0) {
-    return;
-  }
-  std::optional<std::uint64_t> const current = selection();
-  if (detail::is_enter(key)) {
-    if (current) {
-      activated.emit(*current);
-    }
-    return;
-  }
-  // Without a selection, Home and End go where they always go; the other keys pick the top
-  // row shown rather than moving away from it.
-  std::uint64_t const from = current.value_or(std::min(scroll_offset, rows - 1));
-  bool const to_an_end = key == dalk::Key::Home || key == dalk::Key::End ||
-                         key == dalk::Key::ExtendedHome || key == dalk::Key::ExtendedEnd;
-  if (auto const target = detail::navigate(key, from, rows, page())) {
-    select_by_user(current || to_an_end ? *target : from);
+  if (!detail::is_enter(key)) {
+    navigate_by_user(key, {.count = row_count(), .page = page(), .first_shown = scroll_offset});
+  } else if (auto const current = selection()) {
+    activated.emit(*current);
   }
 }
 
@@ -249,10 +227,7 @@ void DataTable::resize(Area /*previous*/) {
 }
 
 void DataTable::paint(Canvas canvas) {
-  if (ScrollState const state = scroll_state(); reported_ != state) {
-    reported_ = state;
-    scrolled.emit(state);
-  }
+  report_scroll();
   if (size.width == 0 || size.height == 0 || columns.empty()) {
     return;
   }

@@ -58,16 +58,6 @@ void List::select(std::size_t i) {
   top = detail::scroll_into_view(top, selected, page());
 }
 
-void List::select_by_user(std::size_t i, std::size_t n) {
-  std::size_t const before = selected;
-  selected = i;
-  clamp_to(n);
-  top = detail::scroll_into_view(top, selected, page());
-  if (selected != before) {
-    selection_changed.emit(selected);
-  }
-}
-
 ScrollState List::scroll_state() const {
   std::size_t const n = count();
   std::size_t const last_top = n > page() ? n - page() : 0;
@@ -80,22 +70,12 @@ void List::scroll_to(std::int64_t position) {
   clamp_to(count());
 }
 
-nerv::Identifier List::on_scroll(std::function<void(ScrollState)> f) {
-  return scrolled.connect(std::move(f));
-}
-
 void List::key_press(dalk::Key key) {
-  std::size_t const n = count();
-  if (n == 0) {
-    return;
-  }
-  clamp_to(n);
-  if (detail::is_enter(key)) {
-    activated.emit(selected);
-    return;
-  }
-  if (auto const target = detail::navigate(key, selected, n, page())) {
-    select_by_user(static_cast<std::size_t>(*target), n);
+  clamp_to(count());
+  if (auto const current = selection(); current && detail::is_enter(key)) {
+    activated.emit(*current);
+  } else {
+    navigate_by_user(key, {.count = count(), .page = page()});
   }
 }
 
@@ -120,7 +100,7 @@ void List::mouse_press(dalk::Mouse mouse) {
     last_press_item_ = i;
   }
   last_press_time_ = now;
-  select_by_user(i, n);
+  select_by_user(i);
   if (second) {
     activated.emit(i);
   }
@@ -138,11 +118,7 @@ void List::mouse_wheel(dalk::Mouse mouse) {
 
 void List::paint(Canvas canvas) {
   clamp_to(count());
-  ScrollState const state = scroll_state();
-  if (reported_ != state) {
-    reported_ = state;
-    scrolled.emit(state);
-  }
+  report_scroll();
   // A slot may have changed the items or scrolled.
   std::size_t const n = count();
   clamp_to(n);

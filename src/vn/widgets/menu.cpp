@@ -5,6 +5,7 @@
 
 #include "vn/draw/text_cells.hpp"
 #include "vn/put.hpp"
+#include "vn/widgets/navigation.hpp"
 
 namespace vn {
 
@@ -38,6 +39,30 @@ void Menu::choose(int index) {
   }
 }
 
+void Menu::choose_by_user(int index) {
+  if (index < 0 || index >= static_cast<int>(items.size())) {
+    return;
+  }
+  LifetimeView<Widget> const alive{*this};
+  choose(index);
+  if (alive.valid()) {
+    activated.emit(static_cast<std::size_t>(index));
+  }
+}
+
+std::optional<std::size_t> Menu::selection() const {
+  if (highlighted_ < 0 || highlighted_ >= static_cast<int>(items.size())) {
+    return std::nullopt;
+  }
+  return static_cast<std::size_t>(highlighted_);
+}
+
+void Menu::select(std::size_t index) {
+  if (index < items.size()) {
+    highlighted_ = static_cast<int>(index);
+  }
+}
+
 Area Menu::preferred_size(Area) const {
   int widest = 0;
   for (Item const& item : items) {
@@ -51,20 +76,12 @@ Point Menu::preferred_position(Area, Area) const {
 }
 
 void Menu::key_press(dalk::Key key) {
-  int const count = static_cast<int>(items.size());
-  if (count == 0) {
-    return;
-  }
-  if (key == dalk::Key::ArrowUp || key == dalk::Key::ExtendedArrowUp) {
-    highlighted_ = (highlighted_ + count - 1) % count;
-  } else if (key == dalk::Key::ArrowDown || key == dalk::Key::ExtendedArrowDown) {
-    highlighted_ = (highlighted_ + 1) % count;
-  } else if (key == dalk::Key::Home) {
-    highlighted_ = 0;
-  } else if (key == dalk::Key::End) {
-    highlighted_ = count - 1;
-  } else if (key == dalk::Key::Enter) {
-    choose(highlighted_);
+  if (detail::is_enter(key)) {
+    choose_by_user(highlighted_);
+  } else {
+    // The rows inside the frame.
+    auto const shown = static_cast<std::size_t>(std::max(size.height - 2, 0));
+    navigate_by_user(key, {.count = items.size(), .page = shown, .wrap = true});
   }
 }
 
@@ -79,22 +96,24 @@ int Menu::item_at(Point p) const {
 void Menu::mouse_press(dalk::Mouse mouse) {
   pressed_ = mouse.button == dalk::Mouse::Button::Left ? item_at(mouse.at) : -1;
   if (pressed_ >= 0) {
-    highlighted_ = pressed_;
+    select_by_user(static_cast<std::size_t>(pressed_));
   }
 }
 
 void Menu::mouse_release(dalk::Mouse mouse) {
   int const index = item_at(mouse.at);
-  if (mouse.button == dalk::Mouse::Button::Left && index >= 0 && index == pressed_) {
-    pressed_ = -1;
-    choose(index);
-  }
+  bool const chosen_here =
+      mouse.button == dalk::Mouse::Button::Left && index >= 0 && index == pressed_;
   pressed_ = -1;
+  // Last: the item's action may destroy the menu.
+  if (chosen_here) {
+    choose_by_user(index);
+  }
 }
 
 void Menu::mouse_move(dalk::Mouse mouse) {
   if (int const index = item_at(mouse.at); index >= 0) {
-    highlighted_ = index;
+    select_by_user(static_cast<std::size_t>(index));
   }
 }
 

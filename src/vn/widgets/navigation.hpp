@@ -1,4 +1,4 @@
-// Moving a selection through rows by key, shared by the list and the data table.
+// Moving a selection through rows by key, shared by every widget that selects among rows.
 #pragma once
 
 #include <algorithm>
@@ -18,19 +18,21 @@ namespace vn::detail {
 
 /// Where Up, Down, PageUp, PageDown, Home or End (also the console's navigation block) take
 /// the selection `current` among `count` rows (count > 0) with `page` rows on screen; empty
-/// for any other key.
+/// for any other key. With `wrap`, Up on the first row goes to the last and Down on the last
+/// to the first.
 inline std::optional<std::uint64_t> navigate(dalk::Key key, std::uint64_t current,
-                                             std::uint64_t count, std::uint64_t page) {
+                                             std::uint64_t count, std::uint64_t page,
+                                             bool wrap = false) {
   std::uint64_t const last = count - 1;
   std::uint64_t const step = std::max<std::uint64_t>(page, 1);
   current = std::min(current, last);
   switch (key) {
     case dalk::Key::ArrowUp:
     case dalk::Key::ExtendedArrowUp:
-      return current > 0 ? current - 1 : 0;
+      return current > 0 ? current - 1 : (wrap ? last : 0);
     case dalk::Key::ArrowDown:
     case dalk::Key::ExtendedArrowDown:
-      return std::min(current + 1, last);
+      return current < last ? current + 1 : (wrap ? 0 : last);
     case dalk::Key::PageUp:
     case dalk::Key::ExtendedPageUp:
       return current - std::min(current, step);

@@ -17,12 +17,19 @@ RadioGroup::RadioGroup(Options options)
   }
 }
 
-void RadioGroup::select(int index) {
-  if (index < 0 || index >= static_cast<int>(choices_.size()) || index == selected_) {
+void RadioGroup::select(std::size_t index) {
+  if (index >= choices_.size() || static_cast<int>(index) == selected_) {
     return;
   }
-  selected_ = index;
-  changed.emit(index);
+  selected_ = static_cast<int>(index);
+  changed.emit(selected_);
+}
+
+std::optional<std::size_t> RadioGroup::selection() const {
+  if (selected_ < 0) {
+    return std::nullopt;
+  }
+  return static_cast<std::size_t>(selected_);
 }
 
 void RadioGroup::set_choices(std::vector<std::string> choices) {
@@ -32,20 +39,13 @@ void RadioGroup::set_choices(std::vector<std::string> choices) {
 }
 
 void RadioGroup::key_press(dalk::Key key) {
-  if (key == dalk::Key::ArrowUp || key == dalk::Key::ExtendedArrowUp) {
-    select(selected_ - 1);
-  } else if (key == dalk::Key::ArrowDown || key == dalk::Key::ExtendedArrowDown) {
-    select(selected_ + 1);
-  } else if (key == dalk::Key::Home) {
-    select(0);
-  } else if (key == dalk::Key::End) {
-    select(static_cast<int>(choices_.size()) - 1);
-  }
+  auto const shown = static_cast<std::size_t>(std::max(size.height, 0));
+  navigate_by_user(key, {.count = choices_.size(), .page = shown});
 }
 
 void RadioGroup::mouse_press(dalk::Mouse mouse) {
-  if (mouse.button == dalk::Mouse::Button::Left) {
-    select(mouse.at.y);
+  if (mouse.button == dalk::Mouse::Button::Left && mouse.at.y >= 0) {
+    select_by_user(static_cast<std::size_t>(mouse.at.y));
   }
 }
 

@@ -40,11 +40,12 @@ void Tabs::add(std::string title, Widget& page) {
   lay_out(page);
 }
 
-void Tabs::select(int index) {
+void Tabs::select(std::size_t page) {
   drop_destroyed();
-  if (index < 0 || index >= count() || index == selected_) {
+  if (page >= pages_.size() || static_cast<int>(page) == selected_) {
     return;
   }
+  auto const index = static_cast<int>(page);
   Widget& old_page = pages_[static_cast<std::size_t>(selected_)].widget.get();
   Widget* const focused = Focus::get();
   bool const focus_in_old =
@@ -60,8 +61,19 @@ void Tabs::select(int index) {
   changed.emit(index);
 }
 
+std::optional<std::size_t> Tabs::selection() const {
+  // Where dropping the destroyed pages will leave the selection.
+  auto const live = static_cast<int>(std::count_if(
+      pages_.begin(), pages_.end(), [](Page const& page) { return page.widget.valid(); }));
+  if (live == 0) {
+    return std::nullopt;
+  }
+  return static_cast<std::size_t>(std::clamp(selected_, 0, live - 1));
+}
+
 int Tabs::selected() const {
-  return selected_;
+  std::optional<std::size_t> const page = selection();
+  return page ? static_cast<int>(*page) : -1;
 }
 
 int Tabs::count() const {
@@ -69,14 +81,19 @@ int Tabs::count() const {
 }
 
 void Tabs::key_press(dalk::Key key) {
-  if (key == dalk::Key::ArrowLeft) {
-    select(selected_ - 1);
+  drop_destroyed();
+  if (pages_.empty()) {
+    return;
+  }
+  auto const current = static_cast<std::size_t>(selected_);
+  if (key == dalk::Key::ArrowLeft && current > 0) {
+    select_by_user(current - 1);
   } else if (key == dalk::Key::ArrowRight) {
-    select(selected_ + 1);
+    select_by_user(current + 1);
   } else if (key == dalk::Key::Home) {
-    select(0);
+    select_by_user(0);
   } else if (key == dalk::Key::End) {
-    select(count() - 1);
+    select_by_user(pages_.size() - 1);
   }
 }
 
@@ -89,7 +106,7 @@ void Tabs::mouse_press(dalk::Mouse mouse) {
   for (int i = 0; i < count(); ++i) {
     int const width = detail::text_cells(pages_[static_cast<std::size_t>(i)].title) + 2;
     if (mouse.at.x >= x && mouse.at.x < x + width) {
-      select(i);
+      select_by_user(static_cast<std::size_t>(i));
       return;
     }
     x += width + 1;

@@ -87,26 +87,32 @@ void expect_custom_label(vn::Label const& label) {
   EXPECT_EQ(label.size_policy, vn::SizePolicy::fixed(7));
 }
 
-TEST(BorderTest, EveryStyleFromATextHasItsCodePointsTheDefaultBrushAndACentredLabel) {
+// From a text: the default brush and a centred label; from options: their brush and label. A
+// copy holds a label of its own.
+TEST(BorderTest, EveryStyleHasItsCodePointsAndCopies) {
   for (BorderStyle const& style : border_styles) {
     SCOPED_TRACE(style.name);
-    Border const border = style.from_text("Title");
-    EXPECT_EQ(border.frame.corners, style.corners);
-    EXPECT_EQ(border.frame.walls, style.walls);
-    EXPECT_EQ(border.brush, Brush{});
-    expect_default_label(border.label, "Title");
+    Border const from_text = style.from_text("Title");
+    Border const from_options = style.from_options(Border::Options{red_on_blue, custom_label()});
+    Border const copy = from_options;
+    for (Border const* border : {&from_text, &from_options, &copy}) {
+      EXPECT_EQ(border->frame.corners, style.corners);
+      EXPECT_EQ(border->frame.walls, style.walls);
+    }
+    EXPECT_EQ(from_text.brush, Brush{});
+    expect_default_label(from_text.label, "Title");
+    EXPECT_EQ(from_options.brush, red_on_blue);
+    expect_custom_label(from_options.label);
+    EXPECT_EQ(copy.brush, red_on_blue);
+    expect_custom_label(copy.label);
+    EXPECT_NE(copy.label.lifetime, from_options.label.lifetime);
   }
-}
-
-TEST(BorderTest, EveryStyleFromOptionsKeepsTheirBrushAndLabel) {
-  for (BorderStyle const& style : border_styles) {
-    SCOPED_TRACE(style.name);
-    Border const border = style.from_options(Border::Options{red_on_blue, custom_label()});
-    EXPECT_EQ(border.frame.corners, style.corners);
-    EXPECT_EQ(border.frame.walls, style.walls);
-    EXPECT_EQ(border.brush, red_on_blue);
-    expect_custom_label(border.label);
-  }
+  // So the options of a bordered widget copy from its init.
+  auto options = vn::Bordered<vn::Label>::init;
+  options.size_policy = vn::SizePolicy::fixed(3);
+  vn::Bordered<vn::Label> const boxed{options, vn::Label{vn::Label::init}};
+  EXPECT_EQ(boxed.size_policy, vn::SizePolicy::fixed(3));
+  EXPECT_EQ(boxed.border.frame.corners, border_styles[0].corners);
 }
 
 TEST(BorderTest, RoundAndLightDifferOnlyInTheCorners) {

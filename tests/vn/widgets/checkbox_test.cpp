@@ -70,53 +70,43 @@ TEST(CheckBoxTest, DefaultsAndPolicies) {
   EXPECT_EQ(checked.focus_policy, vn::FocusPolicy::Tab);
 }
 
-TEST(CheckBoxTest, ToggleFromEitherStateEmitsOncePerChange) {
-  CheckBox box{CheckBox::init};
-  Recorder recorder{box};
-  box.toggle();
-  EXPECT_EQ(box.get_state(), State::Checked);
-  box.toggle();
-  EXPECT_EQ(box.get_state(), State::Unchecked);
-  EXPECT_EQ(recorder.events, (std::vector<std::string>{"checked", "unchecked"}));
-
-  CheckBox::Options options;
-  options.state = State::Checked;
-  CheckBox checked{options};
-  Recorder checked_recorder{checked};
-  checked.toggle();
-  checked.toggle();
-  EXPECT_EQ(checked.get_state(), State::Checked);
-  EXPECT_EQ(checked_recorder.events, (std::vector<std::string>{"unchecked", "checked"}));
-}
-
-TEST(CheckBoxTest, CallsThatChangeNothingEmitNothing) {
-  CheckBox box{CheckBox::init};
-  Recorder recorder{box};
-  box.uncheck();
-  box.set_state(State::Unchecked);
-  EXPECT_TRUE(recorder.events.empty());
-
-  box.check();
-  box.check();
-  box.set_state(State::Checked);
-  EXPECT_EQ(recorder.events, std::vector<std::string>{"checked"});
-
-  box.set_state(State::Unchecked);
-  box.uncheck();
-  EXPECT_EQ(recorder.events, (std::vector<std::string>{"checked", "unchecked"}));
-}
-
-TEST(CheckBoxTest, SlotsSeeTheNewState) {
-  CheckBox box{CheckBox::init};
-  std::vector<State> seen;
-  box.checked.connect([&] { seen.push_back(box.get_state()); });
-  box.unchecked.connect([&] { seen.push_back(box.get_state()); });
-  box.set_state(State::Checked);
-  box.uncheck();
-  box.check();
-  box.toggle();
-  EXPECT_EQ(seen, (std::vector<State>{State::Checked, State::Unchecked, State::Checked,
-                                      State::Unchecked}));
+// Each call from a start state: one signal per change, none for a call that changes nothing,
+// and every slot sees the new state.
+TEST(CheckBoxTest, ChangesEmitOnceAndSlotsSeeTheNewState) {
+  using Call = void (*)(CheckBox&);
+  Call const toggle = [](CheckBox& b) { b.toggle(); };
+  Call const check = [](CheckBox& b) { b.check(); };
+  Call const uncheck = [](CheckBox& b) { b.uncheck(); };
+  Call const set_checked = [](CheckBox& b) { b.set_state(State::Checked); };
+  Call const set_unchecked = [](CheckBox& b) { b.set_state(State::Unchecked); };
+  struct Case {
+    State start;
+    std::vector<Call> calls;
+    std::vector<std::string> events;
+    State end;
+  };
+  for (Case const& c : std::vector<Case>{
+           {State::Unchecked, {toggle, toggle}, {"checked", "unchecked"}, State::Unchecked},
+           {State::Checked, {toggle, toggle}, {"unchecked", "checked"}, State::Checked},
+           {State::Unchecked, {uncheck, set_unchecked}, {}, State::Unchecked},
+           {State::Unchecked, {check, check, set_checked}, {"checked"}, State::Checked},
+           {State::Checked, {set_unchecked, uncheck}, {"unchecked"}, State::Unchecked},
+           {State::Unchecked,
+            {set_checked, uncheck, check, toggle},
+            {"checked", "unchecked", "checked", "unchecked"},
+            State::Unchecked}}) {
+    CheckBox box{{.state = c.start}};
+    std::vector<std::string> events;
+    box.checked.connect(
+        [&] { events.push_back(box.get_state() == State::Checked ? "checked" : "?"); });
+    box.unchecked.connect(
+        [&] { events.push_back(box.get_state() == State::Unchecked ? "unchecked" : "?"); });
+    for (Call const call : c.calls) {
+      call(box);
+    }
+    EXPECT_EQ(events, c.events);
+    EXPECT_EQ(box.get_state(), c.end);
+  }
 }
 
 TEST(CheckBoxTest, EnterAndLeftClickToggleNothingElseDoes) {

@@ -45,6 +45,8 @@ TEST_F(MenuTest, KeysMoveTheHighlightAndEnterChooses) {
   using K = dalk::Key;
   for (Case const& c : std::vector<Case>{{{K::Enter}, {"open", "0"}},
                                          {{K::ArrowDown, K::Enter}, {"save", "1"}},
+                                         {{K::ArrowDown, K::KeypadEnter}, {"save", "1"}},
+                                         {{K::PageDown, K::Enter}, {"2"}},
                                          {{K::ArrowUp, K::Enter}, {"2"}},
                                          {{K::End, K::ArrowDown, K::Enter}, {"open", "0"}},
                                          {{K::Escape}, {}}}) {
@@ -84,17 +86,20 @@ TEST_F(MenuTest, StaysOnTheScreenNearItsEdge) {
 TEST(MenuLifetimeTest, ActionMayDestroyTheMenu) {
   vn::CheckBox below{vn::CheckBox::init};
   vn::testing::Harness screen{below, {12, 6}};
-  auto menu = std::make_unique<vn::Menu>(vn::Menu::Options{});
-  bool ran = false;
-  menu->items = {{"Close", [&] {
-                    ran = true;
-                    menu.reset();
-                  }}};
-  menu->chosen.connect([](int) { ADD_FAILURE() << "chosen after the menu was destroyed"; });
-  menu->open_at({0, 0});
-  screen.key_press(dalk::Key::Enter);
-  EXPECT_TRUE(ran);
-  EXPECT_EQ(menu, nullptr);
+  for (bool const by_click : {false, true}) {
+    auto menu = std::make_unique<vn::Menu>(vn::Menu::init);
+    bool ran = false;
+    menu->items = {{"Close", [&] {
+                      ran = true;
+                      menu.reset();
+                    }}};
+    menu->chosen.connect([](int) { ADD_FAILURE() << "chosen after the menu was destroyed"; });
+    menu->activated.connect([](std::size_t) { ADD_FAILURE() << "activated after it was gone"; });
+    menu->open_at({0, 0});
+    by_click ? screen.click({2, 1}) : screen.key_press(dalk::Key::Enter);
+    EXPECT_TRUE(ran);
+    EXPECT_EQ(menu, nullptr);
+  }
 }
 
 }  // namespace

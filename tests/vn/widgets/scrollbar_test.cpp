@@ -84,27 +84,37 @@ class ScrollBarTest : public ::testing::Test {
   }
 };
 
-TEST_F(ScrollBarTest, OneCellThumbAtTheTop) {
-  paint(100, 0);
-  EXPECT_EQ(column(), "██........");
-  // The inverted full block under the thumb shows only the background.
-  EXPECT_EQ(inverted(), "-i--------");
-  expect_outside_untouched();
-}
-
-TEST_F(ScrollBarTest, ThumbMovesByEighthsOfACell) {
-  paint(100, 50);  // top = 0.5 * 9 = 4.5
-  EXPECT_EQ(column(), "....▄▄....");
-  EXPECT_EQ(inverted(), "-----i----");
-  paint(100, 25);  // top = 0.25 * 9 = 2.25: two eighths empty
-  EXPECT_EQ(column(), "..▆▆......");
-  EXPECT_EQ(inverted(), "---i------");
-}
-
-TEST_F(ScrollBarTest, LongThumbIsFullBlocksInTheForeground) {
-  paint(20, 10);  // thumb ceil(0.5 * 10) = 5 rows, top = 0.5 * 5 = 2.5
-  EXPECT_EQ(column(), "..▄████▄..");
-  EXPECT_EQ(inverted(), "-------i--");
+// Ten rows; out-of-range values are drawn as if clamped, and nothing lands outside the bar.
+TEST_F(ScrollBarTest, ThumbShowsTheWindowInEighthsOfACell) {
+  struct Case {
+    int length;
+    int position;
+    char const* column;
+    char const* inverted;  // the full block under the thumb shows only the background
+  };
+  int const most = std::numeric_limits<int>::max();
+  for (Case const& c :
+       std::vector<Case>{{100, 0, "██........", "-i--------"},
+                         {100, 50, "....▄▄....", "-----i----"},  // top 0.5 * 9 = 4.5
+                         {100, 25, "..▆▆......", "---i------"},  // top 2.25: two eighths empty
+                         {20, 10, "..▄████▄..", "-------i--"},   // 5 rows of thumb from 2.5
+                         {20, 0, "██████....", "-----i----"},
+                         {5, 0, "██████████", "----------"},  // a short range fills the bar
+                         {5, 2, "██████████", "----------"},
+                         {5, 4, "██████████", "----------"},
+                         {5, 5, "██████████", "----------"},
+                         {0, 0, "█.........", "i---------"},  // an empty range shows no thumb
+                         {100, 500, ".........█", "----------"},
+                         {100, -5, "██........", "-i--------"},
+                         {-3, 2, "█.........", "i---------"},
+                         {most, most, ".........█", "----------"}}) {
+    paint(c.length, c.position);
+    EXPECT_EQ(column(), c.column) << c.length << "," << c.position;
+    EXPECT_EQ(inverted(), c.inverted) << c.length << "," << c.position;
+    expect_outside_untouched();
+    EXPECT_EQ(bar.position, c.position);  // only the drawing is clamped
+  }
+  paint(20, 10);
   for (int row = 0; row < 10; ++row) {
     Brush expected = bar_brush;
     if (row == 7) {
@@ -112,23 +122,6 @@ TEST_F(ScrollBarTest, LongThumbIsFullBlocksInTheForeground) {
     }
     EXPECT_EQ((buffer[{1, 1 + row}].brush), expected) << row;
   }
-  paint(20, 0);
-  EXPECT_EQ(column(), "██████....");
-  EXPECT_EQ(inverted(), "-----i----");
-}
-
-TEST_F(ScrollBarTest, ShortRangeFillsTheBar) {
-  for (int position : {0, 2, 4, 5}) {
-    paint(5, position);
-    EXPECT_EQ(column(), "██████████") << position;
-    EXPECT_EQ(inverted(), "----------") << position;
-  }
-}
-
-TEST_F(ScrollBarTest, EmptyRangeShowsNoThumb) {
-  paint(0, 0);
-  EXPECT_EQ(column(), "█.........");
-  EXPECT_EQ(inverted(), "i---------");
 }
 
 TEST_F(ScrollBarTest, EmptyCanvasReceivesNothing) {
@@ -139,24 +132,6 @@ TEST_F(ScrollBarTest, EmptyCanvasReceivesNothing) {
     bar.paint(vn::Canvas{buffer, {1, 1}, size});
   }
   EXPECT_EQ(buffer.glyphs, before);
-}
-
-TEST_F(ScrollBarTest, OutOfRangeValuesAreDrawnInsideTheBar) {
-  paint(100, 500);  // drawn as position 100: the thumb at the bottom
-  EXPECT_EQ(column(), ".........█");
-  EXPECT_EQ(inverted(), "----------");
-  expect_outside_untouched();
-  paint(100, -5);
-  EXPECT_EQ(column(), "██........");
-  expect_outside_untouched();
-  paint(-3, 2);
-  EXPECT_EQ(column(), "█.........");
-  expect_outside_untouched();
-  int const most = std::numeric_limits<int>::max();
-  paint(most, most);
-  EXPECT_EQ(column(), ".........█");
-  expect_outside_untouched();
-  EXPECT_EQ(bar.position, most);  // only the drawing is clamped
 }
 
 TEST_F(ScrollBarTest, WheelStepsAndEmitsAlsoAtTheEnds) {
