@@ -30,7 +30,5 @@ int main() {
   vn::Focus::set(name);
   // The terminal is interactive while the application lives, and restored afterwards. The
   // recommended extensions turn on the terminal protocols an interactive program wants.
-  return vn::Application{window, vn::Terminal{dalk::MouseMode::Move, dalk::KeyMode::Normal,
-                                              dalk::Signals::On, dalk::recommended_extensions}}
-      .run();
+  return vn::Application{window, vn::Terminal{dalk::recommended_extensions}}.run();
 }
