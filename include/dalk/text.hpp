@@ -61,8 +61,7 @@ std::size_t previous_character(std::u32string_view text, std::size_t i,
                                LineFeed feed = LineFeed::Joins);
 
 /// The start of the character holding `i`; `i` itself at a boundary, at the end or past it.
-std::size_t floor_character(std::string_view text, std::size_t i,
-                            LineFeed feed = LineFeed::Joins);
+std::size_t floor_character(std::string_view text, std::size_t i, LineFeed feed = LineFeed::Joins);
 std::size_t floor_character(std::u32string_view text, std::size_t i,
                             LineFeed feed = LineFeed::Joins);
 

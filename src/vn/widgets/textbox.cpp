@@ -6,6 +6,7 @@
 #include <limits>
 #include <utility>
 
+#include "dalk/text.hpp"
 #include "dalk/transcode.hpp"
 #include "vn/put.hpp"
 #include "vn/widgets/edit_characters.hpp"
@@ -23,38 +24,19 @@ int clamp_to_int(Wide value) {
       std::clamp<Wide>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
-// Characters of UTF-32 text (see edit_characters.hpp). A line feed is a character of its own:
-// a mark after it starts the next line rather than joining the feed.
-bool is_boundary(std::u32string_view text, std::size_t i) {
-  return i == 0 || i >= text.size() || !detail::joins_previous(text[i]) || text[i - 1] == U'\n';
-}
-
-// The end of the character starting at i, which must be below the end.
+// Characters of the box's text (dalk/text.hpp): a line feed ends its line, so a mark after it
+// starts the next one.
 std::size_t character_end(std::u32string_view text, std::size_t i) {
-  if (text[i] == U'\n') {
-    return i + 1;
-  }
-  ++i;
-  while (i < text.size() && detail::joins_previous(text[i])) {
-    ++i;
-  }
-  return i;
+  return dalk::text::next_character(text, i, dalk::text::LineFeed::EndsLine);
 }
 
 std::size_t floor_boundary(std::u32string_view text, std::size_t i) {
-  i = std::min(i, text.size());
-  while (!is_boundary(text, i)) {
-    --i;
-  }
-  return i;
+  return dalk::text::floor_character(text, std::min(i, text.size()),
+                                     dalk::text::LineFeed::EndsLine);
 }
 
 std::size_t ceil_boundary(std::u32string_view text, std::size_t i) {
-  i = std::min(i, text.size());
-  while (!is_boundary(text, i)) {
-    ++i;
-  }
-  return i;
+  return dalk::text::ceil_character(text, std::min(i, text.size()), dalk::text::LineFeed::EndsLine);
 }
 
 bool is_plain(char32_t c) {
@@ -81,7 +63,7 @@ Cut cut_line(std::u32string_view text, std::size_t at, int width, bool word_wrap
                                                text[end + 1] == U'\n');
     std::size_t const next = plain ? end + 1 : character_end(text, end);
     reach = next;
-    int const w = plain ? 1 : detail::cells_of(text.substr(end, next - end));
+    int const w = plain ? 1 : dalk::text::character_cells(text.substr(end, next - end));
     if (cells + w > width) {
       break;
     }
@@ -154,7 +136,7 @@ Wide cells_in(std::u32string_view text, std::size_t from, std::size_t to) {
   Wide cells = static_cast<Wide>(to - from - part.size());
   for (std::size_t i = 0; i < part.size();) {
     std::size_t const end = character_end(part, i);
-    cells += detail::cells_of(part.substr(i, end - i));
+    cells += dalk::text::character_cells(part.substr(i, end - i));
     i = end;
   }
   return cells;
@@ -191,7 +173,7 @@ std::size_t place_on_line(Lines const& lines, std::u32string_view text, int line
   Wide x = 0;
   for (std::size_t i = 0; i < length;) {
     std::size_t const end = i < part.size() ? character_end(part, i) : i + 1;
-    Wide const w = i < part.size() ? detail::cells_of(part.substr(i, end - i)) : 1;
+    Wide const w = i < part.size() ? dalk::text::character_cells(part.substr(i, end - i)) : 1;
     if (w > 0 && column < x + w) {
       return start + i;
     }
@@ -221,23 +203,6 @@ CursorCell cursor_cell(Lines const& lines, std::u32string_view text, std::size_t
     return {Wide{here.line} + 1, find_align_offset(align, width, 1)};
   }
   return {here.line, find_align_offset(align, width, clamp_to_int(length)) + here.column};
-}
-
-// Values the text box takes as typed characters. Values that are not Unicode scalar values
-// would make `text` invalid UTF-8 (and every later paint throw); the console reports keys with
-// no character of their own (Shift, Caps Lock, the keypad) in 0x40000 to 0x4FFFF, a plane
-// that Unicode leaves unassigned.
-bool is_character(char32_t value) {
-  if (value < 32 || (value >= 127 && value <= 159)) {
-    return false;
-  }
-  if ((value & dalk::modifier_bits) != 0) {
-    return false;
-  }
-  if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-    return false;
-  }
-  return value < 0x40000 || value > 0x4FFFF;
 }
 
 std::size_t utf8_length(char32_t c) {
@@ -571,7 +536,7 @@ void TextBox::key_press(dalk::Key key) {
     }
     default: {
       auto const value = static_cast<char32_t>(key);
-      if (!is_character(value)) {
+      if (!dalk::text::is_typeable(value)) {
         return;
       }
       edit(cursor_index, 0, std::u32string_view{&value, 1});
