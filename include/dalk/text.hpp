@@ -33,10 +33,6 @@ std::u32string decode(std::string_view s);
 /// The code points of `s`, every malformed sequence one U+FFFD (see Decoded).
 std::u32string decode_replacing(std::string_view s);
 
-/// Whether `c` joins the code point before it into one character: it takes no cells of its own
-/// (combining marks, joiners, variation selectors, Hangul medial vowels and final consonants).
-bool joins_previous(char32_t c);
-
 /// What a line feed is to the characters around it.
 enum class LineFeed {
   /// A code point like any other, which a mark after it joins (one-line text).
@@ -45,32 +41,29 @@ enum class LineFeed {
   EndsLine,
 };
 
-// Character boundaries, in UTF-8 (byte indices) and UTF-32 (code point indices). A UTF-8 code
-// point is a lead byte and at most three continuation bytes, so steps stay bounded on malformed
-// text, whose bytes join nothing.
+/// Which character boundary boundary() finds from a position `i`. A code point that takes no
+/// cells of its own (a combining mark, a joiner, a variation selector, a Hangul medial vowel
+/// or final consonant) joins the character before it.
+enum class Boundary {
+  /// The end of the character that starts at `i` (below the end).
+  Next,
+  /// The start of the character before `i` (above 0).
+  Previous,
+  /// The start of the character holding `i`; `i` itself at a boundary, at the end or past it.
+  AtOrBefore,
+  /// The end of the character holding the code point that starts at `i`; `i` itself at a
+  /// boundary, at the end or past it. After an insertion before a mark the mark joins what was
+  /// inserted, and this is where the cursor goes.
+  AtOrAfter,
+};
 
-/// The boundary after the character that starts at `i` (below the end).
-std::size_t next_character(std::string_view text, std::size_t i, LineFeed feed = LineFeed::Joins);
-std::size_t next_character(std::u32string_view text, std::size_t i,
-                           LineFeed feed = LineFeed::Joins);
-
-/// The boundary before `i` (above 0).
-std::size_t previous_character(std::string_view text, std::size_t i,
-                               LineFeed feed = LineFeed::Joins);
-std::size_t previous_character(std::u32string_view text, std::size_t i,
-                               LineFeed feed = LineFeed::Joins);
-
-/// The start of the character holding `i`; `i` itself at a boundary, at the end or past it.
-std::size_t floor_character(std::string_view text, std::size_t i, LineFeed feed = LineFeed::Joins);
-std::size_t floor_character(std::u32string_view text, std::size_t i,
-                            LineFeed feed = LineFeed::Joins);
-
-/// The end of the character holding the code point that starts at `i`; `i` itself at a
-/// boundary, at the end or past it. After an insertion before a mark, the mark joins what was
-/// inserted and the cursor goes past it.
-std::size_t ceil_character(std::string_view text, std::size_t i, LineFeed feed = LineFeed::Joins);
-std::size_t ceil_character(std::u32string_view text, std::size_t i,
-                           LineFeed feed = LineFeed::Joins);
+/// A character boundary of UTF-8 (byte indices) or UTF-32 (code point indices) text. A UTF-8
+/// code point is a lead byte and at most three continuation bytes, so steps stay bounded on
+/// malformed text, whose bytes join nothing.
+std::size_t boundary(std::string_view text, std::size_t i, Boundary which,
+                     LineFeed feed = LineFeed::Joins);
+std::size_t boundary(std::u32string_view text, std::size_t i, Boundary which,
+                     LineFeed feed = LineFeed::Joins);
 
 /// The start of the code point before byte `i` (above 0): what Backspace takes back, so that a
 /// mistyped mark goes without its letter.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <utility>
 
 namespace dalk::text {
@@ -12,6 +13,70 @@ namespace dalk::text {
 namespace {
 
 constexpr char32_t replacement = U'\uFFFD';
+
+// Whether c joins the code point before it into one character: it takes no cells.
+bool is_joining(char32_t c) {
+  // Printable ASCII, most of most texts, without the lookup.
+  return (c < 0x20 || c >= 0x7F) && width(c) == 0;
+}
+
+// The Unicode Standard's table of well-formed byte sequences, so that overlongs, surrogates
+// and values above U+10FFFF are rejected: for each range of lead bytes, the continuation bytes
+// that follow and the range of the first of them (the others all take 80 to BF).
+struct Lead {
+  std::uint8_t first;
+  std::uint8_t last;
+  std::size_t continuation;
+  std::uint8_t low;
+  std::uint8_t high;
+};
+
+constexpr Lead leads[] = {
+    {0xC2, 0xDF, 1, 0x80, 0xBF}, {0xE0, 0xE0, 2, 0xA0, 0xBF}, {0xE1, 0xEC, 2, 0x80, 0xBF},
+    {0xED, 0xED, 2, 0x80, 0x9F}, {0xEE, 0xEF, 2, 0x80, 0xBF}, {0xF0, 0xF0, 3, 0x90, 0xBF},
+    {0xF1, 0xF3, 3, 0x80, 0xBF}, {0xF4, 0xF4, 3, 0x80, 0x8F},
+};
+
+// decode_at, for the functions below: an exported function would not be inlined. Positions
+// are size_t so that no input length can wrap them.
+Decoded decode_one(std::string_view s, std::size_t at) {
+  auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(s[i]); };
+  std::uint8_t const lead = byte(at);
+  if (lead < 0x80) {
+    return {lead, 1, true};
+  }
+  Lead const* const row = std::find_if(std::begin(leads), std::end(leads), [&](Lead const& l) {
+    return lead >= l.first && lead <= l.last;
+  });
+  if (row == std::end(leads)) {
+    return {replacement, 1, false};
+  }
+  char32_t value = lead & (0x7FU >> (row->continuation + 1));
+  std::uint8_t low = row->low;
+  std::uint8_t high = row->high;
+  for (std::size_t i = 1; i <= row->continuation; ++i) {
+    if (s.size() - at <= i || byte(at + i) < low || byte(at + i) > high) {
+      return {replacement, i, false};
+    }
+    low = 0x80;
+    high = 0xBF;
+    value = (value << 6) | (byte(at + i) & 0x3FU);
+  }
+  return {value, row->continuation + 1, true};
+}
+
+// composed, for character_cells: an exported function would not be inlined.
+std::u32string_view compose(std::u32string_view character, std::u32string& scratch) {
+  // One code point that composition leaves alone (all of them below the combining marks at
+  // U+0300) needs no copy.
+  if (character.size() == 1 &&
+      (character.front() < 0x300 || u_getIntPropertyValue(static_cast<UChar32>(character.front()),
+                                                          UCHAR_NFC_QUICK_CHECK) == UNORM_YES)) {
+    return character;
+  }
+  scratch = nfc(character);
+  return scratch;
+}
 
 // Code points of UTF-8 text, by byte index. A code point is a lead byte and at most three
 // continuation bytes: steps never cross more than that, which keeps them bounded on malformed
@@ -59,8 +124,8 @@ struct Utf8 {
       return false;
     }
     std::size_t const end = end_of(i);
-    Decoded const c = decode_at(text.substr(0, end), i);
-    return c.well_formed && i + c.length == end && joins_previous(c.code_point);
+    Decoded const c = decode_one(text.substr(0, end), i);
+    return c.well_formed && i + c.length == end && is_joining(c.code_point);
   }
 
   bool follows_line_feed(std::size_t i) const { return text[i - 1] == '\n'; }
@@ -74,99 +139,49 @@ struct Utf32 {
   static std::size_t start_of(std::size_t i) { return i; }
   static std::size_t end_of(std::size_t i) { return i + 1; }
   static std::size_t before(std::size_t i) { return i - 1; }
-  bool joins(std::size_t i) const { return joins_previous(text[i]); }
+  bool joins(std::size_t i) const { return is_joining(text[i]); }
   bool follows_line_feed(std::size_t i) const { return text[i - 1] == U'\n'; }
 };
 
-// Whether the code point at i (0 < i < size) belongs to the character before it. This is the
-// one place that says where characters end.
 template <typename Text>
-bool joins_at(Text const& text, std::size_t i, LineFeed feed) {
-  return text.joins(i) && !(feed == LineFeed::EndsLine && text.follows_line_feed(i));
-}
-
-template <typename Text>
-std::size_t next_in(Text const& text, std::size_t i, LineFeed feed) {
-  i = text.end_of(i);
-  while (i < text.size() && joins_at(text, i, feed)) {
-    i = text.end_of(i);
-  }
-  return i;
-}
-
-template <typename Text>
-std::size_t previous_in(Text const& text, std::size_t i, LineFeed feed) {
-  i = text.before(i);
-  while (i > 0 && joins_at(text, i, feed)) {
-    i = text.before(i);
-  }
-  return i;
-}
-
-template <typename Text>
-std::size_t floor_in(Text const& text, std::size_t i, LineFeed feed) {
-  i = text.start_of(i);
-  while (i > 0 && i < text.size() && joins_at(text, i, feed)) {
-    i = text.before(i);
-  }
-  return i;
-}
-
-template <typename Text>
-std::size_t ceil_in(Text const& text, std::size_t i, LineFeed feed) {
-  while (i > 0 && i < text.size() && joins_at(text, i, feed)) {
-    i = text.end_of(i);
+std::size_t boundary_in(Text const& text, std::size_t i, Boundary which, LineFeed feed) {
+  // Whether the code point at `at` (0 < at < size) belongs to the character before it: the one
+  // place that says where characters end.
+  auto const joins = [&](std::size_t at) {
+    return text.joins(at) && !(feed == LineFeed::EndsLine && text.follows_line_feed(at));
+  };
+  switch (which) {
+    case Boundary::Next:
+      i = text.end_of(i);
+      while (i < text.size() && joins(i)) {
+        i = text.end_of(i);
+      }
+      return i;
+    case Boundary::Previous:
+      i = text.before(i);
+      while (i > 0 && joins(i)) {
+        i = text.before(i);
+      }
+      return i;
+    case Boundary::AtOrBefore:
+      i = text.start_of(i);
+      while (i > 0 && i < text.size() && joins(i)) {
+        i = text.before(i);
+      }
+      return i;
+    case Boundary::AtOrAfter:
+      while (i > 0 && i < text.size() && joins(i)) {
+        i = text.end_of(i);
+      }
+      return i;
   }
   return i;
 }
 
 }  // namespace
 
-// The byte ranges are the Unicode Standard's table of well-formed sequences, so overlongs,
-// surrogates and values above U+10FFFF are rejected. Positions are size_t so that no input
-// length can wrap them.
 Decoded decode_at(std::string_view s, std::size_t at) noexcept {
-  auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(s[i]); };
-  std::uint8_t const lead = byte(at);
-  if (lead < 0x80) {
-    return {lead, 1, true};
-  }
-  std::size_t continuation = 0;
-  std::uint8_t low = 0x80;
-  std::uint8_t high = 0xBF;
-  char32_t value = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    continuation = 1;
-    value = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    continuation = 2;
-    value = lead & 0x0F;
-    if (lead == 0xE0) {
-      low = 0xA0;
-    } else if (lead == 0xED) {
-      high = 0x9F;
-    }
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    continuation = 3;
-    value = lead & 0x07;
-    if (lead == 0xF0) {
-      low = 0x90;
-    } else if (lead == 0xF4) {
-      high = 0x8F;
-    }
-  } else {
-    return {replacement, 1, false};
-  }
-  for (std::size_t i = 1; i <= continuation; ++i) {
-    if (s.size() - at <= i || byte(at + i) < low || byte(at + i) > high) {
-      return {replacement, i, false};
-    }
-    // Only the second byte has a narrowed range.
-    low = 0x80;
-    high = 0xBF;
-    value = (value << 6) | (byte(at + i) & 0x3F);
-  }
-  return {value, continuation + 1, true};
+  return decode_one(s, at);
 }
 
 std::size_t decode(std::string_view s, std::u32string& out) {
@@ -174,7 +189,7 @@ std::size_t decode(std::string_view s, std::u32string& out) {
   out.reserve(s.size());
   std::size_t at = 0;
   while (at < s.size()) {
-    Decoded const c = decode_at(s, at);
+    Decoded const c = decode_one(s, at);
     if (!c.well_formed) {
       break;
     }
@@ -194,48 +209,19 @@ std::u32string decode_replacing(std::string_view s) {
   std::u32string out;
   out.reserve(s.size());
   for (std::size_t at = 0; at < s.size();) {
-    Decoded const c = decode_at(s, at);
+    Decoded const c = decode_one(s, at);
     out.push_back(c.code_point);
     at += c.length;
   }
   return out;
 }
 
-bool joins_previous(char32_t c) {
-  // Printable ASCII, most of most texts, without the lookup.
-  return (c < 0x20 || c >= 0x7F) && width(c) == 0;
+std::size_t boundary(std::string_view text, std::size_t i, Boundary which, LineFeed feed) {
+  return boundary_in(Utf8{text}, i, which, feed);
 }
 
-std::size_t next_character(std::string_view text, std::size_t i, LineFeed feed) {
-  return next_in(Utf8{text}, i, feed);
-}
-
-std::size_t next_character(std::u32string_view text, std::size_t i, LineFeed feed) {
-  return next_in(Utf32{text}, i, feed);
-}
-
-std::size_t previous_character(std::string_view text, std::size_t i, LineFeed feed) {
-  return previous_in(Utf8{text}, i, feed);
-}
-
-std::size_t previous_character(std::u32string_view text, std::size_t i, LineFeed feed) {
-  return previous_in(Utf32{text}, i, feed);
-}
-
-std::size_t floor_character(std::string_view text, std::size_t i, LineFeed feed) {
-  return floor_in(Utf8{text}, i, feed);
-}
-
-std::size_t floor_character(std::u32string_view text, std::size_t i, LineFeed feed) {
-  return floor_in(Utf32{text}, i, feed);
-}
-
-std::size_t ceil_character(std::string_view text, std::size_t i, LineFeed feed) {
-  return ceil_in(Utf8{text}, i, feed);
-}
-
-std::size_t ceil_character(std::u32string_view text, std::size_t i, LineFeed feed) {
-  return ceil_in(Utf32{text}, i, feed);
+std::size_t boundary(std::u32string_view text, std::size_t i, Boundary which, LineFeed feed) {
+  return boundary_in(Utf32{text}, i, which, feed);
 }
 
 std::size_t previous_code_point(std::string_view text, std::size_t i) {
@@ -256,15 +242,7 @@ bool is_typeable(char32_t value) {
 }
 
 std::u32string_view composed(std::u32string_view character, std::u32string& scratch) {
-  // One code point that composition leaves alone (all of them below the combining marks at
-  // U+0300) needs no copy.
-  if (character.size() == 1 &&
-      (character.front() < 0x300 || u_getIntPropertyValue(static_cast<UChar32>(character.front()),
-                                                          UCHAR_NFC_QUICK_CHECK) == UNORM_YES)) {
-    return character;
-  }
-  scratch = nfc(character);
-  return scratch;
+  return compose(character, scratch);
 }
 
 int character_cells(std::u32string_view character) {
@@ -273,7 +251,7 @@ int character_cells(std::u32string_view character) {
   }
   std::u32string scratch;
   int total = 0;
-  for (char32_t const c : composed(character, scratch)) {
+  for (char32_t const c : compose(character, scratch)) {
     total += width(c);
   }
   return total;

@@ -15,10 +15,25 @@ namespace vn {
 
 namespace {
 
-using dalk::text::ceil_character;
-using dalk::text::floor_character;
-using dalk::text::next_character;
-using dalk::text::previous_character;
+using dalk::text::Boundary;
+
+// Character steps (dalk/text.hpp); the application may have left a position inside a character
+// or past the end.
+std::size_t next_character(std::string_view text, std::size_t i) {
+  return dalk::text::boundary(text, i, Boundary::Next);
+}
+
+std::size_t previous_character(std::string_view text, std::size_t i) {
+  return dalk::text::boundary(text, i, Boundary::Previous);
+}
+
+std::size_t floor_character(std::string_view text, std::size_t i) {
+  return dalk::text::boundary(text, i, Boundary::AtOrBefore);
+}
+
+std::size_t ceil_character(std::string_view text, std::size_t i) {
+  return dalk::text::boundary(text, i, Boundary::AtOrAfter);
+}
 
 // The boundary n characters after from, or the end of the text.
 std::size_t advance(std::string_view text, std::size_t from, long long n) {

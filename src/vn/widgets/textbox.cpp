@@ -26,17 +26,21 @@ int clamp_to_int(Wide value) {
 
 // Characters of the box's text (dalk/text.hpp): a line feed ends its line, so a mark after it
 // starts the next one.
-std::size_t character_end(std::u32string_view text, std::size_t i) {
-  return dalk::text::next_character(text, i, dalk::text::LineFeed::EndsLine);
+std::size_t box_boundary(std::u32string_view text, std::size_t i, dalk::text::Boundary which) {
+  return dalk::text::boundary(text, i, which, dalk::text::LineFeed::EndsLine);
 }
 
+std::size_t character_end(std::u32string_view text, std::size_t i) {
+  return box_boundary(text, i, dalk::text::Boundary::Next);
+}
+
+// Positions past the end (an index the application set) count as the end.
 std::size_t floor_boundary(std::u32string_view text, std::size_t i) {
-  return dalk::text::floor_character(text, std::min(i, text.size()),
-                                     dalk::text::LineFeed::EndsLine);
+  return box_boundary(text, std::min(i, text.size()), dalk::text::Boundary::AtOrBefore);
 }
 
 std::size_t ceil_boundary(std::u32string_view text, std::size_t i) {
-  return dalk::text::ceil_character(text, std::min(i, text.size()), dalk::text::LineFeed::EndsLine);
+  return box_boundary(text, std::min(i, text.size()), dalk::text::Boundary::AtOrAfter);
 }
 
 bool is_plain(char32_t c) {
