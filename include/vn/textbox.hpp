@@ -102,11 +102,11 @@ class TextBox : public Widget, public Scrollable {
 
   /// Enter inserts a line feed; Backspace (the code point before the cursor), Delete (the
   /// character after it), Home, End (whole text) and the four arrows (up and down to the
-  /// character covering the cursor's column) edit and move; any other key value that is a
-  /// character (32 or more, not 127 to 159, no modifier bits, a Unicode scalar value outside
-  /// the console's key range 0x40000 to 0x4FFFF) is inserted at the cursor, a combining mark
-  /// joining the character before it. Every edit rewrites `text` at once. The layout is not
-  /// rebuilt until the next paint.
+  /// character covering the cursor's column) edit and move; any other key value that can be
+  /// typed (dalk::text::is_typeable: a Unicode scalar value, no modifier bits, neither a
+  /// control character nor a noncharacter, outside the console's key range 0x40000 to
+  /// 0x4FFFF) is inserted at the cursor, a combining mark joining the character before it. Every
+  /// edit rewrites `text` at once. The layout is not rebuilt until the next paint.
   void key_press(dalk::Key key) override;
 
   /// Inserts the whole of `text` at the cursor as one edit and puts the cursor after it: each
