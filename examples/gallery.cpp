@@ -263,7 +263,7 @@ class TableView : public vn::Widget {
     std::string const text = "rows " + std::to_string(first) + "-" + std::to_string(last) + " of " +
                              std::to_string(rows) + " · the wheel scrolls";
     // On the first row under the table.
-    vn::detail::paint_label(
+    vn::paint_label(
         vn::Canvas{canvas.buffer,
                    {canvas.at.x, canvas.at.y + table_.size.height},
                    {canvas.size.width, std::min(1, canvas.size.height - table_.size.height)}},

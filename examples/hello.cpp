@@ -31,12 +31,11 @@ class Panel : public vn::Widget {
       frame.walls = {U'━', U'━', U'┃', U'┃'};
     }
     vn::put(canvas, frame, brush);
-    vn::detail::paint_label(
-        vn::Canvas{canvas.buffer,
-                   {canvas.at.x + 1, canvas.at.y + 1},
-                   {canvas.size.width - 2, canvas.size.height - 2}},
-        name_ + (focused_ ? " (focused)" : "") + "  clicks: " + std::to_string(clicks_),
-        vn::Align::Center, brush);
+    vn::paint_label(vn::Canvas{canvas.buffer,
+                               {canvas.at.x + 1, canvas.at.y + 1},
+                               {canvas.size.width - 2, canvas.size.height - 2}},
+                    name_ + (focused_ ? " (focused)" : "") + "  clicks: " + std::to_string(clicks_),
+                    vn::Align::Center, brush);
   }
 
  private:
@@ -85,8 +84,8 @@ class Counter : public vn::Widget {
   }
 
   void paint(vn::Canvas canvas) override {
-    vn::detail::paint_label(canvas, "timer ticks: " + std::to_string(count_), vn::Align::Left,
-                            Brush{XColor::Default, XColor::BrightGreen, {}});
+    vn::paint_label(canvas, "timer ticks: " + std::to_string(count_), vn::Align::Left,
+                    Brush{XColor::Default, XColor::BrightGreen, {}});
   }
 
  private:

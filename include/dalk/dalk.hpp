@@ -11,5 +11,6 @@
 #include "dalk/signals.hpp"
 #include "dalk/terminal.hpp"
 #include "dalk/terminfo.hpp"
+#include "dalk/text.hpp"
 #include "dalk/transcode.hpp"
 #include "lum/generator.hpp"

@@ -14,17 +14,21 @@
 
 namespace vn {
 
+/// Paints one line of text as a Label does, for widgets that draw their own: gives every cell
+/// of the canvas `brush`, then writes the UTF-8 `text` (laid out as dalk::text::drawable gives
+/// it, each code point taking dalk::width cells, the second cell of a wide one a space) into
+/// row height / 2 (the lower middle row of an even height), aligned by `align` on its width in
+/// cells. A text wider than the canvas is cut to its first width cells whatever the alignment;
+/// a wide code point left with one cell becomes a space. Only code points are written over the
+/// brush; other cells keep theirs. A canvas of width or height 0 receives nothing. Invalid
+/// UTF-8 throws std::runtime_error "Invalid UTF-8 sequence" after the brush was applied and
+/// before any code point is written.
+void paint_label(Canvas canvas, std::string_view text, Align align, dalk::Brush brush);
+
 namespace detail {
 
-/// Gives every cell of the canvas `brush`, then writes the code points of the UTF-8 `text`
-/// (as detail::drawable_text gives them, each taking dalk::width cells, the second cell of a
-/// wide one a space) into row height / 2 (the lower middle row of an even height), aligned by
-/// `align` on its width in cells. A text wider than the canvas is cut to its first width
-/// cells whatever the alignment; a wide code point left with one cell becomes a space. Only
-/// code points are written over the brush; other cells keep theirs. A canvas of width or
-/// height 0 receives nothing. Invalid UTF-8 throws std::runtime_error "Invalid UTF-8
-/// sequence" after the brush was applied and before any code point is written.
-void paint_label(Canvas canvas, std::string_view text, Align align, dalk::Brush brush);
+/// The earlier spelling of vn::paint_label.
+using vn::paint_label;
 
 }  // namespace detail
 
@@ -47,7 +51,7 @@ class Label : public Widget {
   /// Focus policy None, size policy from the options.
   explicit Label(Options options);
 
-  /// Calls detail::paint_label with the current text, alignment and brush.
+  /// Calls paint_label with the current text, alignment and brush.
   void paint(Canvas canvas) override;
 
   std::string text;

@@ -66,9 +66,10 @@ class LineEdit : public Widget {
 
   /// Enter emits `submitted`; Backspace (the code point before the cursor), Delete (the
   /// character after it), Home, End, ArrowLeft, ArrowRight edit and move. A printable key
-  /// (a Unicode scalar value that is not a control, a noncharacter or a console-only key
-  /// 0x40000 to 0x4FFFF) passing the validator is inserted before the cursor; a combining mark
-  /// joins the character before it. Every other key, and every key with a modifier, is ignored.
+  /// (dalk::text::is_typeable: a Unicode scalar value that is not a control, a noncharacter
+  /// or a console-only key 0x40000 to 0x4FFFF) passing the validator is inserted before the cursor;
+  /// a combining mark joins the character before it. Every other key, and every key with a
+  /// modifier, is ignored.
   void key_press(dalk::Key key) override;
   /// Inserts at the cursor, as one edit per line, the characters of `text` that typing them
   /// would insert: printable and, when there is one, accepted by the validator; a malformed

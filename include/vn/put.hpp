@@ -7,8 +7,10 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "dalk/sequence.hpp"
+#include "dalk/text.hpp"
 #include "dalk/width.hpp"
 #include "vn/screen_buffer.hpp"
 
@@ -63,7 +65,7 @@ struct Frame {
 /// the canvas's last column becomes a space in its brush: half of it would show.
 void put(Canvas canvas, dalk::Point p, dalk::Glyph const& glyph);
 
-/// UTF-8 text laid out from p to the right with the default brush, as detail::drawable_text
+/// UTF-8 text laid out from p to the right with the default brush, as dalk::text::drawable
 /// gives it: each code point takes dalk::width cells, the second cell of a wide one becomes a
 /// space, and a wide one in the canvas's last column is drawn as a space. Malformed text is
 /// drawn up to its first malformed character. Nothing is drawn if p lies outside the canvas (a
@@ -113,19 +115,20 @@ void fill_background(Canvas canvas, dalk::Color const& background);
 
 namespace detail {
 
-/// dalk::width(c), with ASCII answered inline: drawing and committing ask for every cell.
+/// dalk::text::cells(c): dalk::width(c), with ASCII answered inline.
 inline int cell_width(char32_t c) {
-  return c < 0x80 ? 1 : dalk::width(c);
+  return dalk::text::cells(c);
 }
 
-/// `text` as the drawing functions lay it out: in NFC (composed only when dalk::is_nfc says it
-/// is not), without the zero-width code points composition leaves over, since a cell holds
-/// one code point.
-std::u32string drawable_text(std::u32string text);
+/// dalk::text::drawable(text): how the drawing functions lay text out.
+inline std::u32string drawable_text(std::u32string text) {
+  return dalk::text::drawable(std::move(text));
+}
 
-/// Cuts `text` to its longest prefix at most `cells` cells wide (dalk::width of each code
-/// point) and returns the cells that prefix takes; a wide code point is never cut in half.
-int cut_to_cells(std::u32string& text, int cells);
+/// dalk::text::cut_to_cells(text, cells).
+inline int cut_to_cells(std::u32string& text, int cells) {
+  return dalk::text::cut_to_cells(text, cells);
+}
 
 }  // namespace detail
 

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,10 @@
 #include "vn/widget.hpp"
 
 namespace vn {
+
+namespace detail {
+class TextLayout;
+}  // namespace detail
 
 /// Editable multi-line text. A character is a code point with the code points of width 0
 /// (combining marks, joiners) after it, a line feed always one of its own; characters are shown
@@ -56,6 +61,9 @@ class TextBox : public Widget, public Scrollable {
   /// Takes the policies and the text from the options and lays the text out at width 0 (one
   /// empty line) until the first paint.
   explicit TextBox(Options options);
+  ~TextBox() override;
+  TextBox(TextBox&& other) noexcept;
+  TextBox& operator=(TextBox&& other) noexcept;
 
   /// Converts `text` into `code_points` and cuts it into display lines of at most the widget's
   /// width in cells (a line feed takes one): a line ends after its first line feed, and a full
@@ -94,11 +102,11 @@ class TextBox : public Widget, public Scrollable {
 
   /// Enter inserts a line feed; Backspace (the code point before the cursor), Delete (the
   /// character after it), Home, End (whole text) and the four arrows (up and down to the
-  /// character covering the cursor's column) edit and move; any other key value that is a
-  /// character (32 or more, not 127 to 159, no modifier bits, a Unicode scalar value outside
-  /// the console's key range 0x40000 to 0x4FFFF) is inserted at the cursor, a combining mark
-  /// joining the character before it. Every edit rewrites `text` at once. The layout is not
-  /// rebuilt until the next paint.
+  /// character covering the cursor's column) edit and move; any other key value that can be
+  /// typed (dalk::text::is_typeable: a Unicode scalar value, no modifier bits, neither a
+  /// control character nor a noncharacter, outside the console's key range 0x40000 to
+  /// 0x4FFFF) is inserted at the cursor, a combining mark joining the character before it. Every
+  /// edit rewrites `text` at once. The layout is not rebuilt until the next paint.
   void key_press(dalk::Key key) override;
 
   /// Inserts the whole of `text` at the cursor as one edit and puts the cursor after it: each
@@ -143,48 +151,10 @@ class TextBox : public Widget, public Scrollable {
   std::vector<std::u32string_view> layout_cache;
 
  private:
-  // Replaces `removed` code points at `at` with `inserted`, keeping `text` in step.
-  void edit(std::size_t at, std::size_t removed, std::u32string_view inserted);
-  std::size_t byte_index(std::size_t index);
-  void bring_layout_up_to_date();
-  void cut_whole();
-  void cut_edited();
-  void refresh_views();
-  std::size_t last_line_end() const;
-  void remember_state();
-  // Whether text, code_points and layout_cache are as the widget last left them.
-  bool as_left() const;
-
-  // Where each display line of the last layout starts; the last line ends at last_line_end().
-  std::vector<std::size_t> line_starts_{0};
-  std::size_t laid_length_ = 0;
-  int laid_width_ = 0;
-  bool laid_word_wrap_ = true;
-  // The whole text is laid out again at the next paint.
-  bool stale_ = true;
-  // Edits since the layout replaced [edit_from_, edit_to_ - edit_shift_) of the laid-out code
-  // points with [edit_from_, edit_to_) of today's.
-  bool edited_ = false;
-  std::size_t edit_from_ = 0;
-  std::size_t edit_to_ = 0;
-  std::ptrdiff_t edit_shift_ = 0;
-  // layout_cache holds views into this storage for its first views_valid_ lines.
-  char32_t const* views_storage_ = nullptr;
-  std::size_t views_valid_ = 0;
-  // A code point index and the byte index in `text` where it starts.
-  struct ByteMark {
-    std::size_t code_point = 0;
-    std::size_t byte = 0;
-  };
-  ByteMark byte_mark_{};
-  struct Seen {
-    char const* text = nullptr;
-    std::size_t text_size = 0;
-    char32_t const* code_points = nullptr;
-    std::size_t code_point_count = 0;
-    std::uint64_t fingerprint = 0;
-  };
-  Seen seen_{};
+  // The display lines and the record of edits since they were laid out (kept in step with
+  // `text` and `code_points` by the box's own edits; noticed when the application changes them).
+  std::unique_ptr<detail::TextLayout> layout_;
+  detail::TextLayout& layout();
 };
 
 // Defined here, inline, like Label::init, so that statics elsewhere may copy it at load.

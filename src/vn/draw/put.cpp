@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
-#include "dalk/transcode.hpp"
+#include "dalk/text.hpp"
 
 namespace vn {
 
@@ -99,24 +98,15 @@ void draw_frame(Canvas& canvas, shape::Frame const& frame, Write const& write) {
   draw_box(canvas, 0, 0, frame.corners, frame.walls, canvas.size, write);
 }
 
-// The code points take their widths in cells; a wide one whose second cell lies beyond the
-// canvas becomes a space, never half a character.
-void draw_text(Canvas& canvas, dalk::Point p, std::u32string_view text) {
-  std::u32string composed;
-  if (!dalk::is_nfc(text)) {
-    composed = dalk::nfc(text);
-    text = composed;
-  }
+// Drawable text (dalk::text::drawable): the code points take their widths in cells; a wide one
+// whose second cell lies beyond the canvas becomes a space, never half a character.
+void draw_text(Canvas& canvas, dalk::Point p, std::u32string const& text) {
   Wide column = p.x;
   for (char32_t const symbol : text) {
     if (column >= canvas.size.width) {
       break;
     }
-    int const cells = detail::cell_width(symbol);
-    // Left over after composition: there is no cell for it to share with its base.
-    if (cells == 0) {
-      continue;
-    }
+    int const cells = dalk::text::cells(symbol);
     dalk::Glyph& cell = cell_at(canvas, column, p.y);
     if (cells == 2 && column + 1 >= canvas.size.width) {
       cell = dalk::Glyph{U' ', dalk::Brush{}};
@@ -151,7 +141,7 @@ void put(Canvas canvas, dalk::Point p, dalk::Glyph const& glyph) {
   if (!is_inside(canvas, p.x, p.y)) {
     return;
   }
-  if (p.x + 1 == canvas.size.width && detail::cell_width(glyph.symbol) == 2) {
+  if (p.x + 1 == canvas.size.width && dalk::text::cells(glyph.symbol) == 2) {
     canvas[p] = dalk::Glyph{U' ', glyph.brush};
   } else {
     canvas[p] = glyph;
@@ -160,19 +150,13 @@ void put(Canvas canvas, dalk::Point p, dalk::Glyph const& glyph) {
 
 void put(Canvas canvas, dalk::Point p, std::string_view text) {
   if (text_starts_inside(canvas, p)) {
-    std::u32string code_points;
-    try {
-      dalk::detail::u8_string_to_u32_string(text, code_points);
-    } catch (std::runtime_error const&) {
-      // The well-formed prefix stays in code_points and is drawn.
-    }
-    draw_text(canvas, p, code_points);
+    draw_text(canvas, p, dalk::text::drawable(text));
   }
 }
 
 void put(Canvas canvas, dalk::Point p, std::u32string_view text) {
   if (text_starts_inside(canvas, p)) {
-    draw_text(canvas, p, text);
+    draw_text(canvas, p, dalk::text::drawable(std::u32string{text}));
   }
 }
 
@@ -249,27 +233,6 @@ void fill_brush(Canvas canvas, dalk::Brush const& brush) {
 
 void fill_background(Canvas canvas, dalk::Color const& background) {
   for_each_cell(canvas, [&](dalk::Glyph& cell) { cell.brush.background = background; });
-}
-
-std::u32string detail::drawable_text(std::u32string text) {
-  if (!dalk::is_nfc(text)) {
-    text = dalk::nfc(text);
-  }
-  std::erase_if(text, [](char32_t c) { return cell_width(c) == 0; });
-  return text;
-}
-
-int detail::cut_to_cells(std::u32string& text, int cells) {
-  int used = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    int const next = used + cell_width(text[i]);
-    if (next > cells) {
-      text.resize(i);
-      break;
-    }
-    used = next;
-  }
-  return used;
 }
 
 }  // namespace vn

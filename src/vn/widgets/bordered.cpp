@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <utility>
 
-#include "dalk/transcode.hpp"
+#include "dalk/text.hpp"
 
 namespace vn {
 
@@ -221,11 +221,7 @@ void paint_border(Canvas canvas, Border const& border) {
   if (room <= 0 || canvas.size.height <= 0) {
     return;
   }
-  std::u32string title;
-  for (char32_t const code_point : dalk::detail::u8_string_to_u32(border.label.text)) {
-    title.push_back(code_point);
-  }
-  title = drawable_text(std::move(title));
+  std::u32string title = dalk::text::drawable(border.label.text);
   // A wide code point that would take the last cell of room is dropped whole; the wall shows.
   cut_to_cells(title, room);
   int x = 2;

@@ -7,8 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "dalk/transcode.hpp"
-#include "dalk/width.hpp"
+#include "dalk/text.hpp"
 #include "vn/focus.hpp"
 #include "vn/put.hpp"
 #include "vn/widgets/navigation.hpp"
@@ -19,17 +18,6 @@ namespace {
 
 std::size_t rows_in(std::vector<std::vector<std::string>> const& columns) {
   return columns.empty() ? 0 : columns.front().size();
-}
-
-// The code points that put lays out for this text: the well-formed prefix, so a malformed
-// cell shows what it can instead of failing the paint, composed and without leftover
-// zero-width code points, so that its width in cells is the sum of its code points' widths.
-void decode(std::string_view text, std::u32string& out) {
-  out.clear();
-  for (char32_t const code_point : dalk::detail::u8_string_to_u32(text)) {
-    out.push_back(code_point);
-  }
-  out = detail::drawable_text(std::move(out));
 }
 
 // Room for one more element, growing geometrically as push_back would: reserving only one more
@@ -281,13 +269,7 @@ void DataTable::paint(Canvas canvas) {
       }
       for (int k = 0, y = 3; static_cast<std::uint64_t>(k) < visible && y <= table_height - 2;
            ++k, y += step) {
-        decode(columns[c][s + static_cast<std::uint64_t>(k)], cell);
-        // Cut by cells; a wide code point that would reach the last allowed cell goes whole,
-        // so "…" may follow one cell earlier.
-        if (dalk::width(cell) + 1 > static_cast<std::size_t>(width)) {
-          detail::cut_to_cells(cell, width - 2);
-          cell.push_back(U'…');
-        }
+        dalk::text::fit(columns[c][s + static_cast<std::uint64_t>(k)], width - 1, cell);
         put(canvas, {x(c) + 1, y}, std::u32string_view{cell});
       }
     }

@@ -1,61 +1,18 @@
-// Characters as the editing widgets see them: a code point that takes cells, with the code points
-// of width 0 (combining marks, joiners, variation selectors) that follow it. The cursor never
-// stands inside one, since a mark has no cell of its own. A character is shown composed (NFC),
-// every code point of the composed form advancing by its width; a code point of width 0 that
-// has no composed form is not drawn, and a wide one that would cross an edge of the canvas is
-// drawn as spaces, never as half a character.
+// Characters as the editing widgets draw and take them (dalk/text.hpp says what a character
+// is). A character is shown composed (NFC), every code point of the composed form advancing by
+// its width; a code point of width 0 that has no composed form is not drawn, and a wide one that
+// would cross an edge of the canvas is drawn as spaces, never as half a character.
 #pragma once
 
-#include <unicode/uchar.h>
-#include <unicode/unorm2.h>
-#include <unicode/utf8.h>
-
-#include <algorithm>
-#include <cstdint>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 #include "dalk/sequence.hpp"
-#include "dalk/width.hpp"
+#include "dalk/text.hpp"
 #include "vn/screen_buffer.hpp"
 
 namespace vn::detail {
-
-/// Whether c joins the code point before it into one character.
-inline bool joins_previous(char32_t c) {
-  // Printable ASCII, most of most texts, without the call.
-  return (c < 0x20 || c >= 0x7F) && dalk::width(c) == 0;
-}
-
-/// Calls show(symbol, width) for each code point of the composed `character` that takes cells.
-template <typename Show>
-void for_each_shown(std::u32string_view character, Show const& show) {
-  // Most characters are one code point that composition leaves alone (all of them below the
-  // combining marks at U+0300): no copy is made for them.
-  if (character.size() == 1 &&
-      (character.front() < 0x300 || u_getIntPropertyValue(static_cast<UChar32>(character.front()),
-                                                          UCHAR_NFC_QUICK_CHECK) == UNORM_YES)) {
-    if (int const w = dalk::width(character.front()); w > 0) {
-      show(character.front(), w);
-    }
-    return;
-  }
-  for (char32_t const c : dalk::nfc(character)) {
-    if (int const w = dalk::width(c); w > 0) {
-      show(c, w);
-    }
-  }
-}
-
-/// The cells `character` takes on screen.
-inline int cells_of(std::u32string_view character) {
-  if (character.size() == 1 && character.front() >= 0x20 && character.front() < 0x7F) {
-    return 1;
-  }
-  int cells = 0;
-  for_each_shown(character, [&](char32_t, int w) { cells += w; });
-  return cells;
-}
 
 /// Draws `character` into row y of the canvas from column x and returns the column after it.
 /// Cells outside the canvas are not written. With a brush each written cell takes it; without,
@@ -71,14 +28,19 @@ inline long long put_character(Canvas& canvas, long long x, int y, std::u32strin
       }
     }
   };
-  for_each_shown(character, [&](char32_t symbol, int w) {
+  std::u32string scratch;
+  for (char32_t const symbol : dalk::text::composed(character, scratch)) {
+    int const w = dalk::width(symbol);
+    if (w == 0) {
+      continue;
+    }
     bool const whole = x >= 0 && x + w <= canvas.size.width;
     write(x, whole ? symbol : U' ');
     for (int covered = 1; covered < w; ++covered) {
       write(x + covered, U' ');
     }
     x += w;
-  });
+  }
   return x;
 }
 
@@ -88,21 +50,17 @@ inline long long put_character(Canvas& canvas, long long x, int y, std::u32strin
 inline std::u32string pasted_text(std::string_view pasted) {
   std::u32string clean;
   clean.reserve(pasted.size());
-  auto const* bytes = reinterpret_cast<std::uint8_t const*>(pasted.data());
-  auto const length = static_cast<std::int32_t>(std::min<std::size_t>(pasted.size(), INT32_MAX));
-  std::int32_t at = 0;
-  while (at < length) {
-    UChar32 c = 0;
-    U8_NEXT(bytes, at, length, c);
-    if (c < 0) {
-      clean.push_back(U'\uFFFD');
-    } else if (c == '\r') {
+  for (std::size_t at = 0; at < pasted.size();) {
+    dalk::text::Decoded const decoded = dalk::text::decode_at(pasted, at);
+    char32_t const c = decoded.code_point;
+    at += decoded.length;
+    if (c == U'\r') {
       clean.push_back(U'\n');
-      if (at < length && bytes[at] == '\n') {
+      if (at < pasted.size() && pasted[at] == '\n') {
         ++at;
       }
-    } else if (c == '\n' || c == '\t' || (c >= 0x20 && c < 0x7F) || c > 0x9F) {
-      clean.push_back(static_cast<char32_t>(c));
+    } else if (c == U'\n' || c == U'\t' || (c >= 0x20 && c < 0x7F) || c > 0x9F) {
+      clean.push_back(c);
     }
   }
   return clean;

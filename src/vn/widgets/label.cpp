@@ -5,20 +5,18 @@
 #include <stdexcept>
 #include <utility>
 
+#include "dalk/text.hpp"
 #include "dalk/transcode.hpp"
-#include "dalk/width.hpp"
 #include "vn/put.hpp"
 
 namespace vn {
-
-namespace detail {
 
 void paint_label(Canvas canvas, std::string_view text, Align align, dalk::Brush brush) {
   int const width = canvas.size.width;
   int const height = canvas.size.height;
   // The label colours its whole rectangle, not only the cells its text covers.
   fill_brush(canvas, brush);
-  std::u32string line = drawable_text(dalk::detail::u8_string_to_u32_string(text));
+  std::u32string line = dalk::text::drawable(dalk::detail::u8_string_to_u32_string(text));
   // Row height / 2 would be row 0 of an empty canvas, which lies outside it.
   if (width <= 0 || height <= 0) {
     return;
@@ -28,22 +26,20 @@ void paint_label(Canvas canvas, std::string_view text, Align align, dalk::Brush 
   // fills the width.
   std::size_t const cells = dalk::width(line);
   int const length = static_cast<int>(std::min(cells, static_cast<std::size_t>(width)));
-  if (cells > static_cast<std::size_t>(width) && cut_to_cells(line, width) < width) {
+  if (cells > static_cast<std::size_t>(width) && dalk::text::cut_to_cells(line, width) < width) {
     line.push_back(U' ');
   }
   int const row = height / 2;
   int x = find_align_offset(align, width, length);
   for (char32_t const symbol : line) {
     canvas[{x, row}].symbol = symbol;
-    if (cell_width(symbol) == 2) {
+    if (dalk::text::cells(symbol) == 2) {
       // The covered cell is left blank, not holding what was painted there before.
       canvas[{x + 1, row}].symbol = U' ';
     }
-    x += cell_width(symbol);
+    x += dalk::text::cells(symbol);
   }
 }
-
-}  // namespace detail
 
 Label::Label(Options options)
     : Widget{FocusPolicy::None, options.size_policy},
@@ -52,7 +48,7 @@ Label::Label(Options options)
       brush{std::move(options.brush)} {}
 
 void Label::paint(Canvas canvas) {
-  detail::paint_label(canvas, text, align, brush);
+  paint_label(canvas, text, align, brush);
 }
 
 std::locale digit_separator_locale(signed char spacing, std::locale base) {

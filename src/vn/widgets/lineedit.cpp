@@ -1,16 +1,12 @@
 #include "vn/lineedit.hpp"
 
-#include <unicode/uchar.h>
-#include <unicode/utf8.h>
-
 #include <algorithm>
 #include <cstddef>
-#include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "dalk/text.hpp"
 #include "dalk/transcode.hpp"
 #include "vn/focus.hpp"
 #include "vn/widgets/edit_characters.hpp"
@@ -19,97 +15,24 @@ namespace vn {
 
 namespace {
 
-// Code point units of UTF-8 text: a lead byte and at most three continuation bytes. The steps
-// never cross more than that, which keeps them bounded on malformed text (whose display ends
-// at the first malformed unit anyway).
-constexpr int max_continuation = 3;
+using dalk::text::Boundary;
 
-bool is_continuation(char byte) {
-  return (static_cast<unsigned char>(byte) & 0xC0U) == 0x80U;
-}
-
-// The start of the unit holding byte i (i itself at a unit start or at the end).
-std::size_t floor_unit(std::string_view text, std::size_t i) {
-  for (int k = 0; k < max_continuation && i > 0 && i < text.size() && is_continuation(text[i]);
-       ++k) {
-    --i;
-  }
-  return i;
-}
-
-// The end of the unit at i; i must be below the end.
-std::size_t unit_end(std::string_view text, std::size_t i) {
-  ++i;
-  for (int k = 0; k < max_continuation && i < text.size() && is_continuation(text[i]); ++k) {
-    ++i;
-  }
-  return i;
-}
-
-// The start of the unit before i; i must be above 0.
-std::size_t unit_before(std::string_view text, std::size_t i) {
-  --i;
-  for (int k = 0; k < max_continuation && i > 0 && is_continuation(text[i]); ++k) {
-    --i;
-  }
-  return i;
-}
-
-// The code point of the unit [i, end), if it is one well-formed UTF-8 character.
-std::optional<char32_t> decode_unit(std::string_view text, std::size_t i, std::size_t end) {
-  auto const* bytes = reinterpret_cast<std::uint8_t const*>(text.data() + i);
-  auto const length = static_cast<std::int32_t>(end - i);
-  std::int32_t at = 0;
-  UChar32 c = 0;
-  U8_NEXT(bytes, at, length, c);
-  if (c < 0 || at != length) {
-    return std::nullopt;
-  }
-  return static_cast<char32_t>(c);
-}
-
-// Whether the unit at i (below the end) belongs to the character before it.
-bool joins(std::string_view text, std::size_t i) {
-  if (static_cast<unsigned char>(text[i]) < 0x80U) {
-    return false;
-  }
-  std::optional<char32_t> const c = decode_unit(text, i, unit_end(text, i));
-  return c && detail::joins_previous(*c);
-}
-
-// Character steps; i must be below the end (next) or above 0 (previous).
+// Character steps (dalk/text.hpp); the application may have left a position inside a character
+// or past the end.
 std::size_t next_character(std::string_view text, std::size_t i) {
-  i = unit_end(text, i);
-  while (i < text.size() && joins(text, i)) {
-    i = unit_end(text, i);
-  }
-  return i;
+  return dalk::text::boundary(text, i, Boundary::Next);
 }
 
 std::size_t previous_character(std::string_view text, std::size_t i) {
-  i = unit_before(text, i);
-  while (i > 0 && joins(text, i)) {
-    i = unit_before(text, i);
-  }
-  return i;
+  return dalk::text::boundary(text, i, Boundary::Previous);
 }
 
-// The start of the character holding byte i (i itself at a boundary or at the end).
 std::size_t floor_character(std::string_view text, std::size_t i) {
-  i = floor_unit(text, i);
-  while (i > 0 && i < text.size() && joins(text, i)) {
-    i = unit_before(text, i);
-  }
-  return i;
+  return dalk::text::boundary(text, i, Boundary::AtOrBefore);
 }
 
-// The end of the character holding the unit at i (i itself at a boundary): an insertion before
-// a mark makes the mark join what was inserted.
 std::size_t ceil_character(std::string_view text, std::size_t i) {
-  while (i > 0 && i < text.size() && joins(text, i)) {
-    i = unit_end(text, i);
-  }
-  return i;
+  return dalk::text::boundary(text, i, Boundary::AtOrAfter);
 }
 
 // The boundary n characters after from, or the end of the text.
@@ -144,17 +67,11 @@ Character character_at(std::string_view text, std::size_t i) {
     c.code_points.push_back(static_cast<char32_t>(text[i]));
     return c;
   }
-  for (std::size_t at = i; at < c.end;) {
-    std::size_t const end = unit_end(text, at);
-    std::optional<char32_t> const code_point = decode_unit(text, at, end);
-    if (!code_point) {
-      c.well_formed = false;
-      return c;
-    }
-    c.code_points.push_back(*code_point);
-    at = end;
+  std::string_view const bytes = text.substr(i, c.end - i);
+  c.well_formed = dalk::text::decode(bytes, c.code_points) == bytes.size();
+  if (c.well_formed) {
+    c.cells = dalk::text::character_cells(c.code_points);
   }
-  c.cells = detail::cells_of(c.code_points);
   return c;
 }
 
@@ -174,22 +91,6 @@ std::size_t cells(std::string_view text, std::size_t from, std::size_t to) {
 // The cells the cursor needs: those of the character it stands before, one at the end.
 std::size_t cursor_cells(std::string_view text, std::size_t cursor) {
   return cursor < text.size() ? static_cast<std::size_t>(std::max(cells_at(text, cursor), 1)) : 1;
-}
-
-// Keys that type a character. Values that are not Unicode scalar values would make `text`
-// invalid UTF-8; 128 to 159 are the special keys (and C1 controls); the console reports keys
-// with no character of their own in 0x40000 to 0x4FFFF, a plane that Unicode leaves unassigned.
-bool is_printable(char32_t value) {
-  if ((value & dalk::modifier_bits) != 0 || value > 0x10FFFF ||
-      (value >= 0xD800 && value <= 0xDFFF)) {
-    return false;
-  }
-  if ((value >= 128 && value <= 159) || (value >= 0x40000 && value <= 0x4FFFF)) {
-    return false;
-  }
-  auto const code = static_cast<UChar32>(value);
-  return u_charType(code) != U_CONTROL_CHAR &&
-         !u_hasBinaryProperty(code, UCHAR_NONCHARACTER_CODE_POINT);
 }
 
 }  // namespace
@@ -278,7 +179,7 @@ void LineEdit::key_press(dalk::Key key) {
       // One code point, so that a mistyped mark goes without its letter; the cursor stays on
       // a boundary, since what follows it starts a character.
       std::size_t const end = cursor_index;
-      cursor_index = unit_before(text, cursor_index);
+      cursor_index = dalk::text::previous_code_point(text, cursor_index);
       text.erase(cursor_index, end - cursor_index);
       scroll_offset = floor_character(text, std::min(scroll_offset, cursor_index));
       adjust_scroll();
@@ -308,7 +209,7 @@ void LineEdit::key_press(dalk::Key key) {
     default:
       break;
   }
-  if (!is_printable(value)) {
+  if (!dalk::text::is_typeable(value)) {
     return;
   }
   if (validator && !(*validator)(value)) {
@@ -342,7 +243,7 @@ void LineEdit::insert_typed(std::u32string_view line) {
   // Judged whole before anything is inserted, so that a throwing validator changes nothing.
   std::u32string accepted;
   for (char32_t const c : line) {
-    if (is_printable(c) && (!validator || (*validator)(c))) {
+    if (dalk::text::is_typeable(c) && (!validator || (*validator)(c))) {
       accepted.push_back(c);
     }
   }

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "dalk/text.hpp"
 #include "vn/focus.hpp"
 #include "vn/put.hpp"
 #include "vn/widgets/navigation.hpp"
@@ -128,7 +129,7 @@ void List::paint(Canvas canvas) {
   std::u32string text;
   for (int row = 0; row < canvas.size.height && top + static_cast<std::size_t>(row) < n; ++row) {
     std::size_t const i = top + static_cast<std::size_t>(row);
-    detail::fit_text(item(i), width, text);
+    dalk::text::fit(item(i), width, text);
     put(canvas, {0, row}, std::u32string_view{text});
     dalk::Brush const& row_brush =
         i != selected ? brush : (focused ? selected_brush : unfocused_selected_brush);

@@ -4,15 +4,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
-#include <string>
-#include <string_view>
-#include <utility>
-
-#include "dalk/width.hpp"
 
 #include "dalk/io.hpp"
-#include "dalk/transcode.hpp"
-#include "vn/put.hpp"
 
 namespace vn::detail {
 
@@ -65,23 +58,6 @@ inline std::uint64_t scroll_into_view(std::uint64_t top, std::uint64_t selected,
     return selected - page + 1;
   }
   return top;
-}
-
-/// `text` as drawn in `cells` cells: its well-formed prefix, composed, cut with "…" when it
-/// is wider.
-inline void fit_text(std::string_view text, int cells, std::u32string& out) {
-  out.clear();
-  if (cells <= 0) {
-    return;
-  }
-  for (char32_t const code_point : dalk::detail::u8_string_to_u32(text)) {
-    out.push_back(code_point);
-  }
-  out = drawable_text(std::move(out));
-  if (dalk::width(out) > static_cast<std::size_t>(std::max(cells, 0))) {
-    cut_to_cells(out, cells - 1);
-    out.push_back(U'…');
-  }
 }
 
 }  // namespace vn::detail

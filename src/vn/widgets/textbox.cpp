@@ -1,18 +1,23 @@
 #include "vn/textbox.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <limits>
 #include <utility>
 
-#include "dalk/transcode.hpp"
+#include "dalk/text.hpp"
 #include "vn/put.hpp"
 #include "vn/widgets/edit_characters.hpp"
+#include "vn/widgets/text_layout.hpp"
 
 namespace vn {
 
 namespace {
+
+using detail::ceil_boundary;
+using detail::character_end;
+using detail::floor_boundary;
+using detail::Lines;
 
 // Line numbers and columns are widened where an offset the application set (anything an int
 // holds) meets a row, a height or a mouse position.
@@ -23,138 +28,19 @@ int clamp_to_int(Wide value) {
       std::clamp<Wide>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
-// Characters of UTF-32 text (see edit_characters.hpp). A line feed is a character of its own:
-// a mark after it starts the next line rather than joining the feed.
-bool is_boundary(std::u32string_view text, std::size_t i) {
-  return i == 0 || i >= text.size() || !detail::joins_previous(text[i]) || text[i - 1] == U'\n';
-}
-
-// The end of the character starting at i, which must be below the end.
-std::size_t character_end(std::u32string_view text, std::size_t i) {
-  if (text[i] == U'\n') {
-    return i + 1;
-  }
-  ++i;
-  while (i < text.size() && detail::joins_previous(text[i])) {
-    ++i;
-  }
-  return i;
-}
-
-std::size_t floor_boundary(std::u32string_view text, std::size_t i) {
-  i = std::min(i, text.size());
-  while (!is_boundary(text, i)) {
-    --i;
-  }
-  return i;
-}
-
-std::size_t ceil_boundary(std::u32string_view text, std::size_t i) {
-  i = std::min(i, text.size());
-  while (!is_boundary(text, i)) {
-    ++i;
-  }
-  return i;
-}
-
-bool is_plain(char32_t c) {
-  return c >= 0x20 && c < 0x7F;
-}
-
-// One display line cut from `at` (below the end): where it ends, and the furthest index the
-// cut looked at (or tested for being past the end). A cut depends on nothing beyond that, so
-// an edit after it leaves the line as it was; along a layout these indices never decrease.
-struct Cut {
-  std::size_t end = 0;
-  std::size_t reach = 0;
-};
-
-Cut cut_line(std::u32string_view text, std::size_t at, int width, bool word_wrap) {
-  std::size_t end = at;
-  std::size_t reach = at;
-  int cells = 0;
-  bool feed = false;
-  std::size_t after_space = std::u32string_view::npos;
-  while (end < text.size()) {
-    // Printable ASCII followed by printable ASCII or a line feed is one cell, as is most text.
-    bool const plain = is_plain(text[end]) && (end + 1 == text.size() || is_plain(text[end + 1]) ||
-                                               text[end + 1] == U'\n');
-    std::size_t const next = plain ? end + 1 : character_end(text, end);
-    reach = next;
-    int const w = plain ? 1 : detail::cells_of(text.substr(end, next - end));
-    if (cells + w > width) {
-      break;
-    }
-    cells += w;
-    feed = text[end] == U'\n';
-    if (text[end] == U' ') {
-      after_space = next;
-    }
-    end = next;
-    if (feed) {
-      break;
-    }
-  }
-  if (end == at) {
-    // A character wider than the whole line gets a line of its own, which it fills.
-    end = character_end(text, at);
-    reach = std::max(reach, end);
-    cells = width;
-  }
-  // A line is full when it reaches the width or the next character does not fit. Also a last
-  // piece that would fit exactly, and a line ending in a line feed in its last column: such a
-  // line is still broken after its last space.
-  bool const full = cells >= width || (!feed && end < text.size());
-  if (word_wrap && full && after_space != std::u32string_view::npos) {
-    end = after_space;
-  }
-  return {end, reach};
-}
-
-// The starts of the display lines of text (see update_layout_cache).
-void cut_lines(std::u32string_view text, int width, bool word_wrap,
-               std::vector<std::size_t>& starts) {
-  starts.clear();
-  starts.push_back(0);
-  // A negative width (a size the application set) is treated as 0 rather than cut forever.
-  if (text.empty() || width <= 0) {
-    return;
-  }
-  for (std::size_t at = cut_line(text, 0, width, word_wrap).end; at < text.size();
-       at = cut_line(text, at, width, word_wrap).end) {
-    starts.push_back(at);
-  }
-  if (text.back() == U'\n') {
-    starts.push_back(text.size());
-  }
-}
-
-// The display lines of the last layout: where each starts, and where the last one ends. They
-// are used by their bounds only, over the current text: an edit between two paints may have
-// changed the text under them. Code points a shortened text no longer has count one cell each.
-struct Lines {
-  std::vector<std::size_t> const& starts;
-  std::size_t last_end;
-
-  int count() const { return static_cast<int>(starts.size()); }
-  std::size_t start(int line) const { return starts[static_cast<std::size_t>(line)]; }
-  std::size_t end(int line) const {
-    auto const next = static_cast<std::size_t>(line) + 1;
-    return next < starts.size() ? starts[next] : last_end;
-  }
-};
-
 std::u32string_view clipped(std::u32string_view text, std::size_t from, std::size_t to) {
   from = std::min(from, text.size());
   return text.substr(from, std::min(std::max(to, from), text.size()) - from);
 }
 
+// The cells of [from, to) of the text. Lines of the last layout may reach past the end of a
+// text edited since: code points it no longer has count one cell each.
 Wide cells_in(std::u32string_view text, std::size_t from, std::size_t to) {
   std::u32string_view const part = clipped(text, from, to);
   Wide cells = static_cast<Wide>(to - from - part.size());
   for (std::size_t i = 0; i < part.size();) {
     std::size_t const end = character_end(part, i);
-    cells += detail::cells_of(part.substr(i, end - i));
+    cells += dalk::text::character_cells(part.substr(i, end - i));
     i = end;
   }
   return cells;
@@ -191,7 +77,7 @@ std::size_t place_on_line(Lines const& lines, std::u32string_view text, int line
   Wide x = 0;
   for (std::size_t i = 0; i < length;) {
     std::size_t const end = i < part.size() ? character_end(part, i) : i + 1;
-    Wide const w = i < part.size() ? detail::cells_of(part.substr(i, end - i)) : 1;
+    Wide const w = i < part.size() ? dalk::text::character_cells(part.substr(i, end - i)) : 1;
     if (w > 0 && column < x + w) {
       return start + i;
     }
@@ -223,58 +109,6 @@ CursorCell cursor_cell(Lines const& lines, std::u32string_view text, std::size_t
   return {here.line, find_align_offset(align, width, clamp_to_int(length)) + here.column};
 }
 
-// Values the text box takes as typed characters. Values that are not Unicode scalar values
-// would make `text` invalid UTF-8 (and every later paint throw); the console reports keys with
-// no character of their own (Shift, Caps Lock, the keypad) in 0x40000 to 0x4FFFF, a plane
-// that Unicode leaves unassigned.
-bool is_character(char32_t value) {
-  if (value < 32 || (value >= 127 && value <= 159)) {
-    return false;
-  }
-  if ((value & dalk::modifier_bits) != 0) {
-    return false;
-  }
-  if (value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-    return false;
-  }
-  return value < 0x40000 || value > 0x4FFFF;
-}
-
-std::size_t utf8_length(char32_t c) {
-  return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
-}
-
-// A cheap fingerprint of a string: every unit of a short one, the ends and evenly spread units
-// of a long one. It tells the widget's own state from one the application changed in place.
-template <typename String>
-std::uint64_t fingerprint(String const& s, std::uint64_t hash) {
-  constexpr std::size_t whole = 128;
-  constexpr std::size_t ends = 32;
-  constexpr std::size_t spread = 64;
-  auto const mix = [&](std::size_t i) {
-    hash = (hash ^ static_cast<std::uint64_t>(s[i])) * 0x100000001B3ULL;
-  };
-  std::size_t const n = s.size();
-  hash = (hash ^ n) * 0x100000001B3ULL;
-  if (n <= whole) {
-    for (std::size_t i = 0; i < n; ++i) {
-      mix(i);
-    }
-    return hash;
-  }
-  for (std::size_t i = 0; i < ends; ++i) {
-    mix(i);
-    mix(n - 1 - i);
-  }
-  // A step that changes only when the length doubles: the same units are read paint after
-  // paint, and stay in the cache.
-  std::size_t const step = std::bit_floor((n - 2 * ends) / spread);
-  for (std::size_t k = 0; k < spread; ++k) {
-    mix(ends + k * step);
-  }
-  return hash;
-}
-
 }  // namespace
 
 TextBox::TextBox(Options options)
@@ -286,200 +120,27 @@ TextBox::TextBox(Options options)
   update_layout_cache();
 }
 
+TextBox::~TextBox() = default;
+TextBox::TextBox(TextBox&&) noexcept = default;
+TextBox& TextBox::operator=(TextBox&&) noexcept = default;
+
+detail::TextLayout& TextBox::layout() {
+  // A box moved from has none: it gets a fresh one, which lays the text out whole.
+  if (!layout_) {
+    layout_ = std::make_unique<detail::TextLayout>();
+  }
+  return *layout_;
+}
+
 void TextBox::update_layout_cache() {
-  byte_mark_ = {};
-  try {
-    dalk::detail::u8_string_to_u32_string(text, code_points);
-  } catch (...) {
-    // The old views may point into storage that the conversion released: cut the valid prefix
-    // so that nothing refers to freed memory. Every later paint converts again, and throws.
-    cut_whole();
-    stale_ = true;
-    throw;
-  }
-  cut_whole();
-  stale_ = false;
-  remember_state();
-}
-
-void TextBox::cut_whole() {
-  cut_lines(code_points, size.width, wrap == Wrap::Word, line_starts_);
-  laid_length_ = code_points.size();
-  laid_width_ = size.width;
-  laid_word_wrap_ = wrap == Wrap::Word;
-  edited_ = false;
-  views_valid_ = 0;
-  refresh_views();
-}
-
-// Lines before the edit whose cuts never looked at it stay; from the first that did, lines are
-// cut again until one starts where an old line started (shifted by the edit), past the edit:
-// from there on the text, and so the cuts, are the old ones.
-void TextBox::cut_edited() {
-  std::u32string_view const now = code_points;
-  bool const word_wrap = wrap == Wrap::Word;
-  std::size_t const from = edit_from_;
-  auto const shift = static_cast<std::size_t>(edit_shift_);  // modular: adds a signed shift
-  if (now.empty() || size.width <= 0 || laid_length_ + shift != now.size() || from > now.size()) {
-    cut_whole();
-    return;
-  }
-  std::vector<std::size_t>& starts = line_starts_;
-  auto first = static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), from) -
-                                        starts.begin() - 1);
-  while (first > 0 && cut_line(now, starts[first - 1], size.width, word_wrap).reach >= from) {
-    --first;
-  }
-
-  std::vector<std::size_t> fresh;
-  std::size_t old = first + 1;
-  bool rejoined = false;
-  for (std::size_t at = starts[first]; at < now.size();) {
-    fresh.push_back(at);
-    at = cut_line(now, at, size.width, word_wrap).end;
-    if (at >= now.size() || at < edit_to_) {
-      continue;
-    }
-    std::size_t const before = at - shift;
-    while (old < starts.size() && starts[old] < before) {
-      ++old;
-    }
-    if (old < starts.size() && starts[old] == before && before < laid_length_) {
-      rejoined = true;
-      break;
-    }
-  }
-  if (!rejoined) {
-    old = starts.size();
-    if (now.back() == U'\n') {
-      fresh.push_back(now.size());
-    }
-  }
-  for (std::size_t i = old; i < starts.size(); ++i) {
-    starts[i] += shift;
-  }
-  // Replaces the old lines [first, old) with the fresh ones.
-  std::size_t const replaced = old - first;
-  std::size_t const common = std::min(replaced, fresh.size());
-  auto const at = starts.begin() + static_cast<std::ptrdiff_t>(first);
-  std::copy_n(fresh.begin(), common, at);
-  if (fresh.size() > replaced) {
-    starts.insert(at + static_cast<std::ptrdiff_t>(common),
-                  fresh.begin() + static_cast<std::ptrdiff_t>(common), fresh.end());
-  } else {
-    starts.erase(at + static_cast<std::ptrdiff_t>(common),
-                 at + static_cast<std::ptrdiff_t>(replaced));
-  }
-  laid_length_ = now.size();
-  edited_ = false;
-  views_valid_ = std::min(views_valid_, first);
-  refresh_views();
-}
-
-void TextBox::refresh_views() {
-  // Lines the layout added or moved have no views yet; storage the text moved to, none at all.
-  views_valid_ =
-      views_storage_ == code_points.data() ? std::min(views_valid_, layout_cache.size()) : 0;
-  layout_cache.resize(line_starts_.size());
-  Lines const lines{line_starts_, last_line_end()};
-  std::u32string_view const all = code_points;
-  for (std::size_t i = views_valid_; i < line_starts_.size(); ++i) {
-    auto const line = static_cast<int>(i);
-    layout_cache[i] = all.substr(lines.start(line), lines.end(line) - lines.start(line));
-  }
-  views_storage_ = code_points.data();
-  views_valid_ = line_starts_.size();
-}
-
-std::size_t TextBox::last_line_end() const {
-  return laid_width_ > 0 ? laid_length_ : 0;
-}
-
-void TextBox::remember_state() {
-  seen_ = {text.data(), text.size(), code_points.data(), code_points.size(),
-           fingerprint(code_points, fingerprint(text, 0xCBF29CE484222325ULL))};
-}
-
-bool TextBox::as_left() const {
-  return text.data() == seen_.text && text.size() == seen_.text_size &&
-         code_points.data() == seen_.code_points && code_points.size() == seen_.code_point_count &&
-         layout_cache.size() == line_starts_.size() &&
-         fingerprint(code_points, fingerprint(text, 0xCBF29CE484222325ULL)) == seen_.fingerprint;
-}
-
-void TextBox::bring_layout_up_to_date() {
-  if (stale_ || size.width != laid_width_ || (wrap == Wrap::Word) != laid_word_wrap_ ||
-      !as_left()) {
-    update_layout_cache();
-    return;
-  }
-  if (edited_) {
-    cut_edited();
-  }
-  refresh_views();
-}
-
-std::size_t TextBox::byte_index(std::size_t index) {
-  auto [at, byte] = byte_mark_;
-  if (at > code_points.size() || index < at / 2) {
-    at = 0;
-    byte = 0;
-  }
-  for (; at < index; ++at) {
-    byte += utf8_length(code_points[at]);
-  }
-  for (; at > index; --at) {
-    byte -= utf8_length(code_points[at - 1]);
-  }
-  return byte;
-}
-
-void TextBox::edit(std::size_t at, std::size_t removed, std::u32string_view inserted) {
-  // While text and code points are as the widget left them, both are edited where the edit
-  // is; otherwise the text is rewritten from the code points, as the application left them.
-  bool const tracked = !stale_ && as_left();
-  if (tracked) {
-    std::size_t const first = byte_index(at);
-    std::size_t last = first;
-    for (std::size_t i = at; i < at + removed; ++i) {
-      last += utf8_length(code_points[i]);
-    }
-    text.replace(first, last - first, dalk::detail::u32_to_u8(inserted));
-    byte_mark_ = {at, first};
-  }
-  code_points.replace(at, removed, inserted);
-  if (tracked) {
-    std::size_t const end = at + inserted.size();
-    if (!edited_) {
-      edit_from_ = at;
-      edit_to_ = end;
-      edit_shift_ = 0;
-    } else {
-      // The edited range of the text since the layout, in today's indices.
-      std::size_t to = edit_to_;
-      if (to >= at + removed) {
-        to = to - removed + inserted.size();
-      } else if (to > at) {
-        to = end;
-      }
-      edit_from_ = std::min(edit_from_, at);
-      edit_to_ = std::max(to, end);
-    }
-    edit_shift_ +=
-        static_cast<std::ptrdiff_t>(inserted.size()) - static_cast<std::ptrdiff_t>(removed);
-    edited_ = true;
-  } else {
-    dalk::detail::u32_to_u8(code_points, text);
-    byte_mark_ = {};
-    stale_ = true;
-  }
-  remember_state();
+  layout().forget();
+  layout().lines(*this);
 }
 
 void TextBox::set_scroll_offset(int offset) {
   int const count = get_scroll_length();
   scroll_offset = std::clamp(offset, 0, count - 1);
-  Lines const lines{line_starts_, last_line_end()};
+  Lines const lines = layout().last();
   Location const here = locate(lines, code_points, cursor_index);
   if (scroll_offset > here.line) {
     cursor_index = place_on_line(lines, code_points, scroll_offset, here.column);
@@ -491,14 +152,15 @@ void TextBox::set_scroll_offset(int offset) {
 }
 
 int TextBox::get_scroll_length() const {
-  return static_cast<int>(line_starts_.size());
+  // A box moved from has one empty line until its next layout.
+  return layout_ ? layout_->last().count() : 1;
 }
 
 void TextBox::mouse_press(dalk::Mouse mouse) {
   if (mouse.button != dalk::Mouse::Button::Left) {
     return;
   }
-  Lines const lines{line_starts_, last_line_end()};
+  Lines const lines = layout().last();
   int const count = get_scroll_length();
   auto const line =
       static_cast<int>(std::clamp<Wide>(Wide{scroll_offset} + mouse.at.y, 0, count - 1));
@@ -521,10 +183,10 @@ void TextBox::key_press(dalk::Key key) {
   // The application may have set the index past the end or inside a character; edits must
   // not throw for that, nor split a character.
   cursor_index = floor_boundary(code_points, cursor_index);
-  Lines const lines{line_starts_, last_line_end()};
+  Lines const lines = layout().last();
   switch (key) {
     case dalk::Key::Enter:
-      edit(cursor_index, 0, U"\n");
+      layout().edit(*this, cursor_index, 0, U"\n");
       ++cursor_index;
       break;
     case dalk::Key::Backspace:
@@ -533,13 +195,14 @@ void TextBox::key_press(dalk::Key key) {
       }
       // One code point, so that a mistyped mark goes without its letter.
       --cursor_index;
-      edit(cursor_index, 1, {});
+      layout().edit(*this, cursor_index, 1, {});
       break;
     case dalk::Key::Delete:
       if (cursor_index >= code_points.size()) {
         return;
       }
-      edit(cursor_index, character_end(code_points, cursor_index) - cursor_index, {});
+      layout().edit(*this, cursor_index, character_end(code_points, cursor_index) - cursor_index,
+                    {});
       break;
     case dalk::Key::Home:
       cursor_index = 0;
@@ -571,10 +234,10 @@ void TextBox::key_press(dalk::Key key) {
     }
     default: {
       auto const value = static_cast<char32_t>(key);
-      if (!is_character(value)) {
+      if (!dalk::text::is_typeable(value)) {
         return;
       }
-      edit(cursor_index, 0, std::u32string_view{&value, 1});
+      layout().edit(*this, cursor_index, 0, std::u32string_view{&value, 1});
       ++cursor_index;
       break;
     }
@@ -589,13 +252,12 @@ void TextBox::paste(std::string_view pasted) {
     return;
   }
   cursor_index = floor_boundary(code_points, cursor_index);
-  edit(cursor_index, 0, clean);
+  layout().edit(*this, cursor_index, 0, clean);
   cursor_index = ceil_boundary(code_points, cursor_index + clean.size());
 }
 
 void TextBox::paint(Canvas canvas) {
-  bring_layout_up_to_date();
-  int count = get_scroll_length();
+  int count = layout().lines(*this).count();
   scroll_offset = std::clamp(scroll_offset, 0, std::max(count - 1, 0));
   cursor_index = floor_boundary(code_points, cursor_index);
 
@@ -604,35 +266,20 @@ void TextBox::paint(Canvas canvas) {
   // A height below 1 would scroll past the last line.
   Wide const view_height = std::max(size.height, 1);
   bool const room_below = view_height >= 2;
-  Wide const cursor_line = cursor_cell(Lines{line_starts_, last_line_end()}, code_points,
-                                       cursor_index, align, size.width, width, room_below)
-                               .line;
+  Wide const cursor_line =
+      cursor_cell(layout().last(), code_points, cursor_index, align, size.width, width, room_below)
+          .line;
   if (cursor_line < scroll_offset) {
     scroll_offset = static_cast<int>(cursor_line);
   } else if (cursor_line >= scroll_offset + view_height) {
     scroll_offset = static_cast<int>(cursor_line - view_height + 1);
   }
 
-  std::u32string::const_pointer const storage = code_points.data();
-  std::size_t const length = code_points.size();
   scrolled.emit(scroll_offset, count);
   // A slot may have edited the box (typed, set the text and laid it out, scrolled): nothing
   // below may use views into storage it released, nor a line count or cursor it changed. What
   // it changed in the code points itself is cut as it stands; the text waits for the next paint.
-  if (code_points.data() != storage || code_points.size() != length || edited_ ||
-      layout_cache.size() != line_starts_.size()) {
-    if (!stale_ && size.width == laid_width_ && (wrap == Wrap::Word) == laid_word_wrap_ &&
-        as_left()) {
-      if (edited_) {
-        cut_edited();
-      }
-      refresh_views();
-    } else {
-      cut_whole();
-      stale_ = true;
-    }
-  }
-  count = get_scroll_length();
+  count = layout().lines(*this, detail::TextLayout::Source::CodePoints).count();
   cursor_index = floor_boundary(code_points, cursor_index);
 
   fill_brush(canvas, brush);
@@ -661,8 +308,8 @@ void TextBox::paint(Canvas canvas) {
   }
 
   // A line a slot scrolled out of view shows no cursor.
-  CursorCell const shown = cursor_cell(Lines{line_starts_, last_line_end()}, code_points,
-                                       cursor_index, align, size.width, width, room_below);
+  CursorCell const shown =
+      cursor_cell(layout().last(), code_points, cursor_index, align, size.width, width, room_below);
   Wide const row = shown.line - scroll_offset;
   if (width <= 0 || row < 0 || row >= height) {
     cursor.reset();

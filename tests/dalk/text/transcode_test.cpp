@@ -34,6 +34,8 @@ std::u32string symbols(std::vector<dalk::Glyph> const& glyphs) {
 struct Malformed {
   char const* what;
   std::string bytes;
+  // The bytes one U+FFFD replaces: the longest start of a well-formed sequence, at least one.
+  std::size_t subpart = 1;
 };
 
 // Each is malformed at its first byte; the decoders must stop there.
@@ -53,11 +55,11 @@ std::vector<Malformed> const malformed = {
     {"lone continuation 80", "\x80"s},
     {"lone continuation BF", "\xBF"s},
     {"second byte not a continuation", "\xC3("s},
-    {"third byte not a continuation", "\xE2\x82("s},
-    {"fourth byte not a continuation", "\xF0\x9F\x98("s},
+    {"third byte not a continuation", "\xE2\x82("s, 2},
+    {"fourth byte not a continuation", "\xF0\x9F\x98("s, 3},
     {"two-byte cut short", "\xC3"s},
-    {"three-byte cut short", "\xE2\x82"s},
-    {"four-byte cut short", "\xF0\x9F\x98"s},
+    {"three-byte cut short", "\xE2\x82"s, 2},
+    {"four-byte cut short", "\xF0\x9F\x98"s, 3},
 };
 
 }  // namespace
@@ -107,23 +109,29 @@ TEST(TranscodeTest, EveryScalarValueSurvivesARoundTrip) {
   EXPECT_EQ(lazily(bytes), all);
 }
 
-TEST(TranscodeTest, EagerDecodingThrowsAndKeepsTheDecodedPrefix) {
+TEST(TranscodeTest, MalformedTextEndsDecodingOrIsReplacedOverItsMaximalSubpart) {
   for (auto const& m : malformed) {
     SCOPED_TRACE(m.what);
+    std::string const text = "a\xC3\xA9" + m.bytes + "z";
     EXPECT_THROW_MSG(u8_string_to_u32_string(m.bytes), std::runtime_error,
                      "Invalid UTF-8 sequence");
     std::u32string out = U"stale";
-    EXPECT_THROW_MSG(u8_string_to_u32_string("a\xC3\xA9" + m.bytes + "z", out), std::runtime_error,
+    EXPECT_THROW_MSG(u8_string_to_u32_string(text, out), std::runtime_error,
                      "Invalid UTF-8 sequence");
     EXPECT_EQ(out, U"a\xE9");
-  }
-}
-
-TEST(TranscodeTest, LazyDecodingEndsAtTheFirstMalformedCharacter) {
-  for (auto const& m : malformed) {
-    SCOPED_TRACE(m.what);
     EXPECT_EQ(lazily(m.bytes), U"");
-    EXPECT_EQ(lazily("a\xC3\xA9" + m.bytes + "z"), U"a\xE9");
+    EXPECT_EQ(lazily(text), U"a\xE9");
+    EXPECT_EQ(symbols(utf8_to_glyphs(text)), U"a\xE9");
+    // The non-throwing decoder.
+    EXPECT_EQ(dalk::text::decode(text, out), 3U);
+    EXPECT_EQ(out, U"a\xE9");
+    dalk::text::Decoded const first = dalk::text::decode_at(m.bytes, 0);
+    EXPECT_FALSE(first.well_formed);
+    EXPECT_EQ(first.code_point, U'\uFFFD');
+    EXPECT_EQ(first.length, m.subpart);
+    std::u32string const replaced = dalk::text::decode_replacing(text);
+    EXPECT_EQ(replaced.substr(0, 3), U"a\xE9\uFFFD");
+    EXPECT_EQ(replaced.back(), U'z');
   }
 }
 
@@ -147,10 +155,6 @@ TEST(TranscodeTest, GlyphsFromUtf8AreTheWellFormedPrefix) {
             U"ab");
   EXPECT_EQ(symbols(utf8_to_glyphs("h\xC3\xA9\xF0\x9F\x98\x80")), U"h\xE9\x1F600");
   EXPECT_TRUE(utf8_to_glyphs("").empty());
-  for (auto const& m : malformed) {
-    SCOPED_TRACE(m.what);
-    EXPECT_EQ(symbols(utf8_to_glyphs("a\xC3\xA9" + m.bytes + "z")), U"a\xE9");
-  }
 }
 
 TEST(TranscodeTest, GlyphsFromUtf32AreNotValidated) {

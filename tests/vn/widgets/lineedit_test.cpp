@@ -573,24 +573,6 @@ TEST(LineEditWideTest, ValidatorSeesWholeCharacters) {
   EXPECT_EQ(edit.text, "日語é");
 }
 
-TEST(LineEditWideTest, PrintableMeansNoControlSurrogateNoncharacterOrConsoleKey) {
-  vn::LineEdit edit{vn::LineEdit::init};
-  Harness screen{edit, {10, 1}};
-  screen.click({0, 0});
-  for (char32_t const ignored :
-       {char32_t{0x85}, char32_t{0x9F}, char32_t{0xD800}, char32_t{0xFDD0}, char32_t{0xFFFE},
-        char32_t{0x3FFFF}, char32_t{0x40000}, char32_t{0x4FFFF}, char32_t{0x10FFFF},
-        char32_t{0x110000}, char32_t{U'é' | static_cast<char32_t>(dalk::Mod::Alt)}}) {
-    screen.key_press(dalk::key(ignored));
-  }
-  EXPECT_EQ(edit.text, "");
-  for (char32_t const typed : {U'\u00A0', U'\u200D', U'\uE000', U'\U00050000', U'\U0010FFFD'}) {
-    screen.key_press(dalk::key(typed));
-  }
-  EXPECT_EQ(dalk::detail::u8_string_to_u32_string(edit.text),
-            U"\u00A0\u200D\uE000\U00050000\U0010FFFD");
-}
-
 }  // namespace wide
 
 }  // namespace

@@ -418,47 +418,6 @@ TEST_F(TextBoxTest, CharactersAreInsertedAtTheCursor) {
   EXPECT_EQ(box.cursor_index, 8U);
 }
 
-TEST_F(TextBoxTest, KeysThatAreNoCharactersAreIgnored) {
-  TextBox box = make("ab", {5, 1});
-  box.cursor_index = 1;
-  std::vector<Key> const ignored{
-      Key::Tab,
-      Key::Escape,
-      dalk::key(0),
-      dalk::key(31),
-      Key::Insert,
-      Key::PageUp,
-      Key::PageDown,
-      Key::F1,
-      Key::F12,
-      Key::BackTab,
-      Key::Begin,
-      dalk::key(159),
-      dalk::key(U'x') | Mod::Shift,
-      dalk::key(U'x') | Mod::Ctrl,
-      dalk::key(U'x') | Mod::Alt,
-      dalk::key(U'x') | Mod::Meta,
-      Key::Enter | Mod::Alt,
-      // Not Unicode scalar values: inserted, they would make the text invalid UTF-8.
-      dalk::key(0xD800),
-      dalk::key(0xDFFF),
-      dalk::key(0x110000),
-      dalk::key(0x80000000),
-      // The console's keys without a character of their own (Left Control, Left Shift).
-      dalk::key(0x40000),
-      dalk::key(0x40002),
-      dalk::key(0x4FFFF),
-  };
-  for (Key key : ignored) {
-    box.key_press(key);
-    EXPECT_EQ(box.text, "ab") << static_cast<unsigned>(key);
-    EXPECT_EQ(box.cursor_index, 1U) << static_cast<unsigned>(key);
-  }
-  box.key_press(dalk::key(0x3FFFF));
-  box.key_press(dalk::key(0x50000));
-  EXPECT_EQ(box.code_points, U"a\U0003FFFF\U00050000b");
-}
-
 TEST_F(TextBoxTest, CursorPastTheEndIsClampedBeforeAnEdit) {
   TextBox box = make("ab", {5, 1});
   paint(box);
