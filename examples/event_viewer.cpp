@@ -208,6 +208,9 @@ std::string describe(dalk::Event const& event) {
             return pad("Paste", 13) + std::to_string(e.text.size()) + " bytes";
           },
           [](dalk::Focus const& e) { return pad("Focus", 13) + (e.focused ? "gained" : "lost"); },
+          [](dalk::AnswersChanged const& e) {
+            return pad("Answers", 13) + (e.answers.version.empty() ? "?" : e.answers.version);
+          },
       },
       event);
 }

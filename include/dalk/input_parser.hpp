@@ -9,6 +9,7 @@
 #include <string_view>
 #include <variant>
 
+#include "dalk/answers.hpp"
 #include "dalk/io.hpp"
 
 namespace dalk {
@@ -24,8 +25,8 @@ class InputParser {
     int number = 0;
   };
   /// What a byte or a wait completed: nothing yet (also a sequence dropped without an event), an
-  /// event, an undecodable sequence, or a signal to raise.
-  using Result = std::variant<std::monostate, Event, Undecodable, Signal>;
+  /// event, an undecodable sequence, a signal to raise, or the terminal's answer to a query.
+  using Result = std::variant<std::monostate, Event, Undecodable, Signal, Answer>;
 
   /// The reports the terminal was asked for. All off decodes exactly as for a terminal without
   /// extensions, except that paste brackets are always dropped.
@@ -42,6 +43,9 @@ class InputParser {
     /// With kitty_keyboard: presses of Ctrl+C, Ctrl+\ and Ctrl+Z come as Signal, as the line
     /// discipline (signal keys on) would have raised them from the legacy bytes.
     bool signal_keys = false;
+    /// The terminal was asked about itself: its answers (device attributes, mode reports, kitty
+    /// flags, XTVERSION, XTGETTCAP, OSC colours) come as Answer, never as keys.
+    bool terminal_answers = false;
     friend constexpr bool operator==(Options, Options) = default;
   };
 

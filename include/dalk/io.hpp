@@ -8,6 +8,7 @@
 #include <string>
 #include <variant>
 
+#include "dalk/answers.hpp"
 #include "dalk/sequence.hpp"
 
 namespace dalk {
@@ -194,9 +195,16 @@ struct Focus {
   friend constexpr bool operator==(Focus, Focus) = default;
 };
 
-/// Paste and Focus come last so the indices of the older alternatives stay.
+/// The terminal answered after start-up (Extension::TerminalAnswers): everything answered so
+/// far, the new answer merged in.
+struct AnswersChanged {
+  TerminalAnswers answers;
+  friend bool operator==(AnswersChanged const&, AnswersChanged const&) = default;
+};
+
+/// Later events come last so the indices of the older alternatives stay.
 using Event = std::variant<MousePress, MouseRelease, MouseWheel, MouseMove, KeyPress, KeyRelease,
-                           Resize, Paste, Focus>;
+                           Resize, Paste, Focus, AnswersChanged>;
 
 /// Input that could not be decoded: its bytes are consumed and reading can go on with the next
 /// ones. error is what dalk::read throws for it.

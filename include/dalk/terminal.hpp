@@ -50,6 +50,13 @@ enum class Extension : std::uint16_t {
   Colors8 = 1U << 9U,
   /// Every colour is written as the terminal's default; traits stay.
   NoColor = 1U << 10U,
+  /// Start-up asks the terminal what it is and has, behind a primary device attributes request
+  /// whose answer ends a short wait (dalk/answers.hpp); the session then pushes the kitty flags
+  /// and writes synchronized output only where the terminal has them.
+  TerminalAnswers = 1U << 11U,
+  /// Where the terminal answers that it shows true colour, frames use it whatever colour bit is
+  /// set (NoColor stays). output_extensions() sets it.
+  ColorsFromAnswers = 1U << 12U,
 };
 using Extensions = detail::Mask<Extension>;
 

@@ -169,16 +169,16 @@ class Line : public Widget {
   // of the class, so children types from unnamed namespaces compile without warnings.
   template <typename W, typename C>
   static lum::Generator<W&> enumerate(C& elements) {
-    if constexpr (ChildTuple<Container>) {
-      constexpr std::size_t count = std::tuple_size_v<Container>;
-      for (std::size_t i = 0; i < count; ++i) {
-        if (W* child = tuple_child<W>(elements, i, std::make_index_sequence<count>{})) {
+    if constexpr (requires(Container & c) { std::begin(c); }) {
+      for (auto& element : elements) {
+        if (W* child = child_pointer(element)) {
           co_yield *child;
         }
       }
     } else {
-      for (auto& element : elements) {
-        if (W* child = child_pointer(element)) {
+      constexpr std::size_t count = std::tuple_size_v<Container>;
+      for (std::size_t i = 0; i < count; ++i) {
+        if (W* child = tuple_child<W>(elements, i, std::make_index_sequence<count>{})) {
           co_yield *child;
         }
       }

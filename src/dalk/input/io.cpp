@@ -8,12 +8,12 @@
 
 #include <array>
 #include <atomic>
-#include <bit>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
 #include <exception>
+#include <iterator>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -43,7 +43,28 @@ constexpr int sequence_byte_wait_ms = 100;
 // Kept as its bits: an atomic of a struct of bools is not lock-free everywhere (clang calls
 // libatomic for it).
 using OptionBits = std::uint32_t;
-static_assert(sizeof(InputParser::Options) == sizeof(OptionBits));
+
+constexpr bool InputParser::Options::*option_flags[] = {
+    &InputParser::Options::bracketed_paste,  &InputParser::Options::focus_reports,
+    &InputParser::Options::kitty_keyboard,   &InputParser::Options::signal_keys,
+    &InputParser::Options::terminal_answers,
+};
+
+constexpr OptionBits to_bits(InputParser::Options options) {
+  OptionBits bits = 0;
+  for (std::size_t i = 0; i < std::size(option_flags); ++i) {
+    bits |= (options.*option_flags[i] ? 1U : 0U) << i;
+  }
+  return bits;
+}
+
+constexpr InputParser::Options from_bits(OptionBits bits) {
+  InputParser::Options options;
+  for (std::size_t i = 0; i < std::size(option_flags); ++i) {
+    options.*option_flags[i] = ((bits >> i) & 1U) != 0;
+  }
+  return options;
+}
 
 // What reading standard input keeps for the whole process. Made when the library is loaded and
 // never destroyed: the input thread may still be reading, and a signal handler waking it, while
@@ -53,7 +74,7 @@ struct TerminalInput {
   // next. Only the input thread reads.
   InputParser parser;
   // Set by initialization on its thread while the input thread reads.
-  std::atomic<OptionBits> options{std::bit_cast<OptionBits>(InputParser::Options{})};
+  std::atomic<OptionBits> options{to_bits(InputParser::Options{})};
   // The descriptor of input_wake_descriptor() as handlers see it; -1 until it is created.
   volatile std::sig_atomic_t wake_descriptor = -1;
   // Held while the wake descriptor is created.
@@ -127,7 +148,7 @@ char read_byte(int fd) {
 }
 
 InputParser::Options load_terminal_options() {
-  return std::bit_cast<InputParser::Options>(terminal_input.options.load());
+  return from_bits(terminal_input.options.load());
 }
 
 // One event or undecodable sequence from standard input; a waiting resize comes first.
@@ -386,7 +407,7 @@ std::optional<Event> read(int timeout) {
 }
 
 void detail::set_terminal_input_options(InputParser::Options options) {
-  terminal_input.options.store(std::bit_cast<OptionBits>(options));
+  terminal_input.options.store(to_bits(options));
 }
 
 InputParser::Options detail::terminal_input_options() {

@@ -295,6 +295,8 @@ class Route {
     return std::nullopt;
   }
 
+  std::optional<QuitRequest> operator()(dalk::AnswersChanged const& /*e*/) { return std::nullopt; }
+
   std::optional<QuitRequest> operator()(dalk::Resize const& e) {
     Area const previous = head_.size;
     head_.size = e.area;
