@@ -12,6 +12,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <deque>
 #include <exception>
 #include <iterator>
 #include <mutex>
@@ -24,6 +25,7 @@
 #include "dalk/console_file.hpp"
 #include "dalk/input_parser.hpp"
 #include "dalk/scancode_decoder.hpp"
+#include "dalk/session/answer_store.hpp"
 #include "dalk/signals.hpp"
 #include "dalk/terminal.hpp"
 
@@ -79,6 +81,8 @@ struct TerminalInput {
   volatile std::sig_atomic_t wake_descriptor = -1;
   // Held while the wake descriptor is created.
   std::mutex wake_creation;
+  // Events read while start-up waited for the terminal's answers, given out first.
+  std::deque<Event> put_back;
 };
 
 TerminalInput& terminal_input = *new TerminalInput;
@@ -161,6 +165,11 @@ ReadResult read_terminal() {
     parser.reset();
   }
   parser.set_options(load_terminal_options());
+  if (!terminal_input.put_back.empty()) {
+    Event event = std::move(terminal_input.put_back.front());
+    terminal_input.put_back.pop_front();
+    return event;
+  }
   for (;;) {
     InputParser::Result result;
     switch (parser.wait()) {
@@ -202,6 +211,12 @@ ReadResult read_terminal() {
     }
     if (auto* undecodable = std::get_if<Undecodable>(&result)) {
       return std::move(*undecodable);
+    }
+    if (auto const* answer = std::get_if<Answer>(&result)) {
+      if (auto changed = detail::record_answer(*answer)) {
+        return Event{AnswersChanged{*std::move(changed)}};
+      }
+      continue;
     }
     // A key report that stands for a signal key: raised as the line discipline would have,
     // and the reader returns to look at the flags.
@@ -414,11 +429,16 @@ InputParser::Options detail::terminal_input_options() {
   return load_terminal_options();
 }
 
+void detail::put_back(Event event) {
+  terminal_input.put_back.push_back(std::move(event));
+}
+
 detail::ReadResult detail::read_input(int timeout, int wake) {
   if (tty_file_descriptor) {
     return read_with_console(*tty_file_descriptor, timeout, wake);
   }
-  if (load_flag(window_resize_sig) != 1 && is_stdin_empty(timeout, wake)) {
+  if (load_flag(window_resize_sig) != 1 && terminal_input.put_back.empty() &&
+      is_stdin_empty(timeout, wake)) {
     return NoEvent{};
   }
   return read_terminal();
