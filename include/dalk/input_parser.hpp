@@ -44,13 +44,18 @@ class InputParser {
     /// discipline (signal keys on) would have raised them from the legacy bytes.
     bool signal_keys = false;
     /// The terminal was asked about itself: its answers (device attributes, mode reports, kitty
-    /// flags, XTVERSION, XTGETTCAP, OSC colours) come as Answer, never as keys.
+    /// flags, XTVERSION, XTGETTCAP, OSC colours) come as Answer, never as keys. "\e]" opens an
+    /// OSC string (ended by BEL or ST) and "\eP" a DCS string (ended by ST); strings that are no
+    /// answer, or are malformed, are dropped. XTGETTCAP answers are read one capability each.
     bool terminal_answers = false;
     friend constexpr bool operator==(Options, Options) = default;
   };
 
   /// The most a paste keeps; the rest, up to the closing bracket, is dropped.
   static constexpr std::size_t max_paste_bytes = std::size_t{16} << 20U;
+  /// The most an OSC or DCS string keeps; a longer one is dropped whole, its bytes up to the
+  /// terminator swallowed.
+  static constexpr std::size_t max_string_bytes = 4096;
 
   /// Takes effect with the next sequence.
   void set_options(Options options) { options_ = options; }
@@ -84,7 +89,17 @@ class InputParser {
   void reset();
 
  private:
-  enum class Stage : std::uint8_t { Idle, Escape, Introducer, ControlSequence, Character, Paste };
+  enum class Stage : std::uint8_t {
+    Idle,
+    Escape,
+    Introducer,
+    ControlSequence,
+    Character,
+    Paste,
+    // "\e]" or "\eP" with answers asked for, then the string's body.
+    StringIntroducer,
+    String,
+  };
 
   // How complete control sequences decode (input_parser.cpp).
   struct Rules;
@@ -93,9 +108,11 @@ class InputParser {
   Result finish_character();
   Result feed_paste(char byte);
   void keep_pasted(std::string_view bytes);
+  Result feed_string(char byte);
+  Result finish_string();
 
   Stage stage_ = Stage::Idle;
-  // '[' or 'O' once the introducer is complete.
+  // '[' or 'O' once the introducer is complete; ']' or 'P' for a string.
   char introducer_ = 0;
   // The bytes after the introducer, or those of the character so far.
   std::string bytes_;
@@ -104,6 +121,11 @@ class InputParser {
   // The pasted bytes so far, and how many bytes of the closing bracket the latest ones match.
   std::string paste_;
   std::size_t closing_matched_ = 0;
+  // An OSC or DCS string's body so far; whether its latest byte was an escape; whether it ran
+  // past max_string_bytes (its body is then no longer kept).
+  std::string string_;
+  bool string_escape_ = false;
+  bool string_too_long_ = false;
   Mouse::Button previous_button_ = Mouse::Button::Left;
   Options options_;
 };
