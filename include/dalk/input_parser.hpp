@@ -65,9 +65,11 @@ class InputParser {
   enum class Wait : std::uint8_t {
     /// Between events: as long as the reader likes.
     Nothing,
-    /// After Escape or an introducer ("\e[", "\eO"): only a byte already waiting continues it.
+    /// After Escape or an introducer ("\e[", "\eO", and "\e]" and "\eP" where answers are read):
+    /// only a byte already waiting continues it.
     AlreadyWaiting,
-    /// Inside a control sequence or a UTF-8 character: until the next byte comes.
+    /// Inside a control sequence, an OSC or DCS string or a UTF-8 character: until the next byte
+    /// comes.
     Unfinished,
     /// Inside a paste, whose bytes may pause on a slow link: the paste stays open across waits
     /// until its closing bracket comes.
@@ -82,7 +84,8 @@ class InputParser {
   [[nodiscard]] Wait wait() const;
 
   /// No byte came in the wait: a lone Escape becomes the Escape key, an introducer with nothing
-  /// after it the key of its second byte. Changes nothing in the other waits.
+  /// after it the key of its second byte ("\e]" and "\eP" with Alt, as Escape before a key).
+  /// Changes nothing in the other waits.
   Result wait_ran_out();
 
   /// Drops a partly parsed sequence or paste; the remembered mouse button and the options stay.

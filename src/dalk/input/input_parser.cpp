@@ -775,7 +775,7 @@ void InputParser::keep_pasted(std::string_view bytes) {
 
 // An escape inside the body ends the string as in ECMA-48's parser: followed by '\\' it is the
 // string terminator; followed by anything else the string is dropped and the escape starts a
-// sequence of its own.
+// sequence of its own (a second escape starts it afresh).
 InputParser::Result InputParser::feed_string(char byte) {
   if (stage_ == Stage::StringIntroducer) {
     stage_ = Stage::String;
@@ -788,7 +788,7 @@ InputParser::Result InputParser::feed_string(char byte) {
     }
     reset();
     stage_ = Stage::Escape;
-    return feed(byte);
+    return byte == escape_byte ? Result{} : feed(byte);
   }
   if (byte == escape_byte) {
     string_escape_ = true;

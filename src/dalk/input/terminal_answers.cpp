@@ -26,6 +26,9 @@ template <typename... Fs>
 struct Overloaded : Fs... {
   using Fs::operator()...;
 };
+// Clang 14 does not deduce an aggregate's template arguments by itself.
+template <typename... Fs>
+Overloaded(Fs...) -> Overloaded<Fs...>;
 
 }  // namespace
 

@@ -5,11 +5,11 @@
 #include <malloc.h>
 
 #include <cstddef>
-#include <optional>
-#include <utility>
 #include <dalk/dalk.hpp>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -139,15 +139,32 @@ TEST(AnswersParserTest, AnEmptyStringIntroducerIsAltWithItsKey) {
 // Malformed answers, unknown strings and numbers out of range are dropped: no event, no answer.
 TEST(AnswersParserTest, GarbageIsDropped) {
   std::string const at_the_bound(InputParser::max_string_bytes - 2, 'v');
-  for (std::string const& bytes : std::vector<std::string>{
-           "\x1b[?99999999999999999999c", "\x1b[?65536c", "\x1b[?62;;22c", "\x1b[?c",
-           "\x1b[?2026;5$y", "\x1b[?2026$y", "\x1b[?-1u", "\x1b[?1;2u", "\x1b[?u",
-           "\x1bP1+r52474=38\x1b\\", "\x1bP1+r5G=38\x1b\\", "\x1bP1+r524742=3\x1b\\",
-           "\x1bP0+r5463=31\x1b\\", "\x1bP0+r\x1b\\", "\x1bP$r0m\x1b\\",
-           "\x1b]11;rgb:1e1e/1e1e\x1b\\", "\x1b]11;rgb:12345/0/0\a", "\x1b]11;rgb:/0/0\a",
-           "\x1b]11;rgb:xx/0/0\a", "\x1b]11;#ffffff\a", "\x1b]12;rgb:0/0/0\a", "\x1b]11\a",
-           "\x1b]99999999999999999999;rgb:0/0/0\a", "\x1b]0;title\a",
-           "\x1bP>|v" + at_the_bound + "\x1b\\"}) {
+  std::vector<std::string> const garbage{"\x1b[?99999999999999999999c",
+                                         "\x1b[?65536c",
+                                         "\x1b[?62;;22c",
+                                         "\x1b[?c",
+                                         "\x1b[?2026;5$y",
+                                         "\x1b[?2026$y",
+                                         "\x1b[?-1u",
+                                         "\x1b[?1;2u",
+                                         "\x1b[?u",
+                                         "\x1bP1+r52474=38\x1b\\",
+                                         "\x1bP1+r5G=38\x1b\\",
+                                         "\x1bP1+r524742=3\x1b\\",
+                                         "\x1bP0+r5463=31\x1b\\",
+                                         "\x1bP0+r\x1b\\",
+                                         "\x1bP$r0m\x1b\\",
+                                         "\x1b]11;rgb:1e1e/1e1e\x1b\\",
+                                         "\x1b]11;rgb:12345/0/0\a",
+                                         "\x1b]11;rgb:/0/0\a",
+                                         "\x1b]11;rgb:xx/0/0\a",
+                                         "\x1b]11;#ffffff\a",
+                                         "\x1b]12;rgb:0/0/0\a",
+                                         "\x1b]11\a",
+                                         "\x1b]99999999999999999999;rgb:0/0/0\a",
+                                         "\x1b]0;title\a",
+                                         "\x1bP>|v" + at_the_bound + "\x1b\\"};
+  for (std::string const& bytes : garbage) {
     InputParser parser;
     parser.set_options(with_answers_and_kitty);
     for (auto const& result : feed(parser, bytes)) {
@@ -160,36 +177,39 @@ TEST(AnswersParserTest, GarbageIsDropped) {
   EXPECT_EQ(only<dalk::Answer>(feed(parser, "\x1bP>|" + at_the_bound + "\x1b\\")),
             dalk::Answer{answer::Version{at_the_bound}});
   // An escape inside a string ends it: the string is dropped, the escape starts a sequence.
-  EXPECT_EQ(only<dalk::Event>(feed(parser, "\x1b]11;rgb:0/0/0\x1b[A")),
-            dalk::Event{dalk::KeyPress{dalk::Key::ArrowUp}});
+  for (std::string_view const bytes : {"\x1b]11;rgb:0/0/0\x1b[A", "\x1bP>|x\x1b\x1b[A"}) {
+    EXPECT_EQ(only<dalk::Event>(feed(parser, bytes)),
+              dalk::Event{dalk::KeyPress{dalk::Key::ArrowUp}});
+  }
 }
 
 // A megabyte without a terminator is swallowed, not kept, until its terminator (BEL ends only
 // an OSC string).
 TEST(AnswersParserTest, AnOversizedStringIsBoundedAndDropped) {
-  for (auto const& [start, filler] :
-       {std::pair{"\x1b]11;", std::string_view{"a"}}, std::pair{"\x1bP>|", std::string_view{"a\a"}}}) {
+  for (auto const& [start, filler] : {std::pair{"\x1b]11;", std::string_view{"a"}},
+                                      std::pair{"\x1bP>|", std::string_view{"a\a"}}}) {
     InputParser parser;
     parser.set_options(with_answers);
     EXPECT_TRUE(feed(parser, start).empty());
     auto const in_use_before = mallinfo2().uordblks;
     bool nothing_came = true;
     for (std::size_t i = 0; i < (std::size_t{1} << 20U); ++i) {
-      nothing_came &= std::holds_alternative<std::monostate>(parser.feed(filler[i % filler.size()]));
+      nothing_came &=
+          std::holds_alternative<std::monostate>(parser.feed(filler[i % filler.size()]));
     }
     EXPECT_TRUE(nothing_came);
     EXPECT_EQ(parser.wait(), InputParser::Wait::Unfinished);
     EXPECT_LT(mallinfo2().uordblks, in_use_before + 2 * InputParser::max_string_bytes);
     EXPECT_TRUE(feed(parser, "\x1b\\").empty());
-    EXPECT_EQ(only<dalk::Answer>(feed(parser, "\x1b[?7u")),
-              dalk::Answer{answer::KittyFlags{7}});
+    EXPECT_EQ(only<dalk::Answer>(feed(parser, "\x1b[?7u")), dalk::Answer{answer::KittyFlags{7}});
   }
 }
 
 // Without the option no answer is read: strings are Escape-plus-key and keys, the control
 // sequences undecodable, as for any terminal not asked.
 TEST(AnswersParserTest, WithoutTheOptionNothingIsAnAnswer) {
-  for (auto const options : {InputParser::Options{}, InputParser::Options{.kitty_keyboard = true}}) {
+  for (auto const options :
+       {InputParser::Options{}, InputParser::Options{.kitty_keyboard = true}}) {
     for (Row const& row : answer_rows) {
       InputParser parser;
       parser.set_options(options);
@@ -197,8 +217,8 @@ TEST(AnswersParserTest, WithoutTheOptionNothingIsAnAnswer) {
       for (auto const& result : results) {
         EXPECT_FALSE(std::holds_alternative<dalk::Answer>(result)) << row.bytes.substr(1);
       }
-      EXPECT_EQ(row.bytes[1] == '[', results.size() == 1 &&
-                                         std::holds_alternative<dalk::Undecodable>(results[0]))
+      EXPECT_EQ(row.bytes[1] == '[',
+                results.size() == 1 && std::holds_alternative<dalk::Undecodable>(results[0]))
           << row.bytes.substr(1);
     }
   }
@@ -225,16 +245,16 @@ TEST(AnswersParserTest, AnswersMerge) {
   expected.foreground = TrueColor{1, 2, 3};
   expected.background = TrueColor{4, 5, 6};
   expected.true_color = true;
-  EXPECT_EQ(merged({answer::Version{"XTerm(379)"}, answer::Mode{2026, ModeReport::Set},
-                    answer::Mode{2027, ModeReport::NotRecognized},
-                    answer::Mode{2004, ModeReport::Reset},
-                    answer::Mode{1004, ModeReport::PermanentlySet}, answer::Mode{25, ModeReport::Set},
-                    answer::KittyFlags{0}, answer::DynamicColor{10, TrueColor{1, 2, 3}},
-                    answer::DynamicColor{11, TrueColor{4, 5, 6}},
-                    answer::DynamicColor{12, TrueColor{7, 8, 9}}, answer::Capability{"Tc", false},
-                    answer::Capability{"RGB", true}, answer::Capability{"Tc", false},
-                    answer::Capability{"colors", true}, answer::DeviceAttributes{{62, 22}}}),
-            expected);
+  EXPECT_EQ(
+      merged({answer::Version{"XTerm(379)"}, answer::Mode{2026, ModeReport::Set},
+              answer::Mode{2027, ModeReport::NotRecognized}, answer::Mode{2004, ModeReport::Reset},
+              answer::Mode{1004, ModeReport::PermanentlySet}, answer::Mode{25, ModeReport::Set},
+              answer::KittyFlags{0}, answer::DynamicColor{10, TrueColor{1, 2, 3}},
+              answer::DynamicColor{11, TrueColor{4, 5, 6}},
+              answer::DynamicColor{12, TrueColor{7, 8, 9}}, answer::Capability{"Tc", false},
+              answer::Capability{"RGB", true}, answer::Capability{"Tc", false},
+              answer::Capability{"colors", true}, answer::DeviceAttributes{{62, 22}}}),
+      expected);
   struct TrueColorRow {
     std::vector<dalk::Answer> answers;
     std::optional<bool> true_color;
@@ -248,13 +268,13 @@ TEST(AnswersParserTest, AnswersMerge) {
     EXPECT_EQ(merged(row.answers).true_color, row.true_color);
   }
   // Perceived brightness below mid grey.
-  for (auto const& [background, dark] : std::vector<std::pair<TrueColor, bool>>{
-           {{0x1E, 0x1E, 0x2E}, true},
-           {{127, 127, 127}, true},
-           {{128, 128, 128}, false},
-           {{0, 0, 255}, true},
-           {{0, 255, 0}, false},
-           {{255, 255, 255}, false}}) {
+  for (auto const& [background, dark] :
+       std::vector<std::pair<TrueColor, bool>>{{{0x1E, 0x1E, 0x2E}, true},
+                                               {{127, 127, 127}, true},
+                                               {{128, 128, 128}, false},
+                                               {{0, 0, 255}, true},
+                                               {{0, 255, 0}, false},
+                                               {{255, 255, 255}, false}}) {
     EXPECT_EQ(merged({answer::DynamicColor{11, background}}).dark_background(), dark);
   }
   EXPECT_EQ(TerminalAnswers{}.dark_background(), std::nullopt);
