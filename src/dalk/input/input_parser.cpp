@@ -278,7 +278,7 @@ std::optional<int> signal_of(Key key) {
   }
 }
 
-// Numbers in answers are small; a larger one is garbage, as is anything but decimal digits.
+// Numbers in answers are small; a larger one is garbage, as is anything but digits of the base.
 constexpr unsigned max_answer_number = 65535;
 
 std::optional<unsigned> answer_number(std::string_view text, int base = 10) {
@@ -715,6 +715,7 @@ InputParser::Result InputParser::finish_control_sequence() {
   reset();
   try {
     ControlSequence const sequence{introducer, bytes};
+    // Answers come before the keys' table: "\e[?7u" is the kitty flags, never a key.
     if (options_.terminal_answers) {
       if (auto answer = control_sequence_answer(sequence)) {
         return *std::move(answer);
