@@ -205,16 +205,16 @@ TEST(InputParserTest, PlainKeysAndCharacters) {
 TEST(InputParserTest, EscapeAloneAndBeforeAKey) {
   expect_each({
       {"\x1b", key(Key::Escape)},
-      // Escape plus a key reports the key alone, a non-ASCII character whole.
-      {"\x1bx", key(U'x')},
-      {"\x1b\x1b", key(Key::Escape)},
-      {"\x1b\r", key(Key::Enter)},
-      {"\x1b\xC3\xA9", key(U'\u00E9')},
-      {"\x1b\xF0\x9F\x98\x80", key(U'\U0001F600')},
-      {"\x1b\x80", key(0xFFFD)},
-      // An introducer with nothing after it is the key itself.
-      {"\x1b[", key(U'[')},
-      {"\x1bO", key(U'O')},
+      // Escape plus a key reports the key with Alt, a non-ASCII character whole.
+      {"\x1bx", key(dalk::key(U'x') | Mod::Alt)},
+      {"\x1b\r", key(Key::Enter | Mod::Alt)},
+      {"\x1b\x7f", key(Key::Backspace | Mod::Alt)},
+      {"\x1b\xC3\xA9", key(dalk::key(U'\u00E9') | Mod::Alt)},
+      {"\x1b\xF0\x9F\x98\x80", key(dalk::key(U'\U0001F600') | Mod::Alt)},
+      {"\x1b\x80", key(dalk::key(0xFFFD) | Mod::Alt)},
+      // An introducer with nothing after it is the key itself with Alt.
+      {"\x1b[", key(dalk::key(U'[') | Mod::Alt)},
+      {"\x1bO", key(dalk::key(U'O') | Mod::Alt)},
   });
 }
 
@@ -368,13 +368,16 @@ TEST(InputParserTest, StreamsAndWaits) {
       {{"xy"}, {key(U'x'), key(U'y')}},
       {{"\x1b", "x"}, {key(Key::Escape), key(U'x')}},
       {{"\x1b", "\x1b"}, {key(Key::Escape), key(Key::Escape)}},
-      {{"\x1b[", "A"}, {key(U'['), key(U'A')}},
-      {{"\x1bO", "P"}, {key(U'O'), key(U'P')}},
+      // Escape, Escape is two Escapes; the second may begin a sequence.
+      {{"\x1b\x1b"}, {key(Key::Escape), key(Key::Escape)}},
+      {{"\x1b\x1b[A"}, {key(Key::Escape), key(Key::ArrowUp)}},
+      {{"\x1b[", "A"}, {key(dalk::key(U'[') | Mod::Alt), key(U'A')}},
+      {{"\x1bO", "P"}, {key(dalk::key(U'O') | Mod::Alt), key(U'P')}},
       {{"\x1b[A\x1b[B"}, {key(Key::ArrowUp), key(Key::ArrowDown)}},
       // Inside a sequence or a character the wait running out changes nothing.
       {{"\x1b[1", ";5", "C"}, {key(Key::ArrowRight | Mod::Ctrl)}},
       {{"\xE2", "\x82", "\xAC"}, {key(U'\u20AC')}},
-      {{"\x1b\xC3", "\xA9"}, {key(U'\u00E9')}},
+      {{"\x1b\xC3", "\xA9"}, {key(dalk::key(U'\u00E9') | Mod::Alt)}},
       // After an undecodable sequence the next bytes are read normally.
       {{"\x1b[1;99Bq"}, {error("io parse_key_modifiers(): Unknown Mod: 99"), key(U'q')}},
       {{"\x1b[X\x1b[A"}, {error("io parse_key(): Unknown final_byte: X"), key(Key::ArrowUp)}},
@@ -462,9 +465,14 @@ TEST(InputParserTest, AnUnterminatedPasteWaitsForItsEnd) {
   EXPECT_EQ(parse(parser, {"\x1b[200~", "partial", "\x1b[20"}), std::vector<std::string>{});
   EXPECT_EQ(parser.wait(), InputParser::Wait::Paste);
   EXPECT_TRUE(std::holds_alternative<std::monostate>(parser.wait_ran_out()));
-  // Dropping it leaves the parser between events.
+  // Cut, it is what came without the closing bracket begun; dropped, nothing.
+  std::vector<std::string> cut;
+  record(parser.cut_paste(), cut);
+  EXPECT_EQ(cut, std::vector<std::string>{paste("partial")});
+  parse(parser, {"\x1b[200~dropped"});
   parser.reset();
   EXPECT_EQ(parser.wait(), InputParser::Wait::Nothing);
+  EXPECT_TRUE(std::holds_alternative<std::monostate>(parser.cut_paste()));
   EXPECT_EQ(parse(parser, {"x"}), std::vector<std::string>{key(U'x')});
 }
 
