@@ -6,9 +6,13 @@
 // resize flag are process-wide, so each test runs in a child.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <dalk/dalk.hpp>
+#include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/pty.hpp"
@@ -32,6 +36,43 @@ Mouse at(int x, int y, Mouse::Button button) {
 }
 
 std::string const cut_short = "runtime_error: io read(): Sequence cut short.";
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// Runs body on a pseudo-terminal in interactive mode with pastes on; once the test has seen
+// "held" it types, and result_of() gives what body returned.
+vennic::test::PtyChild start_reader(std::function<std::string()> const& body) {
+  return vennic::test::PtyChild::start([body] {
+    dalk::initialize_interactive_terminal(dalk::MouseMode::Off, dalk::KeyMode::Normal,
+                                          dalk::Signals::Off, dalk::Extension::BracketedPaste);
+    std::fputs("held\n", stderr);
+    std::string const result = body();
+    dalk::uninitialize_terminal();
+    std::fprintf(stderr, "result:%s|\n", result.c_str());
+    return 0;
+  });
+}
+
+std::string result_of(vennic::test::PtyChild& child) {
+  static_cast<void>(child.wait_exit());
+  auto const at = child.output().find("result:");
+  return at == std::string::npos
+             ? child.output()
+             : child.output().substr(at + 7, child.output().find('|', at) - at - 7);
+}
+
+// Events as text, one read(2000) each, until one is q.
+std::string read_until_q() {
+  std::string out;
+  for (;;) {
+    auto const event = outcome_of([] { return dalk::read(2000); });
+    if (event == press(U'q') || event == none) {
+      return out;
+    }
+    out += event + ",";
+  }
+}
 
 }  // namespace
 
@@ -104,4 +145,72 @@ TEST(TerminalReadTest, WaitingResizeEndOfInputAndHangUp) {
     EXPECT_EQ(outcome_of([] { return dalk::read(16); }),
               "logic_error: io is_file_readable(): logic_error.");
   });
+}
+
+// Escape, then the rest of "\e[A" after a gap: within the escape wait the sequence is whole;
+// after it Escape (or Alt+[) stands alone and the rest are keys.
+TEST(TerminalReadTest, EscapeWaitJoinsASplitSequence) {
+  auto child = start_reader(read_until_q);
+  ASSERT_TRUE(child.wait_for_output("held"));
+  std::string expected;
+  for (auto const gap : {10ms, 120ms}) {
+    for (std::size_t const split : {1, 2}) {
+      child.write(std::string_view{"\x1b[A"}.substr(0, split));
+      std::this_thread::sleep_for(gap);
+      child.write(std::string_view{"\x1b[A"}.substr(split));
+      std::this_thread::sleep_for(10ms);
+      expected += gap < dalk::escape_wait() ? press(Key::ArrowUp) + ","
+                  : split == 1 ? press(Key::Escape) + "," + press(U'[') + "," + press(U'A') + ","
+                               : press(dalk::key(U'[') | Mod::Alt) + "," + press(U'A') + ",";
+    }
+  }
+  child.write("q");
+  EXPECT_EQ(result_of(child), expected);
+}
+
+// 2 MB written into the terminal at once is one paste, read in large blocks.
+TEST(TerminalReadTest, ALargePasteArrivesWhole) {
+  std::string const text(std::size_t{2} << 20U, 'p');
+  auto child = start_reader([] {
+    // Reads return between blocks of a paste.
+    for (auto const end = Clock::now() + 5s; Clock::now() < end;) {
+      if (auto const event = dalk::read(100)) {
+        auto const* paste = std::get_if<dalk::Paste>(&*event);
+        return paste == nullptr ? describe(*event) : std::to_string(paste->text.size());
+      }
+    }
+    return std::string(none);
+  });
+  ASSERT_TRUE(child.wait_for_output("held"));
+  auto const start = Clock::now();
+  std::thread writer{[&child, &text] { child.write("\x1b[200~" + text + "\x1b[201~"); }};
+  EXPECT_TRUE(child.wait_for_output("result:", 10s));
+  auto const took = Clock::now() - start;
+  writer.join();
+  EXPECT_EQ(result_of(child), std::to_string(text.size()));
+  EXPECT_LT(took, 1s);
+}
+
+// A paste whose closing bracket never comes is delivered as far as it came, after the stall
+// bound; meanwhile timed reads keep their time-out, and a blocking read ends too.
+TEST(TerminalReadTest, AStalledPasteIsDeliveredCut) {
+  auto child = start_reader([] {
+    std::string out;
+    std::optional<dalk::Event> event;
+    for (auto const end = Clock::now() + 3s; !event && Clock::now() < end;) {
+      auto const start = Clock::now();
+      event = dalk::read(100);
+      out += Clock::now() - start > 300ms ? "slow read," : "";
+    }
+    out += (event ? describe(*event) : none) + ",";
+    std::fputs("next\n", stderr);
+    return out + describe(dalk::read());
+  });
+  ASSERT_TRUE(child.wait_for_output("held"));
+  auto const start = Clock::now();
+  child.write("\x1b[200~abc");
+  ASSERT_TRUE(child.wait_for_output("next"));
+  EXPECT_GT(Clock::now() - start, 400ms);
+  child.write("\x1b[200~de");
+  EXPECT_EQ(result_of(child), "paste abc,paste de");
 }
