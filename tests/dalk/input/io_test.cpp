@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdio>
 #include <dalk/dalk.hpp>
-#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -40,38 +39,45 @@ std::string const cut_short = "runtime_error: io read(): Sequence cut short.";
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-// Runs body on a pseudo-terminal in interactive mode with pastes on; once the test has seen
-// "held" it types, and result_of() gives what body returned.
-vennic::test::PtyChild start_reader(std::function<std::string()> const& body) {
-  return vennic::test::PtyChild::start([body] {
+// A reader on a pseudo-terminal, interactive with pastes on: it shows each event as "<event>"
+// (a long paste by its size) and any read(100) that took over 300 ms, until q; then it reads
+// once more without a time-out.
+vennic::test::PtyChild start_reader() {
+  return vennic::test::PtyChild::start([] {
     dalk::initialize_interactive_terminal(dalk::MouseMode::Off, dalk::KeyMode::Normal,
                                           dalk::Signals::Off, dalk::Extension::BracketedPaste);
-    std::fputs("held\n", stderr);
-    std::string const result = body();
+    auto const show = [](dalk::Event const& event) {
+      auto const* paste = std::get_if<dalk::Paste>(&event);
+      std::string const text = paste != nullptr && paste->text.size() > 8
+                                   ? "paste " + std::to_string(paste->text.size())
+                                   : describe(event);
+      std::fprintf(stderr, "<%s>\n", text.c_str());
+    };
+    std::fputs("<held>\n", stderr);
+    for (auto const end = Clock::now() + 20s; Clock::now() < end;) {
+      auto const start = Clock::now();
+      auto const event = dalk::read(100);
+      std::fputs(Clock::now() - start > 300ms ? "<slow read>\n" : "", stderr);
+      if (event == dalk::Event{dalk::KeyPress{dalk::key(U'q')}}) {
+        break;
+      }
+      if (event) {
+        show(*event);
+      }
+    }
+    show(dalk::read());
     dalk::uninitialize_terminal();
-    std::fprintf(stderr, "result:%s|\n", result.c_str());
     return 0;
   });
 }
 
-std::string result_of(vennic::test::PtyChild& child) {
-  static_cast<void>(child.wait_exit());
-  auto const at = child.output().find("result:");
-  return at == std::string::npos
-             ? child.output()
-             : child.output().substr(at + 7, child.output().find('|', at) - at - 7);
-}
-
-// Events as text, one read(2000) each, until one is q.
-std::string read_until_q() {
+// What a reader showed, in order, each followed by a comma.
+std::string shown(std::string const& output) {
   std::string out;
-  for (;;) {
-    auto const event = outcome_of([] { return dalk::read(2000); });
-    if (event == press(U'q') || event == none) {
-      return out;
-    }
-    out += event + ",";
+  for (auto at = output.find('<'); at != std::string::npos; at = output.find('<', at + 1)) {
+    out += output.substr(at + 1, output.find(">\r", at) - at - 1) + ",";
   }
+  return out;
 }
 
 }  // namespace
@@ -148,11 +154,14 @@ TEST(TerminalReadTest, WaitingResizeEndOfInputAndHangUp) {
 }
 
 // Escape, then the rest of "\e[A" after a gap: within the escape wait the sequence is whole;
-// after it Escape (or Alt+[) stands alone and the rest are keys.
-TEST(TerminalReadTest, EscapeWaitJoinsASplitSequence) {
-  auto child = start_reader(read_until_q);
-  ASSERT_TRUE(child.wait_for_output("held"));
-  std::string expected;
+// after it Escape (or Alt+[) stands alone and the rest are keys. 2 MB of paste written at once
+// is one paste, read in blocks. A paste whose closing bracket never comes is delivered as far as
+// it came after the stall bound, timed reads keep their time-out meanwhile, and a blocking read
+// ends too.
+TEST(TerminalReadTest, EscapeWaitAndPastesOnAPseudoTerminal) {
+  auto child = start_reader();
+  ASSERT_TRUE(child.wait_for_output("<held>"));
+  std::string expected = "held,";
   for (auto const gap : {10ms, 120ms}) {
     for (std::size_t const split : {1, 2}) {
       child.write(std::string_view{"\x1b[A"}.substr(0, split));
@@ -164,53 +173,18 @@ TEST(TerminalReadTest, EscapeWaitJoinsASplitSequence) {
                                : press(dalk::key(U'[') | Mod::Alt) + "," + press(U'A') + ",";
     }
   }
-  child.write("q");
-  EXPECT_EQ(result_of(child), expected);
-}
-
-// 2 MB written into the terminal at once is one paste, read in large blocks.
-TEST(TerminalReadTest, ALargePasteArrivesWhole) {
-  std::string const text(std::size_t{2} << 20U, 'p');
-  auto child = start_reader([] {
-    // Reads return between blocks of a paste.
-    for (auto const end = Clock::now() + 5s; Clock::now() < end;) {
-      if (auto const event = dalk::read(100)) {
-        auto const* paste = std::get_if<dalk::Paste>(&*event);
-        return paste == nullptr ? describe(*event) : std::to_string(paste->text.size());
-      }
-    }
-    return std::string(none);
-  });
-  ASSERT_TRUE(child.wait_for_output("held"));
-  auto const start = Clock::now();
-  std::thread writer{[&child, &text] { child.write("\x1b[200~" + text + "\x1b[201~"); }};
-  EXPECT_TRUE(child.wait_for_output("result:", 10s));
-  auto const took = Clock::now() - start;
+  auto start = Clock::now();
+  std::thread writer{[&child] {
+    child.write("\x1b[200~" + std::string(std::size_t{2} << 20U, 'p') + "\x1b[201~");
+  }};
+  EXPECT_TRUE(child.wait_for_output("<paste 2097152>"));
+  EXPECT_LT(Clock::now() - start, 1s);
   writer.join();
-  EXPECT_EQ(result_of(child), std::to_string(text.size()));
-  EXPECT_LT(took, 1s);
-}
-
-// A paste whose closing bracket never comes is delivered as far as it came, after the stall
-// bound; meanwhile timed reads keep their time-out, and a blocking read ends too.
-TEST(TerminalReadTest, AStalledPasteIsDeliveredCut) {
-  auto child = start_reader([] {
-    std::string out;
-    std::optional<dalk::Event> event;
-    for (auto const end = Clock::now() + 3s; !event && Clock::now() < end;) {
-      auto const start = Clock::now();
-      event = dalk::read(100);
-      out += Clock::now() - start > 300ms ? "slow read," : "";
-    }
-    out += (event ? describe(*event) : none) + ",";
-    std::fputs("next\n", stderr);
-    return out + describe(dalk::read());
-  });
-  ASSERT_TRUE(child.wait_for_output("held"));
-  auto const start = Clock::now();
+  start = Clock::now();
   child.write("\x1b[200~abc");
-  ASSERT_TRUE(child.wait_for_output("next"));
+  EXPECT_TRUE(child.wait_for_output("<paste abc>"));
   EXPECT_GT(Clock::now() - start, 400ms);
-  child.write("\x1b[200~de");
-  EXPECT_EQ(result_of(child), "paste abc,paste de");
+  child.write("q\x1b[200~de");
+  static_cast<void>(child.wait_exit());
+  EXPECT_EQ(shown(child.output()), expected + "paste 2097152,paste abc,paste de,");
 }
