@@ -546,7 +546,10 @@ detail::ReadResult detail::read_input(int timeout, int wake) {
   if (tty_file_descriptor) {
     return read_with_console(*tty_file_descriptor, timeout, wake);
   }
-  if (load_flag(window_resize_sig) != 1 && terminal_input.put_back.empty() && !is_buffered() &&
+  // A resize waits for the end of an open paste: the paste's bytes come first.
+  bool const resize_first =
+      load_flag(window_resize_sig) == 1 && terminal_input.parser.wait() != InputParser::Wait::Paste;
+  if (!resize_first && terminal_input.put_back.empty() && !is_buffered() &&
       is_stdin_empty(bounded_by_paste(timeout), wake)) {
     if (auto event = stalled_paste()) {
       return *std::move(event);
