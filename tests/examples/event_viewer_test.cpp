@@ -6,6 +6,7 @@
 
 #include "support/tmux.hpp"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -72,12 +73,17 @@ TEST(EventViewerTest, SlowLinkKeepsSequencesWhole) {
       "\x1b[A\x1b[1;5C\x1b[15;2~\x1bx\x1bOP\x1b[<0;10;5M\x1b[<0;10;5m\x1b[200~hi\x1b[201~z";
   std::mt19937 random{24};
   std::uniform_int_distribution<int> gap{0, 40};
+  // The longest gap the writes really had: a loaded machine may stretch one past the wait.
+  std::chrono::steady_clock::duration longest{};
   auto const shown = [&](bool slow) {
     auto child = vennic::test::PtyChild::start_program({viewer_path}, {"TERM=xterm-256color"});
     EXPECT_TRUE(child.wait_for_output("Ctrl+C quits."));
+    longest = {};
     for (char const byte : script) {
-      child.write(std::string_view{&byte, 1});
+      auto const start = std::chrono::steady_clock::now();
       std::this_thread::sleep_for(std::chrono::milliseconds(slow ? gap(random) : 0));
+      child.write(std::string_view{&byte, 1});
+      longest = std::max(longest, std::chrono::steady_clock::now() - start);
     }
     // Ctrl+C flushes what is still unread: it goes once the last key is shown.
     EXPECT_TRUE(child.wait_for_output("KeyPress     0x0000007A"));
@@ -96,7 +102,14 @@ TEST(EventViewerTest, SlowLinkKeepsSequencesWhole) {
   auto const at_once = shown(false);
   EXPECT_EQ(at_once.size(), 10U);
   EXPECT_NE(at_once.at(3).find("with Alt"), std::string::npos) << at_once.at(3);
-  EXPECT_EQ(shown(true), at_once);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    auto const slow = shown(true);
+    if (longest < 45ms) {
+      EXPECT_EQ(slow, at_once);
+      return;
+    }
+  }
+  GTEST_SKIP() << "the machine is too loaded to keep the gaps under 45 ms";
 }
 
 TEST(EventViewerTest, RawKeysOutsideAConsoleEndWithTheError) {
