@@ -304,11 +304,8 @@ TEST(TerminalRestorationTest, ExtendedSessionSynchronizesFramesAndRestoresThroug
   EXPECT_TRUE(same_attributes(child.attributes(), before));
 }
 
-TEST(TerminalRestorationTest, UncaughtExceptionRestoresBeforeTerminating) {
+TEST(TerminalRestorationTest, UncaughtExceptionRestoresBeforeTerminatingExtensionsFirst) {
   expect_uncaught_exception_restores(Session::Basic);
-}
-
-TEST(TerminalRestorationTest, UncaughtExceptionTurnsTheExtensionsOff) {
   expect_uncaught_exception_restores(Session::Extended);
 }
 
@@ -322,12 +319,7 @@ TEST(TerminalRestorationTest, TerminationSignalsRestoreAndEndTheProcessBySignal)
   expect_ended_by(SIGHUP, [](PtyChild& child) { kill(child.pid(), SIGHUP); });
   // Ctrl+\ with signal keys on.
   expect_ended_by(SIGQUIT, [](PtyChild& child) { child.write("\x1c"); });
-}
-
-TEST(TerminalRestorationTest, TerminationSignalsTurnTheExtensionsOff) {
-#if defined(__SANITIZE_THREAD__)
-  GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals";
-#endif
+  // The extensions turn off too.
   expect_ended_by(
       SIGTERM, [](PtyChild& child) { kill(child.pid(), SIGTERM); }, Session::Extended);
   // Ctrl+\ as a kitty key report is raised as the line discipline raises the byte.
@@ -378,13 +370,8 @@ TEST(TerminalRestorationTest, SecondInterruptWhileTheLoopIsBusyRestoresAndExits)
   GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals";
 #endif
   expect_second_interrupt_restores(Session::Basic, "\x03");
-}
-
-TEST(TerminalRestorationTest, SecondInterruptTurnsTheExtensionsOff) {
-#if defined(__SANITIZE_THREAD__)
-  GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals";
-#endif
-  // The legacy byte, and Ctrl+C as a kitty key report, which the input thread raises.
+  // With the extensions: the legacy byte, and Ctrl+C as a kitty key report, which the input thread
+  // raises.
   expect_second_interrupt_restores(Session::Extended, "\x03");
   expect_second_interrupt_restores(Session::Extended, "\x1b[99;5u");
 }
