@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <variant>
 #include <vector>
 
 #include <vn/vn.hpp>
@@ -206,8 +207,9 @@ void stop_child(pid_t child, int master) {
   }
 }
 
-// One run of 1,000 keys; the iteration time is the median latency.
-void key_to_screen_latency(benchmark::State& state) {
+// One run of 1,000 keys; the iteration time is the median latency. escape_wait_ms: the escape
+// wait the application runs with, -1 for the library's default.
+void key_to_screen_latency(benchmark::State& state, int escape_wait_ms) {
   constexpr int keys = 1000;
   for (auto _ : state) {
     winsize size{};
@@ -221,6 +223,9 @@ void key_to_screen_latency(benchmark::State& state) {
     }
     if (child == 0) {
       setenv("TERM", "xterm-256color", 1);
+      if (escape_wait_ms >= 0) {
+        setenv("VENNIC_ESCAPE_WAIT_MS", std::to_string(escape_wait_ms).c_str(), 1);
+      }
       execl(VENNIC_LATENCY_APP, VENNIC_LATENCY_APP, static_cast<char*>(nullptr));
       _exit(127);
     }
@@ -261,6 +266,72 @@ void key_to_screen_latency(benchmark::State& state) {
   }
 }
 
+// A 2 MB bracketed paste written into a pseudo-terminal until the reading child has it as
+// one Paste event; wall time.
+void paste_throughput(benchmark::State& state) {
+  std::string const paste = "\x1b[200~" + std::string(std::size_t{2} << 20U, 'p') + "\x1b[201~";
+  for (auto _ : state) {
+    int master = -1;
+    pid_t const child = forkpty(&master, nullptr, nullptr, nullptr);
+    if (child < 0) {
+      state.SkipWithError("forkpty failed");
+      return;
+    }
+    if (child == 0) {
+      dalk::initialize_interactive_terminal(dalk::MouseMode::Off, dalk::KeyMode::Normal,
+                                            dalk::Signals::Off, dalk::Extension::BracketedPaste);
+      (void)!::write(1, "ready\n", 6);
+      for (Clock::time_point const end = Clock::now() + std::chrono::seconds(60);
+           Clock::now() < end;) {
+        if (auto event = dalk::read(100); event && std::holds_alternative<dalk::Paste>(*event)) {
+          (void)!::write(1, "pasted\n", 7);
+          break;
+        }
+      }
+      dalk::uninitialize_terminal();
+      _exit(0);
+    }
+    std::string seen;
+    auto const wait_for = [&](std::string const& needle) {
+      for (Clock::time_point const end = Clock::now() + std::chrono::seconds(60);
+           seen.find(needle) == std::string::npos && Clock::now() < end;) {
+        char chunk[4096];
+        pollfd p{master, POLLIN, 0};
+        if (poll(&p, 1, 100) > 0) {
+          ssize_t const got = ::read(master, chunk, sizeof chunk);
+          if (got <= 0) {
+            return false;
+          }
+          seen.append(chunk, static_cast<std::size_t>(got));
+        }
+      }
+      return seen.find(needle) != std::string::npos;
+    };
+    bool ok = wait_for("ready");
+    Clock::time_point const start = Clock::now();
+    std::thread writer{[&] {
+      for (std::size_t at = 0; ok && at < paste.size();) {
+        ssize_t const n = ::write(master, paste.data() + at, paste.size() - at);
+        if (n <= 0) {
+          break;
+        }
+        at += static_cast<std::size_t>(n);
+      }
+    }};
+    ok = ok && wait_for("pasted");
+    double const took = seconds_since(start);
+    writer.join();
+    stop_child(child, master);
+    close(master);
+    if (!ok) {
+      state.SkipWithError("the paste did not arrive");
+      return;
+    }
+    state.SetIterationTime(took);
+  }
+  state.counters["bytes"] = static_cast<double>(paste.size());
+}
+
 }  // namespace
 
 void register_input_benchmarks() {
@@ -279,11 +350,22 @@ void register_input_benchmarks() {
                                [](benchmark::State& state) { decode(state, mouse_sequences); })
       ->UseManualTime()
       ->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("latency/key_to_screen", key_to_screen_latency)
+  benchmark::RegisterBenchmark("latency/key_to_screen",
+                               [](benchmark::State& state) { key_to_screen_latency(state, -1); })
       ->UseManualTime()
       ->Iterations(1)
       ->Repetitions(1)
       ->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("latency/key_to_screen_escape_wait_0",
+                               [](benchmark::State& state) { key_to_screen_latency(state, 0); })
+      ->UseManualTime()
+      ->Iterations(1)
+      ->Repetitions(1)
+      ->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("input/paste_2mb", paste_throughput)
+      ->UseManualTime()
+      ->Iterations(1)
+      ->Unit(benchmark::kMillisecond);
 }
 
 }  // namespace bench

@@ -1,5 +1,8 @@
 // A small application for the key-to-screen latency benchmark: a label above a focused line
 // edit. The benchmark runs it in a pseudo-terminal, types into it and ends it with Ctrl+C.
+// VENNIC_ESCAPE_WAIT_MS sets the escape wait (the library's default without it).
+#include <chrono>
+#include <cstdlib>
 #include <vn/vn.hpp>
 
 namespace {
@@ -34,6 +37,9 @@ class Form : public vn::Widget {
 }  // namespace
 
 int main() {
+  if (char const* wait = std::getenv("VENNIC_ESCAPE_WAIT_MS")) {
+    dalk::set_escape_wait(std::chrono::milliseconds{std::atol(wait)});
+  }
   Form form;
   vn::Focus::set(form.edit);
   return vn::Application{form, vn::Terminal{}}.run();

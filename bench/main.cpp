@@ -315,6 +315,15 @@ void build_table(Table& table) {
               duration(l->counters.at("p50_s")));
     table.row("Key-to-screen latency: 99th percentile", duration(l->counters.at("p99_s")));
   }
+  // Ordinary keys never wait: the escape wait only follows an escape byte.
+  table.versus("Key-to-screen median, escape wait on (default) vs 0 (ratio)",
+               "latency/key_to_screen", "latency/key_to_screen_escape_wait_0", 1.1);
+  if (auto const p = table.get("input/paste_2mb")) {
+    table.row(
+        "2 MB bracketed paste written into a pty until the reader has it as one Paste",
+        duration(p->seconds) + " (" + rate(p->counters.at("bytes") / p->seconds, "bytes") + ")",
+        none, none, "< 1 s", p->seconds < 1 ? "yes" : "**no**");
+  }
   for (char const* kind : {"keys", "mouse"}) {
     if (auto const d = table.get(std::string{"decode/"} + kind)) {
       table.row(std::string{"Decoding "} + kind + " sequences through dalk::read from a pipe",

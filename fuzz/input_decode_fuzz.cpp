@@ -79,8 +79,13 @@ class Run {
       }
       return;
     }
-    require(parser_.wait() == dalk::InputParser::Wait::Nothing);
-    pending_bytes_ = 0;
+    // Escape, Escape: the second escape byte begins the next event.
+    auto const* event = std::get_if<dalk::Event>(&result);
+    bool const next_begun = event != nullptr &&
+                            *event == dalk::Event{dalk::KeyPress{dalk::Key::Escape}} &&
+                            parser_.wait() == dalk::InputParser::Wait::AlreadyWaiting;
+    require(parser_.wait() == dalk::InputParser::Wait::Nothing || next_begun);
+    pending_bytes_ = next_begun ? 1 : 0;
   }
 
   dalk::InputParser parser_;

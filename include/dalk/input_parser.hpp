@@ -16,6 +16,7 @@ namespace dalk {
 
 /// Turns the bytes a terminal sends into events, one byte per feed(). Between two bytes the
 /// reader asks wait() how to wait for the next one, and calls wait_ran_out() when none came.
+/// Escape before a key gives the key with Mod::Alt; Escape, Escape is two Escape keys.
 /// Remembers the button of the latest mouse press across events (urxvt's releases name none).
 class InputParser {
  public:
@@ -65,8 +66,10 @@ class InputParser {
   enum class Wait : std::uint8_t {
     /// Between events: as long as the reader likes.
     Nothing,
-    /// After Escape or an introducer ("\e[", "\eO", and "\e]" and "\eP" where answers are read):
-    /// only a byte already waiting continues it.
+    /// After Escape or an introducer ("\e[", "\eO", and "\e]" and "\eP" where answers are
+    /// read): the escape wait (dalk::escape_wait()),
+    /// counted from the latest byte; a byte already waiting or one that comes within it
+    /// continues the sequence, or is the key that Escape prefixes with Alt.
     AlreadyWaiting,
     /// Inside a control sequence, an OSC or DCS string or a UTF-8 character: until the next byte
     /// comes.
@@ -84,9 +87,12 @@ class InputParser {
   [[nodiscard]] Wait wait() const;
 
   /// No byte came in the wait: a lone Escape becomes the Escape key, an introducer with nothing
-  /// after it the key of its second byte ("\e]" and "\eP" with Alt, as Escape before a key).
-  /// Changes nothing in the other waits.
+  /// after it the key of its second byte with Mod::Alt. Changes nothing in the other waits.
   Result wait_ran_out();
+
+  /// The bytes of an open paste stopped coming: what came is a Paste event, the bytes of a
+  /// closing bracket begun dropped. Outside a paste nothing.
+  Result cut_paste();
 
   /// Drops a partly parsed sequence or paste; the remembered mouse button and the options stay.
   void reset();
@@ -121,6 +127,8 @@ class InputParser {
   std::string bytes_;
   // How many bytes the character's lead byte announces, itself included.
   std::size_t character_size_ = 0;
+  // The character follows an escape byte: it is reported with Mod::Alt.
+  bool alt_ = false;
   // The pasted bytes so far, and how many bytes of the closing bracket the latest ones match.
   std::string paste_;
   std::size_t closing_matched_ = 0;

@@ -219,7 +219,11 @@ struct Undecodable {
 /// does not come within about 100 ms ("io read(): Sequence cut short."; its bytes are dropped
 /// and the next byte starts afresh); empty or non-numeric parameters throw std::invalid_argument
 /// or std::out_of_range; a failed read throws std::runtime_error "read_byte(fd): Failed: <errno>".
-/// Escape followed by a key reports the key alone, a non-ASCII character included.
+/// After an escape byte, or "\e[" / "\eO", the rest may take up to escape_wait() (50 ms by
+/// default, dalk/answers.hpp); Escape followed by a key within it reports the key with Mod::Alt,
+/// a non-ASCII character included, and Escape, Escape is two Escape keys (the second may begin
+/// a sequence). Standard input is read in blocks of what is available. A paste whose bytes stop
+/// coming for 500 ms is delivered as far as it came.
 /// While the console keyboard is in raw mode (detail::tty_file_descriptor holds a descriptor),
 /// keys come from its scancodes as KeyPress and KeyRelease, the key presses of the byte stream
 /// are dropped, and standard input goes first when both are readable; a scancode prefix whose
@@ -231,9 +235,10 @@ Event read();
 
 /// Waits at most about timeout milliseconds for input to arrive (a negative timeout waits
 /// without limit); empty if nothing arrived in time or what arrived was dropped. Once input has
-/// arrived, the whole event is read. With the console in raw mode a scancode sequence without
-/// an event gives empty, a pending resize is reported only with the next byte on standard input
-/// (ahead of that byte's event; at once when the console is standard input itself), and a
+/// arrived, the whole event is read; inside a paste it returns empty after each block read and
+/// within the time-out while no byte comes. With the console in raw mode a scancode sequence
+/// without an event gives empty, a pending resize is reported only with the next byte on standard
+/// input (ahead of that byte's event; at once when the console is standard input itself), and a
 /// signal between the console's two waits throws std::logic_error
 /// "do_maybe_alt_blocking_read(): signal int.". A kitty key report of a signal key with signal
 /// keys on raises that signal and gives empty.

@@ -6,12 +6,16 @@
 
 #include "support/tmux.hpp"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 #include "support/privileges.hpp"
 #include "support/pty.hpp"
@@ -55,6 +59,57 @@ TEST(EventViewerTest, ShowsKeysAndResizesAndRestoresOnCtrlC) {
   std::string const screen = tmux.screen();
   EXPECT_EQ(screen.find("KeyPress"), std::string::npos) << screen;
   EXPECT_EQ(screen.find("Event viewer"), std::string::npos) << screen;
+}
+
+// A slow link between the terminal and the viewer: every byte of a script of keys, modified
+// function keys, Alt+x, mouse reports and a paste (typed, pastes being off) comes after a
+// random gap of 0 to 40 ms. Within the escape wait every sequence stays whole: the viewer shows
+// the events it shows when the script arrives at once, none extra.
+TEST(EventViewerTest, SlowLinkKeepsSequencesWhole) {
+  if (viewer_path == nullptr) {
+    GTEST_SKIP() << "examples are not built";
+  }
+  std::string const script =
+      "\x1b[A\x1b[1;5C\x1b[15;2~\x1bx\x1bOP\x1b[<0;10;5M\x1b[<0;10;5m\x1b[200~hi\x1b[201~z";
+  std::mt19937 random{24};
+  std::uniform_int_distribution<int> gap{0, 40};
+  // The longest gap the writes really had: a loaded machine may stretch one past the wait.
+  std::chrono::steady_clock::duration longest{};
+  auto const shown = [&](bool slow) {
+    auto child = vennic::test::PtyChild::start_program({viewer_path}, {"TERM=xterm-256color"});
+    EXPECT_TRUE(child.wait_for_output("Ctrl+C quits."));
+    longest = {};
+    for (char const byte : script) {
+      auto const start = std::chrono::steady_clock::now();
+      std::this_thread::sleep_for(std::chrono::milliseconds(slow ? gap(random) : 0));
+      child.write(std::string_view{&byte, 1});
+      longest = std::max(longest, std::chrono::steady_clock::now() - start);
+    }
+    // Ctrl+C flushes what is still unread: it goes once the last key is shown.
+    EXPECT_TRUE(child.wait_for_output("KeyPress     0x0000007A"));
+    child.write("\x03");
+    EXPECT_EQ(child.wait_exit().exit_status, 0);
+    std::vector<std::string> lines;
+    std::string const& out = child.output();
+    for (auto at = out.find("\r\n"); at != std::string::npos; at = out.find("\r\n", at + 2)) {
+      std::string line = out.substr(at + 2, out.find_first_of("\r\x1b", at + 2) - at - 2);
+      if (!line.empty() && line.find("Event viewer") == std::string::npos) {
+        lines.push_back(line);
+      }
+    }
+    return lines;
+  };
+  auto const at_once = shown(false);
+  EXPECT_EQ(at_once.size(), 10U);
+  EXPECT_NE(at_once.at(3).find("with Alt"), std::string::npos) << at_once.at(3);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    auto const slow = shown(true);
+    if (longest < 45ms) {
+      EXPECT_EQ(slow, at_once);
+      return;
+    }
+  }
+  GTEST_SKIP() << "the machine is too loaded to keep the gaps under 45 ms";
 }
 
 TEST(EventViewerTest, RawKeysOutsideAConsoleEndWithTheError) {

@@ -61,6 +61,9 @@ std::string describe(dalk::Event const& event) {
   if (auto const* m = std::get_if<dalk::MouseMove>(&event)) {
     return "mouse move " + describe(m->mouse);
   }
+  if (auto const* paste = std::get_if<dalk::Paste>(&event)) {
+    return "paste " + paste->text;
+  }
   return "event " + std::to_string(event.index());
 }
 

@@ -610,14 +610,19 @@ InputParser::Result InputParser::feed(char byte) {
         introducer_ = byte;
         return {};
       }
+      // Escape, Escape: the first is the Escape key, the second may start a sequence.
+      if (byte == escape_byte) {
+        return Event{KeyPress{Key::Escape}};
+      }
       // Escape before a non-ASCII character: the whole character is read, so none of its bytes
       // are left behind to be taken for separate keys.
       if (static_cast<unsigned char>(byte) >= 0x80) {
+        alt_ = true;
         break;
       }
-      // Escape plus a key reports the key alone.
+      // Alt sent as an escape prefix.
       stage_ = Stage::Idle;
-      return Event{KeyPress{key(static_cast<unsigned char>(byte))}};
+      return Event{KeyPress{key(static_cast<unsigned char>(byte)) | Mod::Alt}};
     case Stage::Introducer:
       stage_ = Stage::ControlSequence;
       bytes_.clear();
@@ -659,8 +664,8 @@ InputParser::Wait InputParser::wait() const {
   switch (stage_) {
     case Stage::Idle:
       return Wait::Nothing;
-    // A lone escape and the start of a sequence differ only in whether more input is already
-    // waiting: terminals send a whole sequence at once.
+    // A lone escape and the start of a sequence differ only in whether more input comes within
+    // the escape wait: terminals send a whole sequence at once, but a slow link may split it.
     case Stage::Escape:
     case Stage::Introducer:
     case Stage::StringIntroducer:
@@ -681,8 +686,6 @@ InputParser::Result InputParser::wait_ran_out() {
       stage_ = Stage::Idle;
       return Event{KeyPress{Key::Escape}};
     case Stage::Introducer:
-      stage_ = Stage::Idle;
-      return Event{KeyPress{key(static_cast<unsigned char>(introducer_))}};
     case Stage::StringIntroducer:
       stage_ = Stage::Idle;
       return Event{KeyPress{key(static_cast<unsigned char>(introducer_)) | Mod::Alt}};
@@ -696,11 +699,21 @@ InputParser::Result InputParser::wait_ran_out() {
   return {};
 }
 
+InputParser::Result InputParser::cut_paste() {
+  if (stage_ != Stage::Paste) {
+    return {};
+  }
+  std::string const text = detail::to_well_formed_u8(paste_);
+  reset();
+  return Event{Paste{text}};
+}
+
 void InputParser::reset() {
   stage_ = Stage::Idle;
   introducer_ = 0;
   bytes_.clear();
   character_size_ = 0;
+  alt_ = false;
   // A dropped paste gives its memory back.
   std::string{}.swap(paste_);
   closing_matched_ = 0;
@@ -742,8 +755,9 @@ InputParser::Result InputParser::finish_character() {
   for (std::size_t i = 0; i < bytes_.size(); ++i) {
     bytes[i] = bytes_[i];
   }
+  char32_t const alt = alt_ ? static_cast<char32_t>(Mod::Alt) : 0;
   reset();
-  return Event{KeyPress{key(detail::u8_to_u32(bytes))}};
+  return Event{KeyPress{key(detail::u8_to_u32(bytes)) | alt}};
 }
 
 // The bytes of the closing bracket are held back while they match, so a paste that merely

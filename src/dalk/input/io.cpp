@@ -29,7 +29,8 @@
 #include "dalk/signals.hpp"
 #include "dalk/terminal.hpp"
 
-// The read functions: they wait and read, one byte per read(2), and feed the parsers.
+// The read functions: they wait, read what standard input has into a buffer, and feed the
+// parser from it; console scancodes are read one byte per read(2).
 namespace dalk {
 namespace {
 
@@ -41,6 +42,14 @@ using detail::ReadResult;
 // take: terminals and keyboards send the bytes of one key together, so a longer gap means the
 // rest is lost, and waiting on would swallow the next key presses as its continuation.
 constexpr int sequence_byte_wait_ms = 100;
+
+// The most one read(2) of standard input takes: inside a paste the reader returns to its
+// caller after each buffer's worth, so a stop request and an interrupt cut through the paste.
+constexpr std::size_t input_buffer_bytes = std::size_t{64} << 10U;
+
+// A paste whose bytes stop coming for this long is delivered as far as it came: its closing
+// bracket was lost, and waiting on would take every later key for pasted text.
+constexpr int paste_stall_ms = 500;
 
 // Kept as its bits: an atomic of a struct of bools is not lock-free everywhere (clang calls
 // libatomic for it).
@@ -83,6 +92,13 @@ struct TerminalInput {
   std::mutex wake_creation;
   // Events read while start-up waited for the terminal's answers, given out first.
   std::deque<Event> put_back;
+  // Bytes read from standard input and not yet fed to the parser: [next, end). Only the input
+  // thread reads.
+  std::array<char, input_buffer_bytes> buffer{};
+  std::size_t next = 0;
+  std::size_t end = 0;
+  // When bytes came last: a paste stalls counting from there.
+  std::chrono::steady_clock::time_point last_read;
 };
 
 TerminalInput& terminal_input = *new TerminalInput;
@@ -143,6 +159,73 @@ bool is_byte_waiting(int fd, int timeout, char const* poll_error) {
   }
 }
 
+// A byte read from standard input and not yet fed counts as waiting in every wait.
+bool is_buffered() {
+  return terminal_input.next < terminal_input.end;
+}
+
+// Reads what standard input has into the empty buffer, after a wait said a byte is there; end
+// of input or a failure throws.
+void fill_buffer() {
+  ssize_t n = 0;
+  do {
+    n = ::read(0, terminal_input.buffer.data(), terminal_input.buffer.size());
+  } while (n < 0 && errno == EINTR);
+  if (n <= 0) {
+    throw std::runtime_error("read_byte(fd): Failed: " + std::to_string(errno));
+  }
+  terminal_input.next = 0;
+  terminal_input.end = static_cast<std::size_t>(n);
+  terminal_input.last_read = std::chrono::steady_clock::now();
+}
+
+char next_byte() {
+  return terminal_input.buffer[terminal_input.next++];
+}
+
+// Whether a byte is buffered or comes on standard input within timeout ms (it is then read).
+bool byte_within(int timeout) {
+  if (is_buffered()) {
+    return true;
+  }
+  if (!is_byte_waiting(0, timeout, "io is_file_readable(): Poll Error")) {
+    return false;
+  }
+  fill_buffer();
+  return true;
+}
+
+// Milliseconds until an open paste counts as stalled (0 once it is); -1 with no paste open.
+int paste_stall_left() {
+  if (terminal_input.parser.wait() != InputParser::Wait::Paste) {
+    return -1;
+  }
+  auto const since = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - terminal_input.last_read);
+  return static_cast<int>(std::max<long long>(0, paste_stall_ms - since.count()));
+}
+
+// A time-out (-1: none) shortened so that a wait ends when an open paste stalls.
+int bounded_by_paste(int timeout) {
+  int const left = paste_stall_left();
+  if (left < 0 || (timeout >= 0 && timeout < left)) {
+    return timeout;
+  }
+  return left;
+}
+
+// The paste as far as it came, once it has stalled.
+std::optional<Event> stalled_paste() {
+  if (paste_stall_left() != 0 || is_buffered()) {
+    return std::nullopt;
+  }
+  auto result = terminal_input.parser.cut_paste();
+  if (auto* event = std::get_if<Event>(&result)) {
+    return std::move(*event);
+  }
+  return std::nullopt;
+}
+
 char read_byte(int fd) {
   char byte = 0;
   if (::read(fd, &byte, 1) != 1) {
@@ -156,7 +239,9 @@ InputParser::Options load_terminal_options() {
 }
 
 // One event or undecodable sequence from standard input; a waiting resize comes first.
-ReadResult read_terminal() {
+// Inside a paste it returns NoEvent once a buffer's worth is fed and when no byte comes within
+// the wait; blocking, it waits for a paste's bytes in slices, else only takes what is waiting.
+ReadResult read_terminal(bool blocking = true) {
   InputParser& parser = terminal_input.parser;
   // A sequence is left over only when a failed read or poll broke it off: start afresh. An open
   // paste goes on: its bytes may pause longer than a read waits, and what comes after the pause
@@ -170,6 +255,7 @@ ReadResult read_terminal() {
     terminal_input.put_back.pop_front();
     return event;
   }
+  bool read_some = false;
   for (;;) {
     InputParser::Result result;
     switch (parser.wait()) {
@@ -180,30 +266,46 @@ ReadResult read_terminal() {
           if (detail::exchange_flag(detail::window_resize_sig, 0) == 1) {
             return Event{Resize{terminal_area()}};
           }
+          if (is_buffered()) {
+            break;
+          }
           if (!is_stdin_empty(30)) {
+            fill_buffer();
+            read_some = true;
             break;
           }
         }
-        result = parser.feed(read_byte(0));
+        result = parser.feed(next_byte());
         break;
       case InputParser::Wait::AlreadyWaiting:
-        result = is_stdin_empty(0) ? parser.wait_ran_out() : parser.feed(read_byte(0));
+        result = byte_within(static_cast<int>(escape_wait().count())) ? parser.feed(next_byte())
+                                                                      : parser.wait_ran_out();
         break;
       case InputParser::Wait::Unfinished:
-        if (!is_byte_waiting(0, sequence_byte_wait_ms, "io is_file_readable(): Poll Error")) {
+        if (!byte_within(sequence_byte_wait_ms)) {
           // What was read is dropped; the next byte starts afresh.
           parser.reset();
           return Undecodable{
               std::make_exception_ptr(std::runtime_error("io read(): Sequence cut short."))};
         }
-        result = parser.feed(read_byte(0));
+        result = parser.feed(next_byte());
         break;
       case InputParser::Wait::Paste:
-        // The reader gets back to its stop and interrupt checks between the bytes of a paste.
-        if (!is_byte_waiting(0, sequence_byte_wait_ms, "io is_file_readable(): Poll Error")) {
+        // The reader gets back to its stop and interrupt checks after each buffer's worth.
+        if (!is_buffered() && read_some) {
           return NoEvent{};
         }
-        result = parser.feed(read_byte(0));
+        if (!is_buffered()) {
+          int const slice = blocking ? std::min(sequence_byte_wait_ms, paste_stall_left()) : 0;
+          if (!byte_within(slice)) {
+            if (auto event = stalled_paste()) {
+              return *std::move(event);
+            }
+            return NoEvent{};
+          }
+          read_some = true;
+        }
+        result = parser.feed(next_byte());
         break;
     }
     if (auto const* event = std::get_if<Event>(&result)) {
@@ -269,11 +371,12 @@ ReadResult from_scancodes(std::optional<Event> event) {
 }
 
 // Waits for standard input and the console together: 0 when standard input is readable (it
-// wins when both are), fd when only the console is, -1 after the time-out, a signal or a byte
-// on the wake descriptor (which is drained; -1 leaves it out).
+// wins when both are), fd when only the console is, -1 after the time-out (cut short when an
+// open paste stalls), a signal or a byte on the wake descriptor (which is drained; -1 leaves it
+// out).
 int timeout_wait_for_reads(int fd, int timeout, int wake = -1) {
   std::array<pollfd, 3> entries{{{0, POLLIN, 0}, {fd, POLLIN, 0}, {wake, POLLIN, 0}}};
-  int const ready = poll(entries.data(), entries.size(), timeout);
+  int const ready = poll(entries.data(), entries.size(), bounded_by_paste(timeout));
   if (ready == 0) {
     return -1;
   }
@@ -339,7 +442,10 @@ ReadResult read_with_console(int console) {
     }
   }
   for (;;) {
-    int const ready = timeout_wait_for_reads(console, -1);
+    int const ready = is_buffered() ? 0 : timeout_wait_for_reads(console, -1);
+    if (auto event = ready == -1 ? stalled_paste() : std::nullopt) {
+      return *std::move(event);
+    }
     if (ready == 0 || detail::load_flag(detail::window_resize_sig) == 1) {
       auto result = without_key_presses(read_terminal());
       if (!std::holds_alternative<NoEvent>(result)) {
@@ -367,17 +473,20 @@ ReadResult read_with_console(int console, int timeout, int wake) {
   }
   // The resize flag is not looked at here: a waiting resize comes out with the next byte on
   // standard input, ahead of that byte's event.
-  int const ready = timeout_wait_for_reads(console, timeout, wake);
+  int const ready = is_buffered() ? 0 : timeout_wait_for_reads(console, timeout, wake);
   if (ready == -1) {
+    if (auto event = stalled_paste()) {
+      return *std::move(event);
+    }
     return NoEvent{};
   }
   if (ready == 0) {
-    return without_key_presses(read_terminal());
+    return without_key_presses(read_terminal(false));
   }
   // Standard input may have become readable meanwhile, and then it goes first again.
   int const again = timeout_wait_for_reads(console, -1);
   if (again == 0) {
-    return without_key_presses(read_terminal());
+    return without_key_presses(read_terminal(false));
   }
   if (again == -1) {
     return Interrupted{};
@@ -437,11 +546,17 @@ detail::ReadResult detail::read_input(int timeout, int wake) {
   if (tty_file_descriptor) {
     return read_with_console(*tty_file_descriptor, timeout, wake);
   }
-  if (load_flag(window_resize_sig) != 1 && terminal_input.put_back.empty() &&
-      is_stdin_empty(timeout, wake)) {
+  // A resize waits for the end of an open paste: the paste's bytes come first.
+  bool const resize_first =
+      load_flag(window_resize_sig) == 1 && terminal_input.parser.wait() != InputParser::Wait::Paste;
+  if (!resize_first && terminal_input.put_back.empty() && !is_buffered() &&
+      is_stdin_empty(bounded_by_paste(timeout), wake)) {
+    if (auto event = stalled_paste()) {
+      return *std::move(event);
+    }
     return NoEvent{};
   }
-  return read_terminal();
+  return read_terminal(false);
 }
 
 int detail::input_wake_descriptor() {

@@ -287,6 +287,11 @@ void initialize_terminal(ScreenBuffer screen, MouseMode mouse, CursorMode cursor
     std::cerr << "Error: " << error.what() << '\n';
     std::exit(1);
   }
+  // Character-at-a-time input is an interactive session: Ctrl+S and Ctrl+Q are keys for the
+  // application, not flow control that would freeze its output.
+  if (input == InputBuffer::NoBuffer) {
+    change_termios([](termios& t) { t.c_iflag &= ~static_cast<tcflag_t>(IXON); });
+  }
   // The parser knows the reports before the terminal can send them.
   detail::set_terminal_input_options(input_options(extensions, signals));
   write(extensions_on(extensions));

@@ -205,16 +205,16 @@ TEST(InputParserTest, PlainKeysAndCharacters) {
 TEST(InputParserTest, EscapeAloneAndBeforeAKey) {
   expect_each({
       {"\x1b", key(Key::Escape)},
-      // Escape plus a key reports the key alone, a non-ASCII character whole.
-      {"\x1bx", key(U'x')},
-      {"\x1b\x1b", key(Key::Escape)},
-      {"\x1b\r", key(Key::Enter)},
-      {"\x1b\xC3\xA9", key(U'\u00E9')},
-      {"\x1b\xF0\x9F\x98\x80", key(U'\U0001F600')},
-      {"\x1b\x80", key(0xFFFD)},
-      // An introducer with nothing after it is the key itself.
-      {"\x1b[", key(U'[')},
-      {"\x1bO", key(U'O')},
+      // Escape plus a key reports the key with Alt, a non-ASCII character whole.
+      {"\x1bx", key(dalk::key(U'x') | Mod::Alt)},
+      {"\x1b\r", key(Key::Enter | Mod::Alt)},
+      {"\x1b\x7f", key(Key::Backspace | Mod::Alt)},
+      {"\x1b\xC3\xA9", key(dalk::key(U'\u00E9') | Mod::Alt)},
+      {"\x1b\xF0\x9F\x98\x80", key(dalk::key(U'\U0001F600') | Mod::Alt)},
+      {"\x1b\x80", key(dalk::key(0xFFFD) | Mod::Alt)},
+      // An introducer with nothing after it is the key itself with Alt.
+      {"\x1b[", key(dalk::key(U'[') | Mod::Alt)},
+      {"\x1bO", key(dalk::key(U'O') | Mod::Alt)},
   });
 }
 
@@ -363,32 +363,53 @@ TEST(InputParserTest, StreamsAndWaits) {
   struct Stream {
     std::vector<std::string> chunks;
     std::vector<std::string> outcomes;
+    InputParser::Options options = {};
   };
   Stream const streams[] = {
       {{"xy"}, {key(U'x'), key(U'y')}},
       {{"\x1b", "x"}, {key(Key::Escape), key(U'x')}},
       {{"\x1b", "\x1b"}, {key(Key::Escape), key(Key::Escape)}},
-      {{"\x1b[", "A"}, {key(U'['), key(U'A')}},
-      {{"\x1bO", "P"}, {key(U'O'), key(U'P')}},
+      // Escape, Escape is two Escapes; the second may begin a sequence.
+      {{"\x1b\x1b"}, {key(Key::Escape), key(Key::Escape)}},
+      {{"\x1b\x1b[A"}, {key(Key::Escape), key(Key::ArrowUp)}},
+      {{"\x1b[", "A"}, {key(dalk::key(U'[') | Mod::Alt), key(U'A')}},
+      {{"\x1bO", "P"}, {key(dalk::key(U'O') | Mod::Alt), key(U'P')}},
       {{"\x1b[A\x1b[B"}, {key(Key::ArrowUp), key(Key::ArrowDown)}},
       // Inside a sequence or a character the wait running out changes nothing.
       {{"\x1b[1", ";5", "C"}, {key(Key::ArrowRight | Mod::Ctrl)}},
       {{"\xE2", "\x82", "\xAC"}, {key(U'\u20AC')}},
-      {{"\x1b\xC3", "\xA9"}, {key(U'\u00E9')}},
+      {{"\x1b\xC3", "\xA9"}, {key(dalk::key(U'\u00E9') | Mod::Alt)}},
       // After an undecodable sequence the next bytes are read normally.
       {{"\x1b[1;99Bq"}, {error("io parse_key_modifiers(): Unknown Mod: 99"), key(U'q')}},
       {{"\x1b[X\x1b[A"}, {error("io parse_key(): Unknown final_byte: X"), key(Key::ArrowUp)}},
+      // 256 bytes without a final byte are given up; what follows is read as keys.
+      {{"\x1b[" + std::string(256, '1') + "A"},
+       {error("io parse_csi(): Control sequence too long."), key(U'A')}},
+      // The paste brackets are never keys: without the mode they are dropped and what lies
+      // between them is typed; with it a stray closing bracket is dropped too.
+      {{"\x1b[200~ab\x1b[201~"}, {key(U'a'), key(U'b')}},
+      {{"\x1b[201~"}, {}},
+      {{"\x1b[200~", "\x1b[A"}, {key(Key::ArrowUp)}},
+      {{"\x1b[201~x"}, {key(U'x')}, with_paste},
+      // With it the bytes between them are one paste.
+      {{"\x1b[200~hello\x1b[201~"}, {paste("hello")}, with_paste},
+      {{"\x1b[200~\x1b[201~"}, {paste("")}, with_paste},
+      // Keys, escape sequences and control characters inside are text.
+      {{"\x1b[200~a\tb\r\x1b[A\x03\x1b[201~q"}, {paste("a\tb\r\x1b[A\x03"), key(U'q')}, with_paste},
+      // The start of the closing bracket inside the text stays text.
+      {{"\x1b[200~\x1b[20\x1b[201x\x1b\x1b[201~"}, {paste("\x1b[20\x1b[201x\x1b")}, with_paste},
+      // Split across reads anywhere, the wait running out between them.
+      {{"\x1b[20", "0~ab", "c\xC3", "\xA9\x1b", "[20", "1", "~"},
+       {paste("abc\xC3\xA9")},
+       with_paste},
+      {{"\x1b[200~x", "y\x1b[201~", "\x1b[200~z\x1b[201~"}, {paste("xy"), paste("z")}, with_paste},
+      // Malformed UTF-8 becomes U+FFFD, so widgets never see it.
+      {{"\x1b[200~a\xFF\xC3(\x1b[201~"}, {paste("a\xEF\xBF\xBD\xEF\xBF\xBD(")}, with_paste},
   };
   for (auto const& stream : streams) {
-    EXPECT_EQ(parse(stream.chunks), stream.outcomes) << escaped(stream.chunks.front());
+    EXPECT_EQ(parse(stream.chunks, stream.options), stream.outcomes)
+        << escaped(stream.chunks.front());
   }
-}
-
-TEST(InputParserTest, ControlSequenceLengthIsBounded) {
-  // 256 bytes without a final byte are given up; what follows is read as keys.
-  EXPECT_EQ(
-      parse({"\x1b[" + std::string(256, '1') + "A"}),
-      (std::vector<std::string>{error("io parse_csi(): Control sequence too long."), key(U'A')}));
 }
 
 TEST(InputParserTest, WaitSaysHowToWaitForTheNextByte) {
@@ -423,48 +444,20 @@ TEST(InputParserTest, WaitSaysHowToWaitForTheNextByte) {
   EXPECT_TRUE(std::holds_alternative<std::monostate>(parser.wait_ran_out()));
 }
 
-// The paste brackets are never keys: without the mode they are dropped and what lies between
-// them is typed, with it the bytes between them are one paste.
-TEST(InputParserTest, PasteBracketsWithoutTheModeAreDropped) {
-  EXPECT_EQ(parse({"\x1b[200~ab\x1b[201~"}), (std::vector<std::string>{key(U'a'), key(U'b')}));
-  EXPECT_EQ(parse({"\x1b[201~"}), std::vector<std::string>{});
-  EXPECT_EQ(parse({"\x1b[200~", "\x1b[A"}), std::vector<std::string>{key(Key::ArrowUp)});
-  // With the mode a stray closing bracket is dropped too.
-  EXPECT_EQ(parse({"\x1b[201~x"}, with_paste), std::vector<std::string>{key(U'x')});
-}
-
-TEST(InputParserTest, BracketedPastes) {
-  struct Stream {
-    std::vector<std::string> chunks;
-    std::vector<std::string> outcomes;
-  };
-  Stream const streams[] = {
-      {{"\x1b[200~hello\x1b[201~"}, {paste("hello")}},
-      {{"\x1b[200~\x1b[201~"}, {paste("")}},
-      // Keys, escape sequences and control characters inside are text.
-      {{"\x1b[200~a\tb\r\x1b[A\x03\x1b[201~q"}, {paste("a\tb\r\x1b[A\x03"), key(U'q')}},
-      // The start of the closing bracket inside the text stays text.
-      {{"\x1b[200~\x1b[20\x1b[201x\x1b\x1b[201~"}, {paste("\x1b[20\x1b[201x\x1b")}},
-      // Split across reads anywhere, the wait running out between them.
-      {{"\x1b[20", "0~ab", "c\xC3", "\xA9\x1b", "[20", "1", "~"}, {paste("abc\xC3\xA9")}},
-      {{"\x1b[200~x", "y\x1b[201~", "\x1b[200~z\x1b[201~"}, {paste("xy"), paste("z")}},
-      // Malformed UTF-8 becomes U+FFFD, so widgets never see it.
-      {{"\x1b[200~a\xFF\xC3(\x1b[201~"}, {paste("a\xEF\xBF\xBD\xEF\xBF\xBD(")}},
-  };
-  for (auto const& stream : streams) {
-    EXPECT_EQ(parse(stream.chunks, with_paste), stream.outcomes) << escaped(stream.chunks.front());
-  }
-}
-
 TEST(InputParserTest, AnUnterminatedPasteWaitsForItsEnd) {
   InputParser parser;
   parser.set_options(with_paste);
   EXPECT_EQ(parse(parser, {"\x1b[200~", "partial", "\x1b[20"}), std::vector<std::string>{});
   EXPECT_EQ(parser.wait(), InputParser::Wait::Paste);
   EXPECT_TRUE(std::holds_alternative<std::monostate>(parser.wait_ran_out()));
-  // Dropping it leaves the parser between events.
+  // Cut, it is what came without the closing bracket begun; dropped, nothing.
+  std::vector<std::string> cut;
+  record(parser.cut_paste(), cut);
+  EXPECT_EQ(cut, std::vector<std::string>{paste("partial")});
+  parse(parser, {"\x1b[200~dropped"});
   parser.reset();
   EXPECT_EQ(parser.wait(), InputParser::Wait::Nothing);
+  EXPECT_TRUE(std::holds_alternative<std::monostate>(parser.cut_paste()));
   EXPECT_EQ(parse(parser, {"x"}), std::vector<std::string>{key(U'x')});
 }
 

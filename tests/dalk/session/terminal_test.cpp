@@ -176,66 +176,45 @@ TEST(TerminalModesTest, MouseSequencesByTerm) {
   }
 }
 
+// Signal keys on or off, flow control is off for the session: Enter arrives as carriage return
+// now that ICRNL is off, Ctrl+S and Ctrl+Q as keys and, with signal keys off, Ctrl+C as its byte.
 TEST(TerminalModesTest, InitializationSetsAttributesAndRestorationPutsThemBack) {
-  auto child = PtyChild::start([] {
-    termios before{};
-    tcgetattr(0, &before);
-    dalk::initialize_interactive_terminal(dalk::MouseMode::Off, dalk::KeyMode::Normal,
-                                          dalk::Signals::On);
-    termios during{};
-    tcgetattr(0, &during);
-    if ((during.c_iflag & ICRNL) != 0 || (during.c_lflag & (ECHO | ICANON)) != 0 ||
-        during.c_cc[VMIN] != 1 || (during.c_lflag & ISIG) == 0) {
-      return 10;
-    }
-    std::fputs("held\n", stderr);
-    // Enter arrives as carriage return now that ICRNL is off.
-    auto const event = dalk::read(5000);
-    if (describe(event) != "KeyPress 13") {
-      std::fprintf(stderr, "got %s\n", describe(event).c_str());
-      return 11;
-    }
-    dalk::uninitialize_terminal();
-    termios after{};
-    tcgetattr(0, &after);
-    return same_attributes(before, after) ? 0 : 12;
-  });
-  ASSERT_TRUE(child.wait_for_output("held"));
-  // The parent sees the same attributes from the master side.
-  termios const seen = child.attributes();
-  EXPECT_EQ(seen.c_iflag & ICRNL, 0U);
-  EXPECT_EQ(seen.c_lflag & (ECHO | ICANON), 0U);
-  EXPECT_EQ(seen.c_cc[VMIN], 1);
-  child.write("\r");
-  auto const status = child.wait_exit();
-  EXPECT_EQ(status.exit_status, 0) << child.output();
-  EXPECT_NE(child.output().find(restore_bytes()), std::string::npos);
-}
-
-TEST(TerminalModesTest, SignalKeysOffDeliverCtrlCAsAByte) {
-  auto child = PtyChild::start([] {
-    termios before{};
-    tcgetattr(0, &before);
-    dalk::initialize_interactive_terminal(dalk::MouseMode::Off, dalk::KeyMode::Normal,
-                                          dalk::Signals::Off);
-    termios during{};
-    tcgetattr(0, &during);
-    if ((during.c_lflag & (ISIG | IEXTEN)) != 0 || (during.c_iflag & IXON) != 0) {
-      return 10;
-    }
-    std::fputs("held\n", stderr);
-    auto const event = dalk::read(5000);
-    int const result = describe(event) == "KeyPress 3" && dalk::sigint_flag == 0 ? 0 : 11;
-    dalk::uninitialize_terminal();
-    termios after{};
-    tcgetattr(0, &after);
-    return same_attributes(before, after) ? result : 12;
-  });
-  ASSERT_TRUE(child.wait_for_output("held"));
-  child.write("\x03");
-  auto const status = child.wait_exit();
-  EXPECT_TRUE(status.exited);
-  EXPECT_EQ(status.exit_status, 0) << child.output();
+  for (auto const signals : {dalk::Signals::On, dalk::Signals::Off}) {
+    bool const on = signals == dalk::Signals::On;
+    auto child = PtyChild::start([signals, on] {
+      termios before{};
+      tcgetattr(0, &before);
+      dalk::initialize_interactive_terminal(dalk::MouseMode::Off, dalk::KeyMode::Normal, signals);
+      termios during{};
+      tcgetattr(0, &during);
+      if ((during.c_lflag & (ISIG | IEXTEN)) != (on ? ISIG | IEXTEN : 0U)) {
+        return 10;
+      }
+      std::fputs("held\n", stderr);
+      for (char const* expected :
+           {"KeyPress 19", "KeyPress 17", on ? "KeyPress 13" : "KeyPress 3"}) {
+        auto const event = dalk::read(5000);
+        if (describe(event) != expected || dalk::sigint_flag != 0) {
+          std::fprintf(stderr, "got %s\n", describe(event).c_str());
+          return 11;
+        }
+      }
+      dalk::uninitialize_terminal();
+      termios after{};
+      tcgetattr(0, &after);
+      return same_attributes(before, after) && (after.c_iflag & IXON) != 0 ? 0 : 12;
+    });
+    ASSERT_TRUE(child.wait_for_output("held"));
+    // The parent sees the same attributes from the master side.
+    termios const seen = child.attributes();
+    EXPECT_EQ(seen.c_iflag & (ICRNL | IXON), 0U);
+    EXPECT_EQ(seen.c_lflag & (ECHO | ICANON), 0U);
+    EXPECT_EQ(seen.c_cc[VMIN], 1);
+    child.write(on ? "\x13\x11\r" : "\x13\x11\x03");
+    auto const status = child.wait_exit();
+    EXPECT_EQ(status.exit_status, 0) << child.output();
+    EXPECT_NE(child.output().find(restore_bytes()), std::string::npos);
+  }
 }
 
 // A paste split across writes comes whole, a focus report as one event; a kitty report of

@@ -9,12 +9,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vn/vn.hpp>
 
 #include "support/process.hpp"
@@ -301,11 +304,8 @@ TEST(TerminalRestorationTest, ExtendedSessionSynchronizesFramesAndRestoresThroug
   EXPECT_TRUE(same_attributes(child.attributes(), before));
 }
 
-TEST(TerminalRestorationTest, UncaughtExceptionRestoresBeforeTerminating) {
+TEST(TerminalRestorationTest, UncaughtExceptionRestoresBeforeTerminatingExtensionsFirst) {
   expect_uncaught_exception_restores(Session::Basic);
-}
-
-TEST(TerminalRestorationTest, UncaughtExceptionTurnsTheExtensionsOff) {
   expect_uncaught_exception_restores(Session::Extended);
 }
 
@@ -319,12 +319,7 @@ TEST(TerminalRestorationTest, TerminationSignalsRestoreAndEndTheProcessBySignal)
   expect_ended_by(SIGHUP, [](PtyChild& child) { kill(child.pid(), SIGHUP); });
   // Ctrl+\ with signal keys on.
   expect_ended_by(SIGQUIT, [](PtyChild& child) { child.write("\x1c"); });
-}
-
-TEST(TerminalRestorationTest, TerminationSignalsTurnTheExtensionsOff) {
-#if defined(__SANITIZE_THREAD__)
-  GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals";
-#endif
+  // The extensions turn off too.
   expect_ended_by(
       SIGTERM, [](PtyChild& child) { kill(child.pid(), SIGTERM); }, Session::Extended);
   // Ctrl+\ as a kitty key report is raised as the line discipline raises the byte.
@@ -375,15 +370,42 @@ TEST(TerminalRestorationTest, SecondInterruptWhileTheLoopIsBusyRestoresAndExits)
   GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals";
 #endif
   expect_second_interrupt_restores(Session::Basic, "\x03");
+  // With the extensions: the legacy byte, and Ctrl+C as a kitty key report, which the input thread
+  // raises.
+  expect_second_interrupt_restores(Session::Extended, "\x03");
+  expect_second_interrupt_restores(Session::Extended, "\x1b[99;5u");
 }
 
-TEST(TerminalRestorationTest, SecondInterruptTurnsTheExtensionsOff) {
+// Ctrl+C typed behind 4 MB of an 8 MB paste ends the program soon after the terminal takes it
+// (once the reader has come that far), with the terminal restored.
+TEST(TerminalRestorationTest, InterruptCutsThroughAPaste) {
 #if defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals";
 #endif
-  // The legacy byte, and Ctrl+C as a kitty key report, which the input thread raises.
-  expect_second_interrupt_restores(Session::Extended, "\x03");
-  expect_second_interrupt_restores(Session::Extended, "\x1b[99;5u");
+  auto child = PtyChild::start([] { return run_marker_loop(Session::Extended); }, columns, rows);
+  std::size_t frame = 0;
+  termios const before = start_and_wait_for_frame(child, frame, Session::Extended);
+  std::atomic<std::int64_t> interrupt_sent{0};
+  std::thread writer{[&] {
+    std::string const half(std::size_t{4} << 20U, 'p');
+    try {
+      child.write("\x1b[200~" + half + "\x03");
+      interrupt_sent = std::chrono::steady_clock::now().time_since_epoch().count();
+      child.write(half + "\x1b[201~");
+    } catch (std::runtime_error const&) {
+      // The child ended before the rest was written.
+    }
+  }};
+  auto const status = child.wait_exit(std::chrono::seconds(20));
+  auto const ended = std::chrono::steady_clock::now().time_since_epoch().count();
+  writer.join();
+  EXPECT_TRUE(status.exited);
+  EXPECT_EQ(status.exit_status, 1);
+  ASSERT_NE(interrupt_sent.load(), 0);
+  EXPECT_LT(std::chrono::steady_clock::duration{ended - interrupt_sent}, std::chrono::seconds(2));
+  // Restored, echo is on again: the rest of the paste may follow as echoed text.
+  EXPECT_NE(child.output().find(restore_bytes(Session::Extended), frame), std::string::npos);
+  EXPECT_TRUE(same_attributes(child.attributes(), before));
 }
 
 void own_handler(int, siginfo_t*, void*) {}
