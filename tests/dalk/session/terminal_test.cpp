@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fake_terminal.hpp"
 #include "support/privileges.hpp"
 #include "support/process.hpp"
 #include "support/pty.hpp"
@@ -115,6 +116,7 @@ TEST(TerminalModesTest, ExtensionsTurnOnAfterTheModesAndOffBeforeThem) {
     std::string_view on;
     std::string_view off;
   };
+  std::string const all_on = "\x1b[?2004h\x1b[?1004h" + std::string(vennic::test::start_up_queries);
   Case const cases[] = {
       {{"paste"}, "\x1b[?2004h", "\x1b[?2004l"},
       {{"focus"}, "\x1b[?1004h", "\x1b[?1004l"},
@@ -122,7 +124,8 @@ TEST(TerminalModesTest, ExtensionsTurnOnAfterTheModesAndOffBeforeThem) {
       {{"sync"}, "", ""},
       {{"quiet"}, "", ""},
       {{"kitty", "paste"}, "\x1b[?2004h\x1b[>7u", "\x1b[<u\x1b[?2004l"},
-      {{"all"}, "\x1b[?2004h\x1b[?1004h\x1b[>7u", "\x1b[<u\x1b[?1004l\x1b[?2004l"},
+      // A terminal that does not answer gets no kitty flags, and no pop.
+      {{"all"}, all_on, "\x1b[?1004l\x1b[?2004l"},
   };
   for (auto const& c : cases) {
     std::vector<std::string> args{"interactive", "basic"};
@@ -268,6 +271,8 @@ TEST(TerminalModesTest, ExtensionReportsArriveThroughTheReadFunctions) {
     dalk::uninitialize_terminal();
     return result;
   });
+  // A terminal that has the kitty keyboard, so the flags are pushed.
+  child.reply_to_queries(vennic::test::kitty_replies);
   ASSERT_TRUE(child.wait_for_output("held"));
   child.write("\x1b[200~two\r");
   child.read_for(50ms);
