@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "support/fake_terminal.hpp"
 #include "support/pty.hpp"
@@ -34,15 +36,29 @@ struct FakeTerminal {
   bool kitty = false;
 };
 
-constexpr auto not_recognized = ModeReport::NotRecognized;
-constexpr auto reset = ModeReport::Reset;
-dalk::TerminalAnswers const xterm{
-    true, {64, 1, 2, 6, 9, 15, 16, 17, 18, 21, 22, 28}, "XTerm(379)", not_recognized,
-    not_recognized, reset, reset, std::nullopt, dalk::TrueColor{0, 0, 0},
-    dalk::TrueColor{255, 255, 221}, false};
-dalk::TerminalAnswers const kitty_0_26{
-    true, {62, 22}, "kitty(0.26.5)", ModeReport::Set, not_recognized, reset, reset, 0U,
-    dalk::TrueColor{221, 221, 221}, dalk::TrueColor{0, 0, 0}, true};
+// Answers behind the fence: 2027 not recognized, paste and focus reports reset.
+dalk::TerminalAnswers answered(std::vector<unsigned> attributes, std::string version,
+                               ModeReport sync, std::optional<unsigned> kitty,
+                               dalk::TrueColor foreground, dalk::TrueColor background,
+                               bool true_color) {
+  return {true,
+          std::move(attributes),
+          std::move(version),
+          sync,
+          ModeReport::NotRecognized,
+          ModeReport::Reset,
+          ModeReport::Reset,
+          kitty,
+          foreground,
+          background,
+          true_color};
+}
+
+dalk::TerminalAnswers const xterm =
+    answered({64, 1, 2, 6, 9, 15, 16, 17, 18, 21, 22, 28}, "XTerm(379)", ModeReport::NotRecognized,
+             std::nullopt, {0, 0, 0}, {255, 255, 221}, false);
+dalk::TerminalAnswers const kitty_0_26 =
+    answered({62, 22}, "kitty(0.26.5)", ModeReport::Set, 0U, {221, 221, 221}, {0, 0, 0}, true);
 dalk::TerminalAnswers const tmux = [] {
   dalk::TerminalAnswers a;
   a.fenced = true;
