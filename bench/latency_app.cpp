@@ -1,5 +1,6 @@
 // A small application for the key-to-screen latency benchmark: a label above a focused line
 // edit. The benchmark runs it in a pseudo-terminal, types into it and ends it with Ctrl+C.
+#include <string_view>
 #include <vn/vn.hpp>
 
 namespace {
@@ -33,8 +34,18 @@ class Form : public vn::Widget {
 
 }  // namespace
 
-int main() {
+// No argument: no extensions. "answers": the recommended ones; "no-answers": the same without
+// the terminal's answers (the start-up benchmark compares them).
+int main(int argc, char** argv) {
+  std::string_view const mode = argc > 1 ? argv[1] : "";
+  dalk::Extensions extensions{};
+  if (mode == "answers" || mode == "no-answers") {
+    extensions = dalk::recommended_extensions;
+  }
+  if (mode == "no-answers") {
+    extensions.remove(dalk::Extension::TerminalAnswers);
+  }
   Form form;
   vn::Focus::set(form.edit);
-  return vn::Application{form, vn::Terminal{}}.run();
+  return vn::Application{form, vn::Terminal{extensions}}.run();
 }

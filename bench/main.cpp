@@ -315,6 +315,14 @@ void build_table(Table& table) {
               duration(l->counters.at("p50_s")));
     table.row("Key-to-screen latency: 99th percentile", duration(l->counters.at("p99_s")));
   }
+  for (char const* kind : {"answers", "silent", "off"}) {
+    if (auto const t = table.get(std::string{"startup/"} + kind)) {
+      table.row(std::string{"Start-up to the first frame, terminal answers: "} + kind,
+                duration(t->seconds));
+    }
+  }
+  table.versus("Start-up, a terminal answering at once vs the answers off (ratio)",
+               "startup/answers", "startup/off", 1.5);
   for (char const* kind : {"keys", "mouse"}) {
     if (auto const d = table.get(std::string{"decode/"} + kind)) {
       table.row(std::string{"Decoding "} + kind + " sequences through dalk::read from a pipe",
