@@ -1,7 +1,8 @@
 // The terminal byte parser on arbitrary bytes, fed directly. Each input runs three times: once
 // with every byte already waiting and the wait running out only at the end, once with the wait
 // also running out at points drawn from the input itself, and once more so with every report
-// of the terminal extensions decoded. A crash, a sanitizer report, an event the
+// of the terminal extensions decoded (the terminal's answers too when the first byte is odd, as
+// an escape byte is). A crash, a sanitizer report, an event the
 // byte stream cannot carry, an undecodable result without a standard exception, or a sequence
 // that grows past the longest the parser accepts is a fault.
 #include <cstddef>
@@ -19,8 +20,8 @@ namespace {
 // "\e[", 255 parameter bytes and a final byte; the 256th byte without one is given up.
 constexpr std::size_t max_sequence_bytes = 2 + 256;
 
-// A Resize never comes from the byte stream; key releases, pastes and focus reports only with
-// their extension.
+// A Resize never comes from the byte stream; nor do answers (they are no event); key releases,
+// pastes and focus reports only with their extension.
 void check(dalk::Event const& event, dalk::InputParser::Options const& options) {
   require(!std::holds_alternative<dalk::Resize>(event));
   require(options.kitty_keyboard || !std::holds_alternative<dalk::KeyRelease>(event));
@@ -46,8 +47,10 @@ class Run {
   explicit Run(dalk::InputParser::Options options = {}) { parser_.set_options(options); }
 
   void feed(char byte) {
-    // A paste has no bound of its own below max_paste_bytes.
-    require(++pending_bytes_ <= max_sequence_bytes || parser_.options().bracketed_paste);
+    // A paste has no bound of its own below max_paste_bytes; an OSC or DCS string is swallowed
+    // up to its terminator, keeping at most max_string_bytes.
+    require(++pending_bytes_ <= max_sequence_bytes || parser_.options().bracketed_paste ||
+            parser_.options().terminal_answers);
     take(parser_.feed(byte));
   }
 
@@ -67,6 +70,8 @@ class Run {
       check(*undecodable);
     } else if (std::holds_alternative<dalk::InputParser::Signal>(result)) {
       require(parser_.options().signal_keys);
+    } else if (std::holds_alternative<dalk::Answer>(result)) {
+      require(parser_.options().terminal_answers);
     } else {
       // A sequence dropped without an event (a paste bracket) also ends what was pending.
       if (parser_.wait() == dalk::InputParser::Wait::Nothing) {
@@ -92,8 +97,10 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     }
     all_waiting.wait_ran_out();
   }
+  bool const answers = size > 0 && (data[0] & 1U) != 0;
   for (dalk::InputParser::Options const options :
-       {dalk::InputParser::Options{}, dalk::InputParser::Options{true, true, true, true}}) {
+       {dalk::InputParser::Options{},
+        dalk::InputParser::Options{true, true, true, true, answers}}) {
     Run with_pauses{options};
     std::uint32_t random = seed_of(data, size);
     for (std::size_t i = 0; i < size; ++i) {

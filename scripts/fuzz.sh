@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and libFuzzer (AddressSanitizer and UndefinedBehaviorSanitizer
 # on) in build-fuzz/ and runs each target for the given time. Each run starts from the seeds in
-# fuzz/corpus/<target>/ and keeps what it finds in build-fuzz/corpus/<target>/; crashing inputs
-# land in build-fuzz/artifacts/. Exits non-zero if any target found a fault.
+# fuzz/corpus/<target>/, with the tokens of fuzz/<target>.dict where there is one, and keeps
+# what it finds in build-fuzz/corpus/<target>/; crashing inputs land in build-fuzz/artifacts/.
+# Exits non-zero if any target found a fault.
 # Usage: scripts/fuzz.sh [seconds per target (600)] [target...]
 #   PARALLEL=n runs n targets at once (1); NICE=n lowers their priority (10).
 set -euo pipefail
@@ -36,7 +37,11 @@ mkdir -p "$build/artifacts" "$build/logs"
 run_one() {
   local target=$1
   mkdir -p "$build/corpus/$target"
-  nice -n "$niceness" "$build/fuzz/${target}_fuzzer" -max_total_time="$seconds" -timeout=10 \
+  # A target's dictionary of tokens, where it has one, steers the mutations.
+  local dictionary=()
+  [[ -f $root/fuzz/$target.dict ]] && dictionary=(-dict="$root/fuzz/$target.dict")
+  nice -n "$niceness" "$build/fuzz/${target}_fuzzer" "${dictionary[@]}" \
+    -max_total_time="$seconds" -timeout=10 \
     -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" \
     "$build/corpus/$target" "$root/fuzz/corpus/$target" >"$build/logs/$target.log" 2>&1
 }

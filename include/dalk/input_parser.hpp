@@ -44,13 +44,18 @@ class InputParser {
     /// discipline (signal keys on) would have raised them from the legacy bytes.
     bool signal_keys = false;
     /// The terminal was asked about itself: its answers (device attributes, mode reports, kitty
-    /// flags, XTVERSION, XTGETTCAP, OSC colours) come as Answer, never as keys.
+    /// flags, XTVERSION, XTGETTCAP, OSC colours) come as Answer, never as keys. "\e]" opens an
+    /// OSC string (ended by BEL or ST) and "\eP" a DCS string (ended by ST); strings that are no
+    /// answer, or are malformed, are dropped. XTGETTCAP answers are read one capability each.
     bool terminal_answers = false;
     friend constexpr bool operator==(Options, Options) = default;
   };
 
   /// The most a paste keeps; the rest, up to the closing bracket, is dropped.
   static constexpr std::size_t max_paste_bytes = std::size_t{16} << 20U;
+  /// The most an OSC or DCS string keeps; a longer one is dropped whole, its bytes up to the
+  /// terminator swallowed.
+  static constexpr std::size_t max_string_bytes = 4096;
 
   /// Takes effect with the next sequence.
   void set_options(Options options) { options_ = options; }
@@ -60,9 +65,11 @@ class InputParser {
   enum class Wait : std::uint8_t {
     /// Between events: as long as the reader likes.
     Nothing,
-    /// After Escape or an introducer ("\e[", "\eO"): only a byte already waiting continues it.
+    /// After Escape or an introducer ("\e[", "\eO", and "\e]" and "\eP" where answers are read):
+    /// only a byte already waiting continues it.
     AlreadyWaiting,
-    /// Inside a control sequence or a UTF-8 character: until the next byte comes.
+    /// Inside a control sequence, an OSC or DCS string or a UTF-8 character: until the next byte
+    /// comes.
     Unfinished,
     /// Inside a paste, whose bytes may pause on a slow link: the paste stays open across waits
     /// until its closing bracket comes.
@@ -77,14 +84,25 @@ class InputParser {
   [[nodiscard]] Wait wait() const;
 
   /// No byte came in the wait: a lone Escape becomes the Escape key, an introducer with nothing
-  /// after it the key of its second byte. Changes nothing in the other waits.
+  /// after it the key of its second byte ("\e]" and "\eP" with Alt, as Escape before a key).
+  /// Changes nothing in the other waits.
   Result wait_ran_out();
 
   /// Drops a partly parsed sequence or paste; the remembered mouse button and the options stay.
   void reset();
 
  private:
-  enum class Stage : std::uint8_t { Idle, Escape, Introducer, ControlSequence, Character, Paste };
+  enum class Stage : std::uint8_t {
+    Idle,
+    Escape,
+    Introducer,
+    ControlSequence,
+    Character,
+    Paste,
+    // "\e]" or "\eP" with answers asked for, then the string's body.
+    StringIntroducer,
+    String,
+  };
 
   // How complete control sequences decode (input_parser.cpp).
   struct Rules;
@@ -93,9 +111,11 @@ class InputParser {
   Result finish_character();
   Result feed_paste(char byte);
   void keep_pasted(std::string_view bytes);
+  Result feed_string(char byte);
+  Result finish_string();
 
   Stage stage_ = Stage::Idle;
-  // '[' or 'O' once the introducer is complete.
+  // '[' or 'O' once the introducer is complete; ']' or 'P' for a string.
   char introducer_ = 0;
   // The bytes after the introducer, or those of the character so far.
   std::string bytes_;
@@ -104,6 +124,11 @@ class InputParser {
   // The pasted bytes so far, and how many bytes of the closing bracket the latest ones match.
   std::string paste_;
   std::size_t closing_matched_ = 0;
+  // An OSC or DCS string's body so far; whether its latest byte was an escape; whether it ran
+  // past max_string_bytes (its body is then no longer kept).
+  std::string string_;
+  bool string_escape_ = false;
+  bool string_too_long_ = false;
   Mouse::Button previous_button_ = Mouse::Button::Left;
   Options options_;
 };

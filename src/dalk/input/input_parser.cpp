@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -276,6 +278,144 @@ std::optional<int> signal_of(Key key) {
   }
 }
 
+// Numbers in answers are small; a larger one is garbage, as is anything but digits of the base.
+constexpr unsigned max_answer_number = 65535;
+
+std::optional<unsigned> answer_number(std::string_view text, int base = 10) {
+  unsigned value = 0;
+  char const* const end = text.data() + text.size();
+  auto const [stop, error] = std::from_chars(text.data(), end, value, base);
+  if (error != std::errc{} || stop != end || value > max_answer_number) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+[[noreturn]] void throw_bad_answer(ControlSequence const& sequence) {
+  throw std::runtime_error("io parse_answer(): Bad answer: " + sequence.parameter_bytes +
+                           sequence.intermediate_bytes + sequence.final_byte);
+}
+
+// The ';'-separated numbers of a "\e[?..." answer; throws on any field that is not one.
+std::vector<unsigned> answer_numbers(ControlSequence const& sequence) {
+  std::vector<unsigned> numbers;
+  for (std::string const& field : split(sequence.parameter_bytes.substr(1), ';')) {
+    auto const number = answer_number(field);
+    if (!number) {
+      throw_bad_answer(sequence);
+    }
+    numbers.push_back(*number);
+  }
+  return numbers;
+}
+
+// The control sequences a terminal answers queries with: device attributes ("\e[?62;22c"), a
+// private mode report ("\e[?2026;2$y") and the kitty keyboard flags ("\e[?7u"). Empty for
+// any other sequence; throws for one of these forms with bad fields.
+std::optional<Answer> control_sequence_answer(ControlSequence const& sequence) {
+  if (sequence.introducer != '[' || !sequence.parameter_bytes.starts_with('?')) {
+    return std::nullopt;
+  }
+  if (sequence.final_byte == 'c' && sequence.intermediate_bytes.empty()) {
+    return answer::DeviceAttributes{answer_numbers(sequence)};
+  }
+  if (sequence.final_byte == 'y' && sequence.intermediate_bytes == "$") {
+    auto const numbers = answer_numbers(sequence);
+    constexpr std::array reports = {ModeReport::NotRecognized, ModeReport::Set, ModeReport::Reset,
+                                    ModeReport::PermanentlySet, ModeReport::PermanentlyReset};
+    if (numbers.size() != 2 || numbers[1] >= reports.size()) {
+      throw_bad_answer(sequence);
+    }
+    return answer::Mode{numbers[0], reports.at(numbers[1])};
+  }
+  if (sequence.final_byte == 'u' && sequence.intermediate_bytes.empty()) {
+    auto const numbers = answer_numbers(sequence);
+    if (numbers.size() != 1) {
+      throw_bad_answer(sequence);
+    }
+    return answer::KittyFlags{numbers[0]};
+  }
+  return std::nullopt;
+}
+
+// Pairs of hex digits as the bytes they spell; empty for anything else.
+std::optional<std::string> from_hex(std::string_view hex) {
+  if (hex.size() % 2 != 0) {
+    return std::nullopt;
+  }
+  std::string bytes;
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    auto const byte = answer_number(hex.substr(i, 2), 16);
+    if (!byte) {
+      return std::nullopt;
+    }
+    bytes += static_cast<char>(*byte);
+  }
+  return bytes;
+}
+
+// "rgb:R/G/B" with 1 to 4 hex digits a component, each scaled to 8 bits.
+std::optional<TrueColor> rgb_color(std::string_view text) {
+  constexpr std::string_view prefix = "rgb:";
+  if (!text.starts_with(prefix)) {
+    return std::nullopt;
+  }
+  auto const components = split(std::string{text.substr(prefix.size())}, '/');
+  if (components.size() != 3) {
+    return std::nullopt;
+  }
+  std::array<std::uint8_t, 3> channels{};
+  for (std::size_t i = 0; i < channels.size(); ++i) {
+    std::string const& digits = components[i];
+    auto const value = answer_number(digits, 16);
+    if (digits.empty() || digits.size() > 4 || !value) {
+      return std::nullopt;
+    }
+    unsigned const most = (1U << (4U * digits.size())) - 1U;
+    channels.at(i) = static_cast<std::uint8_t>((*value * 255U + most / 2U) / most);
+  }
+  return TrueColor{channels[0], channels[1], channels[2]};
+}
+
+// OSC 10 and 11: "10;rgb:..." (foreground) and "11;rgb:..." (background).
+std::optional<Answer> osc_answer(std::string_view body) {
+  auto const separator = body.find(';');
+  if (separator == std::string_view::npos) {
+    return std::nullopt;
+  }
+  auto const which = answer_number(body.substr(0, separator));
+  if (!which || (*which != 10 && *which != 11)) {
+    return std::nullopt;
+  }
+  auto const color = rgb_color(body.substr(separator + 1));
+  if (!color) {
+    return std::nullopt;
+  }
+  return answer::DynamicColor{*which, *color};
+}
+
+// XTVERSION (">|name(version)") and XTGETTCAP ("1+r<hex name>=<hex value>" for a capability
+// the terminal has, "0+r<hex name>" for one it lacks).
+std::optional<Answer> dcs_answer(std::string_view body) {
+  if (body.starts_with(">|")) {
+    return answer::Version{detail::to_well_formed_u8(body.substr(2))};
+  }
+  if (!body.starts_with("1+r") && !body.starts_with("0+r")) {
+    return std::nullopt;
+  }
+  bool const present = body.front() == '1';
+  std::string_view const fields = body.substr(3);
+  auto const equals = fields.find('=');
+  auto const name = from_hex(fields.substr(0, equals));
+  if (!name || name->empty()) {
+    return std::nullopt;
+  }
+  if (equals != std::string_view::npos && (!present || !from_hex(fields.substr(equals + 1)))) {
+    return std::nullopt;
+  }
+  return answer::Capability{*name, present};
+}
+
 [[noreturn]] void throw_unknown_final_byte(char final_byte) {
   throw std::runtime_error(std::string("io parse_key(): Unknown final_byte: ") + final_byte);
 }
@@ -451,6 +591,12 @@ struct InputParser::Rules {
 };
 
 InputParser::Result InputParser::feed(char byte) {
+  // With answers asked for, "\e]" opens an OSC string and "\eP" a DCS string.
+  if (stage_ == Stage::Escape && options_.terminal_answers && (byte == ']' || byte == 'P')) {
+    stage_ = Stage::StringIntroducer;
+    introducer_ = byte;
+    return {};
+  }
   switch (stage_) {
     case Stage::Idle:
       if (byte == escape_byte) {
@@ -495,6 +641,9 @@ InputParser::Result InputParser::feed(char byte) {
       return {};
     case Stage::Paste:
       return feed_paste(byte);
+    case Stage::StringIntroducer:
+    case Stage::String:
+      return feed_string(byte);
   }
   // The lead byte of a character.
   stage_ = Stage::Character;
@@ -514,11 +663,13 @@ InputParser::Wait InputParser::wait() const {
     // waiting: terminals send a whole sequence at once.
     case Stage::Escape:
     case Stage::Introducer:
+    case Stage::StringIntroducer:
       return Wait::AlreadyWaiting;
     case Stage::Paste:
       return Wait::Paste;
     case Stage::ControlSequence:
     case Stage::Character:
+    case Stage::String:
       break;
   }
   return Wait::Unfinished;
@@ -532,10 +683,14 @@ InputParser::Result InputParser::wait_ran_out() {
     case Stage::Introducer:
       stage_ = Stage::Idle;
       return Event{KeyPress{key(static_cast<unsigned char>(introducer_))}};
+    case Stage::StringIntroducer:
+      stage_ = Stage::Idle;
+      return Event{KeyPress{key(static_cast<unsigned char>(introducer_)) | Mod::Alt}};
     case Stage::Idle:
     case Stage::ControlSequence:
     case Stage::Character:
     case Stage::Paste:
+    case Stage::String:
       break;
   }
   return {};
@@ -549,6 +704,9 @@ void InputParser::reset() {
   // A dropped paste gives its memory back.
   std::string{}.swap(paste_);
   closing_matched_ = 0;
+  string_.clear();
+  string_escape_ = false;
+  string_too_long_ = false;
 }
 
 InputParser::Result InputParser::finish_control_sequence() {
@@ -557,6 +715,12 @@ InputParser::Result InputParser::finish_control_sequence() {
   reset();
   try {
     ControlSequence const sequence{introducer, bytes};
+    // Answers come before the keys' table: "\e[?7u" is the kitty flags, never a key.
+    if (options_.terminal_answers) {
+      if (auto answer = control_sequence_answer(sequence)) {
+        return *std::move(answer);
+      }
+    }
     for (Rules::Rule const& rule : Rules::table()) {
       if (rule.matches(sequence, options_)) {
         return rule.decode(*this, sequence, rule.key);
@@ -608,6 +772,56 @@ InputParser::Result InputParser::feed_paste(char byte) {
 void InputParser::keep_pasted(std::string_view bytes) {
   std::size_t const room = max_paste_bytes - std::min(paste_.size(), max_paste_bytes);
   paste_.append(bytes.substr(0, room));
+}
+
+// An escape inside the body ends the string as in ECMA-48's parser: followed by '\\' it is the
+// string terminator; followed by anything else the string is dropped and the escape starts a
+// sequence of its own (a second escape starts it afresh).
+InputParser::Result InputParser::feed_string(char byte) {
+  if (stage_ == Stage::StringIntroducer) {
+    stage_ = Stage::String;
+    string_.clear();
+    string_.reserve(max_string_bytes);
+  }
+  if (string_escape_) {
+    if (byte == '\\') {
+      return finish_string();
+    }
+    reset();
+    stage_ = Stage::Escape;
+    return byte == escape_byte ? Result{} : feed(byte);
+  }
+  if (byte == escape_byte) {
+    string_escape_ = true;
+    return {};
+  }
+  if (byte == '\a' && introducer_ == ']') {
+    return finish_string();
+  }
+  if (string_too_long_) {
+    return {};
+  }
+  if (string_.size() == max_string_bytes) {
+    string_too_long_ = true;
+    std::string{}.swap(string_);
+    return {};
+  }
+  string_ += byte;
+  return {};
+}
+
+InputParser::Result InputParser::finish_string() {
+  bool const osc = introducer_ == ']';
+  bool const too_long = string_too_long_;
+  std::string const body = std::move(string_);
+  reset();
+  if (too_long) {
+    return {};
+  }
+  if (auto answer = osc ? osc_answer(body) : dcs_answer(body)) {
+    return *std::move(answer);
+  }
+  return {};
 }
 
 }  // namespace dalk
