@@ -310,11 +310,9 @@ TEST(TerminalRestorationTest, ExtendedSessionSynchronizesFramesAndRestoresThroug
   EXPECT_TRUE(same_attributes(child.attributes(), before));
 }
 
+// Both sessions; the extended one turns the extensions off too.
 TEST(TerminalRestorationTest, UncaughtExceptionRestoresBeforeTerminating) {
   expect_uncaught_exception_restores(Session::Basic);
-}
-
-TEST(TerminalRestorationTest, UncaughtExceptionTurnsTheExtensionsOff) {
   expect_uncaught_exception_restores(Session::Extended);
 }
 
@@ -328,12 +326,7 @@ TEST(TerminalRestorationTest, TerminationSignalsRestoreAndEndTheProcessBySignal)
   expect_ended_by(SIGHUP, [](PtyChild& child) { kill(child.pid(), SIGHUP); });
   // Ctrl+\ with signal keys on.
   expect_ended_by(SIGQUIT, [](PtyChild& child) { child.write("\x1c"); });
-}
-
-TEST(TerminalRestorationTest, TerminationSignalsTurnTheExtensionsOff) {
-#if defined(__SANITIZE_THREAD__)
-  GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals";
-#endif
+  // The extended session turns the extensions off too.
   expect_ended_by(
       SIGTERM, [](PtyChild& child) { kill(child.pid(), SIGTERM); }, Session::Extended);
   // Ctrl+\ as a kitty key report is raised as the line discipline raises the byte.
@@ -384,13 +377,7 @@ TEST(TerminalRestorationTest, SecondInterruptWhileTheLoopIsBusyRestoresAndExits)
   GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals";
 #endif
   expect_second_interrupt_restores(Session::Basic, "\x03");
-}
-
-TEST(TerminalRestorationTest, SecondInterruptTurnsTheExtensionsOff) {
-#if defined(__SANITIZE_THREAD__)
-  GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals";
-#endif
-  // The legacy byte, and Ctrl+C as a kitty key report, which the input thread raises.
+  // Extended: the legacy byte, and Ctrl+C as a kitty key report, which the input thread raises.
   expect_second_interrupt_restores(Session::Extended, "\x03");
   expect_second_interrupt_restores(Session::Extended, "\x1b[99;5u");
 }
@@ -527,13 +514,7 @@ TEST(TerminalRestorationTest, StopRestoresAndContinueRepaintsEverything) {
   GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some job-control signals";
 #endif
   expect_stop_and_continue(Session::Basic, "\x1a");
-}
-
-// The extensions go off at the stop and come back on at the continue, after the modes.
-TEST(TerminalRestorationTest, StopAndContinueTurnTheExtensionsOffAndOn) {
-#if defined(__SANITIZE_THREAD__)
-  GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some job-control signals";
-#endif
+  // The extensions go off at the stop and come back on at the continue, after the modes.
   expect_stop_and_continue(Session::Extended, "\x1a");
   // Ctrl+Z as a kitty key report, which the input thread raises.
   expect_stop_and_continue(Session::Extended, "\x1b[122;5u");
