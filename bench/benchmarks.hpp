@@ -14,7 +14,8 @@ void register_widget_benchmarks();
 void register_textbox_benchmarks();
 /// "list/items:<n>", "filter/datatable", "filter/list".
 void register_list_benchmarks();
-/// "queue/producers:<n>", "decode/keys", "decode/mouse", "latency/key_to_screen".
+/// "queue/producers:<n>", "decode/keys", "decode/mouse", "latency/key_to_screen",
+/// "startup/answers", "startup/silent", "startup/off".
 void register_input_benchmarks();
 
 }  // namespace bench

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <variant>
 #include <vector>
@@ -332,9 +333,78 @@ void paste_throughput(benchmark::State& state) {
   state.counters["bytes"] = static_cast<double>(paste.size());
 }
 
+// What a terminal answers to start-up's questions at once: kitty's words, then the fence.
+constexpr std::string_view prompt_replies =
+    "\x1bP>|kitty(0.35.2)\x1b\\\x1b[?2026;2$y\x1b[?2027;2$y\x1b[?2004;2$y\x1b[?1004;2$y"
+    "\x1b[?0u\x1bP1+r524742=382F382F38\x1b\\\x1b[?62;22c";
+
+// Time from the start of the application to its first frame (the cursor shown and placed).
+// mode: the application's argument; replies: typed back once it asks, or nothing.
+void start_up(benchmark::State& state, char const* mode, std::string_view replies) {
+  for (auto _ : state) {
+    winsize size{};
+    size.ws_row = 24;
+    size.ws_col = 80;
+    int master = -1;
+    Clock::time_point const start = Clock::now();
+    pid_t const child = forkpty(&master, nullptr, nullptr, &size);
+    if (child < 0) {
+      state.SkipWithError("forkpty failed");
+      return;
+    }
+    if (child == 0) {
+      setenv("TERM", "xterm-256color", 1);
+      execl(VENNIC_LATENCY_APP, VENNIC_LATENCY_APP, mode, static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    std::string out;
+    bool answered = replies.empty();
+    Clock::time_point const deadline = start + std::chrono::seconds(5);
+    auto const frame_end = [&out] {
+      std::size_t const shown = out.find("\x1b[?25h\x1b[");
+      return shown != std::string::npos && out.find('H', shown + 6) != std::string::npos;
+    };
+    while (!frame_end() && Clock::now() < deadline) {
+      pollfd p{master, POLLIN, 0};
+      char buffer[4096];
+      if (poll(&p, 1, 10) > 0) {
+        ssize_t const n = read(master, buffer, sizeof buffer);
+        out.append(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
+      }
+      if (!answered && out.find("\x1b[c") != std::string::npos) {
+        answered = write(master, replies.data(), replies.size()) > 0;
+      }
+    }
+    double const seconds = seconds_since(start);
+    stop_child(child, master);
+    close(master);
+    if (!frame_end()) {
+      state.SkipWithError("the application drew no first frame");
+      return;
+    }
+    state.SetIterationTime(seconds);
+  }
+}
+
 }  // namespace
 
 void register_input_benchmarks() {
+  benchmark::RegisterBenchmark(
+      "startup/answers",
+      [](benchmark::State& state) { start_up(state, "answers", prompt_replies); })
+      ->UseManualTime()
+      ->Iterations(10)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("startup/silent",
+                               [](benchmark::State& state) { start_up(state, "answers", {}); })
+      ->UseManualTime()
+      ->Iterations(10)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("startup/off",
+                               [](benchmark::State& state) { start_up(state, "no-answers", {}); })
+      ->UseManualTime()
+      ->Iterations(10)
+      ->Unit(benchmark::kMillisecond);
   for (int producers : {1, 4}) {
     benchmark::RegisterBenchmark(
         ("queue/producers:" + std::to_string(producers)).c_str(),

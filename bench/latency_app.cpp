@@ -3,6 +3,8 @@
 // VENNIC_ESCAPE_WAIT_MS sets the escape wait (the library's default without it).
 #include <chrono>
 #include <cstdlib>
+#include <string_view>
+
 #include <vn/vn.hpp>
 
 namespace {
@@ -36,11 +38,21 @@ class Form : public vn::Widget {
 
 }  // namespace
 
-int main() {
+// No argument: no extensions. "answers": the recommended ones; "no-answers": the same without
+// the terminal's answers (the start-up benchmark compares them).
+int main(int argc, char** argv) {
+  std::string_view const mode = argc > 1 ? argv[1] : "";
+  dalk::Extensions extensions{};
+  if (mode == "answers" || mode == "no-answers") {
+    extensions = dalk::recommended_extensions;
+  }
+  if (mode == "no-answers") {
+    extensions.remove(dalk::Extension::TerminalAnswers);
+  }
   if (char const* wait = std::getenv("VENNIC_ESCAPE_WAIT_MS")) {
     dalk::set_escape_wait(std::chrono::milliseconds{std::atol(wait)});
   }
   Form form;
   vn::Focus::set(form.edit);
-  return vn::Application{form, vn::Terminal{}}.run();
+  return vn::Application{form, vn::Terminal{extensions}}.run();
 }

@@ -324,6 +324,14 @@ void build_table(Table& table) {
         duration(p->seconds) + " (" + rate(p->counters.at("bytes") / p->seconds, "bytes") + ")",
         none, none, "< 1 s", p->seconds < 1 ? "yes" : "**no**");
   }
+  for (char const* kind : {"answers", "silent", "off"}) {
+    if (auto const t = table.get(std::string{"startup/"} + kind)) {
+      table.row(std::string{"Start-up to the first frame, terminal answers: "} + kind,
+                duration(t->seconds));
+    }
+  }
+  table.versus("Start-up, a terminal answering at once vs the answers off (ratio)",
+               "startup/answers", "startup/off", 1.5);
   for (char const* kind : {"keys", "mouse"}) {
     if (auto const d = table.get(std::string{"decode/"} + kind)) {
       table.row(std::string{"Decoding "} + kind + " sequences through dalk::read from a pipe",

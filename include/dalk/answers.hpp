@@ -96,8 +96,13 @@ struct TerminalAnswers {
   friend bool operator==(TerminalAnswers const&, TerminalAnswers const&) = default;
 };
 
-/// A snapshot of what the terminal of the current session has answered. Any thread.
+/// A snapshot of what the terminal of the current session has answered (empty before a
+/// session with Extension::TerminalAnswers). Any thread.
 TerminalAnswers terminal_answers();
+
+/// terminal_answers().true_color == true, without copying the answers: cheap enough for every
+/// frame. Any thread.
+bool answered_true_color();
 
 /// How long start-up waits for the answers' fence (default 150 ms). Zero: start-up does not
 /// wait and every answer arrives later as an AnswersChanged event. Any thread; read at

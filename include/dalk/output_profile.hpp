@@ -17,6 +17,11 @@ enum class ColorDepth : std::uint8_t { TrueColor, Palette256, Palette16, Palette
 /// The depth the extensions ask for; the fewest colours win when several bits are set.
 ColorDepth color_depth(Extensions extensions);
 
+/// color_depth() for the session's frames: with ColorsFromAnswers and a terminal that answered
+/// that it shows true colour (answered_true_color()), TrueColor whatever colour bit is set;
+/// NoColor stays. Any thread; cheap enough for every frame.
+ColorDepth session_color_depth(Extensions extensions);
+
 /// The colour xterm shows by default for a palette index: the 16 basic colours, the 6x6x6
 /// cube (levels 0, 95, 135, 175, 215, 255) and the 24 greys (8 to 238).
 TrueColor palette_rgb(std::uint8_t index);
@@ -42,11 +47,12 @@ Color adapt(Color const& c, ColorDepth depth);
 Brush adapt(Brush const& b, ColorDepth depth);
 
 /// The output extensions that suit a terminal described by TERM, COLORTERM, NO_COLOR and
-/// XTERM_VERSION: always CompactOutput; RepeatGlyph only for xterm itself (a TERM starting with
-/// "xterm" and XTERM_VERSION set, which xterm does and its imitators do not); NoColor when no_color
-/// is non-empty; otherwise no colour bit for true colour (COLORTERM "truecolor" or "24bit", or the
-/// TERM names has_true_color() knows), Colors256 for a 256-colour terminal, Colors16 for a 16- or
-/// 88-colour one and Colors8 for the rest (8 colours, or TERM unknown).
+/// XTERM_VERSION: always CompactOutput and ColorsFromAnswers (the terminal's own answer on true
+/// colour, where it gives one, wins over the colour bit); RepeatGlyph only for xterm itself (a TERM
+/// starting with "xterm" and XTERM_VERSION set, which xterm does and its imitators do not); NoColor
+/// when no_color is non-empty; otherwise no colour bit for true colour (COLORTERM "truecolor" or
+/// "24bit", or the TERM names has_true_color() knows), Colors256 for a 256-colour terminal,
+/// Colors16 for a 16- or 88-colour one and Colors8 for the rest (8 colours, or TERM unknown).
 Extensions output_extensions(std::string_view term, std::string_view colorterm,
                              std::string_view no_color, std::string_view xterm_version = {});
 

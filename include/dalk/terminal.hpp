@@ -7,6 +7,7 @@
 #include <concepts>
 #include <cstdint>
 
+#include "dalk/answers.hpp"
 #include "dalk/sequence.hpp"
 
 namespace dalk {
@@ -65,12 +66,13 @@ constexpr Extensions operator|(Extension a, Extension b) {
 }
 
 /// What interactive applications should turn on whatever the terminal: the input protocols
-/// (bracketed paste, focus reports, the kitty keyboard), synchronized output and the quiet
-/// idle. Terminals that lack one ignore its sequences. The output extensions depend on the
-/// terminal: add output_extensions() (dalk/output_profile.hpp) for them.
+/// (bracketed paste, focus reports, the kitty keyboard), synchronized output, the quiet idle
+/// and the terminal's answers, which decide whether the kitty flags are pushed and frames
+/// synchronized. Terminals that lack one ignore its sequences. The output extensions depend on
+/// the terminal: add output_extensions() (dalk/output_profile.hpp) for them.
 inline constexpr Extensions recommended_extensions =
     Extension::BracketedPaste | Extension::FocusReports | Extension::SynchronizedOutput |
-    Extension::KittyKeyboard | Extension::QuietIdle;
+    Extension::KittyKeyboard | Extension::QuietIdle | Extension::TerminalAnswers;
 
 /// The seven mode types accepted by set().
 template <typename T>
@@ -100,10 +102,21 @@ requires(sizeof...(Modes) != 1) void set(Modes... modes) {
 /// the signal handlers and applies the modes, then turns the extensions on (docs/terminal.md
 /// lists their sequences) and tells the input decoder about them. A std::runtime_error while
 /// applying the modes restores the terminal, prints "Error: <message>" on standard error and
-/// exits with status 1.
+/// exits with status 1. With Extension::TerminalAnswers it then asks the terminal about itself
+/// and reads until the device attributes answer comes or answer_wait() has passed (events read
+/// meanwhile are read again later), and acts on the answers as use_answers() does.
 void initialize_terminal(ScreenBuffer screen, MouseMode mouse, CursorMode cursor, Echo echo,
                          InputBuffer input, Signals signals, KeyMode keys,
                          bool install_interrupt_handler, Extensions extensions = {});
+/// Acts on the answers (also those of an AnswersChanged event): pushes the kitty flags where the
+/// terminal reported the protocol and turns synchronized output on where it has it. Nothing
+/// without TerminalAnswers in the session. It writes: call it on the thread that writes to the
+/// terminal (vn's event loop does).
+void use_answers(TerminalAnswers const& answers);
+/// Whether the terminal's answers show synchronized output (mode 2026 reported, or a terminal
+/// known to have it); with TerminalAnswers, frames are synchronized only then. Any thread; one
+/// atomic load.
+bool synchronized_output_confirmed();
 /// Alternate screen, hidden cursor, no echo, unbuffered input, and the given extensions.
 void initialize_interactive_terminal(MouseMode mouse, KeyMode keys, Signals signals,
                                      Extensions extensions = {});

@@ -63,11 +63,12 @@ class Terminal {
   ~Terminal();
 
   /// Writes the cells of `changes` that differ from what is on screen, then places or hides
-  /// the cursor, in one flush (inside "\e[?2026h" ... "\e[?2026l" with SynchronizedOutput);
-  /// blanks `changes` for the next frame. Control characters
-  /// (U+0000 to U+001F, U+007F to U+009F), surrogates and values above U+10FFFF are written as
-  /// U+FFFD; the mirror keeps the painted glyph. A cursor outside the screen stays hidden.
-  /// Event-loop thread only.
+  /// the cursor, in one flush (inside "\e[?2026h" ... "\e[?2026l" with SynchronizedOutput,
+  /// with TerminalAnswers only where the terminal has it; in true colour with ColorsFromAnswers
+  /// where the terminal answered that it shows it); blanks `changes` for the next frame. Control
+  /// characters (U+0000 to U+001F, U+007F to U+009F), surrogates and values above U+10FFFF are
+  /// written as U+FFFD; the mirror keeps the painted glyph. A cursor outside the screen stays
+  /// hidden. Event-loop thread only.
   void commit_changes();
   /// The input thread's body (see the class comment); started by the constructor. Uses no
   /// member of this object, only the stop token and the static queue. quiet: sleep until
@@ -75,6 +76,9 @@ class Terminal {
   void run_read_loop(std::stop_token stop, bool quiet = false);
   /// The terminal's current size, asked afresh (dalk::terminal_area(); throws its errors).
   dalk::Area size();
+  /// What the terminal has answered so far (dalk::terminal_answers()); empty without
+  /// Extension::TerminalAnswers. Widgets hear later changes through Widget::terminal_answers().
+  dalk::TerminalAnswers answers() const;
 
   /// The frame being painted.
   static ScreenBuffer changes;

@@ -91,6 +91,9 @@ class Widget {
   virtual void paste(std::string_view text);
   /// The terminal window gained or lost focus; every widget of the tree hears it.
   virtual void window_focus(bool focused);
+  /// The terminal's answers changed after start-up (dalk::AnswersChanged): everything it has
+  /// answered so far. Every widget of the tree hears it; the session has acted on them already.
+  virtual void terminal_answers(dalk::TerminalAnswers const& answers);
   /// `size` already holds the new size; the argument is the previous one.
   virtual void resize(Area previous);
   /// Every widget receives every tick and compares the id with its own timers.

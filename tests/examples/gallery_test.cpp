@@ -16,6 +16,7 @@
 
 #include <dalk/transcode.hpp>
 
+#include "support/fake_terminal.hpp"
 #include "support/pty.hpp"
 #include "support/tmux.hpp"
 #include "support/vterm_screen.hpp"
@@ -398,7 +399,9 @@ TEST_F(GalleryProgramTest, CtrlCEndsWithStatusOneAndRestoresTheTerminal) {
 TEST_F(GalleryProgramTest, TheTitleDimsWhileTheWindowIsUnfocused) {
   Gallery g{80, 24};
   ASSERT_TRUE(g.started()) << g.screen.text();
-  EXPECT_NE(g.child.output().find("\x1b[?2004h\x1b[?1004h\x1b[>7u"), std::string::npos);
+  EXPECT_NE(
+      g.child.output().find("\x1b[?2004h\x1b[?1004h" + std::string(vennic::test::start_up_queries)),
+      std::string::npos);
   dalk::Point const title = g.at("Vennic gallery");
   EXPECT_TRUE(g.screen.cell(title.x, title.y).bold);
   g.child.write("\x1b[O");

@@ -95,7 +95,9 @@ PtyChild::PtyChild(PtyChild&& other) noexcept
       master_{other.master_},
       reaped_{other.reaped_},
       status_{other.status_},
-      output_{std::move(other.output_)} {
+      output_{std::move(other.output_)},
+      replies_{std::move(other.replies_)},
+      unanswered_from_{other.unanswered_from_} {
   other.pid_ = -1;
   other.master_ = -1;
   other.reaped_ = true;
@@ -147,6 +149,7 @@ bool PtyChild::read_some(int timeout_ms) {
   ssize_t const n = ::read(master_, buffer, sizeof buffer);
   if (n > 0) {
     output_.append(buffer, static_cast<std::size_t>(n));
+    answer_queries();
     return true;
   }
   if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
@@ -154,6 +157,20 @@ bool PtyChild::read_some(int timeout_ms) {
   }
   // EIO: every slave descriptor is closed.
   return false;
+}
+
+void PtyChild::answer_queries() {
+  if (replies_.empty()) {
+    return;
+  }
+  // The request may have come in two reads; discarded output moved everything to the front.
+  std::size_t const from = std::min(unanswered_from_, output_.size());
+  if (output_.find("\x1b[c", from) == std::string::npos) {
+    unanswered_from_ = output_.size() < 2 ? 0 : output_.size() - 2;
+    return;
+  }
+  write(replies_);
+  replies_.clear();
 }
 
 bool PtyChild::wait_for_output(std::string_view needle, std::chrono::milliseconds limit,

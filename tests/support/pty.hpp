@@ -56,6 +56,10 @@ class PtyChild {
   /// Types bytes into the terminal.
   void write(std::string_view bytes);
 
+  /// Plays a terminal that answers start-up's questions: once the child's output holds the
+  /// device attributes request ("\e[c"), replies are typed back, once.
+  void reply_to_queries(std::string_view replies) { replies_ = replies; }
+
   /// Reads the child's output until needle appears in it at or after offset from, or limit
   /// has passed; true if it appeared.
   bool wait_for_output(std::string_view needle,
@@ -89,6 +93,8 @@ class PtyChild {
   PtyChild(pid_t pid, int master) : pid_{pid}, master_{master} {}
   // Reads what is available within timeout_ms; false once the slave side is gone.
   bool read_some(int timeout_ms);
+  // Types the replies once the child's output holds the device attributes request.
+  void answer_queries();
   void record(int status);
 
   pid_t pid_ = -1;
@@ -96,6 +102,8 @@ class PtyChild {
   bool reaped_ = false;
   ExitStatus status_;
   std::string output_;
+  std::string replies_;
+  std::size_t unanswered_from_ = 0;
 };
 
 /// Polls condition every few milliseconds until it holds or limit has passed; for use inside

@@ -318,12 +318,18 @@ ReadResult read_terminal(bool blocking = true) {
       if (auto changed = detail::record_answer(*answer)) {
         return Event{AnswersChanged{*std::move(changed)}};
       }
-      continue;
+      // Back to the caller, whose wait is bounded: no more input may follow an answer.
+      return NoEvent{};
     }
     // A key report that stands for a signal key: raised as the line discipline would have,
     // and the reader returns to look at the flags.
     if (auto const* signal = std::get_if<InputParser::Signal>(&result)) {
       kill(getpid(), signal->number);
+      return NoEvent{};
+    }
+    // A sequence dropped whole (a string that is no answer): back to the caller, whose wait is
+    // bounded, rather than waiting here for more input that may never come.
+    if (parser.wait() == InputParser::Wait::Nothing) {
       return NoEvent{};
     }
   }

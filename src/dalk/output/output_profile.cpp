@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <variant>
 
+#include "dalk/answers.hpp"
 #include "dalk/terminfo.hpp"
 
 namespace dalk {
@@ -65,6 +66,14 @@ ColorDepth color_depth(Extensions extensions) {
     return ColorDepth::Palette256;
   }
   return ColorDepth::TrueColor;
+}
+
+ColorDepth session_color_depth(Extensions extensions) {
+  if (extensions.contains(Extension::ColorsFromAnswers) &&
+      !extensions.contains(Extension::NoColor) && answered_true_color()) {
+    return ColorDepth::TrueColor;
+  }
+  return color_depth(extensions);
 }
 
 TrueColor palette_rgb(std::uint8_t index) {
@@ -143,7 +152,7 @@ Brush adapt(Brush const& b, ColorDepth depth) {
 
 Extensions output_extensions(std::string_view term, std::string_view colorterm,
                              std::string_view no_color, std::string_view xterm_version) {
-  Extensions extensions = Extension::CompactOutput;
+  Extensions extensions = Extension::CompactOutput | Extension::ColorsFromAnswers;
   // Many terminals call themselves xterm without having REP; xterm alone sets XTERM_VERSION.
   if (term.starts_with("xterm") && !xterm_version.empty()) {
     extensions |= Extension::RepeatGlyph;

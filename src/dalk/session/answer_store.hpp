@@ -17,4 +17,18 @@ std::optional<TerminalAnswers> record_answer(Answer const& answer);
 /// reading anything new. Input thread (or the initializing thread before it starts).
 void put_back(Event event);
 
+/// Forgets the previous session's answers; until end_answer_wait() answers change the record
+/// without an event (start-up reads them itself).
+void begin_answer_wait();
+/// From now on an answer that changes the record comes out as an AnswersChanged event.
+void end_answer_wait();
+
+/// The kitty keyboard flags the session pushes for these answers; none where the terminal did
+/// not report the protocol.
+std::optional<unsigned> kitty_flags_for(TerminalAnswers const& answers);
+
+/// Whether the terminal has synchronized output: it reported mode 2026, or its name is one of
+/// the terminals known to have it.
+bool has_synchronized_output(TerminalAnswers const& answers);
+
 }  // namespace dalk::detail

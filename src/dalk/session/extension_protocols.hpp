@@ -19,6 +19,8 @@ enum class ProtocolSpan : std::uint8_t {
   Session,
   /// Around every frame.
   Frame,
+  /// Once at start-up, before the session's protocols; nothing to undo.
+  Query,
 };
 
 struct ExtensionProtocol {
@@ -29,6 +31,18 @@ struct ExtensionProtocol {
   /// The decoder option for what the terminal then sends; null when it sends nothing new.
   bool InputParser::Options::*decodes;
 };
+
+/// The questions start-up asks (XTVERSION, DECRQM for 2026, 2027, 2004 and 1004, the kitty
+/// keyboard flags, OSC 10 and 11, XTGETTCAP for "RGB" and "Tc"), then the primary device
+/// attributes request: every terminal answers it, and in order, so its answer is the fence
+/// after which nothing more is coming.
+inline constexpr std::string_view terminal_queries =
+    "\x1b[>0q"
+    "\x1b[?2026$p\x1b[?2027$p\x1b[?2004$p\x1b[?1004$p"
+    "\x1b[?u"
+    "\x1b]10;?\x1b\\\x1b]11;?\x1b\\"
+    "\x1bP+q524742\x1b\\\x1bP+q5463\x1b\\"
+    "\x1b[c";
 
 /// The session's protocols are turned on in this order and off in the reverse one: terminals
 /// keep the kitty flags per screen, so they are popped while the alternate screen still shows.
@@ -43,6 +57,8 @@ inline constexpr ExtensionProtocol extension_protocols[] = {
     {Extension::KittyKeyboard, ProtocolSpan::Session, "\x1b[>7u", "\x1b[<u",
      &InputParser::Options::kitty_keyboard},
     {Extension::SynchronizedOutput, ProtocolSpan::Frame, "\x1b[?2026h", "\x1b[?2026l", nullptr},
+    {Extension::TerminalAnswers, ProtocolSpan::Query, terminal_queries, "",
+     &InputParser::Options::terminal_answers},
 };
 
 /// The row of an extension that has one.

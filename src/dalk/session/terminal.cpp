@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -14,12 +16,17 @@
 #include <exception>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <variant>
+#include <vector>
 
 #include "dalk/console_file.hpp"
 #include "dalk/input_parser.hpp"
 #include "dalk/is_urxvt.hpp"
+#include "dalk/session/answer_store.hpp"
 #include "dalk/session/extension_protocols.hpp"
 #include "dalk/session/terminal_internal.hpp"
 #include "dalk/signals.hpp"
@@ -75,12 +82,18 @@ std::string mouse_sequence(MouseMode mode) {
 std::string const auto_wrap_off = "\x1b[?7l";
 std::string const auto_wrap_on = "\x1b[?7h";
 
+// The kitty flags pushed: the table's row, or the flags the terminal's answers chose.
+std::string kitty_push(unsigned flags) {
+  return "\x1b[>" + std::to_string(flags) + "u";
+}
+
 // The session protocols of the extensions, turned on in the table's order after the modes.
-std::string extensions_on(Extensions extensions) {
+std::string extensions_on(Extensions extensions, std::optional<unsigned> kitty_flags = {}) {
   std::string out;
   for (detail::ExtensionProtocol const& row : detail::extension_protocols) {
     if (row.span == detail::ProtocolSpan::Session && extensions.contains(row.extension)) {
-      out += row.on;
+      bool const chosen = row.extension == Extension::KittyKeyboard && kitty_flags;
+      out += chosen ? kitty_push(*kitty_flags) : std::string{row.on};
     }
   }
   return out;
@@ -110,8 +123,21 @@ InputParser::Options input_options(Extensions extensions, Signals signals) {
   return options;
 }
 
-// The extensions the latest initialization turned on; uninitialize_terminal() turns them off.
-Extensions active_extensions{};
+// The extensions of the latest initialization: those asked for, and of them those in force,
+// which uninitialize_terminal() turns off. With TerminalAnswers the kitty flags are in force only
+// once the terminal reported the protocol, and are the flags its answers chose.
+struct Session {
+  Extensions requested;
+  Extensions active;
+  std::optional<unsigned> kitty_flags;
+  ScreenBuffer screen = ScreenBuffer::Normal;
+  MouseMode mouse = MouseMode::Off;
+  CursorMode cursor = CursorMode::Show;
+};
+Session session;
+
+// With TerminalAnswers: the terminal has synchronized output. Read for every frame.
+std::atomic<bool> synchronized_output_answered{false};
 
 // What signal handlers need, prepared outside them: a handler may not allocate or use stdio.
 // Sequences are far shorter than the buffers; a longer one would be cut, never overrun.
@@ -152,6 +178,39 @@ void write_all(char const* data, std::size_t length) {
     }
     data += n;
     length -= static_cast<std::size_t>(n);
+  }
+}
+
+// What the signal handlers write to restore the terminal and to take it back after a stop,
+// for the session's extensions in force.
+void prepare_signal_bytes() {
+  restore_bytes.assign(extensions_off(session.active) + auto_wrap_on +
+                       screen_sequence(ScreenBuffer::Normal) + mouse_sequence(MouseMode::Off) +
+                       cursor_sequence(CursorMode::Show));
+  reenter_bytes.assign(auto_wrap_off + screen_sequence(session.screen) +
+                       mouse_sequence(session.mouse) + cursor_sequence(session.cursor) +
+                       extensions_on(session.active, session.kitty_flags));
+}
+
+// Reads input until the answer to the device attributes request (the fence) arrives or wait
+// has passed. Events read meanwhile are given out again by the reader, in order; a sequence
+// that cannot be decoded is dropped, as the reader would.
+void wait_for_answers(std::chrono::milliseconds wait) {
+  auto const deadline = std::chrono::steady_clock::now() + wait;
+  std::vector<Event> read;
+  while (!terminal_answers().fenced) {
+    auto const left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      break;
+    }
+    auto result = detail::read_input(static_cast<int>(left.count()));
+    if (auto* event = std::get_if<Event>(&result)) {
+      read.push_back(std::move(*event));
+    }
+  }
+  for (Event& event : read) {
+    detail::put_back(std::move(event));
   }
 }
 
@@ -264,11 +323,12 @@ void initialize_terminal(ScreenBuffer screen, MouseMode mouse, CursorMode cursor
   if (tcgetattr(0, &original_termios) == 0) {
     have_original_termios = true;
   }
-  restore_bytes.assign(extensions_off(extensions) + auto_wrap_on +
-                       screen_sequence(ScreenBuffer::Normal) + mouse_sequence(MouseMode::Off) +
-                       cursor_sequence(CursorMode::Show));
-  reenter_bytes.assign(auto_wrap_off + screen_sequence(screen) + mouse_sequence(mouse) +
-                       cursor_sequence(cursor) + extensions_on(extensions));
+  bool const asks = extensions.contains(Extension::TerminalAnswers);
+  session = Session{extensions, extensions, std::nullopt, screen, mouse, cursor};
+  if (asks) {
+    session.active.remove(Extension::KittyKeyboard);
+  }
+  prepare_signal_bytes();
   terminal_set_up = 1;
   std::setvbuf(stdout, nullptr, _IOFBF, 4096);
   detail::register_signals(install_interrupt_handler);
@@ -293,10 +353,50 @@ void initialize_terminal(ScreenBuffer screen, MouseMode mouse, CursorMode cursor
     change_termios([](termios& t) { t.c_iflag &= ~static_cast<tcflag_t>(IXON); });
   }
   // The parser knows the reports before the terminal can send them.
-  detail::set_terminal_input_options(input_options(extensions, signals));
-  write(extensions_on(extensions));
-  active_extensions = extensions;
+  detail::set_terminal_input_options(input_options(session.active, signals));
+  write(extensions_on(session.active));
+  synchronized_output_answered = false;
+  if (asks) {
+    detail::begin_answer_wait();
+    write(detail::protocol(Extension::TerminalAnswers).on);
+  }
   flush();
+  if (asks) {
+    wait_for_answers(answer_wait());
+    detail::end_answer_wait();
+    use_answers(terminal_answers());
+  }
+}
+
+void use_answers(TerminalAnswers const& answers) {
+  if (terminal_set_up != 1 || !session.requested.contains(Extension::TerminalAnswers)) {
+    return;
+  }
+  if (session.requested.contains(Extension::SynchronizedOutput) &&
+      detail::has_synchronized_output(answers)) {
+    synchronized_output_answered = true;
+  }
+  if (!session.requested.contains(Extension::KittyKeyboard) ||
+      session.active.contains(Extension::KittyKeyboard)) {
+    return;
+  }
+  std::optional<unsigned> const flags = detail::kitty_flags_for(answers);
+  if (!flags) {
+    return;
+  }
+  session.active.insert(Extension::KittyKeyboard);
+  session.kitty_flags = flags;
+  prepare_signal_bytes();
+  // The parser reads key reports before the terminal can send one.
+  InputParser::Options options = detail::terminal_input_options();
+  options.kitty_keyboard = true;
+  detail::set_terminal_input_options(options);
+  write(kitty_push(*flags));
+  flush();
+}
+
+bool synchronized_output_confirmed() {
+  return synchronized_output_answered.load(std::memory_order_relaxed);
 }
 
 void initialize_interactive_terminal(MouseMode mouse, KeyMode keys, Signals signals,
@@ -314,8 +414,8 @@ void uninitialize_terminal() {
   // Restored here; handlers that run from now on have nothing to put back.
   terminal_set_up = 0;
   detail::set_terminal_input_options({});
-  write(extensions_off(active_extensions));
-  active_extensions = {};
+  write(extensions_off(session.active));
+  session.active = {};
   write(auto_wrap_on);
   set(ScreenBuffer::Normal, MouseMode::Off, CursorMode::Show);
   // A console keyboard that cannot be switched back must not keep the rest of the terminal

@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include "dalk/terminal.hpp"
 #include "vn/core/dispatch_state.hpp"
 #include "vn/focus.hpp"
 #include "vn/overlay.hpp"
@@ -295,7 +296,13 @@ class Route {
     return std::nullopt;
   }
 
-  std::optional<QuitRequest> operator()(dalk::AnswersChanged const& /*e*/) { return std::nullopt; }
+  // The session acts on the answers first (the kitty flags, synchronized output): it writes,
+  // and this is the loop's thread.
+  std::optional<QuitRequest> operator()(dalk::AnswersChanged const& e) {
+    dalk::use_answers(e.answers);
+    to_every_widget([&answers = e.answers](Widget& w) { w.terminal_answers(answers); });
+    return std::nullopt;
+  }
 
   std::optional<QuitRequest> operator()(dalk::Resize const& e) {
     Area const previous = head_.size;

@@ -10,6 +10,7 @@
 #include <variant>
 
 #include "dalk/input_parser.hpp"
+#include "dalk/output_profile.hpp"
 #include "dalk/signals.hpp"
 
 namespace vn {
@@ -171,9 +172,17 @@ dalk::Area Terminal::size() {
   return dalk::terminal_area();
 }
 
+dalk::TerminalAnswers Terminal::answers() const {
+  return dalk::terminal_answers();
+}
+
 void Terminal::commit_changes() {
-  detail::commit_changes(screen, escape_buffer, output_state_, detail::output_profile(extensions),
-                         extensions.contains(dalk::Extension::SynchronizedOutput));
+  detail::OutputProfile profile = detail::output_profile(extensions);
+  profile.colors = dalk::session_color_depth(extensions);
+  bool const synchronized = extensions.contains(dalk::Extension::SynchronizedOutput) &&
+                            (!extensions.contains(dalk::Extension::TerminalAnswers) ||
+                             dalk::synchronized_output_confirmed());
+  detail::commit_changes(screen, escape_buffer, output_state_, profile, synchronized);
 }
 
 }  // namespace vn

@@ -63,6 +63,8 @@ void Widget::paste(std::string_view text) {
   }
 }
 void Widget::window_focus(bool) {}
+
+void Widget::terminal_answers(dalk::TerminalAnswers const&) {}
 void Widget::resize(Area) {}
 void Widget::timer(int) {}
 void Widget::paint(Canvas) {}

@@ -83,7 +83,8 @@ TEST_P(OutputExtensionsTest, FollowTermColortermAndNoColor) {
       << e.term << " " << e.colorterm << " " << e.no_color;
 }
 
-dalk::Extensions const compact = Extension::CompactOutput;
+// Every answer takes ColorsFromAnswers: the terminal's own word on true colour wins.
+dalk::Extensions const compact = Extension::CompactOutput | Extension::ColorsFromAnswers;
 dalk::Extensions const repeat = compact | Extension::RepeatGlyph;
 
 Environment const environments[] = {

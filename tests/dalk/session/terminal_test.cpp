@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fake_terminal.hpp"
 #include "support/privileges.hpp"
 #include "support/process.hpp"
 #include "support/pty.hpp"
@@ -97,58 +98,46 @@ bool same_attributes(termios const& a, termios const& b) {
 
 }  // namespace
 
-TEST(TerminalModesTest, InteractiveInitializationAndRestorationBytes) {
-  constexpr std::string_view init = "\x1b[?7l\x1b[?1049h\x1b[?1002;1003l\x1b[?1000;1006h\x1b[?25l";
-  auto const run = init_and_restore("xterm-256color", {"interactive", "basic"}, init);
-  EXPECT_EQ(run.init, init);
-  EXPECT_EQ(run.restore, restore_xterm);
-  EXPECT_TRUE(run.status.exited);
-  EXPECT_EQ(run.status.exit_status, 0);
-}
-
-// Each extension's sequences come after the modes and go before them at restoration; those of
-// several in a fixed order. Synchronized output and quiet idling write nothing here.
-TEST(TerminalModesTest, ExtensionsTurnOnAfterTheModesAndOffBeforeThem) {
-  constexpr std::string_view modes = "\x1b[?7l\x1b[?1049h\x1b[?1002;1003l\x1b[?1000;1006h\x1b[?25l";
+// The modes by TERM (urxvt asks for its own mouse encoding), then each extension's sequences
+// after the modes and before them at restoration; those of several in a fixed order.
+// Synchronized output and quiet idling write nothing here.
+TEST(TerminalModesTest, InitializationAndRestorationBytes) {
+  std::string const modes = "\x1b[?7l\x1b[?1049h\x1b[?1002;1003l\x1b[?1000;1006h\x1b[?25l";
   struct Case {
-    std::vector<std::string> names;
-    std::string_view on;
+    char const* term;
+    std::vector<std::string> args;
+    std::string init;
     std::string_view off;
+    std::string_view restore = restore_xterm;
   };
+  std::string const all_on = "\x1b[?2004h\x1b[?1004h" + std::string(vennic::test::start_up_queries);
   Case const cases[] = {
-      {{"paste"}, "\x1b[?2004h", "\x1b[?2004l"},
-      {{"focus"}, "\x1b[?1004h", "\x1b[?1004l"},
-      {{"kitty"}, "\x1b[>7u", "\x1b[<u"},
-      {{"sync"}, "", ""},
-      {{"quiet"}, "", ""},
-      {{"kitty", "paste"}, "\x1b[?2004h\x1b[>7u", "\x1b[<u\x1b[?2004l"},
-      {{"all"}, "\x1b[?2004h\x1b[?1004h\x1b[>7u", "\x1b[<u\x1b[?1004l\x1b[?2004l"},
+      {"xterm-256color", {"interactive", "basic"}, modes, ""},
+      {"rxvt-unicode-256color",
+       {"interactive", "move"},
+       "\x1b[?7l\x1b[?1049h\x1b[?1000;1002l\x1b[?1003;1015h\x1b[?25l",
+       "",
+       restore_urxvt},
+      {"xterm", {"normal"}, "\x1b[?7l\x1b[?1049l\x1b[?1000;1002;1003;1006l\x1b[?25h", ""},
+      {"xterm-256color", {"interactive", "basic", "paste"}, modes + "\x1b[?2004h", "\x1b[?2004l"},
+      {"xterm-256color", {"interactive", "basic", "focus"}, modes + "\x1b[?1004h", "\x1b[?1004l"},
+      {"xterm-256color", {"interactive", "basic", "kitty"}, modes + "\x1b[>7u", "\x1b[<u"},
+      {"xterm-256color", {"interactive", "basic", "sync"}, modes, ""},
+      {"xterm-256color", {"interactive", "basic", "quiet"}, modes, ""},
+      {"xterm-256color",
+       {"interactive", "basic", "kitty", "paste"},
+       modes + "\x1b[?2004h\x1b[>7u",
+       "\x1b[<u\x1b[?2004l"},
+      // A terminal that does not answer gets no kitty flags, and no pop.
+      {"xterm-256color", {"interactive", "basic", "all"}, modes + all_on, "\x1b[?1004l\x1b[?2004l"},
   };
   for (auto const& c : cases) {
-    std::vector<std::string> args{"interactive", "basic"};
-    args.insert(args.end(), c.names.begin(), c.names.end());
-    std::string const init = std::string(modes) + std::string(c.on);
-    auto const run = init_and_restore("xterm-256color", args, init);
-    EXPECT_EQ(run.init, init) << c.names.front();
-    EXPECT_EQ(run.restore, std::string(c.off) + std::string(restore_xterm)) << c.names.front();
-    EXPECT_EQ(run.status.exit_status, 0) << c.names.front();
+    auto const run = init_and_restore(c.term, c.args, c.init);
+    EXPECT_EQ(run.init, c.init) << c.args.back();
+    EXPECT_EQ(run.restore, std::string(c.off) + std::string(c.restore)) << c.args.back();
+    EXPECT_TRUE(run.status.exited);
+    EXPECT_EQ(run.status.exit_status, 0) << c.args.back();
   }
-}
-
-TEST(TerminalModesTest, UrxvtAsksForItsOwnMouseEncoding) {
-  constexpr std::string_view init = "\x1b[?7l\x1b[?1049h\x1b[?1000;1002l\x1b[?1003;1015h\x1b[?25l";
-  auto const run = init_and_restore("rxvt-unicode-256color", {"interactive", "move"}, init);
-  EXPECT_EQ(run.init, init);
-  EXPECT_EQ(run.restore, restore_urxvt);
-  EXPECT_EQ(run.status.exit_status, 0);
-}
-
-TEST(TerminalModesTest, NormalInitializationBytes) {
-  constexpr std::string_view init = "\x1b[?7l\x1b[?1049l\x1b[?1000;1002;1003;1006l\x1b[?25h";
-  auto const run = init_and_restore("xterm", {"normal"}, init);
-  EXPECT_EQ(run.init, init);
-  EXPECT_EQ(run.restore, restore_xterm);
-  EXPECT_EQ(run.status.exit_status, 0);
 }
 
 TEST(TerminalModesTest, MouseSequencesByTerm) {
@@ -247,6 +236,8 @@ TEST(TerminalModesTest, ExtensionReportsArriveThroughTheReadFunctions) {
     dalk::uninitialize_terminal();
     return result;
   });
+  // A terminal that has the kitty keyboard, so the flags are pushed.
+  child.reply_to_queries(vennic::test::kitty_replies);
   ASSERT_TRUE(child.wait_for_output("held"));
   child.write("\x1b[200~two\r");
   child.read_for(50ms);

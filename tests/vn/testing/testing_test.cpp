@@ -59,6 +59,7 @@ class Recorder : public vn::Widget {
   void window_focus(bool focused) override {
     record(focused ? "window focus in" : "window focus out");
   }
+  void terminal_answers(dalk::TerminalAnswers const& a) override { record("answers " + a.version); }
   void paint(vn::Canvas canvas) override {
     ++paints;
     if (fill != U'\0') {
@@ -204,6 +205,7 @@ TEST(HarnessTest, APasteReachesTheFocusedWidgetOnlyAndWhole) {
   EXPECT_EQ(vn::Focus::get(), &tree.b);
 }
 
+// So do the terminal's answers.
 TEST(HarnessTest, WindowFocusReachesEveryWidget) {
   Tree tree;
   Harness screen{tree.head, {5, 3}};
@@ -212,8 +214,13 @@ TEST(HarnessTest, WindowFocusReachesEveryWidget) {
   tree.log.clear();
   screen.window_focus(false);
   screen.window_focus(true);
-  EXPECT_EQ(tree.log, (Log{"a window focus out", "b window focus out", "c window focus out",
-                           "a window focus in", "b window focus in", "c window focus in"}));
+  dalk::TerminalAnswers answers;
+  answers.version = "kitty(0.26.5)";
+  screen.deliver(dalk::AnswersChanged{answers});
+  EXPECT_EQ(tree.log,
+            (Log{"a window focus out", "b window focus out", "c window focus out",
+                 "a window focus in", "b window focus in", "c window focus in",
+                 "a answers kitty(0.26.5)", "b answers kitty(0.26.5)", "c answers kitty(0.26.5)"}));
   EXPECT_EQ(vn::Focus::get(), &tree.c);
 }
 
