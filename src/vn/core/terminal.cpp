@@ -18,6 +18,7 @@ namespace vn {
 // before the queue they enqueue into is destroyed.
 ScreenBuffer Terminal::changes{};
 std::optional<dalk::Point> Terminal::cursor{};
+std::optional<dalk::CursorShape> Terminal::cursor_shape{};
 ConcurrentQueue<Event> Terminal::event_queue{};
 std::map<int, TimerThread> Terminal::timers{};
 
@@ -172,8 +173,22 @@ dalk::Area Terminal::size() {
 }
 
 void Terminal::commit_changes() {
+  // The shape goes out with the frame; only while the cursor shows does it matter.
+  bool shape_written = false;
+  if (cursor) {
+    dalk::CursorShape const wanted = cursor_shape.value_or(dalk::CursorShape::Default);
+    if (output_state_.cursor_shape.value_or(dalk::CursorShape::Default) != wanted) {
+      dalk::set(wanted);
+      output_state_.cursor_shape = wanted;
+      shape_written = true;
+    }
+  }
   detail::commit_changes(screen, escape_buffer, output_state_, detail::output_profile(extensions),
                          extensions.contains(dalk::Extension::SynchronizedOutput));
+  if (shape_written) {
+    // A commit that found nothing to write did not flush.
+    dalk::flush();
+  }
 }
 
 }  // namespace vn
