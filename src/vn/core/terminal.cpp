@@ -11,6 +11,7 @@
 
 #include "dalk/input_parser.hpp"
 #include "dalk/signals.hpp"
+#include "dalk/terminfo.hpp"
 
 namespace vn {
 
@@ -173,9 +174,10 @@ dalk::Area Terminal::size() {
 }
 
 void Terminal::commit_changes() {
-  // The shape goes out with the frame; only while the cursor shows does it matter.
+  // The shape goes out with the frame; only while the cursor shows does it matter. The Linux
+  // console has no DECSCUSR: its CSI q sets the keyboard LEDs.
   bool shape_written = false;
-  if (cursor) {
+  if (cursor && dalk::TERM_var() != "linux") {
     dalk::CursorShape const wanted = cursor_shape.value_or(dalk::CursorShape::Default);
     if (output_state_.cursor_shape.value_or(dalk::CursorShape::Default) != wanted) {
       dalk::set(wanted);
