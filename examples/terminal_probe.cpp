@@ -1,5 +1,5 @@
-// Records what a terminal answers, byte for byte, for scripts/emulator_check.sh. It does not use the
-// library's decoder on purpose: the point is to see the raw bytes a terminal sends.
+// Records what a terminal answers, byte for byte, for scripts/emulator_check.sh. It does not use
+// the library's decoder on purpose: the point is to see the raw bytes a terminal sends.
 //   terminal_probe answers OUT          queries sent together, then each behind its own fence
 //   terminal_probe keys FLAGS OUT SECS  pushes kitty keyboard flags FLAGS and records SECS seconds
 //   terminal_probe title TEXT OUT SECS  after SECS seconds sets the window title, SECS later
@@ -63,7 +63,8 @@ class RawTerminal {
   void write(std::string_view bytes) const {
     while (!bytes.empty()) {
       auto const written = ::write(fd_, bytes.data(), bytes.size());
-      if (written <= 0) return;
+      if (written <= 0)
+        return;
       bytes.remove_prefix(static_cast<std::size_t>(written));
     }
   }
@@ -79,16 +80,19 @@ class RawTerminal {
       auto const left =
           std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
       pollfd ready{fd_, POLLIN, 0};
-      if (::poll(&ready, 1, static_cast<int>(left.count()) + 1) <= 0) continue;
+      if (::poll(&ready, 1, static_cast<int>(left.count()) + 1) <= 0)
+        continue;
       char buffer[4096];
       auto const got = ::read(fd_, buffer, sizeof buffer);
-      if (got <= 0) break;
+      if (got <= 0)
+        break;
       std::string_view const bytes{buffer, static_cast<std::size_t>(got)};
       all += bytes;
       auto const ms =
           std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
       log << "  +" << ms << "ms " << escaped(bytes) << '\n' << std::flush;
-      if (!until.empty() && all.find(until) != std::string::npos) break;
+      if (!until.empty() && all.find(until) != std::string::npos)
+        break;
     }
     return all;
   }
@@ -122,7 +126,8 @@ constexpr Query queries[] = {
 void probe_answers(std::ofstream& log) {
   RawTerminal const terminal;
   std::string together;
-  for (auto const& query : queries) together += query.bytes;
+  for (auto const& query : queries)
+    together += query.bytes;
   log << "all queries at once: " << escaped(together) << '\n';
   terminal.write(together);
   terminal.record(log, std::chrono::milliseconds{1000});

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Asks real terminals what they answer and records the raw bytes: xterm and kitty on a virtual X
-# display (Xvfb), and tmux (a detached session with no outer terminal, and attached in an xterm).
-# For kitty it also records what
-# Tab, Return and BackSpace send under kitty keyboard flags 1+2+4, 1+4 and 1+2+4+8, and for both
-# it reads the window title while a program has set it and after the program restored it.
-# Not part of CI. Needs xterm, kitty, tmux, Xvfb, xdotool and x11-utils (Debian packages).
-# Usage: scripts/emulator_check.sh [output-folder]   (default: build/emulator-check)
+# display (Xvfb), and tmux 3.3a (a detached session with no outer terminal, and attached in an
+# xterm). For kitty it also records what Tab, Return and BackSpace send under the kitty keyboard
+# flags 1+2+4, 1+4 and 1+2+4+8 (xterm for comparison), and for xterm and kitty it reads the
+# window title before, while and after a session set it. docs/terminal.md holds the results.
+# Not part of CI. Needs xterm, kitty, tmux, Xvfb, xdotool and x11-utils (Debian packages); kitty
+# runs with software OpenGL (LIBGL_ALWAYS_SOFTWARE=1).
+# Usage: scripts/emulator_check.sh [output-folder]   (default: build/emulator-check; about 45 s)
 #        PROBE=/path/to/terminal_probe overrides the probe program (default: build/examples/).
 # Every wait is bounded; everything it starts is ended when it exits.
 set -uo pipefail
@@ -61,13 +62,17 @@ wait_for 50 xdpyinfo >/dev/null 2>&1 || {
   exit 1
 }
 
-# Starts the probe with the given arguments in terminal $1 ("xterm", "kitty", or "tmux-in-xterm":
-# tmux attached in an xterm); sets $pid.
+# Starts the probe with the given arguments in terminal $1 ("xterm", "xterm-tcap": xterm with
+# termcap queries allowed, "kitty", or "tmux-in-xterm": tmux attached in an xterm); sets $pid.
 start_in() {
   local terminal=$1
   shift
   if [[ $terminal == xterm ]]; then
     xterm -name probe-xterm -T probe-before -geometry 80x24+0+0 -e "$probe" "$@" &
+  elif [[ $terminal == xterm-tcap ]]; then
+    # Debian's xterm leaves termcap queries (XTGETTCAP) off.
+    xterm -name probe-xterm -xrm 'XTerm*allowTcapOps: true' -geometry 80x24+0+0 \
+      -e "$probe" "$@" &
   elif [[ $terminal == tmux-in-xterm ]]; then
     xterm -name probe-tmux -geometry 80x24+0+0 -e tmux -L "$tmux_socket" -f /dev/null \
       new-session "$probe $*" &
@@ -82,7 +87,7 @@ start_in() {
 window_of() { xdotool search --classname "probe-$1" 2>/dev/null | head -1; }
 
 # (a) What each terminal answers.
-for terminal in xterm kitty tmux-in-xterm; do
+for terminal in xterm xterm-tcap kitty tmux-in-xterm; do
   start_in "$terminal" answers "$out/answers-$terminal.txt"
   finish "$pid" 300
 done
