@@ -109,7 +109,8 @@ void set(CursorShape shape);
 /// UTF-8 replaced by U+FFFD. The first call since the last restoration first saves the
 /// terminal's title ("\e[22;0t"); every way of restoring the terminal then puts it back
 /// ("\e[23;0t"), and taking it back after a stop sets the title again. Without a call no title
-/// byte is ever written.
+/// byte is ever written. Call it, and set(CursorShape), from the thread that writes to the
+/// terminal (in the widget layer, the event-loop thread).
 void set_title(std::string_view title);
 
 /// Applies each mode in turn, left to right.
