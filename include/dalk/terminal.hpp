@@ -6,6 +6,7 @@
 
 #include <concepts>
 #include <cstdint>
+#include <string_view>
 
 #include "dalk/answers.hpp"
 #include "dalk/sequence.hpp"
@@ -19,6 +20,17 @@ enum class KeyMode : std::uint8_t { Normal = 0, Raw = 1 };
 enum class ScreenBuffer : int { Normal = 0, Alternate = 1 };
 enum class CursorMode : int { Show = 0, Hide = 1 };
 enum class MouseMode : int { Off = 0, Basic = 1, Drag = 2, Move = 3 };
+/// The text cursor's shape, as DECSCUSR numbers it ("\e[<n> q").
+enum class CursorShape : int {
+  /// The terminal's own shape, as its user set it.
+  Default = 0,
+  BlinkingBlock = 1,
+  SteadyBlock = 2,
+  BlinkingUnderline = 3,
+  SteadyUnderline = 4,
+  BlinkingBar = 5,
+  SteadyBar = 6,
+};
 
 /// Terminal protocols beyond the basic session, each opt-in: without any, the session writes
 /// exactly the basic mode sequences. Turned on after the modes and off again by every way of
@@ -74,11 +86,11 @@ inline constexpr Extensions recommended_extensions =
     Extension::BracketedPaste | Extension::FocusReports | Extension::SynchronizedOutput |
     Extension::KittyKeyboard | Extension::QuietIdle | Extension::TerminalAnswers;
 
-/// The seven mode types accepted by set().
+/// The mode types accepted by set().
 template <typename T>
 concept Setable = std::same_as<T, Echo> || std::same_as<T, InputBuffer> ||
     std::same_as<T, Signals> || std::same_as<T, KeyMode> || std::same_as<T, ScreenBuffer> ||
-    std::same_as<T, CursorMode> || std::same_as<T, MouseMode>;
+    std::same_as<T, CursorMode> || std::same_as<T, MouseMode> || std::same_as<T, CursorShape>;
 
 // The termios setters act on descriptor 0 with TCSAFLUSH, so each also discards unread input.
 void set(Echo mode);
@@ -91,6 +103,17 @@ void set(ScreenBuffer mode);
 void set(CursorMode mode);
 /// Mouse tracking with the SGR encoding, or urxvt's under rxvt-unicode.
 void set(MouseMode mode);
+/// Writes "\e[<n> q". From then on every way of restoring the terminal writes "\e[0 q" (the
+/// terminal's own shape), and taking it back after a stop writes the latest shape again.
+void set(CursorShape shape);
+
+/// Writes the window title as "\e]2;<title>\e\\", control characters left out and malformed
+/// UTF-8 replaced by U+FFFD. The first call since the last restoration first saves the
+/// terminal's title ("\e[22;0t"); every way of restoring the terminal then puts it back
+/// ("\e[23;0t"), and taking it back after a stop sets the title again. Without a call no title
+/// byte is ever written. Call it, and set(CursorShape), from the thread that writes to the
+/// terminal (in the widget layer, the event-loop thread).
+void set_title(std::string_view title);
 
 /// Applies each mode in turn, left to right.
 template <Setable... Modes>
@@ -123,7 +146,8 @@ void initialize_interactive_terminal(MouseMode mouse, KeyMode keys, Signals sign
 /// Normal screen, visible cursor, echo, line input, signal keys, no mouse.
 void initialize_normal_terminal();
 /// The extensions of the latest initialization off (first, while its screen still shows),
-/// auto-wrap on, normal screen, mouse off, cursor shown, console keyboard translated, the
+/// auto-wrap on, normal screen, mouse off, cursor shown, the cursor shape and the title back
+/// where set(CursorShape) or set_title() changed them, console keyboard translated, the
 /// attributes saved by the latest initialization back (none before one), the console descriptor
 /// closed (unless it is one of descriptors 0 to 2) and forgotten. If the console keyboard cannot be
 /// switched back, everything else is still done and then std::runtime_error "set_keyboard_mode():

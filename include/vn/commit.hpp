@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,8 @@ struct OutputState {
   std::vector<std::uint64_t> shown_row_hashes;
   std::vector<std::uint64_t> fresh_row_hashes;
   std::uint64_t redraws_taken = 0;
+  /// The cursor shape the session's commits wrote last; empty before the first.
+  std::optional<dalk::CursorShape> cursor_shape;
 };
 
 /// The body of Terminal::commit_changes: writes Terminal::changes against the mirror `screen`

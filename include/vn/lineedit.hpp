@@ -50,6 +50,8 @@ class LineEdit : public Widget {
     FocusPolicy focus_policy = FocusPolicy::Strong;
     SizePolicy size_policy = SizePolicy::flex(1.0F);
     PasteMode paste_mode = PasteMode::FirstLine;
+    /// The cursor's shape while the edit has focus; empty: the terminal's own, and no bytes.
+    std::optional<dalk::CursorShape> cursor_shape{};
   };
 
   /// The default options, equal to a default-constructed Options.

@@ -84,6 +84,11 @@ class Terminal {
   static ScreenBuffer changes;
   /// Absolute cursor position for this frame, from the focused widget.
   static std::optional<dalk::Point> cursor;
+  /// The cursor's shape for this frame, from the focused widget (Widget::cursor_shape); empty:
+  /// the terminal's own. A commit that shows the cursor writes the shape when it differs from
+  /// the one shown (dalk::set(CursorShape)), nothing while no widget ever asked for one, nor
+  /// under TERM=linux (the console's CSI q sets its keyboard LEDs).
+  static std::optional<dalk::CursorShape> cursor_shape;
   static ConcurrentQueue<Event> event_queue;
   /// Running timer threads by timer id; destroyed (joined) before the queue at exit.
   static std::map<int, TimerThread> timers;

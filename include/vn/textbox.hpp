@@ -53,6 +53,8 @@ class TextBox : public Widget, public Scrollable {
     /// None by default: an editable text box needs another policy or Focus::set.
     FocusPolicy focus_policy = FocusPolicy::None;
     SizePolicy size_policy = SizePolicy::flex(1.0F);
+    /// The cursor's shape while the box has focus; empty: the terminal's own, and no bytes.
+    std::optional<dalk::CursorShape> cursor_shape{};
   };
 
   /// The default options, equal to a default-constructed Options.

@@ -18,6 +18,7 @@
 
 #include "dalk/io.hpp"
 #include "dalk/sequence.hpp"
+#include "dalk/terminal.hpp"
 #include "lum/generator.hpp"
 #include "vn/screen_buffer.hpp"
 
@@ -107,6 +108,8 @@ class Widget {
   SizePolicy size_policy;
   /// Where the terminal cursor goes while this widget has focus, in its own coordinates.
   std::optional<Point> cursor;
+  /// The cursor's shape while this widget has focus; empty: the terminal's own.
+  std::optional<dalk::CursorShape> cursor_shape;
   /// An inactive widget and its subtree are neither painted nor reached by the mouse; Tab
   /// traversal and timer ticks still visit them.
   bool active = true;

@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <stdexcept>
 #include <thread>
 
@@ -309,6 +310,11 @@ void StdinPipe::close_writer() {
     close(writer_);
     writer_ = -1;
   }
+}
+
+bool same_attributes(termios const& a, termios const& b) {
+  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+         a.c_lflag == b.c_lflag && std::equal(std::begin(a.c_cc), std::end(a.c_cc), b.c_cc);
 }
 
 }  // namespace vennic::test

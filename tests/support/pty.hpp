@@ -131,4 +131,7 @@ class StdinPipe {
   int writer_ = -1;
 };
 
+/// Whether two sets of terminal attributes have the same flags and control characters.
+bool same_attributes(termios const& a, termios const& b);
+
 }  // namespace vennic::test

@@ -27,6 +27,7 @@
 #include "dalk/input_parser.hpp"
 #include "dalk/is_urxvt.hpp"
 #include "dalk/session/answer_store.hpp"
+#include "dalk/session/appearance.hpp"
 #include "dalk/session/extension_protocols.hpp"
 #include "dalk/session/terminal_internal.hpp"
 #include "dalk/signals.hpp"
@@ -228,6 +229,7 @@ void restore_terminal_from_signal() {
   }
   int const saved_errno = errno;
   write_all(restore_bytes.bytes.data(), restore_bytes.length);
+  write_appearance_restoration_from_signal();
   if (console_descriptor >= 0) {
     ioctl(console_descriptor, kdskbmode, keyboard_translated);
   }
@@ -247,6 +249,7 @@ void reenter_terminal_from_signal(termios const& attributes) {
     ioctl(console_descriptor, kdskbmode, keyboard_raw);
   }
   write_all(reenter_bytes.bytes.data(), reenter_bytes.length);
+  write_appearance_reentry_from_signal();
   errno = saved_errno;
 }
 
@@ -418,6 +421,7 @@ void uninitialize_terminal() {
   session.active = {};
   write(auto_wrap_on);
   set(ScreenBuffer::Normal, MouseMode::Off, CursorMode::Show);
+  write(detail::take_appearance_restoration());
   // A console keyboard that cannot be switched back must not keep the rest of the terminal
   // from being restored; the failure is rethrown once everything else is done.
   std::exception_ptr failure;

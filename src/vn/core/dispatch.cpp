@@ -16,6 +16,7 @@
 #include "vn/focus.hpp"
 #include "vn/overlay.hpp"
 #include "vn/put.hpp"
+#include "vn/terminal.hpp"
 
 namespace vn {
 namespace {
@@ -89,7 +90,13 @@ std::optional<Canvas> inside_buffer(Canvas canvas) {
   return canvas;
 }
 
-void send_paint_events(Widget& w, Canvas canvas, std::optional<Point>& cursor) {
+// The focused widget's cursor as a paint finds it.
+struct PaintedCursor {
+  std::optional<Point> at;
+  std::optional<dalk::CursorShape> shape;
+};
+
+void send_paint_events(Widget& w, Canvas canvas, PaintedCursor& cursor) {
   for (Widget& child : w.get_children()) {
     if (!filter::is_active(child)) {
       continue;
@@ -105,10 +112,11 @@ void send_paint_events(Widget& w, Canvas canvas, std::optional<Point>& cursor) {
   if (auto const safe = inside_buffer(canvas)) {
     w.paint(*safe);
     if (Focus::get() == &w) {
-      cursor =
+      cursor.at =
           w.cursor
               ? std::optional<Point>{Point{canvas.at.x + w.cursor->x, canvas.at.y + w.cursor->y}}
               : std::nullopt;
+      cursor.shape = w.cursor_shape;
     }
   }
 }
@@ -519,9 +527,9 @@ void dispatch_focus(Widget& head, bool focused) {
 }
 
 std::optional<Point> paint_tree(Widget& head, Canvas canvas) {
-  std::optional<Point> cursor;
+  PaintedCursor cursor;
   send_paint_events(head, canvas, cursor);
-  return cursor;
+  return cursor.at;
 }
 
 }  // namespace detail
@@ -535,12 +543,13 @@ std::optional<QuitRequest> TreeDispatcher::handle(Event const& event) {
 
 std::optional<Point> TreeDispatcher::handle_paint(Canvas canvas) {
   Dispatching const dispatching{state_.get()};
-  std::optional<Point> cursor = detail::paint_tree(head, canvas);
+  PaintedCursor cursor;
+  send_paint_events(head, canvas, cursor);
   std::vector<Overlay*> const overlays =
       state_ != nullptr ? state_->open_overlays() : std::vector<Overlay*>{};
   if (!overlays.empty()) {
     // Only the overlays' widgets can have focus that shows while one is open.
-    cursor.reset();
+    cursor = {};
   }
   for (Overlay* overlay : overlays) {
     overlay->place(head.size);
@@ -552,7 +561,8 @@ std::optional<Point> TreeDispatcher::handle_paint(Canvas canvas) {
     }
     send_paint_events(*overlay, area, cursor);
   }
-  return cursor;
+  Terminal::cursor_shape = cursor.shape;
+  return cursor.at;
 }
 
 BindingId TreeDispatcher::bind(dalk::Key key, std::function<void()> action) {

@@ -12,6 +12,7 @@
 #include "dalk/input_parser.hpp"
 #include "dalk/output_profile.hpp"
 #include "dalk/signals.hpp"
+#include "dalk/terminfo.hpp"
 
 namespace vn {
 
@@ -19,6 +20,7 @@ namespace vn {
 // before the queue they enqueue into is destroyed.
 ScreenBuffer Terminal::changes{};
 std::optional<dalk::Point> Terminal::cursor{};
+std::optional<dalk::CursorShape> Terminal::cursor_shape{};
 ConcurrentQueue<Event> Terminal::event_queue{};
 std::map<int, TimerThread> Terminal::timers{};
 
@@ -177,12 +179,27 @@ dalk::TerminalAnswers Terminal::answers() const {
 }
 
 void Terminal::commit_changes() {
+  // The shape goes out with the frame; only while the cursor shows does it matter. The Linux
+  // console has no DECSCUSR: its CSI q sets the keyboard LEDs.
+  bool shape_written = false;
+  if (cursor && dalk::TERM_var() != "linux") {
+    dalk::CursorShape const wanted = cursor_shape.value_or(dalk::CursorShape::Default);
+    if (output_state_.cursor_shape.value_or(dalk::CursorShape::Default) != wanted) {
+      dalk::set(wanted);
+      output_state_.cursor_shape = wanted;
+      shape_written = true;
+    }
+  }
   detail::OutputProfile profile = detail::output_profile(extensions);
   profile.colors = dalk::session_color_depth(extensions);
   bool const synchronized = extensions.contains(dalk::Extension::SynchronizedOutput) &&
                             (!extensions.contains(dalk::Extension::TerminalAnswers) ||
                              dalk::synchronized_output_confirmed());
   detail::commit_changes(screen, escape_buffer, output_state_, profile, synchronized);
+  if (shape_written) {
+    // A commit that found nothing to write did not flush.
+    dalk::flush();
+  }
 }
 
 }  // namespace vn

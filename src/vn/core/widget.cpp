@@ -13,6 +13,7 @@ Widget::Widget(Widget&& other) noexcept
     : focus_policy{other.focus_policy},
       size_policy{other.size_policy},
       cursor{other.cursor},
+      cursor_shape{other.cursor_shape},
       active{other.active},
       at{other.at},
       size{other.size},
@@ -28,6 +29,7 @@ Widget& Widget::operator=(Widget&& other) noexcept {
   focus_policy = other.focus_policy;
   size_policy = other.size_policy;
   cursor = other.cursor;
+  cursor_shape = other.cursor_shape;
   active = other.active;
   at = other.at;
   size = other.size;

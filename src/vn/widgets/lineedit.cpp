@@ -102,7 +102,9 @@ LineEdit::LineEdit(Options options)
       placeholder{std::move(options.placeholder)},
       placeholder_brush{std::move(options.placeholder_brush)},
       validator{std::move(options.validator)},
-      paste_mode{options.paste_mode} {}
+      paste_mode{options.paste_mode} {
+  cursor_shape = options.cursor_shape;
+}
 
 int LineEdit::view_width() const {
   return std::max(size.width, 1);

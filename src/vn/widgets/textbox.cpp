@@ -117,6 +117,7 @@ TextBox::TextBox(Options options)
       wrap{options.wrap},
       align{options.align},
       brush{std::move(options.brush)} {
+  cursor_shape = options.cursor_shape;
   update_layout_cache();
 }
 

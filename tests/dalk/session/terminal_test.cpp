@@ -24,6 +24,7 @@ using vennic::test::console_reachable;
 using vennic::test::console_reachable_status;
 using vennic::test::drop_root;
 using vennic::test::PtyChild;
+using vennic::test::same_attributes;
 using vennic::test::still_root_status;
 using vennic::test::wait_until;
 
@@ -84,16 +85,6 @@ std::string describe(std::optional<dalk::Event> const& event) {
     return "KeyPress " + std::to_string(static_cast<char32_t>(press->key));
   }
   return "other " + std::to_string(event->index());
-}
-
-bool same_attributes(termios const& a, termios const& b) {
-  for (int i = 0; i < NCCS; ++i) {
-    if (a.c_cc[i] != b.c_cc[i]) {
-      return false;
-    }
-  }
-  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
-         a.c_lflag == b.c_lflag;
 }
 
 }  // namespace

@@ -30,6 +30,7 @@
 namespace {
 
 using vennic::test::PtyChild;
+using vennic::test::same_attributes;
 
 std::string const default_brush = "\x1b[49m\x1b[39m\x1b[22;23;24;25;27;28;29m";
 // The end of every frame of LoopApp: the cursor shown at (1, 0).
@@ -414,11 +415,6 @@ TEST(TerminalObjectTest, RefusesStandardStreamsThatAreNoTerminal) {
   EXPECT_EQ(child.output(),
             "0: Terminal(): standard input is not a terminal, 0 written, 0 threads started\r\n"
             "1: Terminal(): standard output is not a terminal, 0 written, 0 threads started\r\n");
-}
-
-bool same_attributes(termios const& a, termios const& b) {
-  return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
-         a.c_lflag == b.c_lflag && std::equal(std::begin(a.c_cc), std::end(a.c_cc), b.c_cc);
 }
 
 TEST(TerminalObjectTest, DestructorReportsAFailedKeyboardSwitchBack) {

@@ -13,11 +13,7 @@ using dalk::Area;
 using dalk::Point;
 
 vn::TextBox make(std::string text, Area size, vn::Align align) {
-  vn::TextBox::Options options;
-  options.text = std::move(text);
-  options.wrap = vn::TextBox::Wrap::Character;
-  options.align = align;
-  vn::TextBox box{options};
+  vn::TextBox box{{.text = std::move(text), .wrap = vn::TextBox::Wrap::Character, .align = align}};
   box.size = size;
   return box;
 }
@@ -100,11 +96,26 @@ TEST(EditCursorTest, TextBoxCursorOnALineScrolledAwayIsNotShown) {
   EXPECT_FALSE(box.cursor.has_value());
 }
 
+// The shape of the editor a click focused is what the commit is asked to write; an editor
+// without one asks for none.
+TEST(EditCursorTest, FocusedEditorsCursorShapeGoesToTheTerminal) {
+  vn::LineEdit bar{{.cursor_shape = dalk::CursorShape::SteadyBar}};
+  vn::TextBox block{
+      {.focus_policy = vn::FocusPolicy::Strong, .cursor_shape = dalk::CursorShape::BlinkingBlock}};
+  vn::LineEdit plain{vn::LineEdit::init};
+  auto const painted_shape = [](vn::Widget& editor) {
+    vn::testing::Harness screen{editor, {6, 2}};
+    screen.click({0, 0});
+    return vn::Terminal::cursor_shape;
+  };
+  EXPECT_EQ(painted_shape(bar), dalk::CursorShape::SteadyBar);
+  EXPECT_EQ(painted_shape(block), dalk::CursorShape::BlinkingBlock);
+  EXPECT_EQ(painted_shape(plain), std::nullopt);
+}
+
 TEST(EditCursorTest, LineEditCursorStaysInsideAtEveryWidth) {
   for (int width = 1; width <= 6; ++width) {
-    vn::LineEdit::Options options;
-    options.text = "abcd";
-    vn::LineEdit edit{options};
+    vn::LineEdit edit{{.text = "abcd"}};
     edit.size = {width, 1};
     edit.key_press(dalk::Key::End);
     vn::ScreenBuffer buffer{{width, 1}};

@@ -1,0 +1,168 @@
+#include "dalk/session/appearance.hpp"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "dalk/sequence.hpp"
+#include "dalk/terminal.hpp"
+#include "dalk/transcode.hpp"
+
+namespace dalk {
+namespace {
+
+std::string const save_title = "\x1b[22;0t";
+std::string const restore_title = "\x1b[23;0t";
+std::string const default_cursor_shape = "\x1b[0 q";
+
+std::string shape_sequence(CursorShape shape) {
+  return "\x1b[" + std::to_string(static_cast<int>(shape)) + " q";
+}
+
+std::string title_sequence(std::string_view title) {
+  return "\x1b]2;" + std::string{title} + "\x1b\\";
+}
+
+// A control character inside the title would end the sequence early or act on its own.
+std::string clean_title(std::string_view title) {
+  std::string const well_formed = detail::to_well_formed_u8(title);
+  std::string out;
+  for (std::size_t at = 0; at < well_formed.size(); ++at) {
+    auto const byte = static_cast<unsigned char>(well_formed[at]);
+    if (byte < 0x20 || byte == 0x7f) {
+      continue;
+    }
+    // U+0080 to U+009F, the C1 controls, are 0xC2 followed by 0x80 to 0x9F.
+    if (byte == 0xc2 && at + 1 < well_formed.size() &&
+        static_cast<unsigned char>(well_formed[at + 1]) < 0xa0) {
+      ++at;
+      continue;
+    }
+    out += static_cast<char>(byte);
+  }
+  return out;
+}
+
+// What the application changed; written by the thread that writes to the terminal.
+std::optional<CursorShape> shape_set;
+// The latest title, once the terminal's own was saved.
+std::optional<std::string> title_set;
+
+// The bytes for the handlers. Two copies: a handler reads the published one while the next is
+// filled, and the index changes only once that one is complete.
+constexpr std::size_t prepared_size = 1024;
+struct PreparedBytes {
+  std::array<char, prepared_size> restore{};
+  std::size_t restore_length = 0;
+  std::array<char, prepared_size> reenter{};
+  std::size_t reenter_length = 0;
+};
+PreparedBytes prepared[2];
+std::atomic<int> published{0};
+static_assert(std::atomic<int>::is_always_lock_free, "read from signal handlers");
+
+void copy_into(std::array<char, prepared_size>& to, std::size_t& length, std::string const& from) {
+  length = std::min(from.size(), to.size());
+  std::memcpy(to.data(), from.data(), length);
+}
+
+void publish() {
+  std::string restore;
+  std::string reenter;
+  if (shape_set) {
+    restore += default_cursor_shape;
+  }
+  if (title_set) {
+    restore += restore_title;
+    // A title too long for the buffer is cut at a character boundary, and still terminated.
+    std::string_view title = *title_set;
+    std::size_t const room = prepared_size - 32;
+    if (title.size() > room) {
+      std::size_t end = room;
+      while (end > 0 && (static_cast<unsigned char>(title[end]) & 0xc0U) == 0x80U) {
+        --end;
+      }
+      title = title.substr(0, end);
+    }
+    reenter += save_title + title_sequence(title);
+  }
+  if (shape_set) {
+    reenter += shape_sequence(*shape_set);
+  }
+  int const next = 1 - published.load(std::memory_order_relaxed);
+  copy_into(prepared[next].restore, prepared[next].restore_length, restore);
+  copy_into(prepared[next].reenter, prepared[next].reenter_length, reenter);
+  published.store(next, std::memory_order_release);
+}
+
+// write(2) until done; gives up on errors other than an interruption.
+void write_all(char const* data, std::size_t length) {
+  int const saved_errno = errno;
+  while (length > 0) {
+    ssize_t const n = ::write(1, data, length);
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      break;
+    }
+    data += n;
+    length -= static_cast<std::size_t>(n);
+  }
+  errno = saved_errno;
+}
+
+}  // namespace
+
+void set(CursorShape shape) {
+  write(shape_sequence(shape));
+  shape_set = shape;
+  publish();
+}
+
+void set_title(std::string_view title) {
+  if (!title_set) {
+    write(save_title);
+  }
+  title_set = clean_title(title);
+  write(title_sequence(*title_set));
+  publish();
+}
+
+namespace detail {
+
+std::string take_appearance_restoration() {
+  std::string restore;
+  if (shape_set) {
+    restore += default_cursor_shape;
+  }
+  if (title_set) {
+    restore += restore_title;
+  }
+  if (!restore.empty()) {
+    shape_set.reset();
+    title_set.reset();
+    publish();
+  }
+  return restore;
+}
+
+void write_appearance_restoration_from_signal() {
+  PreparedBytes const& bytes = prepared[published.load(std::memory_order_acquire)];
+  write_all(bytes.restore.data(), bytes.restore_length);
+}
+
+void write_appearance_reentry_from_signal() {
+  PreparedBytes const& bytes = prepared[published.load(std::memory_order_acquire)];
+  write_all(bytes.reenter.data(), bytes.reenter_length);
+}
+
+}  // namespace detail
+}  // namespace dalk
