@@ -41,7 +41,7 @@ start=$(now_ms)
 tmux -S "$socket" paste-buffer -p -b data -t bench
 app_ms=$(wait_for_file "$start" "$work/app.done")
 
-echo "tmux paste of $bytes bytes: cat > /dev/null ${cat_ms} ms, text box ${app_ms} ms"
+echo "tmux paste of $bytes bytes: cat > /dev/null ${cat_ms} ms, text box ${app_ms} ms ($(cat "$work/app.done" 2>/dev/null))"
 if [[ $cat_ms != timeout && $app_ms != timeout ]]; then
   awk -v a="$app_ms" -v c="$cat_ms" 'BEGIN { printf "ratio text box / cat: %.2f\n", a / (c > 0 ? c : 1) }'
 fi

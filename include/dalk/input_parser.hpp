@@ -90,6 +90,11 @@ class InputParser {
   /// after it the key of its second byte with Mod::Alt. Changes nothing in the other waits.
   Result wait_ran_out();
 
+  /// Inside an open paste: takes at once the leading bytes of `bytes` that cannot begin its
+  /// closing bracket (those before the next escape byte) and returns how many; the reader feeds
+  /// the rest byte by byte. Outside a paste, or with a closing bracket begun, takes none.
+  std::size_t take_pasted(std::string_view bytes);
+
   /// The bytes of an open paste stopped coming: what came is a Paste event, the bytes of a
   /// closing bracket begun dropped. Outside a paste nothing.
   Result cut_paste();

@@ -783,6 +783,15 @@ InputParser::Result InputParser::feed_paste(char byte) {
   return {};
 }
 
+std::size_t InputParser::take_pasted(std::string_view bytes) {
+  if (stage_ != Stage::Paste || closing_matched_ != 0) {
+    return 0;
+  }
+  std::size_t const plain = std::min(bytes.find(escape_byte), bytes.size());
+  keep_pasted(bytes.substr(0, plain));
+  return plain;
+}
+
 void InputParser::keep_pasted(std::string_view bytes) {
   std::size_t const room = max_paste_bytes - std::min(paste_.size(), max_paste_bytes);
   paste_.append(bytes.substr(0, room));

@@ -305,6 +305,12 @@ ReadResult read_terminal(bool blocking = true) {
           }
           read_some = true;
         }
+        terminal_input.next +=
+            parser.take_pasted(std::string_view{terminal_input.buffer.data() + terminal_input.next,
+                                                terminal_input.end - terminal_input.next});
+        if (!is_buffered()) {
+          continue;
+        }
         result = parser.feed(next_byte());
         break;
     }

@@ -28,7 +28,31 @@ char32_t u8_to_u32(std::array<char, 4> bytes) {
   return static_cast<char32_t>(text.char32At(0));
 }
 
+namespace {
+
+// Pastes run to megabytes and are nearly always well formed already: they are then kept as
+// they are, without the round trip through UTF-16.
+bool is_well_formed_u8(std::string_view s) {
+  for (std::size_t at = 0; at < s.size();) {
+    if (static_cast<unsigned char>(s[at]) < 0x80) {
+      ++at;
+      continue;
+    }
+    text::Decoded const c = text::decode_at(s, at);
+    if (!c.well_formed) {
+      return false;
+    }
+    at += c.length;
+  }
+  return true;
+}
+
+}  // namespace
+
 std::string to_well_formed_u8(std::string_view s) {
+  if (is_well_formed_u8(s)) {
+    return std::string{s};
+  }
   std::string out;
   icu::UnicodeString::fromUTF8(icu::StringPiece(s.data(), static_cast<std::int32_t>(s.size())))
       .toUTF8String(out);

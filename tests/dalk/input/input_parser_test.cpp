@@ -461,6 +461,19 @@ TEST(InputParserTest, AnUnterminatedPasteWaitsForItsEnd) {
   EXPECT_EQ(parse(parser, {"x"}), std::vector<std::string>{key(U'x')});
 }
 
+// The reader hands a paste's plain runs over at once; a closing bracket begun, or an escape
+// byte, goes byte by byte.
+TEST(InputParserTest, PastedRunsAreTakenWhole) {
+  InputParser parser;
+  parser.set_options(with_paste);
+  EXPECT_EQ(parser.take_pasted("outside"), 0U);
+  parse(parser, {"\x1b[200~"});
+  EXPECT_EQ(parser.take_pasted("ab\x1b[201~"), 2U);
+  parse(parser, {"\x1b[20"});
+  EXPECT_EQ(parser.take_pasted("1~"), 0U);
+  EXPECT_EQ(parse(parser, {"x\x1b[201~"}), std::vector<std::string>{paste("ab\x1b[20x")});
+}
+
 TEST(InputParserTest, AnOversizedPasteIsCutAtTheBound) {
   InputParser parser;
   parser.set_options(with_paste);
