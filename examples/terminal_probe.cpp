@@ -4,6 +4,9 @@
 //   terminal_probe keys FLAGS OUT SECS  pushes kitty keyboard flags FLAGS and records SECS seconds
 //   terminal_probe title TEXT OUT SECS  after SECS seconds sets the window title, SECS later
 //                                       restores it, and ends SECS after that
+//   terminal_probe library OUT SECS     the library's own session with the recommended
+//                                       extensions: records its answers, asks which kitty flags
+//                                       are in force, and records SECS seconds of key events
 // Each read is one line of OUT: the milliseconds since the start, then the bytes, escaped.
 #include <fcntl.h>
 #include <poll.h>
@@ -165,6 +168,51 @@ void probe_title(std::ofstream& log, std::string const& title, std::string const
   std::this_thread::sleep_for(std::chrono::seconds{seconds});
 }
 
+std::string describe(dalk::TerminalAnswers const& a) {
+  auto const mode = [](dalk::ModeReport report) {
+    return std::to_string(static_cast<int>(report));
+  };
+  std::string out = "version \"" + a.version + "\" fenced " + (a.fenced ? "yes" : "no") +
+                    " modes 2026/2027/2004/1004 " + mode(a.synchronized_output) + "/" +
+                    mode(a.grapheme_clusters) + "/" + mode(a.bracketed_paste) + "/" +
+                    mode(a.focus_reports) + " kitty flags " +
+                    (a.kitty_keyboard_flags ? std::to_string(*a.kitty_keyboard_flags) : "none");
+  if (a.background) {
+    out += " background " + std::to_string(a.background->red) + "," +
+           std::to_string(a.background->green) + "," + std::to_string(a.background->blue);
+  }
+  return out + " true colour " + (a.true_color ? (*a.true_color ? "yes" : "no") : "unknown");
+}
+
+void probe_library(std::ofstream& log, std::string const& out, int seconds) {
+  dalk::initialize_interactive_terminal(dalk::MouseMode::Off, dalk::KeyMode::Normal,
+                                        dalk::Signals::On, dalk::recommended_extensions);
+  log << "answers at start: " << describe(dalk::terminal_answers()) << '\n'
+      << "synchronized output " << (dalk::synchronized_output_confirmed() ? "on" : "off") << '\n'
+      << std::flush;
+  // The flags in force now come back as an answer, never as keys.
+  dalk::write("\x1b[?u");
+  dalk::flush();
+  std::ofstream{out + ".ready"} << "ready\n";
+  for (auto const end = Clock::now() + std::chrono::seconds{seconds}; Clock::now() < end;) {
+    auto const event = dalk::read(100);
+    if (!event) {
+      continue;
+    }
+    if (auto const* press = std::get_if<dalk::KeyPress>(&*event)) {
+      log << "KeyPress " << static_cast<unsigned long>(press->key) << '\n';
+    } else if (auto const* release = std::get_if<dalk::KeyRelease>(&*event)) {
+      log << "KeyRelease " << static_cast<unsigned long>(release->key) << '\n';
+    } else if (auto const* changed = std::get_if<dalk::AnswersChanged>(&*event)) {
+      log << "AnswersChanged: " << describe(changed->answers) << '\n';
+    } else {
+      log << "other event " << event->index() << '\n';
+    }
+    log << std::flush;
+  }
+  dalk::uninitialize_terminal();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -184,8 +232,14 @@ int main(int argc, char** argv) {
     }
     return 0;
   }
+  if (args.size() >= 3 && args[0] == "library") {
+    std::ofstream log{args[1]};
+    probe_library(log, args[1], std::stoi(args[2]));
+    return 0;
+  }
   std::fputs(
-      "usage: terminal_probe answers OUT | keys FLAGS OUT SECONDS | title TEXT OUT SECONDS\n",
+      "usage: terminal_probe answers OUT | keys FLAGS OUT SECONDS | title TEXT OUT SECONDS | "
+      "library OUT SECONDS\n",
       stderr);
   return 1;
 }

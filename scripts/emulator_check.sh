@@ -117,6 +117,23 @@ for run in kitty:7 kitty:5 kitty:15 xterm:7; do
   finish "$pid" 100
 done
 
+# (b2) The library's own session with the recommended extensions: its answers, the kitty flags
+# in force (kitty: pushed, 1+4 for this version; xterm: none) and the keys it reads, each once.
+for terminal in kitty xterm; do
+  log="$out/library-$terminal.txt"
+  start_in "$terminal" library "$log" 4
+  if wait_for 150 test -e "$log.ready"; then
+    window=$(window_of "$terminal")
+    xdotool windowfocus --sync "$window" 2>/dev/null
+    sleep 0.3
+    for key in Tab Return BackSpace; do
+      xdotool key --window "$window" "$key"
+      sleep 0.4
+    done
+  fi
+  finish "$pid" 100
+done
+
 # (c) The title during and after: before, while set, after the restore.
 for terminal in xterm kitty; do
   log="$out/title-$terminal.txt"

@@ -100,8 +100,9 @@ struct TerminalAnswers {
 /// session with Extension::TerminalAnswers). Any thread.
 TerminalAnswers terminal_answers();
 
-/// terminal_answers().true_color == true, without copying the answers: cheap enough for every
-/// frame. Any thread.
+/// Whether the terminal shows true colour by its answers: it reported the "RGB" or "Tc"
+/// capability, or it named itself as kitty, WezTerm, foot or contour (kitty 0.26.5 denies both
+/// capabilities). Cheap enough for every frame. Any thread.
 bool answered_true_color();
 
 /// How long start-up waits for the answers' fence (default 150 ms). Zero: start-up does not

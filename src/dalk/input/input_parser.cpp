@@ -297,9 +297,13 @@ std::optional<unsigned> answer_number(std::string_view text, int base = 10) {
 }
 
 // The ';'-separated numbers of a "\e[?..." answer; throws on any field that is not one.
-std::vector<unsigned> answer_numbers(ControlSequence const& sequence) {
+// skip_empty: device attributes may end in an empty field (kitty's "\e[?62;c").
+std::vector<unsigned> answer_numbers(ControlSequence const& sequence, bool skip_empty = false) {
   std::vector<unsigned> numbers;
   for (std::string const& field : split(sequence.parameter_bytes.substr(1), ';')) {
+    if (skip_empty && field.empty()) {
+      continue;
+    }
     auto const number = answer_number(field);
     if (!number) {
       throw_bad_answer(sequence);
@@ -317,7 +321,11 @@ std::optional<Answer> control_sequence_answer(ControlSequence const& sequence) {
     return std::nullopt;
   }
   if (sequence.final_byte == 'c' && sequence.intermediate_bytes.empty()) {
-    return answer::DeviceAttributes{answer_numbers(sequence)};
+    auto numbers = answer_numbers(sequence, true);
+    if (numbers.empty()) {
+      throw_bad_answer(sequence);
+    }
+    return answer::DeviceAttributes{std::move(numbers)};
   }
   if (sequence.final_byte == 'y' && sequence.intermediate_bytes == "$") {
     auto const numbers = answer_numbers(sequence);

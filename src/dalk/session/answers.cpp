@@ -61,6 +61,14 @@ NamedVersion split_version(std::string_view text) {
   return version;
 }
 
+// Terminals that have shown true colour and mode 2026 for years: kitty 0.26.5 answers that it
+// lacks the "RGB" and "Tc" capabilities, and a lost mode report must not cost the frames.
+bool is_known_modern(std::string_view version) {
+  constexpr std::string_view known[] = {"kitty", "WezTerm", "foot", "contour"};
+  std::string_view const name = split_version(version).name;
+  return std::find(std::begin(known), std::end(known), name) != std::end(known);
+}
+
 bool older_than(NamedVersion const& version, unsigned major, unsigned minor) {
   return version.numbers[0] < major || (version.numbers[0] == major && version.numbers[1] < minor);
 }
@@ -96,7 +104,9 @@ std::optional<TerminalAnswers> detail::record_answer(Answer const& answer) {
   std::lock_guard const lock{record.mutex};
   TerminalAnswers const before = record.answers;
   record.answers.merge(answer);
-  record.true_color.store(record.answers.true_color == true, std::memory_order_relaxed);
+  record.true_color.store(
+      record.answers.true_color == true || is_known_modern(record.answers.version),
+      std::memory_order_relaxed);
   if (record.waiting || record.answers == before) {
     return std::nullopt;
   }
@@ -129,14 +139,8 @@ std::optional<unsigned> detail::kitty_flags_for(TerminalAnswers const& answers) 
   return 1U | 2U | 4U;
 }
 
-// Terminals that have had mode 2026 for years, should their answer to the mode request be lost.
 bool detail::has_synchronized_output(TerminalAnswers const& answers) {
-  if (has_mode(answers.synchronized_output)) {
-    return true;
-  }
-  constexpr std::string_view known[] = {"kitty", "WezTerm", "foot", "contour"};
-  std::string_view const name = split_version(answers.version).name;
-  return std::find(std::begin(known), std::end(known), name) != std::end(known);
+  return has_mode(answers.synchronized_output) || is_known_modern(answers.version);
 }
 
 }  // namespace dalk

@@ -32,6 +32,7 @@ struct Row {
 
 std::vector<Row> const answer_rows = {
     {"\x1b[?62;22c", answer::DeviceAttributes{{62, 22}}},
+    {"\x1b[?62;c", answer::DeviceAttributes{{62}}},
     {"\x1b[?1;2c", answer::DeviceAttributes{{1, 2}}},
     {"\x1b[?2026;0$y", answer::Mode{2026, ModeReport::NotRecognized}},
     {"\x1b[?2026;1$y", answer::Mode{2026, ModeReport::Set}},
@@ -141,7 +142,6 @@ TEST(AnswersParserTest, GarbageIsDropped) {
   std::string const at_the_bound(InputParser::max_string_bytes - 2, 'v');
   std::vector<std::string> const garbage{"\x1b[?99999999999999999999c",
                                          "\x1b[?65536c",
-                                         "\x1b[?62;;22c",
                                          "\x1b[?c",
                                          "\x1b[?2026;5$y",
                                          "\x1b[?2026$y",

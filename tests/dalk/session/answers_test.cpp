@@ -32,7 +32,7 @@ struct FakeTerminal {
   // What the session reads back; garbage promises nothing but no fence.
   dalk::TerminalAnswers expected;
   bool compared = true;
-  // Kitty 0.26: flags 1+4 pushed ("\e[>5u"), frames synchronized, true colour; else none of it.
+  // Kitty 0.26: flags 1+4 pushed ("\e[>5u") and frames synchronized; else neither.
   bool kitty = false;
 };
 
@@ -58,7 +58,7 @@ dalk::TerminalAnswers const xterm =
     answered({64, 1, 2, 6, 9, 15, 16, 17, 18, 21, 22, 28}, "XTerm(379)", ModeReport::NotRecognized,
              std::nullopt, {0, 0, 0}, {255, 255, 221}, false);
 dalk::TerminalAnswers const kitty_0_26 =
-    answered({62, 22}, "kitty(0.26.5)", ModeReport::Set, 0U, {221, 221, 221}, {0, 0, 0}, true);
+    answered({62}, "kitty(0.26.5)", ModeReport::Reset, 0U, {221, 221, 221}, {0, 0, 0}, false);
 dalk::TerminalAnswers const tmux = [] {
   dalk::TerminalAnswers a;
   a.fenced = true;
