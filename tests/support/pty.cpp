@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -127,16 +128,33 @@ void PtyChild::set_size(int columns, int rows, bool signal_child) {
   }
 }
 
+// Without blocking: a child that stops reading (or has ended, when nothing drains the terminal
+// any more) fails the write after ten seconds without progress instead of holding it for good.
 void PtyChild::write(std::string_view bytes) {
+  int const flags = fcntl(master_, F_GETFL);
+  fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+  auto last_progress = std::chrono::steady_clock::now();
+  std::string failure;
   while (!bytes.empty()) {
     ssize_t const n = ::write(master_, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
+    if (n >= 0) {
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+      last_progress = std::chrono::steady_clock::now();
+    } else if (errno == EAGAIN) {
+      if (std::chrono::steady_clock::now() - last_progress > std::chrono::seconds(10)) {
+        failure = "write to pty timed out";
+        break;
       }
-      throw std::runtime_error(std::string("write to pty failed: ") + std::strerror(errno));
+      pollfd entry{master_, POLLOUT, 0};
+      poll(&entry, 1, 50);
+    } else if (errno != EINTR) {
+      failure = std::string("write to pty failed: ") + std::strerror(errno);
+      break;
     }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  fcntl(master_, F_SETFL, flags);
+  if (!failure.empty()) {
+    throw std::runtime_error(failure);
   }
 }
 
