@@ -711,9 +711,9 @@ InputParser::Result InputParser::cut_paste() {
   if (stage_ != Stage::Paste) {
     return {};
   }
-  std::string const text = detail::to_well_formed_u8(paste_);
+  std::string text = detail::to_well_formed_u8(paste_);
   reset();
-  return Event{Paste{text}};
+  return Event{Paste{std::move(text)}};
 }
 
 void InputParser::reset() {
@@ -777,9 +777,9 @@ InputParser::Result InputParser::feed_paste(char byte) {
     if (closing_matched_ < closing.size()) {
       return {};
     }
-    std::string const text = detail::to_well_formed_u8(paste_);
+    std::string text = detail::to_well_formed_u8(paste_);
     reset();
-    return Event{Paste{text}};
+    return Event{Paste{std::move(text)}};
   }
   keep_pasted(closing.substr(0, closing_matched_));
   closing_matched_ = 0;

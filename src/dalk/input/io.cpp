@@ -314,8 +314,8 @@ ReadResult read_terminal(bool blocking = true) {
         result = parser.feed(next_byte());
         break;
     }
-    if (auto const* event = std::get_if<Event>(&result)) {
-      return *event;
+    if (auto* event = std::get_if<Event>(&result)) {
+      return std::move(*event);
     }
     if (auto* undecodable = std::get_if<Undecodable>(&result)) {
       return std::move(*undecodable);

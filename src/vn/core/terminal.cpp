@@ -26,8 +26,9 @@ std::map<int, TimerThread> Terminal::timers{};
 
 namespace {
 
-Event to_event(dalk::Event const& input) {
-  return std::visit([](auto const& alternative) { return Event{alternative}; }, input);
+Event to_event(dalk::Event&& input) {
+  return std::visit([](auto&& alternative) { return Event{std::move(alternative)}; },
+                    std::move(input));
 }
 
 // Wakes the quiet wait of the input thread when its stop is requested.
@@ -62,8 +63,8 @@ void read_loop(std::stop_token const& stop, bool quiet) {
       // decoder cannot decode or that was cut short (its bytes are consumed), or a signal cut
       // the console's wait short.
       auto input = quiet ? dalk::detail::read_input(-1, wake) : dalk::detail::read_input(16);
-      if (auto const* event = std::get_if<dalk::Event>(&input)) {
-        Terminal::event_queue.enqueue(to_event(*event));
+      if (auto* event = std::get_if<dalk::Event>(&input)) {
+        Terminal::event_queue.enqueue(to_event(std::move(*event)));
       }
     }
   } catch (...) {

@@ -51,9 +51,16 @@ inline std::u32string pasted_text(std::string_view pasted) {
   std::u32string clean;
   clean.reserve(pasted.size());
   for (std::size_t at = 0; at < pasted.size();) {
-    dalk::text::Decoded const decoded = dalk::text::decode_at(pasted, at);
-    char32_t const c = decoded.code_point;
-    at += decoded.length;
+    // Pastes run to megabytes, nearly all ASCII: those bytes are taken without the decoder.
+    auto const byte = static_cast<unsigned char>(pasted[at]);
+    char32_t c = byte;
+    if (byte < 0x80) {
+      ++at;
+    } else {
+      dalk::text::Decoded const decoded = dalk::text::decode_at(pasted, at);
+      c = decoded.code_point;
+      at += decoded.length;
+    }
     if (c == U'\r') {
       clean.push_back(U'\n');
       if (at < pasted.size() && pasted[at] == '\n') {
