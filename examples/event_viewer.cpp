@@ -256,19 +256,24 @@ class ConsoleInterrupt {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --extensions: the recommended protocols (pastes whole, focus, kitty key reports where the
+  // terminal has them), so their events can be watched too.
+  dalk::Extensions extensions{};
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--raw") == 0) {
       raw_keys = true;
+    } else if (std::strcmp(argv[i], "--extensions") == 0) {
+      extensions = dalk::recommended_extensions;
     } else {
-      std::fprintf(stderr, "Usage: %s [--raw]\n", argv[0]);
+      std::fprintf(stderr, "Usage: %s [--raw] [--extensions]\n", argv[0]);
       return 2;
     }
   }
   // On the console itself the scancodes share standard input's line discipline, where signal
   // keys would turn some of them into signals (0x1C, Enter going down, into SIGQUIT).
-  dalk::initialize_interactive_terminal(dalk::MouseMode::Move,
-                                        raw_keys ? dalk::KeyMode::Raw : dalk::KeyMode::Normal,
-                                        raw_keys ? dalk::Signals::Off : dalk::Signals::On);
+  dalk::initialize_interactive_terminal(
+      dalk::MouseMode::Move, raw_keys ? dalk::KeyMode::Raw : dalk::KeyMode::Normal,
+      raw_keys ? dalk::Signals::Off : dalk::Signals::On, extensions);
   std::string size;
   try {
     auto const area = dalk::terminal_area();

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/fake_terminal.hpp"
 #include "support/tmux.hpp"
 
 #include <algorithm>
@@ -69,14 +70,19 @@ TEST(EventViewerTest, SlowLinkKeepsSequencesWhole) {
   if (viewer_path == nullptr) {
     GTEST_SKIP() << "examples are not built";
   }
+  // Kitty reports: Ctrl+A pressed, 'a' released, Escape.
   std::string const script =
-      "\x1b[A\x1b[1;5C\x1b[15;2~\x1bx\x1bOP\x1b[<0;10;5M\x1b[<0;10;5m\x1b[200~hi\x1b[201~z";
+      "\x1b[A\x1b[1;5C\x1b[15;2~\x1bx\x1bOP\x1b[<0;10;5M\x1b[<0;10;5m\x1b[200~hi\x1b[201~"
+      "\x1b[97;5u\x1b[97;1:3u\x1b[27uz";
   std::mt19937 random{24};
   std::uniform_int_distribution<int> gap{0, 40};
   // The longest gap the writes really had: a loaded machine may stretch one past the wait.
   std::chrono::steady_clock::duration longest{};
   auto const shown = [&](bool slow) {
-    auto child = vennic::test::PtyChild::start_program({viewer_path}, {"TERM=xterm-256color"});
+    // With the recommended extensions, in a terminal that answers like kitty.
+    auto child = vennic::test::PtyChild::start_program({viewer_path, "--extensions"},
+                                                       {"TERM=xterm-256color"});
+    child.reply_to_queries(vennic::test::kitty_replies);
     EXPECT_TRUE(child.wait_for_output("Ctrl+C quits."));
     longest = {};
     for (char const byte : script) {
@@ -100,7 +106,7 @@ TEST(EventViewerTest, SlowLinkKeepsSequencesWhole) {
     return lines;
   };
   auto const at_once = shown(false);
-  EXPECT_EQ(at_once.size(), 10U);
+  EXPECT_EQ(at_once.size(), 12U) << ::testing::PrintToString(at_once);
   EXPECT_NE(at_once.at(3).find("with Alt"), std::string::npos) << at_once.at(3);
   for (int attempt = 0; attempt < 3; ++attempt) {
     auto const slow = shown(true);
