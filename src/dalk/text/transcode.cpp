@@ -19,7 +19,12 @@ void u32_to_u8(std::u32string_view s, std::string& out) {
   out.clear();
   out.reserve(s.size());
   for (char32_t c : s) {
-    append_u8(out, c);
+    // Text is mostly ASCII: those characters skip the call.
+    if (c < 0x80) {
+      out.push_back(static_cast<char>(c));
+    } else {
+      append_u8(out, c);
+    }
   }
 }
 
