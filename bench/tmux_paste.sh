@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # How long a bracketed paste takes to arrive whole in a text box under tmux, against the time tmux
-# takes to deliver the same bytes to `cat > /dev/null` in a raw pane, in the same run.
+# takes to deliver the same bytes to a plain reader (`cat > /dev/null` as a shell runs it: the
+# terminal in its ordinary line mode, echo on), in the same run; and, for a floor, to a reader of
+# a raw terminal.
 # Usage: bench/tmux_paste.sh <build-dir-with-vennic_paste_app> [bytes]   (default 2 MiB)
 set -euo pipefail
 app=$(cd "${1:?build dir}" && pwd)/bench/vennic_paste_app
@@ -9,8 +11,10 @@ work=$(mktemp -d)
 socket="$work/tmux.sock"
 trap 'tmux -S "$socket" kill-server 2>/dev/null || true; rm -rf "$work"' EXIT
 
-# Lines of printable text, exactly $bytes long.
-{ yes 'the quick brown fox jumps over the lazy dog 0123456789' || true; } | head -c "$bytes" >"$work/paste.txt"
+# Whole lines of printable text, about $bytes long: a reader in line mode gets every line.
+line='the quick brown fox jumps over the lazy dog 0123456789'
+bytes=$((bytes / (${#line} + 1) * (${#line} + 1)))
+{ yes "$line" || true; } | head -c "$bytes" >"$work/paste.txt"
 tmux -S "$socket" -f /dev/null new-session -d -x 120 -y 40 -s bench
 
 now_ms() { date +%s%3N; }
@@ -25,14 +29,22 @@ wait_for_file() {
   echo "timeout"
 }
 
-# cat: the pane in raw mode reads exactly $bytes, then marks the end.
-tmux -S "$socket" send-keys -t bench \
-  "stty raw -echo; head -c $bytes >/dev/null; stty sane; touch $work/cat.done" Enter
-sleep 0.5
 tmux -S "$socket" load-buffer -b data "$work/paste.txt"
+# A plain reader (the shell's line mode), then a raw one; each reads exactly $bytes and marks the
+# end.
+tmux -S "$socket" send-keys -t bench "head -c $bytes >/dev/null; touch $work/cat.done" Enter
+sleep 0.5
 start=$(now_ms)
 tmux -S "$socket" paste-buffer -p -b data -t bench
 cat_ms=$(wait_for_file "$start" "$work/cat.done")
+tmux -S "$socket" send-keys -t bench C-u "clear" Enter
+sleep 0.5
+tmux -S "$socket" send-keys -t bench \
+  "stty raw -echo; head -c $bytes >/dev/null; stty sane; touch $work/raw.done" Enter
+sleep 0.5
+start=$(now_ms)
+tmux -S "$socket" paste-buffer -p -b data -t bench
+raw_ms=$(wait_for_file "$start" "$work/raw.done")
 
 # The text box: the application writes its done-file once the box holds every byte.
 tmux -S "$socket" send-keys -t bench "$app $bytes $work/app.done" Enter
@@ -41,7 +53,9 @@ start=$(now_ms)
 tmux -S "$socket" paste-buffer -p -b data -t bench
 app_ms=$(wait_for_file "$start" "$work/app.done")
 
-echo "tmux paste of $bytes bytes: cat > /dev/null ${cat_ms} ms, text box ${app_ms} ms ($(cat "$work/app.done" 2>/dev/null))"
+echo "tmux paste of $bytes bytes: plain reader (line mode) ${cat_ms} ms, raw reader ${raw_ms} ms," \
+  "text box ${app_ms} ms ($(cat "$work/app.done" 2>/dev/null))"
 if [[ $cat_ms != timeout && $app_ms != timeout ]]; then
-  awk -v a="$app_ms" -v c="$cat_ms" 'BEGIN { printf "ratio text box / cat: %.2f\n", a / (c > 0 ? c : 1) }'
+  awk -v a="$app_ms" -v c="$cat_ms" -v r="$raw_ms" 'BEGIN {
+    printf "ratio text box / plain reader: %.2f; text box / raw reader: %.2f\n", a / (c > 0 ? c : 1), a / (r > 0 ? r : 1) }'
 fi

@@ -281,7 +281,11 @@ std::size_t TextLayout::byte_index(TextBox const& box, std::size_t index) {
 }
 
 void TextLayout::edit(TextBox& box, std::size_t at, std::size_t removed,
-                      std::u32string_view inserted) {
+                      std::u32string_view inserted, std::u32string* inserted_storage) {
+  std::size_t const inserted_size = inserted.size();
+  // The whole text replaced (a paste into an empty box): the storage is taken over, not copied;
+  // pastes run to megabytes.
+  bool const whole = inserted_storage != nullptr && at == 0 && removed == box.code_points.size();
   // While text and code points are as the box left them, both are edited where the edit is;
   // otherwise the text is rewritten from the code points, as the application left them.
   bool const tracked = !stale_ && as_left(box);
@@ -291,12 +295,21 @@ void TextLayout::edit(TextBox& box, std::size_t at, std::size_t removed,
     for (std::size_t i = at; i < at + removed; ++i) {
       last += utf8_length(box.code_points[i]);
     }
-    box.text.replace(first, last - first, dalk::detail::u32_to_u8(inserted));
+    std::string encoded = dalk::detail::u32_to_u8(inserted);
+    if (first == 0 && last == box.text.size()) {
+      box.text = std::move(encoded);
+    } else {
+      box.text.replace(first, last - first, encoded);
+    }
     byte_mark_ = {at, first};
   }
-  box.code_points.replace(at, removed, inserted);
+  if (whole) {
+    box.code_points = std::move(*inserted_storage);
+  } else {
+    box.code_points.replace(at, removed, inserted);
+  }
   if (tracked) {
-    std::size_t const end = at + inserted.size();
+    std::size_t const end = at + inserted_size;
     if (!edited_) {
       edit_from_ = at;
       edit_to_ = end;
@@ -305,7 +318,7 @@ void TextLayout::edit(TextBox& box, std::size_t at, std::size_t removed,
       // The edited range of the text since the layout, in today's indices.
       std::size_t to = edit_to_;
       if (to >= at + removed) {
-        to = to - removed + inserted.size();
+        to = to - removed + inserted_size;
       } else if (to > at) {
         to = end;
       }
@@ -313,7 +326,7 @@ void TextLayout::edit(TextBox& box, std::size_t at, std::size_t removed,
       edit_to_ = std::max(to, end);
     }
     edit_shift_ +=
-        static_cast<std::ptrdiff_t>(inserted.size()) - static_cast<std::ptrdiff_t>(removed);
+        static_cast<std::ptrdiff_t>(inserted_size) - static_cast<std::ptrdiff_t>(removed);
     edited_ = true;
   } else {
     dalk::detail::u32_to_u8(box.code_points, box.text);

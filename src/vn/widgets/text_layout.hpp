@@ -75,7 +75,9 @@ class TextLayout {
 
   /// Replaces `removed` code points of the box at `at` with `inserted`, keeping `text` in step
   /// and recording the edit, so that the next layout cuts again only the lines it touched.
-  void edit(TextBox& box, std::size_t at, std::size_t removed, std::u32string_view inserted);
+  /// inserted_storage: the string inserted views, which the box may take over.
+  void edit(TextBox& box, std::size_t at, std::size_t removed, std::u32string_view inserted,
+            std::u32string* inserted_storage = nullptr);
 
  private:
   void convert(TextBox& box);

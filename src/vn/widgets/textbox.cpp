@@ -248,13 +248,14 @@ void TextBox::key_press(dalk::Key key) {
 }
 
 void TextBox::paste(std::string_view pasted) {
-  std::u32string const clean = detail::pasted_text(pasted);
+  std::u32string clean = detail::pasted_text(pasted);
   if (clean.empty()) {
     return;
   }
+  std::size_t const length = clean.size();
   cursor_index = floor_boundary(code_points, cursor_index);
-  layout().edit(*this, cursor_index, 0, clean);
-  cursor_index = ceil_boundary(code_points, cursor_index + clean.size());
+  layout().edit(*this, cursor_index, 0, clean, &clean);
+  cursor_index = ceil_boundary(code_points, cursor_index + length);
 }
 
 void TextBox::paint(Canvas canvas) {
