@@ -376,6 +376,12 @@ TEST(TerminalModesTest, IsUrxvtLooksForRxvtUnicode) {
 }
 
 TEST(TerminalSignalsTest, FirstInterruptSetsFlagSecondRestoresAndExits) {
+#if defined(__SANITIZE_THREAD__)
+  // ThreadSanitizer holds a signal back until the thread it hit passes one of its intercepted
+  // calls and now and then never runs the handler at all (a third of the runs here, before and
+  // after the reader's changes alike); the ordinary and ASan suites cover it.
+  GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals";
+#endif
   auto child = PtyChild::start([] {
     dalk::initialize_interactive_terminal(dalk::MouseMode::Off, dalk::KeyMode::Normal,
                                           dalk::Signals::On);
