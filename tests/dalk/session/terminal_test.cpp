@@ -378,8 +378,7 @@ TEST(TerminalModesTest, IsUrxvtLooksForRxvtUnicode) {
 TEST(TerminalSignalsTest, FirstInterruptSetsFlagSecondRestoresAndExits) {
 #if defined(__SANITIZE_THREAD__)
   // ThreadSanitizer holds a signal back until the thread it hit passes one of its intercepted
-  // calls and now and then never runs the handler at all (a third of the runs here, before and
-  // after the reader's changes alike); the ordinary and ASan suites cover it.
+  // calls and now and then never runs the handler at all; the ordinary and ASan suites cover it.
   GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals";
 #endif
   auto child = PtyChild::start([] {
