@@ -579,8 +579,8 @@ struct InputParser::Rules {
     if (sgr) {
       p.erase(0, 1);
     }
-    // The button is 8 bits (urxvt adds 32); a column or row past the largest screen is
-    // taken as that.
+    // The button is 8 bits (urxvt adds 32); a column or row past max_mouse_coordinate is
+    // taken as it, so a cell never wraps negative.
     unsigned long const offset = sgr ? 0 : 32;
     auto const button = parameter(p, 0);
     if (button < offset || button - offset > 255) {
