@@ -27,6 +27,18 @@ void check(dalk::Event const& event, dalk::InputParser::Options const& options) 
   require(options.kitty_keyboard || !std::holds_alternative<dalk::KeyRelease>(event));
   require(options.bracketed_paste || !std::holds_alternative<dalk::Paste>(event));
   require(options.focus_reports || !std::holds_alternative<dalk::Focus>(event));
+  // Numbers from input stay in their bounds: a key is a code point, a cell -1 to 65534.
+  if (auto const* press = std::get_if<dalk::KeyPress>(&event)) {
+    require(dalk::strip_modifiers(press->key) <= dalk::key(0x10FFFF));
+  }
+  std::visit(
+      [](auto const& e) {
+        if constexpr (requires { e.mouse; }) {
+          auto const at = e.mouse.at;
+          require(at.x >= -1 && at.x <= 65534 && at.y >= -1 && at.y <= 65534);
+        }
+      },
+      event);
 }
 
 // What dalk::read throws for undecodable input.

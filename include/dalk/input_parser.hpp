@@ -18,6 +18,8 @@ namespace dalk {
 /// reader asks wait() how to wait for the next one, and calls wait_ran_out() when none came.
 /// Escape before a key gives the key with Mod::Alt; Escape, Escape is two Escape keys.
 /// Remembers the button of the latest mouse press across events (urxvt's releases name none).
+/// C1 control characters (U+0080 to U+009F) give nothing; numbers in sequences are bounded
+/// (docs/terminal.md, Known input ambiguities).
 class InputParser {
  public:
   /// A key report the line discipline would have turned into this signal (SIGINT, SIGQUIT or

@@ -63,28 +63,46 @@ std::size_t character_size(char lead) {
   return 1U + (b >= 0xC0 ? 1U : 0U) + (b >= 0xE0 ? 1U : 0U) + (b >= 0xF0 ? 1U : 0U);
 }
 
-// Field N (from 0) of a ';'-separated parameter string. With fewer fields the last one is
-// read again; an empty or non-numeric field throws from std::stoul.
-template <typename T, int N>
-T parameter(std::string p) {
-  for (int i = 0; i < N; ++i) {
+// The number a field starts with, read as std::stoul reads the digits parameter bytes can
+// hold, with its exceptions: no digits is std::invalid_argument, more than 64 bits
+// std::out_of_range. Callers bound the value before any arithmetic.
+unsigned long leading_number(std::string_view field) {
+  unsigned long value = 0;
+  auto const [stop, error] = std::from_chars(field.data(), field.data() + field.size(), value);
+  if (error == std::errc::invalid_argument) {
+    throw std::invalid_argument("stoul");
+  }
+  if (error == std::errc::result_out_of_range) {
+    throw std::out_of_range("stoul");
+  }
+  return value;
+}
+
+// Field n (from 0) of a ';'-separated parameter string. With fewer fields the last one is
+// read again.
+unsigned long parameter(std::string_view p, int n) {
+  for (int i = 0; i < n; ++i) {
     auto const separator = p.find(';');
-    if (separator != std::string::npos) {
-      p.erase(0, separator + 1);
+    if (separator != std::string_view::npos) {
+      p.remove_prefix(separator + 1);
     }
   }
-  auto const separator = p.find(';');
-  if (separator != std::string::npos) {
-    p.erase(separator);
-  }
-  return static_cast<T>(std::stoul(p, nullptr, 10));
+  return leading_number(p.substr(0, p.find(';')));
+}
+
+// Key values above the last code point are not keys.
+constexpr unsigned long max_code_point = 0x10FFFF;
+
+// C1 control characters are never keys: their code points are the special key values.
+bool is_c1_control(char32_t c) {
+  return c >= 0x80 && c <= 0x9F;
 }
 
 char32_t parse_key_modifiers(std::string const& parameter_bytes) {
   if (parameter_bytes.empty() || parameter_bytes.find(';') == std::string::npos) {
     return 0;
   }
-  int const m = parameter<int, 1>(parameter_bytes);
+  auto const m = parameter(parameter_bytes, 1);
   if (m < 2 || m > 16) {
     throw std::runtime_error("io parse_key_modifiers(): Unknown Mod: " + std::to_string(m));
   }
@@ -126,6 +144,9 @@ constexpr unsigned kitty_ctrl = 4;
 // Super, Hyper and Meta all read as Mod::Meta; Caps Lock and Num Lock (64, 128) are dropped.
 constexpr unsigned kitty_meta_like = 8 | 16 | 32;
 
+// The report's modifier field is 1 plus eight modifier bits.
+constexpr unsigned long max_kitty_modifiers = 1 + 255;
+
 // A kitty key report's modifiers and event type: "mods[:event]" in the second field.
 struct KittyModifiers {
   unsigned bits = 0;
@@ -138,12 +159,12 @@ KittyModifiers parse_kitty_modifiers(std::string const& parameter_bytes) {
     return {};
   }
   auto const parts = split(fields[1], ':');
-  auto const m = std::stoul(parts[0], nullptr, 10);
-  if (m < 1) {
+  auto const m = leading_number(parts[0]);
+  if (m < 1 || m > max_kitty_modifiers) {
     throw std::runtime_error("io parse_key_modifiers(): Unknown Mod: " + std::to_string(m));
   }
   // 1 is a press, 2 a repeat, 3 a release.
-  unsigned long const event = parts.size() > 1 ? std::stoul(parts[1], nullptr, 10) : 1;
+  unsigned long const event = parts.size() > 1 ? leading_number(parts[1]) : 1;
   if (event < 1 || event > 3) {
     throw std::runtime_error("io parse_kitty_key(): Unknown Event Type: " + std::to_string(event));
   }
@@ -223,7 +244,7 @@ std::optional<char32_t> control_character(char32_t c) {
 // A kitty CSI u key as the legacy encoding reports it: Shift picks the shifted character (from
 // the alternate key when reported, else for ASCII letters), Ctrl with a character that has a
 // control character gives that; the modifiers left over become Mod bits. Empty for functional
-// keys without a value here (F13 and up, media and lone modifier keys).
+// keys without a value here (F13 and up, media and lone modifier keys) and for C1 controls.
 std::optional<Key> legacy_key(char32_t code, std::optional<char32_t> shifted, unsigned bits) {
   switch (code) {
     case 9:
@@ -242,7 +263,7 @@ std::optional<Key> legacy_key(char32_t code, std::optional<char32_t> shifted, un
     return *functional | mod_bits(bits);
   }
   // The rest of the private use area holds the kitty protocol's other functional keys.
-  if ((code >= 0xE000 && code <= 0xF8FF) || code > 0x10FFFF || code < 0x20) {
+  if ((code >= 0xE000 && code <= 0xF8FF) || code < 0x20) {
     return std::nullopt;
   }
   if ((bits & kitty_shift) != 0) {
@@ -259,6 +280,9 @@ std::optional<Key> legacy_key(char32_t code, std::optional<char32_t> shifted, un
       code = *control;
       bits &= ~kitty_ctrl;
     }
+  }
+  if (is_c1_control(code)) {
+    return std::nullopt;
   }
   return key(code) | mod_bits(bits);
 }
@@ -277,6 +301,9 @@ std::optional<int> signal_of(Key key) {
       return std::nullopt;
   }
 }
+
+// Mouse columns and rows above this are taken as it.
+constexpr unsigned long max_mouse_coordinate = 65535;
 
 // Numbers in answers are small; a larger one is garbage, as is anything but digits of the base.
 constexpr unsigned max_answer_number = 65535;
@@ -476,12 +503,16 @@ struct InputParser::Rules {
     return modified_key(parser, key, sequence.parameter_bytes);
   }
 
-  // \e[n~ keys are numbered so that the key value is 127 + n.
+  // \e[n~ keys are numbered so that the key value is 127 + n, which must stay a code point.
   static Result tilde_key(InputParser& parser, ControlSequence const& sequence, Key) {
     if (sequence.parameter_bytes.empty()) {
       throw std::runtime_error("io: parse_tilde: No Parameter Bytes");
     }
-    auto const base = key(static_cast<char32_t>(127 + parameter<int, 0>(sequence.parameter_bytes)));
+    auto const n = parameter(sequence.parameter_bytes, 0);
+    if (n > max_code_point - 127) {
+      throw std::out_of_range("io parse_tilde(): Key number out of range: " + std::to_string(n));
+    }
+    auto const base = key(static_cast<char32_t>(127 + n));
     return modified_key(parser, base, sequence.parameter_bytes);
   }
 
@@ -502,14 +533,23 @@ struct InputParser::Rules {
     return Event{Focus{false}};
   }
 
+  static char32_t kitty_code(std::string const& field) {
+    auto const code = leading_number(field);
+    if (code > max_code_point) {
+      throw std::out_of_range("io parse_kitty_key(): Key code out of range: " +
+                              std::to_string(code));
+    }
+    return static_cast<char32_t>(code);
+  }
+
   // "\e[code[:shifted[:base]][;mods[:event][;text]]u".
   static Result kitty_key(InputParser& parser, ControlSequence const& sequence, Key) {
     auto const fields = split(sequence.parameter_bytes, ';');
     auto const codes = split(fields[0], ':');
-    auto const code = static_cast<char32_t>(std::stoul(codes[0], nullptr, 10));
+    auto const code = kitty_code(codes[0]);
     std::optional<char32_t> shifted;
     if (codes.size() > 1 && !codes[1].empty()) {
-      shifted = static_cast<char32_t>(std::stoul(codes[1], nullptr, 10));
+      shifted = kitty_code(codes[1]);
     }
     auto const modifiers = parse_kitty_modifiers(sequence.parameter_bytes);
     auto const key = legacy_key(code, shifted, modifiers.bits);
@@ -539,9 +579,16 @@ struct InputParser::Rules {
     if (sgr) {
       p.erase(0, 1);
     }
-    auto const c = static_cast<std::uint8_t>(parameter<int, 0>(p) - (sgr ? 0 : 32));
-    int const x = parameter<int, 1>(p);
-    int const y = parameter<int, 2>(p);
+    // The button is 8 bits (urxvt adds 32); a column or row past max_mouse_coordinate is
+    // taken as it, so a cell never wraps negative.
+    unsigned long const offset = sgr ? 0 : 32;
+    auto const button = parameter(p, 0);
+    if (button < offset || button - offset > 255) {
+      throw std::out_of_range("io parse_mouse(): Button out of range: " + std::to_string(button));
+    }
+    auto const c = static_cast<std::uint8_t>(button - offset);
+    int const x = static_cast<int>(std::min(parameter(p, 1), max_mouse_coordinate));
+    int const y = static_cast<int>(std::min(parameter(p, 2), max_mouse_coordinate));
 
     Mouse mouse;
     mouse.at = Point{x - 1, y - 1};
@@ -765,7 +812,11 @@ InputParser::Result InputParser::finish_character() {
   }
   char32_t const alt = alt_ ? static_cast<char32_t>(Mod::Alt) : 0;
   reset();
-  return Event{KeyPress{key(detail::u8_to_u32(bytes)) | alt}};
+  char32_t const code = detail::u8_to_u32(bytes);
+  if (is_c1_control(code)) {
+    return {};
+  }
+  return Event{KeyPress{key(code) | alt}};
 }
 
 // The bytes of the closing bracket are held back while they match, so a paste that merely

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -163,6 +164,16 @@ void expect_each(std::vector<Case> const& cases, InputParser::Options options = 
   }
 }
 
+// Each of the byte strings gives the same outcome.
+void expect_all(std::vector<std::string> const& each, std::string const& outcome,
+                InputParser::Options options = {}) {
+  std::vector<Case> cases;
+  for (auto const& bytes : each) {
+    cases.push_back({bytes, outcome});
+  }
+  expect_each(cases, options);
+}
+
 std::string key_release(Key k) {
   return text(dalk::Event{dalk::KeyRelease{k}});
 }
@@ -238,21 +249,16 @@ TEST(InputParserTest, CsiAndSs3Keys) {
 }
 
 TEST(InputParserTest, TildeKeysAreNumbered) {
-  expect_each({
-      {"\x1b[1~", key(Key::Home)},
-      {"\x1b[2~", key(Key::Insert)},
-      {"\x1b[3~", key(Key::Delete)},
-      {"\x1b[4~", key(Key::End)},
-      {"\x1b[5~", key(Key::PageUp)},
-      {"\x1b[6~", key(Key::PageDown)},
-      {"\x1b[15~", key(Key::F5)},
-      {"\x1b[21~", key(Key::F10)},
-      {"\x1b[24~", key(Key::F12)},
-      {"\x1b[7~", key(134)},
-      {"\x1b[25~", key(Key::ArrowDown)},
-      {"\x1b[199~", key(326)},
-      {"\x1b[202~", key(329)},
-  });
+  std::pair<int, Key> const numbered[] = {
+      {1, Key::Home},       {2, Key::Insert},    {3, Key::Delete},     {4, Key::End},
+      {5, Key::PageUp},     {6, Key::PageDown},  {15, Key::F5},        {21, Key::F10},
+      {24, Key::F12},       {7, dalk::key(134)}, {25, Key::ArrowDown}, {199, dalk::key(326)},
+      {202, dalk::key(329)}};
+  std::vector<Case> cases = {{"\x1b[1113984~", key(0x10FFFF)}};  // the last code point
+  for (auto const& [n, value] : numbered) {
+    cases.push_back({"\x1b[" + std::to_string(n) + "~", key(value)});
+  }
+  expect_each(cases);
 }
 
 TEST(InputParserTest, Modifiers) {
@@ -292,11 +298,16 @@ TEST(InputParserTest, UndecodableSequences) {
       {"\x1b[~", error("io: parse_tilde: No Parameter Bytes")},
       {"\x1b[M", error("io parse_key(): Unknown final_byte: M")},
       {"\x1b[m", error("io parse_key(): Unknown final_byte: m")},
-      {"\x1b[1;A", invalid_argument},
-      {"\x1b[;~", invalid_argument},
-      {"\x1b[<M", invalid_argument},
-      {"\x1b[1;99999999999999999999999A", out_of_range},
+      // Numbers are never narrowed.
+      {"\x1b[1;4294967298A", error("io parse_key_modifiers(): Unknown Mod: 4294967298")},
+      {"\x1b[3;2147483648~", error("io parse_key_modifiers(): Unknown Mod: 2147483648")},
   });
+  expect_all({"\x1b[1;A", "\x1b[;~", "\x1b[<M"}, invalid_argument);
+  // Past 64 bits, a key past the last code point, a mouse button past 8 bits (urxvt's plus 32).
+  expect_all({"\x1b[1;99999999999999999999999A", "\x1b[<0;99999999999999999999999;1M",
+              "\x1b[1113985~", "\x1b[2147483647~", "\x1b[<256;1;1M", "\x1b[<4294967296;1;1M",
+              "\x1b[31;1;1M", "\x1b[288;1;1M", "\x1b[2147483648;1;1M"},
+             out_of_range);
 }
 
 TEST(InputParserTest, SgrMouseReports) {
@@ -319,6 +330,10 @@ TEST(InputParserTest, SgrMouseReports) {
       {"\x1b[<51;5;5M", move(4, 4, B::None, {false, true, false})},
       // Fields missing: the last one present is read again.
       {"\x1b[<0;7M", press(6, 6, B::Left)},
+      // Columns and rows count up to 65535; 0 gives -1.
+      {"\x1b[<0;2147483648;1M", press(65534, 0, B::Left)},
+      {"\x1b[<0;65536;99999M", press(65534, 65534, B::Left)},
+      {"\x1b[<0;0;0M", press(-1, -1, B::Left)},
   });
 }
 
@@ -326,11 +341,7 @@ TEST(InputParserTest, SgrMouseReports) {
 TEST(InputParserTest, UrxvtReleasesTakeTheLatestPressedButton) {
   using B = Mouse::Button;
   InputParser parser;
-  struct Step {
-    char const* bytes;
-    std::string outcome;
-  };
-  Step const steps[] = {
+  Case const steps[] = {
       // Before any press: the left button.
       {"\x1b[35;1;1M", release(0, 0, B::Left)},
       {"\x1b[32;10;5M", press(9, 4, B::Left)},
@@ -382,6 +393,8 @@ TEST(InputParserTest, StreamsAndWaits) {
       // After an undecodable sequence the next bytes are read normally.
       {{"\x1b[1;99Bq"}, {error("io parse_key_modifiers(): Unknown Mod: 99"), key(U'q')}},
       {{"\x1b[X\x1b[A"}, {error("io parse_key(): Unknown final_byte: X"), key(Key::ArrowUp)}},
+      // C1 control characters are no keys (their code points are the special key values).
+      {{"\xC2\x97\xC2\x82\xC2\x80\xC2\x9F\x1b\xC2\x97\xC2\xA0"}, {key(0xA0)}},
       // 256 bytes without a final byte are given up; what follows is read as keys.
       {{"\x1b[" + std::string(256, '1') + "A"},
        {error("io parse_csi(): Control sequence too long."), key(U'A')}},
@@ -478,29 +491,10 @@ TEST(InputParserTest, AnOversizedPasteIsCutAtTheBound) {
   InputParser parser;
   parser.set_options(with_paste);
   std::size_t const limit = InputParser::max_paste_bytes;
-  std::vector<std::string> out;
-  for (char const byte : std::string_view{"\x1b[200~"}) {
-    record(parser.feed(byte), out);
-  }
   // The first byte past the bound is a different one, so the cut is seen.
-  for (std::size_t i = 0; i < limit; ++i) {
-    record(parser.feed('a'), out);
-  }
-  for (std::size_t i = 0; i < 1000; ++i) {
-    record(parser.feed('b'), out);
-  }
-  EXPECT_TRUE(out.empty());
-  dalk::Event event;
-  for (char const byte : std::string_view{"\x1b[201~"}) {
-    auto result = parser.feed(byte);
-    if (auto* e = std::get_if<dalk::Event>(&result)) {
-      event = std::move(*e);
-    }
-  }
-  auto const* pasted = std::get_if<dalk::Paste>(&event);
-  ASSERT_NE(pasted, nullptr);
-  EXPECT_EQ(pasted->text.size(), limit);
-  EXPECT_EQ(pasted->text.find_first_not_of('a'), std::string::npos);
+  EXPECT_EQ(parse(parser, {"\x1b[200~" + std::string(limit, 'a') + std::string(1000, 'b')}),
+            std::vector<std::string>{});
+  EXPECT_EQ(parse(parser, {"\x1b[201~"}), std::vector<std::string>{paste(std::string(limit, 'a'))});
   EXPECT_EQ(parser.wait(), InputParser::Wait::Nothing);
   EXPECT_EQ(parse(parser, {"z"}), std::vector<std::string>{key(U'z')});
 }
@@ -516,25 +510,21 @@ TEST(InputParserTest, FocusReports) {
 }
 
 TEST(InputParserTest, KittyKeyReports) {
-  char32_t const ctrl = static_cast<char32_t>(Mod::Ctrl);
-  char32_t const alt = static_cast<char32_t>(Mod::Alt);
-  char32_t const shift = static_cast<char32_t>(Mod::Shift);
-  char32_t const meta = static_cast<char32_t>(Mod::Meta);
   expect_each(
       {
           // Escape is told from Alt+key.
           {"\x1b[27u", key(Key::Escape)},
-          {"\x1b[27;3u", key(Key::Escape | alt)},
-          {"\x1b[97;3u", key(dalk::key(U'a') | alt)},
-          {"\x1b[91;3u", key(dalk::key(U'[') | alt)},
+          {"\x1b[27;3u", key(Key::Escape | Mod::Alt)},
+          {"\x1b[97;3u", key(dalk::key(U'a') | Mod::Alt)},
+          {"\x1b[91;3u", key(dalk::key(U'[') | Mod::Alt)},
           // Press, repeat and release.
           {"\x1b[97;1:1u", key(U'a')},
           {"\x1b[97;1:2u", key(U'a')},
           {"\x1b[97;1:3u", key_release(U'a')},
           {"\x1b[13;1:3u", key_release(Key::Enter)},
           {"\x1b[1;1:3A", key_release(Key::ArrowUp)},
-          {"\x1b[1;5:2A", key(Key::ArrowUp | ctrl)},
-          {"\x1b[3;2:3~", key_release(Key::Delete | shift)},
+          {"\x1b[1;5:2A", key(Key::ArrowUp | Mod::Ctrl)},
+          {"\x1b[3;2:3~", key_release(Key::Delete | Mod::Shift)},
           {"\x1b[5;1:1~", key(Key::PageUp)},
           {"\x1b[13~", key(Key::F3)},
           {"\x1b[1;1P", key(Key::F1)},
@@ -544,53 +534,60 @@ TEST(InputParserTest, KittyKeyReports) {
           {"\x1b[105;5u", key(Key::Tab)},
           {"\x1b[32;5u", key(0)},
           {"\x1b[92;5u", key(0x1C)},
-          {"\x1b[99;7u", key(dalk::key(3) | alt)},
+          {"\x1b[99;7u", key(dalk::key(3) | Mod::Alt)},
           {"\x1b[99;5:3u", key_release(3)},
-          {"\x1b[49;5u", key(dalk::key(U'1') | ctrl)},
+          {"\x1b[49;5u", key(dalk::key(U'1') | Mod::Ctrl)},
           // Shift picks the shifted character: the reported one, or an ASCII letter's capital.
-          {"\x1b[97;4u", key(dalk::key(U'A') | alt)},
-          {"\x1b[49:33;4u", key(dalk::key(U'!') | alt)},
-          {"\x1b[49;4u", key(dalk::key(U'1') | shift | alt)},
-          {"\x1b[233:201;4u", key(dalk::key(U'\u00C9') | alt)},
+          {"\x1b[97;4u", key(dalk::key(U'A') | Mod::Alt)},
+          {"\x1b[49:33;4u", key(dalk::key(U'!') | Mod::Alt)},
+          {"\x1b[49;4u", key(dalk::key(U'1') | Mod::Shift | Mod::Alt)},
+          {"\x1b[233:201;4u", key(dalk::key(U'\u00C9') | Mod::Alt)},
           // Enter, Tab and Backspace keep their values; Shift+Tab is BackTab.
-          {"\x1b[13;2u", key(Key::Enter | shift)},
+          {"\x1b[13;2u", key(Key::Enter | Mod::Shift)},
           {"\x1b[9u", key(Key::Tab)},
           {"\x1b[9;2u", key(Key::BackTab)},
-          {"\x1b[9;6u", key(Key::BackTab | ctrl)},
-          {"\x1b[127;3u", key(Key::Backspace | alt)},
+          {"\x1b[9;6u", key(Key::BackTab | Mod::Ctrl)},
+          {"\x1b[127;3u", key(Key::Backspace | Mod::Alt)},
           // Super, Hyper and Meta read as Meta; the lock modifiers are dropped.
-          {"\x1b[97;9u", key(dalk::key(U'a') | meta)},
-          {"\x1b[97;17u", key(dalk::key(U'a') | meta)},
-          {"\x1b[97;33u", key(dalk::key(U'a') | meta)},
+          {"\x1b[97;9u", key(dalk::key(U'a') | Mod::Meta)},
+          {"\x1b[97;17u", key(dalk::key(U'a') | Mod::Meta)},
+          {"\x1b[97;33u", key(dalk::key(U'a') | Mod::Meta)},
           {"\x1b[97;65u", key(U'a')},
-          {"\x1b[97;131u", key(dalk::key(U'a') | alt)},
+          {"\x1b[97;131u", key(dalk::key(U'a') | Mod::Alt)},
           {"\x1b[1;129C", key(Key::ArrowRight)},
           // Keypad keys as a terminal sends them without the protocol.
           {"\x1b[57399u", key(U'0')},
           {"\x1b[57413u", key(U'+')},
           {"\x1b[57414u", key(Key::Enter)},
-          {"\x1b[57417;5u", key(Key::ArrowLeft | ctrl)},
+          {"\x1b[57417;5u", key(Key::ArrowLeft | Mod::Ctrl)},
           {"\x1b[57427u", key(Key::Begin)},
           // The text field is not needed.
           {"\x1b[97;1;97u", key(U'a')},
+          {"\x1b[1114111u", key(0x10FFFF)},
       },
       with_kitty);
 }
 
 TEST(InputParserTest, KittyKeyReportsWithoutAValueOrMalformed) {
-  // Functional keys without a key value here give nothing: F13, Caps Lock, Left Shift.
-  EXPECT_EQ(parse({"\x1b[57376u\x1b[57358u\x1b[57441;2u", "x"}, with_kitty),
+  // Functional keys without a key value here give nothing: F13, Caps Lock, Left Shift; nor do
+  // C1 control characters, reported or shifted.
+  EXPECT_EQ(parse({"\x1b[57376u\x1b[57358u\x1b[57441;2u\x1b[150u\x1b[97:130;2u", "x"}, with_kitty),
             std::vector<std::string>{key(U'x')});
   expect_each(
       {
           {"\x1b[97;1:4u", error("io parse_kitty_key(): Unknown Event Type: 4")},
           {"\x1b[1;1:0A", error("io parse_kitty_key(): Unknown Event Type: 0")},
           {"\x1b[97;0u", error("io parse_key_modifiers(): Unknown Mod: 0")},
-          {"\x1b[u", invalid_argument},
-          {"\x1b[?7u", invalid_argument},
-          {"\x1b[97;u", invalid_argument},
+          // Modifiers past eight bits; no number is narrowed.
+          {"\x1b[97;257u", error("io parse_key_modifiers(): Unknown Mod: 257")},
+          {"\x1b[97;4294967298u", error("io parse_key_modifiers(): Unknown Mod: 4294967298")},
+          {"\x1b[97;1:4294967298u", error("io parse_kitty_key(): Unknown Event Type: 4294967298")},
       },
       with_kitty);
+  expect_all({"\x1b[u", "\x1b[?7u", "\x1b[97;u"}, invalid_argument, with_kitty);
+  // Codes past the last code point.
+  expect_all({"\x1b[4294967361u", "\x1b[1114112u", "\x1b[97:4294967361;2u"}, out_of_range,
+             with_kitty);
   // Without the protocol the reports are not decoded, and modifiers are read as before.
   expect_each({
       {"\x1b[27u", error("io parse_key(): Unknown final_byte: u")},
