@@ -12,11 +12,14 @@
 #include <string_view>
 
 #include "dalk/sequence.hpp"
+#include "dalk/session/signal_bytes.hpp"
 #include "dalk/terminal.hpp"
 #include "dalk/transcode.hpp"
 
 namespace dalk {
 namespace {
+
+using detail::SignalBytes;
 
 std::string const save_title = "\x1b[22;0t";
 std::string const restore_title = "\x1b[23;0t";
@@ -55,23 +58,9 @@ std::optional<CursorShape> shape_set;
 // The latest title, once the terminal's own was saved.
 std::optional<std::string> title_set;
 
-// The bytes for the handlers. Two copies: a handler reads the published one while the next is
-// filled, and the index changes only once that one is complete.
+// The bytes for the handlers.
 constexpr std::size_t prepared_size = 1024;
-struct PreparedBytes {
-  std::array<char, prepared_size> restore{};
-  std::size_t restore_length = 0;
-  std::array<char, prepared_size> reenter{};
-  std::size_t reenter_length = 0;
-};
-PreparedBytes prepared[2];
-std::atomic<int> published{0};
-static_assert(std::atomic<int>::is_always_lock_free, "read from signal handlers");
-
-void copy_into(std::array<char, prepared_size>& to, std::size_t& length, std::string const& from) {
-  length = std::min(from.size(), to.size());
-  std::memcpy(to.data(), from.data(), length);
-}
+SignalBytes<prepared_size> prepared;
 
 void publish() {
   std::string restore;
@@ -96,27 +85,7 @@ void publish() {
   if (shape_set) {
     reenter += shape_sequence(*shape_set);
   }
-  int const next = 1 - published.load(std::memory_order_relaxed);
-  copy_into(prepared[next].restore, prepared[next].restore_length, restore);
-  copy_into(prepared[next].reenter, prepared[next].reenter_length, reenter);
-  published.store(next, std::memory_order_release);
-}
-
-// write(2) until done; gives up on errors other than an interruption.
-void write_all(char const* data, std::size_t length) {
-  int const saved_errno = errno;
-  while (length > 0) {
-    ssize_t const n = ::write(1, data, length);
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      break;
-    }
-    data += n;
-    length -= static_cast<std::size_t>(n);
-  }
-  errno = saved_errno;
+  prepared.publish(restore, reenter);
 }
 
 }  // namespace
@@ -155,13 +124,11 @@ std::string take_appearance_restoration() {
 }
 
 void write_appearance_restoration_from_signal() {
-  PreparedBytes const& bytes = prepared[published.load(std::memory_order_acquire)];
-  write_all(bytes.restore.data(), bytes.restore_length);
+  write_all_from_signal(prepared.restore());
 }
 
 void write_appearance_reentry_from_signal() {
-  PreparedBytes const& bytes = prepared[published.load(std::memory_order_acquire)];
-  write_all(bytes.reenter.data(), bytes.reenter_length);
+  write_all_from_signal(prepared.reenter());
 }
 
 }  // namespace detail

@@ -29,6 +29,7 @@
 #include "dalk/session/answer_store.hpp"
 #include "dalk/session/appearance.hpp"
 #include "dalk/session/extension_protocols.hpp"
+#include "dalk/session/signal_bytes.hpp"
 #include "dalk/session/terminal_internal.hpp"
 #include "dalk/signals.hpp"
 #include "dalk/terminfo.hpp"
@@ -140,22 +141,8 @@ Session session;
 // With TerminalAnswers: the terminal has synchronized output. Read for every frame.
 std::atomic<bool> synchronized_output_answered{false};
 
-// What signal handlers need, prepared outside them: a handler may not allocate or use stdio.
-// Sequences are far shorter than the buffers; a longer one would be cut, never overrun.
-struct PreparedBytes {
-  std::array<char, 128> bytes{};
-  std::size_t length = 0;
-
-  void assign(std::string const& text) {
-    length = 0;
-    std::size_t const n = std::min(text.size(), bytes.size());
-    std::memcpy(bytes.data(), text.data(), n);
-    length = n;
-  }
-};
-
-PreparedBytes restore_bytes;
-PreparedBytes reenter_bytes;
+// What signal handlers write, prepared outside them.
+detail::SignalBytes<128> signal_bytes;
 volatile std::sig_atomic_t terminal_set_up = 0;
 // The console keyboard as handlers see it: descriptor (-1 for none) and whether it was put
 // into raw mode.
@@ -167,30 +154,14 @@ constexpr unsigned long kdskbmode = 0x4B45;
 constexpr long keyboard_raw = 0;
 constexpr long keyboard_translated = 1;
 
-// write(2) until done; gives up on errors other than an interruption (a hung-up terminal).
-void write_all(char const* data, std::size_t length) {
-  while (length > 0) {
-    ssize_t const n = ::write(1, data, length);
-    if (n < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return;
-    }
-    data += n;
-    length -= static_cast<std::size_t>(n);
-  }
-}
-
 // What the signal handlers write to restore the terminal and to take it back after a stop,
 // for the session's extensions in force.
 void prepare_signal_bytes() {
-  restore_bytes.assign(extensions_off(session.active) + auto_wrap_on +
-                       screen_sequence(ScreenBuffer::Normal) + mouse_sequence(MouseMode::Off) +
-                       cursor_sequence(CursorMode::Show));
-  reenter_bytes.assign(auto_wrap_off + screen_sequence(session.screen) +
-                       mouse_sequence(session.mouse) + cursor_sequence(session.cursor) +
-                       extensions_on(session.active, session.kitty_flags));
+  signal_bytes.publish(
+      extensions_off(session.active) + auto_wrap_on + screen_sequence(ScreenBuffer::Normal) +
+          mouse_sequence(MouseMode::Off) + cursor_sequence(CursorMode::Show),
+      auto_wrap_off + screen_sequence(session.screen) + mouse_sequence(session.mouse) +
+          cursor_sequence(session.cursor) + extensions_on(session.active, session.kitty_flags));
 }
 
 // Reads input until the answer to the device attributes request (the fence) arrives or wait
@@ -219,6 +190,21 @@ void wait_for_answers(std::chrono::milliseconds wait) {
 
 namespace detail {
 
+void write_all_from_signal(std::string_view bytes) {
+  int const saved_errno = errno;
+  while (!bytes.empty()) {
+    ssize_t const n = ::write(1, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      break;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  errno = saved_errno;
+}
+
 bool is_terminal_set_up() {
   return terminal_set_up == 1;
 }
@@ -228,7 +214,7 @@ void restore_terminal_from_signal() {
     return;
   }
   int const saved_errno = errno;
-  write_all(restore_bytes.bytes.data(), restore_bytes.length);
+  write_all_from_signal(signal_bytes.restore());
   write_appearance_restoration_from_signal();
   if (console_descriptor >= 0) {
     ioctl(console_descriptor, kdskbmode, keyboard_translated);
@@ -248,7 +234,7 @@ void reenter_terminal_from_signal(termios const& attributes) {
   if (console_descriptor >= 0 && console_raw == 1) {
     ioctl(console_descriptor, kdskbmode, keyboard_raw);
   }
-  write_all(reenter_bytes.bytes.data(), reenter_bytes.length);
+  write_all_from_signal(signal_bytes.reenter());
   write_appearance_reentry_from_signal();
   errno = saved_errno;
 }
