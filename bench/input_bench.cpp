@@ -208,27 +208,34 @@ void stop_child(pid_t child, int master) {
   }
 }
 
+// Starts the latency application in an 80x24 pseudo-terminal; -1 if forkpty failed. mode: its
+// argument (null for none); escape_wait_ms: its escape wait, -1 for the library's default.
+pid_t start_latency_app(int& master, char const* mode, int escape_wait_ms) {
+  winsize size{};
+  size.ws_row = 24;
+  size.ws_col = 80;
+  pid_t const child = forkpty(&master, nullptr, nullptr, &size);
+  if (child == 0) {
+    setenv("TERM", "xterm-256color", 1);
+    if (escape_wait_ms >= 0) {
+      setenv("VENNIC_ESCAPE_WAIT_MS", std::to_string(escape_wait_ms).c_str(), 1);
+    }
+    execl(VENNIC_LATENCY_APP, VENNIC_LATENCY_APP, mode, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return child;
+}
+
 // One run of 1,000 keys; the iteration time is the median latency. escape_wait_ms: the escape
 // wait the application runs with, -1 for the library's default.
 void key_to_screen_latency(benchmark::State& state, int escape_wait_ms) {
   constexpr int keys = 1000;
   for (auto _ : state) {
-    winsize size{};
-    size.ws_row = 24;
-    size.ws_col = 80;
     int master = -1;
-    pid_t const child = forkpty(&master, nullptr, nullptr, &size);
+    pid_t const child = start_latency_app(master, nullptr, escape_wait_ms);
     if (child < 0) {
       state.SkipWithError("forkpty failed");
       return;
-    }
-    if (child == 0) {
-      setenv("TERM", "xterm-256color", 1);
-      if (escape_wait_ms >= 0) {
-        setenv("VENNIC_ESCAPE_WAIT_MS", std::to_string(escape_wait_ms).c_str(), 1);
-      }
-      execl(VENNIC_LATENCY_APP, VENNIC_LATENCY_APP, static_cast<char*>(nullptr));
-      _exit(127);
     }
     FrameReader reader{master};
     std::string text;
@@ -342,20 +349,12 @@ constexpr std::string_view prompt_replies =
 // mode: the application's argument; replies: typed back once it asks, or nothing.
 void start_up(benchmark::State& state, char const* mode, std::string_view replies) {
   for (auto _ : state) {
-    winsize size{};
-    size.ws_row = 24;
-    size.ws_col = 80;
     int master = -1;
     Clock::time_point const start = Clock::now();
-    pid_t const child = forkpty(&master, nullptr, nullptr, &size);
+    pid_t const child = start_latency_app(master, mode, -1);
     if (child < 0) {
       state.SkipWithError("forkpty failed");
       return;
-    }
-    if (child == 0) {
-      setenv("TERM", "xterm-256color", 1);
-      execl(VENNIC_LATENCY_APP, VENNIC_LATENCY_APP, mode, static_cast<char*>(nullptr));
-      _exit(127);
     }
     std::string out;
     bool answered = replies.empty();

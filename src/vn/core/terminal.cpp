@@ -180,15 +180,18 @@ dalk::TerminalAnswers Terminal::answers() const {
 }
 
 void Terminal::commit_changes() {
-  // The shape goes out with the frame; only while the cursor shows does it matter. The Linux
-  // console has no DECSCUSR: its CSI q sets the keyboard LEDs.
+  // The shape goes out with the frame, when it changes; only while the cursor shows does it
+  // matter. The Linux console has no DECSCUSR: its CSI q sets the keyboard LEDs, so there the
+  // shape is only recorded.
   bool shape_written = false;
-  if (cursor && dalk::TERM_var() != "linux") {
+  if (cursor) {
     dalk::CursorShape const wanted = cursor_shape.value_or(dalk::CursorShape::Default);
     if (output_state_.cursor_shape.value_or(dalk::CursorShape::Default) != wanted) {
-      dalk::set(wanted);
       output_state_.cursor_shape = wanted;
-      shape_written = true;
+      if (dalk::TERM_var() != "linux") {
+        dalk::set(wanted);
+        shape_written = true;
+      }
     }
   }
   detail::OutputProfile profile = detail::output_profile(extensions);
