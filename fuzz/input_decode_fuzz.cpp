@@ -1,10 +1,11 @@
-// The terminal byte parser on arbitrary bytes, fed directly. Each input runs three times: once
+// The terminal byte parser on arbitrary bytes, fed directly. Each input runs four times: once
 // with every byte already waiting and the wait running out only at the end, once with the wait
-// also running out at points drawn from the input itself, and once more so with every report
-// of the terminal extensions decoded (the terminal's answers too when the first byte is odd, as
-// an escape byte is). A crash, a sanitizer report, an event the
-// byte stream cannot carry, an undecodable result without a standard exception, or a sequence
-// that grows past the longest the parser accepts is a fault.
+// also running out at points drawn from the input itself, once more so with every report of
+// the terminal extensions decoded (the terminal's answers too when the first byte is odd, as
+// an escape byte is), and once more so with the extensions the first byte's bits pick (bit 0
+// answers, 1 pastes, 2 focus, 3 kitty keys, 4 signal keys). A crash, a sanitizer report, an
+// event the byte stream cannot carry, an undecodable result without a standard exception, or a
+// sequence that grows past the longest the parser accepts is a fault.
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -114,10 +115,11 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     }
     all_waiting.wait_ran_out();
   }
-  bool const answers = size > 0 && (data[0] & 1U) != 0;
+  unsigned const first = size > 0 ? data[0] : 0U;
+  auto const bit = [first](unsigned n) { return ((first >> n) & 1U) != 0; };
   for (dalk::InputParser::Options const options :
-       {dalk::InputParser::Options{},
-        dalk::InputParser::Options{true, true, true, true, answers}}) {
+       {dalk::InputParser::Options{}, dalk::InputParser::Options{true, true, true, true, bit(0)},
+        dalk::InputParser::Options{bit(1), bit(2), bit(3), bit(4), bit(0)}}) {
     Run with_pauses{options};
     std::uint32_t random = seed_of(data, size);
     for (std::size_t i = 0; i < size; ++i) {
