@@ -4,12 +4,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-void require(bool condition) {
+// Names the failing line, so that a reproducer's report says which invariant broke.
+[[maybe_unused]] void require(bool condition, unsigned line = __builtin_LINE()) {
   if (!condition) {
+    std::fprintf(stderr, "requirement failed on line %u\n", line);
     std::abort();
   }
 }
