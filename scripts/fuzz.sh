@@ -6,6 +6,9 @@
 # Exits non-zero if any target found a fault.
 # Usage: scripts/fuzz.sh [seconds per target (600)] [target...]
 #   PARALLEL=n runs n targets at once (1); NICE=n lowers their priority (10).
+#   EMPTY=1 starts from an empty corpus (the seeds are not given, the dictionary still is):
+#   what the target reaches on its own. Its finds go to build-fuzz/corpus-empty/<target>/, emptied
+#   first.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-"$root/build-fuzz"}
@@ -13,10 +16,11 @@ seconds=${1:-600}
 shift || true
 parallel=${PARALLEL:-1}
 niceness=${NICE:-10}
+empty=${EMPTY:-0}
 
 # Fuzzing is optional, so setup.sh does not install clang; this script does when it can.
 source "$root/scripts/lib/packages.sh"
-ensure_packages clang-14 libclang-rt-14-dev cmake make libicu-dev
+ensure_packages clang-14 libclang-rt-14-dev cmake make pkg-config libicu-dev libvterm-dev
 # Coverage instrumentation everywhere (the library included), libFuzzer's main in the targets.
 CXX=clang++-14 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVENNIC_BUILD_FUZZERS=ON -DVENNIC_BUILD_TESTS=OFF -DVENNIC_BUILD_EXAMPLES=OFF \
@@ -36,14 +40,19 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 mkdir -p "$build/artifacts" "$build/logs"
 run_one() {
   local target=$1
-  mkdir -p "$build/corpus/$target"
+  local corpus=("$build/corpus/$target" "$root/fuzz/corpus/$target")
+  if ((empty)); then
+    corpus=("$build/corpus-empty/$target")
+    rm -rf "${corpus[0]}"
+  fi
+  mkdir -p "${corpus[0]}"
   # A target's dictionary of tokens, where it has one, steers the mutations.
   local dictionary=()
   [[ -f $root/fuzz/$target.dict ]] && dictionary=(-dict="$root/fuzz/$target.dict")
   nice -n "$niceness" "$build/fuzz/${target}_fuzzer" "${dictionary[@]}" \
     -max_total_time="$seconds" -timeout=10 \
     -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" \
-    "$build/corpus/$target" "$root/fuzz/corpus/$target" >"$build/logs/$target.log" 2>&1
+    "${corpus[@]}" >"$build/logs/$target.log" 2>&1
 }
 
 failed=()
@@ -66,9 +75,11 @@ for i in "${!running[@]}"; do
   echo "fuzz.sh: ${names[$i]} done"
 done
 
+# Executions, then the coverage reached (libFuzzer's last status line).
 for target in "${targets[@]}"; do
   grep -E "stat::number_of_executed_units|Done [0-9]+ runs" "$build/logs/$target.log" |
     sed "s/^/$target: /" | tail -1 || true
+  grep -E " cov: [0-9]+" "$build/logs/$target.log" | sed "s/^/$target: /" | tail -1 || true
 done
 if ((${#failed[@]})); then
   echo "fuzz.sh: faults found by: ${failed[*]} (inputs in $build/artifacts, logs in $build/logs)" >&2
