@@ -101,13 +101,8 @@ std::string paste(Reader& in) {
   return dalk::detail::u32_to_u8(text);
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
-  // What the gallery's timers queued for an earlier input is no concern of this one.
-  while (vn::Terminal::event_queue.pop_for(std::chrono::milliseconds{0})) {
-  }
-  Reader in{data, size};
+// The gallery under the harness, and the events the input describes.
+void run(Reader& in) {
   int const first_timer = vn::Timer::next_id_;
   gallery_widgets::Gallery gallery;
   vn::testing::Harness harness{gallery, area(in)};
@@ -170,6 +165,23 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
         }
         break;
     }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
+  Reader in{data, size};
+  int const first_timer = vn::Timer::next_id_;
+  run(in);
+  // A timer's thread is joined only when its id's entry goes, and entries stay for the
+  // process's life: the gallery's are dropped, so that threads do not pile up over a long run
+  // and each input frees what it allocated (libFuzzer then has no leak to look for).
+  for (int id = first_timer; id < vn::Timer::next_id_; ++id) {
+    vn::Terminal::timers.erase(id);
+  }
+  // Ticks queued too late to be delivered.
+  while (vn::Terminal::event_queue.pop_for(std::chrono::milliseconds{0})) {
   }
   return 0;
 }
