@@ -103,6 +103,20 @@ struct TerminalInput {
 
 TerminalInput& terminal_input = *new TerminalInput;
 
+// A read that gave no byte: error is its errno, 0 for end of input. End of input and EIO (the
+// terminal hung up, or cannot be read any more) end reading for good.
+[[noreturn]] void throw_read_failure(int error) {
+  if (error == 0 || error == EIO) {
+    throw InputEnded{};
+  }
+  throw std::runtime_error("read_byte(fd): Failed: " + std::to_string(error));
+}
+
+// A descriptor that poll reports hung up, failed or closed, with nothing left to read.
+bool is_hung_up(pollfd const& entry) {
+  return (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 // Empties the wake-up descriptor, so that the next wait sleeps again.
 void drain_wake(int wake) {
   std::uint64_t count = 0;
@@ -130,6 +144,9 @@ bool is_stdin_empty(int timeout, int wake = -1) {
   if ((entries[1].revents & POLLIN) != 0) {
     drain_wake(wake);
     return true;
+  }
+  if (is_hung_up(entries[0])) {
+    throw InputEnded{};
   }
   throw std::logic_error("io is_file_readable(): logic_error.");
 }
@@ -172,7 +189,7 @@ void fill_buffer() {
     n = ::read(0, terminal_input.buffer.data(), terminal_input.buffer.size());
   } while (n < 0 && errno == EINTR);
   if (n <= 0) {
-    throw std::runtime_error("read_byte(fd): Failed: " + std::to_string(errno));
+    throw_read_failure(n == 0 ? 0 : errno);
   }
   terminal_input.next = 0;
   terminal_input.end = static_cast<std::size_t>(n);
@@ -228,8 +245,12 @@ std::optional<Event> stalled_paste() {
 
 char read_byte(int fd) {
   char byte = 0;
-  if (::read(fd, &byte, 1) != 1) {
-    throw std::runtime_error("read_byte(fd): Failed: " + std::to_string(errno));
+  ssize_t n = 0;
+  do {
+    n = ::read(fd, &byte, 1);
+  } while (n < 0 && errno == EINTR);
+  if (n != 1) {
+    throw_read_failure(n == 0 ? 0 : errno);
   }
   return byte;
 }
@@ -408,6 +429,9 @@ int timeout_wait_for_reads(int fd, int timeout, int wake = -1) {
     drain_wake(wake);
     return -1;
   }
+  if (is_hung_up(entries[0]) || is_hung_up(entries[1])) {
+    throw InputEnded{};
+  }
   throw std::logic_error("timeout_wait_for_reads(): logic_error.");
 }
 
@@ -495,13 +519,10 @@ ReadResult read_with_console(int console, int timeout, int wake) {
   if (ready == 0) {
     return without_key_presses(read_terminal(false));
   }
-  // Standard input may have become readable meanwhile, and then it goes first again.
-  int const again = timeout_wait_for_reads(console, -1);
-  if (again == 0) {
+  // Standard input may have become readable meanwhile, and then it goes first again. A signal
+  // that cuts this wait short changes nothing: the console was readable, and still is.
+  if (timeout_wait_for_reads(console, 0) == 0) {
     return without_key_presses(read_terminal(false));
-  }
-  if (again == -1) {
-    return Interrupted{};
   }
   return from_scancodes(read_and_parse_scancode(console));
 }
@@ -521,6 +542,10 @@ std::optional<Event> event_or_throw(ReadResult result) {
 }
 
 }  // namespace
+
+InputEnded::InputEnded() : std::runtime_error{"io read(): End of input."} {}
+
+InputEnded::~InputEnded() = default;
 
 // While the console keyboard is in raw mode (detail::tty_file_descriptor holds a descriptor),
 // keys come from its scancodes and the key presses of the terminal's byte stream are dropped;
