@@ -81,9 +81,9 @@ void ignore_hang_up() {
 struct EndCase {
   char const* const& program;
   std::function<void()> prepare;
-  bool hang_up;             // the terminal goes away once the program has set it up
-  int signal;               // the program ends by this signal, or
-  std::string message;      // exits with status 1 after writing this on standard error
+  bool hang_up;         // the terminal goes away once the program has set it up
+  int signal;           // the program ends by this signal, or
+  std::string message;  // exits with status 1 after writing this on standard error
 };
 
 TEST(InputFailureTest, EndOfInputAndHangUpEndTheProgram) {
@@ -165,8 +165,7 @@ TEST(InputFailureTest, KeysArriveWholeThroughASignalStorm) {
           KeyLog log;
           int status = 0;
           {
-            vn::Terminal terminal{dalk::MouseMode::Off, dalk::KeyMode::Normal,
-                                  dalk::Signals::On};
+            vn::Terminal terminal{dalk::MouseMode::Off, dalk::KeyMode::Normal, dalk::Signals::On};
             status = vn::process_events(terminal, log);
           }
           std::fprintf(stderr, "typed %s\n", log.typed.c_str());
@@ -228,13 +227,19 @@ int job_control_shell(char const* program, std::string const& errors) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-// Ctrl+Z in the middle of a flood of keys, then fg, three times; then Ctrl+C.
+// Ctrl+Z in the middle of a flood of keys, then fg, three times; then Ctrl+C. The keys that
+// come before the stop is taken, or after fg before the terminal is taken back, are read with
+// the terminal in line mode.
 TEST(InputFailureTest, StopAndContinueDuringAFloodOfKeys) {
   if (gallery_path == nullptr) {
     GTEST_SKIP() << "examples not built";
   }
   std::string const errors = errors_file();
-  std::string const flood(2000, 'x');
+  // End-of-file characters among the keys: the terminal is in line mode around each stop.
+  std::string flood;
+  while (flood.size() < 2000) {
+    flood += "xyz\x04\x04";
+  }
   for (int run = 0; run < repeats; ++run) {
     auto child = PtyChild::start([&] { return job_control_shell(gallery_path, errors); });
     child.reply_to_queries(vennic::test::xterm_replies);

@@ -1,5 +1,6 @@
 #include "dalk/io.hpp"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
@@ -181,19 +182,48 @@ bool is_buffered() {
   return terminal_input.next < terminal_input.end;
 }
 
+// Standard input opened anew without blocking, so that a read never waits: the bytes a wait
+// saw can be gone by the read (a Ctrl+Z's restoration drops unread input), and a read that
+// waited then would hold the input thread past an interrupt until the next key. The flag
+// belongs to this open file alone, not to the one standard input shares with the shell.
+// -1 where it cannot be opened so: the read then goes to descriptor 0.
+class NonBlockingInput {
+ public:
+  NonBlockingInput()
+      : fd_{::open("/proc/self/fd/0", O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)} {}
+  NonBlockingInput(NonBlockingInput const&) = delete;
+  NonBlockingInput& operator=(NonBlockingInput const&) = delete;
+  ~NonBlockingInput() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+  int fd() const { return fd_ >= 0 ? fd_ : 0; }
+
+ private:
+  int fd_;
+};
+
 // Reads what standard input has into the empty buffer, after a wait said a byte is there; end
-// of input or a failure throws.
-void fill_buffer() {
+// of input or a failure throws. False when nothing was there after all: the bytes were dropped
+// meanwhile, or a terminal in line mode (as from a Ctrl+Z until the process takes the terminal
+// back at fg) gave the end-of-file character. A terminal that hung up is one no more.
+bool fill_buffer() {
+  NonBlockingInput const input;
   ssize_t n = 0;
   do {
-    n = ::read(0, terminal_input.buffer.data(), terminal_input.buffer.size());
+    n = ::read(input.fd(), terminal_input.buffer.data(), terminal_input.buffer.size());
   } while (n < 0 && errno == EINTR);
+  if ((n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) || (n == 0 && isatty(0) == 1)) {
+    return false;
+  }
   if (n <= 0) {
     throw_read_failure(n == 0 ? 0 : errno);
   }
   terminal_input.next = 0;
   terminal_input.end = static_cast<std::size_t>(n);
   terminal_input.last_read = std::chrono::steady_clock::now();
+  return true;
 }
 
 char next_byte() {
@@ -205,11 +235,7 @@ bool byte_within(int timeout) {
   if (is_buffered()) {
     return true;
   }
-  if (!is_byte_waiting(0, timeout, "io is_file_readable(): Poll Error")) {
-    return false;
-  }
-  fill_buffer();
-  return true;
+  return is_byte_waiting(0, timeout, "io is_file_readable(): Poll Error") && fill_buffer();
 }
 
 // Milliseconds until an open paste counts as stalled (0 once it is); -1 with no paste open.
@@ -291,7 +317,9 @@ ReadResult read_terminal(bool blocking = true) {
             break;
           }
           if (!is_stdin_empty(30)) {
-            fill_buffer();
+            if (!fill_buffer()) {
+              return NoEvent{};
+            }
             read_some = true;
             break;
           }
