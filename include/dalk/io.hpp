@@ -230,7 +230,9 @@ class InputEnded : public std::runtime_error {
 /// and the next byte starts afresh); empty or non-numeric parameters throw std::invalid_argument
 /// or std::out_of_range; end of input and a hang-up throw InputEnded, any other failed read
 /// std::runtime_error "read_byte(fd): Failed: <errno>" (the errno of that read). A signal that
-/// interrupts a read or a wait is not a failure: it goes on.
+/// interrupts a read or a wait is not a failure: it goes on. Standard input is read without
+/// blocking: bytes gone between the wait and the read, and the end-of-file character of a
+/// terminal in line mode, give nothing.
 /// After an escape byte, or "\e[" / "\eO", the rest may take up to escape_wait() (50 ms by
 /// default, dalk/answers.hpp); Escape followed by a key within it reports the key with Mod::Alt,
 /// a non-ASCII character included, and Escape, Escape is two Escape keys (the second may begin
