@@ -4,8 +4,6 @@
 // With --raw, keys come as scancodes from the Linux console keyboard (presses and releases);
 // this needs a console and usually root. Signal keys are off then, so Ctrl+C on the console
 // keyboard quits.
-#include <poll.h>
-
 #include <cstdio>
 #include <cstring>
 #include <dalk/dalk.hpp>
@@ -221,12 +219,6 @@ void show(std::string const& line) {
   dalk::flush();
 }
 
-// Standard input hung up: the terminal is gone and nothing more will come.
-bool input_closed() {
-  pollfd entry{0, 0, 0};
-  return poll(&entry, 1, 0) == 1 && (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-}
-
 // Ctrl+C typed on the console keyboard, seen as scancodes: the keys arrive one by one.
 class ConsoleInterrupt {
  public:
@@ -290,6 +282,8 @@ int main(int argc, char** argv) {
   dalk::flush();
 
   ConsoleInterrupt interrupt;
+  // Set when standard input ended or hung up: nothing more will come.
+  std::string ended;
   while (dalk::sigint_flag == 0) {
     try {
       // Short waits, so the interrupt flag is seen soon after Ctrl+C.
@@ -299,13 +293,17 @@ int main(int argc, char** argv) {
           break;
         }
       }
+    } catch (dalk::InputEnded const& error) {
+      ended = error.what();
+      break;
     } catch (std::exception const& error) {
       show(pad("Error", 13) + error.what());
-      if (input_closed()) {
-        break;
-      }
     }
   }
   dalk::uninitialize_terminal();
+  if (!ended.empty()) {
+    std::fprintf(stderr, "Error: %s\n", ended.c_str());
+    return 1;
+  }
   return 0;
 }

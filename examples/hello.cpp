@@ -1,6 +1,8 @@
 // A first whole application, built from plain widgets of its own: two coloured panels that take
 // focus by click or Tab, a pad in which a marker follows the mouse, and a counter driven by a
 // timer. Ctrl+C ends it and the terminal is restored.
+#include <cstdio>
+#include <exception>
 #include <string>
 #include <vn/vn.hpp>
 
@@ -134,9 +136,15 @@ class Hello : public vn::Widget {
 
 int main() {
   Hello hello;
-  // The terminal is restored when the application, which owns it, goes out of scope. The
-  // recommended extensions are the terminal protocols an interactive program wants.
-  return vn::Application{hello, vn::Terminal{dalk::MouseMode::Move, dalk::KeyMode::Normal,
-                                             dalk::Signals::On, dalk::recommended_extensions}}
-      .run();
+  // The terminal is restored when the application, which owns it, goes out of scope, also when
+  // run() throws (the terminal's input ended, say). The recommended extensions are the terminal
+  // protocols an interactive program wants.
+  try {
+    return vn::Application{hello, vn::Terminal{dalk::MouseMode::Move, dalk::KeyMode::Normal,
+                                               dalk::Signals::On, dalk::recommended_extensions}}
+        .run();
+  } catch (std::exception const& error) {
+    std::fprintf(stderr, "Error: %s\n", error.what());
+    return 1;
+  }
 }

@@ -11,6 +11,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <string>
@@ -395,31 +397,40 @@ class LogView : public vn::Widget {
 
 int main() {
   LogView view;
-  vn::Application application{view, vn::Terminal{dalk::MouseMode::Basic, dalk::KeyMode::Normal,
-                                                 dalk::Signals::Off, dalk::recommended_extensions}};
-  // The application keys, taken before the focused widget. Ctrl+C quits at any time; the others
-  // act while no dialog or menu is open. A plain terminal sends Ctrl+letter as the control
-  // byte, one speaking the extended keyboard protocol as the letter with the Ctrl bit: both
-  // are bound.
-  auto const bind_ctrl = [&application](char32_t letter, std::function<void()> const& action) {
-    application.bind(dalk::key(letter - U'a' + 1), action);
-    application.bind(dalk::key(letter) | dalk::Mod::Ctrl, action);
-  };
-  auto const unless_overlay = [&view](std::function<void()> action) {
-    return [&view, action = std::move(action)] {
-      if (!view.overlay_open()) {
-        action();
-      }
+  // On a failure (no terminal, or its input ended) the terminal is restored as the application
+  // goes, and the program ends with status 1.
+  try {
+    vn::Application application{
+        view, vn::Terminal{dalk::MouseMode::Basic, dalk::KeyMode::Normal, dalk::Signals::Off,
+                           dalk::recommended_extensions}};
+    // The application keys, taken before the focused widget. Ctrl+C quits at any time; the others
+    // act while no dialog or menu is open. A plain terminal sends Ctrl+letter as the control
+    // byte, one speaking the extended keyboard protocol as the letter with the Ctrl bit: both
+    // are bound.
+    auto const bind_ctrl = [&application](char32_t letter, std::function<void()> const& action) {
+      application.bind(dalk::key(letter - U'a' + 1), action);
+      application.bind(dalk::key(letter) | dalk::Mod::Ctrl, action);
     };
-  };
-  bind_ctrl(U'c', [] { vn::quit(1); });
-  bind_ctrl(U'q', unless_overlay([] { vn::quit(0); }));
-  bind_ctrl(U'o', unless_overlay([&view] { view.open_menu(); }));
-  application.bind(Key::F1, unless_overlay([&view] { view.open_help(); }));
-  application.bind(Key::F2, unless_overlay([&view] { view.open_menu(); }));
-  application.bind(dalk::key(U'q'),
-                   unless_overlay([&view] { view.type_or(U'q', [] { vn::quit(0); }); }));
-  application.bind(dalk::key(U'?'),
-                   unless_overlay([&view] { view.type_or(U'?', [&view] { view.open_help(); }); }));
-  return application.run();
+    auto const unless_overlay = [&view](std::function<void()> action) {
+      return [&view, action = std::move(action)] {
+        if (!view.overlay_open()) {
+          action();
+        }
+      };
+    };
+    bind_ctrl(U'c', [] { vn::quit(1); });
+    bind_ctrl(U'q', unless_overlay([] { vn::quit(0); }));
+    bind_ctrl(U'o', unless_overlay([&view] { view.open_menu(); }));
+    application.bind(Key::F1, unless_overlay([&view] { view.open_help(); }));
+    application.bind(Key::F2, unless_overlay([&view] { view.open_menu(); }));
+    application.bind(dalk::key(U'q'),
+                     unless_overlay([&view] { view.type_or(U'q', [] { vn::quit(0); }); }));
+    application.bind(dalk::key(U'?'), unless_overlay([&view] {
+                       view.type_or(U'?', [&view] { view.open_help(); });
+                     }));
+    return application.run();
+  } catch (std::exception const& error) {
+    std::fprintf(stderr, "Error: %s\n", error.what());
+    return 1;
+  }
 }

@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <exception>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -184,16 +185,7 @@ std::string describe(dalk::TerminalAnswers const& a) {
   return out + " true colour " + (a.true_color ? (*a.true_color ? "yes" : "no") : "unknown");
 }
 
-void probe_library(std::ofstream& log, std::string const& out, int seconds) {
-  dalk::initialize_interactive_terminal(dalk::MouseMode::Off, dalk::KeyMode::Normal,
-                                        dalk::Signals::On, dalk::recommended_extensions);
-  log << "answers at start: " << describe(dalk::terminal_answers()) << '\n'
-      << "synchronized output " << (dalk::synchronized_output_confirmed() ? "on" : "off") << '\n'
-      << std::flush;
-  // The flags in force now come back as an answer, never as keys.
-  dalk::write("\x1b[?u");
-  dalk::flush();
-  std::ofstream{out + ".ready"} << "ready\n";
+void record_key_events(std::ofstream& log, int seconds) {
   for (auto const end = Clock::now() + std::chrono::seconds{seconds}; Clock::now() < end;) {
     auto const event = dalk::read(100);
     if (!event) {
@@ -210,12 +202,31 @@ void probe_library(std::ofstream& log, std::string const& out, int seconds) {
     }
     log << std::flush;
   }
+}
+
+void probe_library(std::ofstream& log, std::string const& out, int seconds) {
+  dalk::initialize_interactive_terminal(dalk::MouseMode::Off, dalk::KeyMode::Normal,
+                                        dalk::Signals::On, dalk::recommended_extensions);
+  log << "answers at start: " << describe(dalk::terminal_answers()) << '\n'
+      << "synchronized output " << (dalk::synchronized_output_confirmed() ? "on" : "off") << '\n'
+      << std::flush;
+  // The flags in force now come back as an answer, never as keys.
+  dalk::write("\x1b[?u");
+  dalk::flush();
+  std::ofstream{out + ".ready"} << "ready\n";
+  try {
+    record_key_events(log, seconds);
+  } catch (std::exception const&) {
+    // The input ended or could not be read: leave with the terminal restored.
+    dalk::uninitialize_terminal();
+    throw;
+  }
   dalk::uninitialize_terminal();
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
   std::vector<std::string> const args(argv + 1, argv + argc);
   if (args.size() >= 2 && args[0] == "answers") {
     std::ofstream log{args[1]};
@@ -241,5 +252,8 @@ int main(int argc, char** argv) {
       "usage: terminal_probe answers OUT | keys FLAGS OUT SECONDS | title TEXT OUT SECONDS | "
       "library OUT SECONDS\n",
       stderr);
+  return 1;
+} catch (std::exception const& error) {
+  std::fprintf(stderr, "Error: %s\n", error.what());
   return 1;
 }

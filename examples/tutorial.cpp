@@ -1,6 +1,8 @@
 // A first Vennic application: type a name, press Enter or click Greet, and the label answers.
 // Tab moves between the line edit and the buttons; Quit ends it with status 0, Ctrl+C with 1.
+#include <exception>
 #include <functional>
+#include <iostream>
 #include <string>
 #include <vn/vn.hpp>
 
@@ -29,6 +31,13 @@ int main() {
 
   vn::Focus::set(name);
   // The terminal is interactive while the application lives, and restored afterwards. The
-  // recommended extensions turn on the terminal protocols an interactive program wants.
-  return vn::Application{window, vn::Terminal{dalk::recommended_extensions}}.run();
+  // recommended extensions turn on the terminal protocols an interactive program wants. What
+  // run() throws (a widget's exception, or dalk::InputEnded once the terminal's input ends)
+  // leaves it after the terminal is restored.
+  try {
+    return vn::Application{window, vn::Terminal{dalk::recommended_extensions}}.run();
+  } catch (std::exception const& error) {
+    std::cerr << "Error: " << error.what() << '\n';
+    return 1;
+  }
 }

@@ -2,6 +2,8 @@
 // combining marks in a border title, a label, a line edit (focused at the start, so typing goes
 // there), a text box and a data table. Each wide character takes two cells and each letter with
 // its mark one. Ctrl+C ends it with status 1.
+#include <cstdio>
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -25,5 +27,10 @@ int main() {
   vn::Bordered window{vn::Border::round("Unicode 日本 😀 e\u0301"), std::ref(column)};
 
   vn::Focus::set(edit);
-  return vn::Application{window, vn::Terminal{}}.run();
+  try {
+    return vn::Application{window, vn::Terminal{}}.run();
+  } catch (std::exception const& error) {
+    std::fprintf(stderr, "Error: %s\n", error.what());
+    return 1;
+  }
 }

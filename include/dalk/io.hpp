@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <exception>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <variant>
 
@@ -212,13 +213,26 @@ struct Undecodable {
   std::exception_ptr error;
 };
 
+/// What the read functions throw once standard input (or the console keyboard) can give no more:
+/// end of input, or the terminal hung up. Reading cannot go on. Under vn::Terminal it leaves
+/// Application::run() after the terminal is restored. Message: "io read(): End of input."
+class InputEnded : public std::runtime_error {
+ public:
+  InputEnded();
+  ~InputEnded() override;
+};
+
 /// Waits as long as it takes for the next event; a pending window-size change comes first.
 /// Undecodable sequences throw std::runtime_error with a message beginning "io" (the bytes read
 /// so far are consumed, the rest stays unread), and so does a control sequence that runs to
 /// 256 bytes without a final byte, and a control sequence or UTF-8 character whose next byte
 /// does not come within about 100 ms ("io read(): Sequence cut short."; its bytes are dropped
 /// and the next byte starts afresh); empty or non-numeric parameters throw std::invalid_argument
-/// or std::out_of_range; a failed read throws std::runtime_error "read_byte(fd): Failed: <errno>".
+/// or std::out_of_range; end of input and a hang-up throw InputEnded, any other failed read
+/// std::runtime_error "read_byte(fd): Failed: <errno>" (the errno of that read). A signal that
+/// interrupts a read or a wait is not a failure: it goes on. Standard input is read without
+/// blocking: bytes gone between the wait and the read, and the end-of-file character of a
+/// terminal in line mode, give nothing.
 /// After an escape byte, or "\e[" / "\eO", the rest may take up to escape_wait() (50 ms by
 /// default, dalk/answers.hpp); Escape followed by a key within it reports the key with Mod::Alt,
 /// a non-ASCII character included, and Escape, Escape is two Escape keys (the second may begin
@@ -228,8 +242,8 @@ struct Undecodable {
 /// keys come from its scancodes as KeyPress and KeyRelease, the key presses of the byte stream
 /// are dropped, and standard input goes first when both are readable; a scancode prefix whose
 /// next byte does not come within about 100 ms gives no event. The combined wait throws
-/// std::runtime_error "timeout_wait_for_reads(): Poll Error" or std::logic_error
-/// "timeout_wait_for_reads(): logic_error." (neither descriptor readable, e.g. after a hang-up).
+/// std::runtime_error "timeout_wait_for_reads(): Poll Error", or InputEnded when either
+/// descriptor hangs up.
 /// A kitty key report of a signal key with signal keys on raises that signal and reading goes on.
 Event read();
 
@@ -238,25 +252,24 @@ Event read();
 /// arrived, the whole event is read; inside a paste it returns empty after each block read and
 /// within the time-out while no byte comes. With the console in raw mode a scancode sequence
 /// without an event gives empty, a pending resize is reported only with the next byte on standard
-/// input (ahead of that byte's event; at once when the console is standard input itself), and a
-/// signal between the console's two waits throws std::logic_error
-/// "do_maybe_alt_blocking_read(): signal int.". A kitty key report of a signal key with signal
-/// keys on raises that signal and gives empty.
+/// input (ahead of that byte's event; at once when the console is standard input itself). A
+/// kitty key report of a signal key with signal keys on raises that signal and gives empty.
 std::optional<Event> read(int timeout);
 
 namespace detail {
 
 /// Nothing arrived in time, or what arrived gave no event.
 struct NoEvent {};
-/// A signal cut the console's second wait short; nothing was read.
+/// Kept for the alternatives' order: the read functions no longer give it (a signal that cuts a
+/// wait short is waited through).
 struct Interrupted {};
 
 using ReadResult = std::variant<NoEvent, Event, Undecodable, Interrupted>;
 
-/// dalk::read(timeout) for the input thread: what dalk::read throws for undecodable input or
-/// an interrupted console wait comes back as a value; a failed read, poll or window-size query
-/// still throws as there. A byte on wake (a descriptor from input_wake_descriptor(); -1 for
-/// none) also ends the wait for input, with NoEvent, and is consumed.
+/// dalk::read(timeout) for the input thread: what dalk::read throws for undecodable input comes
+/// back as a value; InputEnded and a failed read, poll or window-size query still throw as there. A
+/// byte on wake (a descriptor from input_wake_descriptor(); -1 for none) also ends the wait for
+/// input, with NoEvent, and is consumed.
 ReadResult read_input(int timeout, int wake = -1);
 
 /// The process's wake-up descriptor for read_input (an eventfd, created on the first call and

@@ -154,11 +154,19 @@ void initialize_normal_terminal();
 /// Failed." is thrown.
 void uninitialize_terminal();
 
-/// Columns of standard output. Throws std::runtime_error
-/// "terminal terminal_width(): Can't Read Window Size." when it cannot be read.
+/// The largest size the terminal is reported with: a window the kernel says is larger (up to
+/// 65535 x 65535) counts as this large, so the grids stay bounded (about 40 MiB each). No real
+/// terminal window comes near it.
+inline constexpr int max_terminal_columns = 2048;
+inline constexpr int max_terminal_rows = 1024;
+
+/// Columns of standard output, at most max_terminal_columns. Throws std::runtime_error
+/// "terminal terminal_width(): Can't Read Window Size." when it cannot be read, InputEnded
+/// (dalk/io.hpp) when the terminal has hung up.
 int terminal_width();
-/// Rows of standard input. Throws std::runtime_error
-/// "terminal terminal_height(): Can't Read Window Size." when it cannot be read.
+/// Rows of standard input, at most max_terminal_rows. Throws std::runtime_error
+/// "terminal terminal_height(): Can't Read Window Size." when it cannot be read, InputEnded
+/// when the terminal has hung up.
 int terminal_height();
 /// Width from standard output, then height from standard input.
 Area terminal_area();

@@ -158,7 +158,18 @@ void PtyChild::write(std::string_view bytes) {
   }
 }
 
+void PtyChild::hang_up() {
+  if (master_ >= 0) {
+    close(master_);
+    master_ = -1;
+  }
+}
+
 bool PtyChild::read_some(int timeout_ms) {
+  if (master_ < 0) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(timeout_ms));
+    return false;
+  }
   pollfd entry{master_, POLLIN, 0};
   int const ready = poll(&entry, 1, timeout_ms);
   if (ready <= 0) {

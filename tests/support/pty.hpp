@@ -56,6 +56,10 @@ class PtyChild {
   /// Types bytes into the terminal.
   void write(std::string_view bytes);
 
+  /// Closes the terminal's master side, as a terminal window that goes away: the child's
+  /// terminal hangs up (the kernel sends it SIGHUP). Its output can be read no more.
+  void hang_up();
+
   /// Plays a terminal that answers start-up's questions: once the child's output holds the
   /// device attributes request ("\e[c"), replies are typed back, once.
   void reply_to_queries(std::string_view replies) { replies_ = replies; }

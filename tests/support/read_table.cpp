@@ -87,6 +87,9 @@ std::string outcome_of(std::function<std::optional<dalk::Event>()> const& read) 
     if (type == typeid(std::out_of_range)) {
       return "out_of_range";
     }
+    if (type == typeid(dalk::InputEnded)) {
+      return std::string("InputEnded: ") + error.what();
+    }
     if (type == typeid(std::runtime_error)) {
       return std::string("runtime_error: ") + error.what();
     }

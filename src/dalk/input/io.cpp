@@ -1,5 +1,6 @@
 #include "dalk/io.hpp"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
@@ -103,6 +104,20 @@ struct TerminalInput {
 
 TerminalInput& terminal_input = *new TerminalInput;
 
+// A read that gave no byte: error is its errno, 0 for end of input. End of input and EIO (the
+// terminal hung up, or cannot be read any more) end reading for good.
+[[noreturn]] void throw_read_failure(int error) {
+  if (error == 0 || error == EIO) {
+    throw InputEnded{};
+  }
+  throw std::runtime_error("read_byte(fd): Failed: " + std::to_string(error));
+}
+
+// A descriptor that poll reports hung up, failed or closed, with nothing left to read.
+bool is_hung_up(pollfd const& entry) {
+  return (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 // Empties the wake-up descriptor, so that the next wait sleeps again.
 void drain_wake(int wake) {
   std::uint64_t count = 0;
@@ -130,6 +145,9 @@ bool is_stdin_empty(int timeout, int wake = -1) {
   if ((entries[1].revents & POLLIN) != 0) {
     drain_wake(wake);
     return true;
+  }
+  if (is_hung_up(entries[0])) {
+    throw InputEnded{};
   }
   throw std::logic_error("io is_file_readable(): logic_error.");
 }
@@ -164,19 +182,48 @@ bool is_buffered() {
   return terminal_input.next < terminal_input.end;
 }
 
+// Standard input opened anew without blocking, so that a read never waits: the bytes a wait
+// saw can be gone by the read (a Ctrl+Z's restoration drops unread input), and a read that
+// waited then would hold the input thread past an interrupt until the next key. The flag
+// belongs to this open file alone, not to the one standard input shares with the shell.
+// -1 where it cannot be opened so: the read then goes to descriptor 0.
+class NonBlockingInput {
+ public:
+  NonBlockingInput()
+      : fd_{::open("/proc/self/fd/0", O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)} {}
+  NonBlockingInput(NonBlockingInput const&) = delete;
+  NonBlockingInput& operator=(NonBlockingInput const&) = delete;
+  ~NonBlockingInput() {
+    if (fd_ >= 0) {
+      ::close(fd_);
+    }
+  }
+  int fd() const { return fd_ >= 0 ? fd_ : 0; }
+
+ private:
+  int fd_;
+};
+
 // Reads what standard input has into the empty buffer, after a wait said a byte is there; end
-// of input or a failure throws.
-void fill_buffer() {
+// of input or a failure throws. False when nothing was there after all: the bytes were dropped
+// meanwhile, or a terminal in line mode (as from a Ctrl+Z until the process takes the terminal
+// back at fg) gave the end-of-file character. A terminal that hung up is one no more.
+bool fill_buffer() {
+  NonBlockingInput const input;
   ssize_t n = 0;
   do {
-    n = ::read(0, terminal_input.buffer.data(), terminal_input.buffer.size());
+    n = ::read(input.fd(), terminal_input.buffer.data(), terminal_input.buffer.size());
   } while (n < 0 && errno == EINTR);
+  if ((n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) || (n == 0 && isatty(0) == 1)) {
+    return false;
+  }
   if (n <= 0) {
-    throw std::runtime_error("read_byte(fd): Failed: " + std::to_string(errno));
+    throw_read_failure(n == 0 ? 0 : errno);
   }
   terminal_input.next = 0;
   terminal_input.end = static_cast<std::size_t>(n);
   terminal_input.last_read = std::chrono::steady_clock::now();
+  return true;
 }
 
 char next_byte() {
@@ -188,11 +235,7 @@ bool byte_within(int timeout) {
   if (is_buffered()) {
     return true;
   }
-  if (!is_byte_waiting(0, timeout, "io is_file_readable(): Poll Error")) {
-    return false;
-  }
-  fill_buffer();
-  return true;
+  return is_byte_waiting(0, timeout, "io is_file_readable(): Poll Error") && fill_buffer();
 }
 
 // Milliseconds until an open paste counts as stalled (0 once it is); -1 with no paste open.
@@ -228,8 +271,12 @@ std::optional<Event> stalled_paste() {
 
 char read_byte(int fd) {
   char byte = 0;
-  if (::read(fd, &byte, 1) != 1) {
-    throw std::runtime_error("read_byte(fd): Failed: " + std::to_string(errno));
+  ssize_t n = 0;
+  do {
+    n = ::read(fd, &byte, 1);
+  } while (n < 0 && errno == EINTR);
+  if (n != 1) {
+    throw_read_failure(n == 0 ? 0 : errno);
   }
   return byte;
 }
@@ -270,7 +317,9 @@ ReadResult read_terminal(bool blocking = true) {
             break;
           }
           if (!is_stdin_empty(30)) {
-            fill_buffer();
+            if (!fill_buffer()) {
+              return NoEvent{};
+            }
             read_some = true;
             break;
           }
@@ -408,6 +457,9 @@ int timeout_wait_for_reads(int fd, int timeout, int wake = -1) {
     drain_wake(wake);
     return -1;
   }
+  if (is_hung_up(entries[0]) || is_hung_up(entries[1])) {
+    throw InputEnded{};
+  }
   throw std::logic_error("timeout_wait_for_reads(): logic_error.");
 }
 
@@ -495,13 +547,10 @@ ReadResult read_with_console(int console, int timeout, int wake) {
   if (ready == 0) {
     return without_key_presses(read_terminal(false));
   }
-  // Standard input may have become readable meanwhile, and then it goes first again.
-  int const again = timeout_wait_for_reads(console, -1);
-  if (again == 0) {
+  // Standard input may have become readable meanwhile, and then it goes first again. A signal
+  // that cuts this wait short changes nothing: the console was readable, and still is.
+  if (timeout_wait_for_reads(console, 0) == 0) {
     return without_key_presses(read_terminal(false));
-  }
-  if (again == -1) {
-    return Interrupted{};
   }
   return from_scancodes(read_and_parse_scancode(console));
 }
@@ -521,6 +570,10 @@ std::optional<Event> event_or_throw(ReadResult result) {
 }
 
 }  // namespace
+
+InputEnded::InputEnded() : std::runtime_error{"io read(): End of input."} {}
+
+InputEnded::~InputEnded() = default;
 
 // While the console keyboard is in raw mode (detail::tty_file_descriptor holds a descriptor),
 // keys come from its scancodes and the key presses of the terminal's byte stream are dropped;

@@ -25,6 +25,7 @@
 
 #include "dalk/console_file.hpp"
 #include "dalk/input_parser.hpp"
+#include "dalk/io.hpp"
 #include "dalk/is_urxvt.hpp"
 #include "dalk/session/answer_store.hpp"
 #include "dalk/session/appearance.hpp"
@@ -42,14 +43,20 @@ namespace {
 termios original_termios{};
 bool have_original_termios = false;
 
-// Applies change to a fresh copy of the attributes of standard input. TCSAFLUSH also drops
-// input that has not been read yet.
+// Sets the attributes of standard input once pending output is written, dropping input not yet
+// read. Waiting for the output can be cut short by a handler installed without SA_RESTART.
+void set_attributes(termios const& attributes) {
+  while (tcsetattr(0, TCSAFLUSH, &attributes) != 0 && errno == EINTR) {
+  }
+}
+
+// Applies change to a fresh copy of the attributes of standard input.
 template <typename Change>
 void change_termios(Change change) {
   termios attributes{};
   tcgetattr(0, &attributes);
   change(attributes);
-  tcsetattr(0, TCSAFLUSH, &attributes);
+  set_attributes(attributes);
 }
 
 // The mouse report encoding asked for: urxvt's decimal one, or SGR everywhere else.
@@ -176,7 +183,13 @@ void wait_for_answers(std::chrono::milliseconds wait) {
     if (left.count() <= 0) {
       break;
     }
-    auto result = detail::read_input(static_cast<int>(left.count()));
+    detail::ReadResult result;
+    try {
+      result = detail::read_input(static_cast<int>(left.count()));
+    } catch (InputEnded const&) {
+      // No answer can come; the reader meets the end again and reports it, after start-up.
+      break;
+    }
     if (auto* event = std::get_if<Event>(&result)) {
       read.push_back(std::move(*event));
     }
@@ -419,7 +432,7 @@ void uninitialize_terminal() {
   flush();
   // Restoring the saved attributes also undoes echo, line input, signal keys and ICRNL.
   if (have_original_termios) {
-    tcsetattr(0, TCSAFLUSH, &original_termios);
+    set_attributes(original_termios);
   }
   if (detail::tty_file_descriptor) {
     // Standard descriptors can be the console themselves; they were not opened here and stay
@@ -436,20 +449,32 @@ void uninitialize_terminal() {
   }
 }
 
+namespace {
+
+// A terminal that hung up answers EIO: its input has ended as well.
+[[noreturn]] void throw_size_failure(char const* message) {
+  if (errno == EIO) {
+    throw InputEnded{};
+  }
+  throw std::runtime_error(message);
+}
+
+}  // namespace
+
 int terminal_width() {
   winsize size{};
   if (ioctl(1, TIOCGWINSZ, &size) != 0) {
-    throw std::runtime_error("terminal terminal_width(): Can't Read Window Size.");
+    throw_size_failure("terminal terminal_width(): Can't Read Window Size.");
   }
-  return size.ws_col;
+  return std::min<int>(size.ws_col, max_terminal_columns);
 }
 
 int terminal_height() {
   winsize size{};
   if (ioctl(0, TIOCGWINSZ, &size) != 0) {
-    throw std::runtime_error("terminal terminal_height(): Can't Read Window Size.");
+    throw_size_failure("terminal terminal_height(): Can't Read Window Size.");
   }
-  return size.ws_row;
+  return std::min<int>(size.ws_row, max_terminal_rows);
 }
 
 Area terminal_area() {

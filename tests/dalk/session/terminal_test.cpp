@@ -264,15 +264,27 @@ TEST(TerminalModesTest, EchoOnAfterOffLeavesOtherFlags) {
   EXPECT_EQ(child.wait_exit().exit_status, 0) << child.output();
 }
 
+// A window larger than the bound counts as the bound, in each direction on its own.
 TEST(TerminalModesTest, WindowSizeComesFromTheTerminal) {
-  auto child = PtyChild::start(
-      [] {
-        bool const ok = dalk::terminal_width() == 100 && dalk::terminal_height() == 30 &&
-                        dalk::terminal_area() == dalk::Area{100, 30};
-        return ok ? 0 : 10;
-      },
-      100, 30);
-  EXPECT_EQ(child.wait_exit().exit_status, 0) << child.output();
+  struct Case {
+    int columns, rows;
+    dalk::Area reported;
+  };
+  int const most_columns = dalk::max_terminal_columns;
+  int const most_rows = dalk::max_terminal_rows;
+  for (auto const c :
+       {Case{100, 30, {100, 30}}, Case{65535, 65535, {most_columns, most_rows}},
+        Case{most_columns + 1, 7, {most_columns, 7}}, Case{9, most_rows + 1, {9, most_rows}}}) {
+    auto child = PtyChild::start(
+        [c] {
+          bool const ok = dalk::terminal_width() == c.reported.width &&
+                          dalk::terminal_height() == c.reported.height &&
+                          dalk::terminal_area() == c.reported;
+          return ok ? 0 : 10;
+        },
+        c.columns, c.rows);
+    EXPECT_EQ(child.wait_exit().exit_status, 0) << c.columns << "x" << c.rows;
+  }
 }
 
 TEST(TerminalModesTest, WindowSizeOfANonTerminalThrows) {
