@@ -104,11 +104,12 @@ TEST_P(FloodTest, MemoryStaysBoundedAndTheQuitKeyEndsItPromptly) {
   if (*c.path == nullptr) {
     GTEST_SKIP() << "not built";
   }
-  auto child = PtyChild::start_program({*c.path}, {"TERM=xterm-256color", "LC_ALL=C.UTF-8"}, 100,
-                                       30);
+  auto child =
+      PtyChild::start_program({*c.path}, {"TERM=xterm-256color", "LC_ALL=C.UTF-8"}, 100, 30);
   vennic::test::VtermScreen screen{100, 30};
-  ASSERT_TRUE(vennic::test::wait_for_screen(child, screen, [&] { return screen.contains(c.ready); }))
-      << screen.text();
+  ASSERT_TRUE(vennic::test::wait_for_screen(child, screen, [&] {
+    return screen.contains(c.ready);
+  })) << screen.text();
   child.read_for(300ms);
   long const idle = resident_kib(child.pid());
   long peak = idle;
