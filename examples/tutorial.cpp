@@ -20,7 +20,7 @@ int main() {
   };
   name.submitted.connect([&](std::string const&) { say_hello(); });
   greet.pressed.connect(say_hello);
-  // Ends run() with status 0 once the events queued before it are handled.
+  // Ends run() with status 0 after this event, ahead of any still queued.
   quit.pressed.connect([] { vn::quit(0); });
 
   // Layouts refer to the widgets; the frame holds the whole column.

@@ -49,3 +49,10 @@ if(VENNIC_BUILD_EXAMPLES)
   add_dependencies(vennic_tests logview)
   target_compile_definitions(vennic_tests PRIVATE VENNIC_LOGVIEW="$<TARGET_FILE:logview>")
 endif()
+
+# An application thread posting functions as fast as a busy program would (examples/flood_test.cpp).
+add_executable(post_flood ${CMAKE_CURRENT_SOURCE_DIR}/programs/post_flood.cpp)
+target_link_libraries(post_flood PRIVATE Vennic::Vennic)
+vennic_set_warnings(post_flood)
+add_dependencies(vennic_tests post_flood)
+target_compile_definitions(vennic_tests PRIVATE VENNIC_POST_FLOOD="$<TARGET_FILE:post_flood>")

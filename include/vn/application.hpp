@@ -1,10 +1,12 @@
 // The event loop: it takes events from the process-wide queue one at a time, hands each to the
-// application's handlers, and after every event that does not quit repaints the whole tree
-// into Terminal::changes and commits it. The loop runs on the thread that called run(); it is
-// the only thread that runs widget code or writes to the terminal.
+// application's handlers, and once the queue is drained (or a frame interval after the last
+// commit, under a stream that never drains it) repaints the whole tree into Terminal::changes
+// and commits it. The loop runs on the thread that called run(); it is the only thread that
+// runs widget code or writes to the terminal.
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <concepts>
 #include <optional>
 #include <string_view>
@@ -17,6 +19,7 @@
 #include "vn/commit.hpp"
 #include "vn/dispatch.hpp"
 #include "vn/event.hpp"
+#include "vn/loop.hpp"
 #include "vn/screen_buffer.hpp"
 #include "vn/terminal.hpp"
 #include "vn/widget.hpp"
@@ -100,29 +103,48 @@ std::optional<std::optional<QuitRequest>> apply_event(Event const& event, App& a
       event);
 }
 
+/// The longest the event loop goes without a frame while events keep coming: under a stream
+/// that never drains the queue it still paints and commits once per interval (about 60 frames
+/// a second).
+inline constexpr std::chrono::milliseconds frame_interval{16};
+
 /// The event loop: pops events (waiting while there are none) and applies each. Returns the
-/// return code of the first quit request (1 for an interrupt); that event is not painted. After
-/// every other handled event it calls app.handle_paint with a canvas over the whole of
-/// Terminal::changes at (0, 0), stores the returned cursor in Terminal::cursor and commits.
-/// Events App has no handler for cause no paint. Exceptions from handlers, from painting and
-/// from custom functions leave the loop unaltered; so does a failure of the input thread,
-/// which arrives as an event::Custom that rethrows it. Events still queued stay queued.
+/// return code of the first quit request (1 for an interrupt); that event is not painted. Once
+/// a handled event has left the queue empty it calls app.handle_paint with a canvas over the
+/// whole of Terminal::changes at (0, 0), stores the returned cursor in Terminal::cursor and
+/// commits; while more events are queued it paints only when frame_interval has passed since
+/// the last commit, so a burst shows its final screen once and the frames between that nobody
+/// could see are skipped. Events App has no handler for cause no paint of their own. Exceptions
+/// from handlers, from painting and from custom functions leave the loop unaltered; so does a
+/// failure of the input thread, which arrives as an event::Custom that rethrows it. Events
+/// still queued stay queued. While it runs, this thread is the one vn::post never waits on.
 template <typename App>
 requires requires(App& app, Canvas canvas) {
   { app.handle_paint(canvas) } -> std::convertible_to<std::optional<dalk::Point>>;
 }
 int process_events(Terminal& terminal, App& app) {
+  detail::EventLoopScope const loop_thread;
+  using Clock = std::chrono::steady_clock;
+  // The first frame is never held back.
+  Clock::time_point last_commit = Clock::now() - frame_interval;
+  bool unpainted = false;
   for (;;) {
-    Event const event = Terminal::event_queue.pop();
-    auto const result = apply_event(event, app);
-    if (!result) {
-      continue;
+    {
+      Event const event = Terminal::event_queue.pop();
+      auto const result = apply_event(event, app);
+      if (result && *result) {
+        return (*result)->return_code;
+      }
+      unpainted = unpainted || result.has_value();
     }
-    if (*result) {
-      return (*result)->return_code;
+    if (!unpainted ||
+        (!Terminal::event_queue.empty() && Clock::now() - last_commit < frame_interval)) {
+      continue;
     }
     Terminal::cursor = app.handle_paint(Canvas{Terminal::changes, {0, 0}, Terminal::changes.area});
     terminal.commit_changes();
+    last_commit = Clock::now();
+    unpainted = false;
   }
 }
 

@@ -6,21 +6,42 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include "vn/timer.hpp"
 
 namespace vn {
 
-/// Ends the running loop: run() returns `return_code` once the events queued before this call
-/// have been handled. Callable from any thread (it queues an event::Custom).
+/// Ends the running loop: run() returns `return_code` after the event being handled, ahead of
+/// the events still queued (they stay queued); of several quits and interrupts the first queued
+/// wins. Callable from any thread (it puts an event::Custom ahead) and never waits.
 void quit(int return_code = 0);
 
-/// Runs `function` on the event-loop thread, in queue order, followed by a paint as every
-/// event is. Callable from any thread; an empty function is ignored.
+/// Runs `function` on the event-loop thread, in queue order; the tree is repainted once the
+/// queue is drained (see vn::process_events). Callable from any thread; an empty function is
+/// ignored. While an event loop runs, a thread other than the loop's waits while the queue
+/// holds its bound (vn::ConcurrentQueue::default_capacity events), so a thread posting faster
+/// than the loop handles is slowed to the loop's pace instead of growing the queue. On the
+/// loop's own thread (a handler posting) and while no loop runs it queues at once.
 void post(std::function<void()> function);
 
 namespace detail {
 struct TimerFunction;
+
+/// Marks the calling thread as the running event loop's for the object's life, restoring the
+/// previous mark after: vn::process_events and Harness::run_queued hold one while they take
+/// events. vn::post waits for room only from other threads, and only while a mark is held.
+class EventLoopScope {
+ public:
+  EventLoopScope() noexcept;
+  ~EventLoopScope();
+  EventLoopScope(EventLoopScope const&) = delete;
+  EventLoopScope& operator=(EventLoopScope const&) = delete;
+
+ private:
+  std::thread::id previous_;
+};
+
 }  // namespace detail
 
 /// A function called on the event-loop thread by the ticks of its own timer, which a dispatcher

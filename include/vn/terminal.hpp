@@ -23,21 +23,32 @@
 
 namespace vn {
 
+namespace detail {
+
+/// The key that coalesces Terminal::event_queue's items: a timer tick's timer id, nothing for
+/// other events.
+std::optional<int> timer_tick_key(Event const& event);
+
+}  // namespace detail
+
 /// The interactive session. Construct it and move it into an Application; the session moves
 /// with the object, and only the object holding it restores the terminal when it is destroyed
 /// (a moved-from one does nothing), so `vn::Application app{head, vn::Terminal{}}; app.run();`
 /// runs with the terminal still interactive, as the one-expression form does.
 ///
 /// The input thread enqueues a Resize with the terminal's size first, then every event it
-/// reads, until stop is requested or an interrupt arrives (it then puts event::Interrupt ahead
-/// of the events still queued and ends; with the kitty keyboard on it first goes on reading,
-/// and dropping, input until stop is requested, so key reports of a second Ctrl+C are still
-/// raised). A sequence it cannot decode, or whose next byte does not come within about 100 ms,
-/// is dropped and reading goes on. When the input itself fails (end of input or a failed read,
-/// a hang-up, a failed poll, an unreadable window size) the thread ends and enqueues an
-/// event::Custom whose function rethrows that exception, so it leaves run() on the event-loop
-/// thread and the application unwinds with the terminal restored. No exception ever leaves the
-/// input thread.
+/// reads, until stop is requested or an interrupt arrives. While the queue holds its bound
+/// (ConcurrentQueue::default_capacity events) it waits, looking at the stop request and the
+/// interrupt flag every 16 ms, and reads nothing: the terminal's own buffer holds the rest. A
+/// Resize replaces one still queued, in that one's place, so only the latest size is handled.
+/// On an interrupt it puts event::Interrupt ahead of the events still queued and ends (with the
+/// kitty keyboard on it first goes on reading, and dropping, input until stop is requested, so
+/// key reports of a second Ctrl+C are still raised). A sequence it cannot decode, or whose next
+/// byte does not come within about 100 ms, is dropped and reading goes on. When the input
+/// itself fails (end of input or a failed read, a hang-up, a failed poll, an unreadable window
+/// size) the thread ends and enqueues, past the bound, an event::Custom whose function rethrows
+/// that exception, so it leaves run() on the event-loop thread and the application unwinds with
+/// the terminal restored. No exception ever leaves the input thread.
 class Terminal {
  public:
   /// Switches the terminal into interactive mode (alternate screen, hidden cursor, no echo,
@@ -89,6 +100,8 @@ class Terminal {
   /// the one shown (dalk::set(CursorShape)), nothing while no widget ever asked for one, nor
   /// under TERM=linux (the console's CSI q sets its keyboard LEDs).
   static std::optional<dalk::CursorShape> cursor_shape;
+  /// Every event for the loop, bounded for input and posts (vn::ConcurrentQueue); a timer's
+  /// tick is queued once at a time (enqueue_once, keyed by detail::timer_tick_key).
   static ConcurrentQueue<Event> event_queue;
   /// Running timer threads by timer id; destroyed (joined) before the queue at exit.
   static std::map<int, TimerThread> timers;

@@ -1,8 +1,9 @@
 // A test kit for applications: drives a widget tree without a terminal, through the event loop's
 // own dispatch (vn::apply_event over the vn::TreeDispatcher that vn::Application is), and reads
 // back what the screen would show. Every delivered event is followed by a paint, as in the event
-// loop, so widgets that lay themselves out while painting (the text box does) see keys just as
-// they would in a run.
+// loop when its queue is drained (a run paints a burst once, at its end: the same final screen),
+// so widgets that lay themselves out while painting (the text box does) see keys just as they
+// would in a run typed at human speed.
 #pragma once
 
 #include <chrono>
@@ -99,7 +100,8 @@ class Harness {
   /// Delivers what other code has queued into vn::Terminal::event_queue (vn::post, vn::quit,
   /// ticks of running timers), as the loop would: waits up to `wait` for the first event, then
   /// takes every event already queued, each followed by a paint, until the queue is empty or an
-  /// event asks to quit (that request is returned; later events stay queued).
+  /// event asks to quit (that request is returned; later events stay queued). Meanwhile this
+  /// thread is the event loop's: vn::post from other threads waits for room in the queue.
   std::optional<QuitRequest> run_queued(std::chrono::milliseconds wait = std::chrono::milliseconds{
                                             0});
   /// Repaints without an event, for state changed by the test itself (a label's text, focus

@@ -6,8 +6,9 @@
 
 namespace vn {
 
-/// Makes the event loop receive event::Timer with this timer's id once per period. Created,
-/// started and stopped on the event-loop thread only.
+/// Makes the event loop receive event::Timer with this timer's id once per period; while one
+/// of its ticks is still queued, the next is not queued (ticks never pile up behind a busy
+/// loop). Created, started and stopped on the event-loop thread only.
 class Timer {
  public:
   /// Takes the next id; starts at once when launch is true.

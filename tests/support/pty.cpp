@@ -43,6 +43,11 @@ pid_t fork_on_pty(int& master, int columns, int rows) {
   return pid;
 }
 
+bool poll_readable(int fd) {
+  pollfd entry{fd, POLLIN, 0};
+  return poll(&entry, 1, 0) > 0 && (entry.revents & POLLIN) != 0;
+}
+
 }  // namespace
 
 PtyChild PtyChild::start(std::function<int()> const& body, int columns, int rows) {
@@ -162,6 +167,42 @@ void PtyChild::hang_up() {
   if (master_ >= 0) {
     close(master_);
     master_ = -1;
+  }
+}
+
+void PtyChild::flood(std::string_view bytes, std::function<void()> const& between,
+                     std::size_t keep_last) {
+  int const flags = fcntl(master_, F_GETFL);
+  fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+  auto last_progress = Clock::now();
+  std::string failure;
+  while (!bytes.empty()) {
+    ssize_t const n = ::write(master_, bytes.data(), bytes.size());
+    if (n > 0) {
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+      last_progress = Clock::now();
+    } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
+      failure = std::string("write to pty failed: ") + std::strerror(errno);
+      break;
+    } else if (Clock::now() - last_progress > std::chrono::seconds(10)) {
+      failure = "write to pty timed out";
+      break;
+    }
+    // What is there now, at most 256 KiB a pass; a short wait only when nothing went in.
+    for (int reads = 0; reads < 64 && poll_readable(master_) && read_some(0); ++reads) {
+    }
+    discard_output(keep_last);
+    if (between) {
+      between();
+    }
+    if (n <= 0) {
+      pollfd entry{master_, POLLOUT | POLLIN, 0};
+      poll(&entry, 1, 10);
+    }
+  }
+  fcntl(master_, F_SETFL, flags);
+  if (!failure.empty()) {
+    throw std::runtime_error(failure);
   }
 }
 

@@ -60,6 +60,13 @@ class PtyChild {
   /// terminal hangs up (the kernel sends it SIGHUP). Its output can be read no more.
   void hang_up();
 
+  /// Types bytes as a terminal under a burst would, reading (and dropping all but the last
+  /// keep_last bytes of) the child's output between writes, so a child that paints as it reads
+  /// never blocks on its output; calls between() after every pass. Throws as write() does when
+  /// no byte has gone in for ten seconds.
+  void flood(std::string_view bytes, std::function<void()> const& between = {},
+             std::size_t keep_last = 65536);
+
   /// Plays a terminal that answers start-up's questions: once the child's output holds the
   /// device attributes request ("\e[c"), replies are typed back, once.
   void reply_to_queries(std::string_view replies) { replies_ = replies; }

@@ -1,8 +1,11 @@
 #include "vn/loop.hpp"
 
+#include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <utility>
 
 #include "vn/core/dispatch_state.hpp"
@@ -11,8 +14,24 @@
 
 namespace vn {
 
+namespace {
+
+// The thread of the running event loop; empty while none runs.
+std::atomic<std::thread::id> event_loop_thread{};
+
+// How long a posting thread waits for room before it looks again whether a loop still runs.
+constexpr auto room_wait_slice = std::chrono::milliseconds(16);
+
+// Only a running loop makes room, and its own thread must never wait for itself.
+bool must_wait_for_room() {
+  std::thread::id const loop = event_loop_thread.load();
+  return loop != std::thread::id{} && loop != std::this_thread::get_id();
+}
+
+}  // namespace
+
 void quit(int return_code) {
-  Terminal::event_queue.enqueue(event::Custom{
+  Terminal::event_queue.enqueue_front(event::Custom{
       [return_code]() -> std::optional<QuitRequest> { return QuitRequest{return_code}; }});
 }
 
@@ -20,12 +39,28 @@ void post(std::function<void()> function) {
   if (!function) {
     return;
   }
-  Terminal::event_queue.enqueue(
-      event::Custom{[function = std::move(function)]() -> std::optional<QuitRequest> {
-        function();
-        return std::nullopt;
-      }});
+  Event event{event::Custom{[function = std::move(function)]() -> std::optional<QuitRequest> {
+    function();
+    return std::nullopt;
+  }}};
+  while (must_wait_for_room()) {
+    if (Terminal::event_queue.enqueue_within(event, room_wait_slice)) {
+      return;
+    }
+  }
+  Terminal::event_queue.enqueue(std::move(event));
 }
+
+namespace detail {
+
+EventLoopScope::EventLoopScope() noexcept
+    : previous_{event_loop_thread.exchange(std::this_thread::get_id())} {}
+
+EventLoopScope::~EventLoopScope() {
+  event_loop_thread.store(previous_);
+}
+
+}  // namespace detail
 
 TimerHandle::TimerHandle(std::chrono::milliseconds period, std::function<void()> function,
                          bool repeat)

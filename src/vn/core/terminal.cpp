@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <exception>
 #include <optional>
@@ -16,12 +17,24 @@
 
 namespace vn {
 
+namespace detail {
+
+std::optional<int> timer_tick_key(Event const& event) {
+  if (auto const* tick = std::get_if<event::Timer>(&event)) {
+    return tick->id;
+  }
+  return std::nullopt;
+}
+
+}  // namespace detail
+
 // Definition order matters: statics die in reverse order, so the timer threads are joined
 // before the queue they enqueue into is destroyed.
 ScreenBuffer Terminal::changes{};
 std::optional<dalk::Point> Terminal::cursor{};
 std::optional<dalk::CursorShape> Terminal::cursor_shape{};
-ConcurrentQueue<Event> Terminal::event_queue{};
+ConcurrentQueue<Event> Terminal::event_queue{ConcurrentQueue<Event>::default_capacity,
+                                             &detail::timer_tick_key};
 std::map<int, TimerThread> Terminal::timers{};
 
 namespace {
@@ -36,6 +49,28 @@ struct WakeInput {
   void operator()() const noexcept { dalk::detail::wake_input(); }
 };
 
+// How long the input thread waits for room in the queue before it looks at the stop token and
+// the interrupt flag again.
+constexpr auto room_wait_slice = std::chrono::milliseconds(16);
+
+// Queues an input event, waiting while the queue holds its bound: the thread then reads no
+// more, and the terminal's own buffer holds the rest. A resize replaces one still queued, so
+// only the latest size is handled. Gives up (dropping the event) once stop is requested or an
+// interrupt has come.
+void enqueue_input(Event event, std::stop_token const& stop) {
+  auto const is_resize = [](Event const& queued) {
+    return std::holds_alternative<dalk::Resize>(queued);
+  };
+  bool const resize = is_resize(event);
+  while (!(resize
+               ? Terminal::event_queue.enqueue_replacing_within(event, room_wait_slice, is_resize)
+               : Terminal::event_queue.enqueue_within(event, room_wait_slice))) {
+    if (stop.stop_requested() || dalk::detail::load_flag(dalk::sigint_flag) == 1) {
+      return;
+    }
+  }
+}
+
 // The input thread's body. It touches no member of the Terminal object, so the object may be
 // moved while the thread runs. Quiet, it sleeps until input, a signal or the stop request;
 // otherwise it looks at the stop token and the interrupt flag every 16 ms.
@@ -47,7 +82,7 @@ void read_loop(std::stop_token const& stop, bool quiet) {
     if (quiet) {
       wake_on_stop.emplace(stop, WakeInput{});
     }
-    Terminal::event_queue.enqueue(dalk::Resize{dalk::terminal_area()});
+    enqueue_input(dalk::Resize{dalk::terminal_area()}, stop);
     while (!stop.stop_requested()) {
       if (dalk::detail::load_flag(dalk::sigint_flag) == 1) {
         // Ahead of the events still queued: a flood of input must not hold the interrupt back.
@@ -64,7 +99,7 @@ void read_loop(std::stop_token const& stop, bool quiet) {
       // the console's wait short.
       auto input = quiet ? dalk::detail::read_input(-1, wake) : dalk::detail::read_input(16);
       if (auto* event = std::get_if<dalk::Event>(&input)) {
-        Terminal::event_queue.enqueue(to_event(std::move(*event)));
+        enqueue_input(to_event(std::move(*event)), stop);
       }
     }
   } catch (...) {

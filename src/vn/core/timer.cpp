@@ -78,7 +78,7 @@ void Timer::start() {
   running_ = true;
   // The callback captures the id, not this object, so moving the timer does not disturb it.
   int const id = id_;
-  TimerThread thread{duration_, [id] { Terminal::event_queue.enqueue(event::Timer{id}); }};
+  TimerThread thread{duration_, [id] { Terminal::event_queue.enqueue_once(event::Timer{id}); }};
   // Replacing a running thread asks it to stop and joins it first.
   Terminal::timers[id_] = std::move(thread);
 }

@@ -8,6 +8,7 @@
 #include "dalk/width.hpp"
 #include "vn/application.hpp"
 #include "vn/focus.hpp"
+#include "vn/loop.hpp"
 #include "vn/put.hpp"
 #include "vn/terminal.hpp"
 
@@ -147,6 +148,7 @@ std::optional<QuitRequest> Harness::deliver(Event const& event) {
 }
 
 std::optional<QuitRequest> Harness::run_queued(std::chrono::milliseconds wait) {
+  detail::EventLoopScope const loop_thread;
   std::optional<Event> event = Terminal::event_queue.pop_for(wait);
   while (event) {
     if (auto request = deliver(*event)) {
