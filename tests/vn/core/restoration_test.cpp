@@ -61,9 +61,10 @@ std::string mouse_encoding() {
   return dalk::detail::is_urxvt(dalk::TERM_var()) ? "1015" : "1006";
 }
 
-// The recommended extensions turn off first and on last; the title and the shape come back last.
+// The recommended extensions turn off first, after the end of synchronized output their frames
+// used, and on last; the title and the shape come back last.
 std::string restore_bytes(Session session = Session::Basic) {
-  return (session == Session::Extended ? "\x1b[<u\x1b[?1004l\x1b[?2004l" : "") +
+  return (session == Session::Extended ? "\x1b[?2026l\x1b[<u\x1b[?1004l\x1b[?2004l" : "") +
          std::string("\x1b[?7h\x1b[?1049l\x1b[?1000;1002;1003;") + mouse_encoding() + "l\x1b[?25h" +
          (session == Session::Dressed ? "\x1b[0 q\x1b[23;0t" : "");
 }
