@@ -44,6 +44,22 @@ std::terminate_handler previous_terminate = nullptr;
 
 using Handler = void (*)(int);
 
+// Installs a handler with interrupted system calls restarted, said explicitly: some runtimes'
+// std::signal (ThreadSanitizer's) leaves SA_RESTART out, and a frame's write cut short by EINTR
+// would lose its end. The session's signals are blocked while it runs, so that no handler of
+// this thread runs inside another (one on another thread waits for the terminal instead).
+// Async-signal-safe.
+bool install(int sig, Handler handler) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  for (int const session_signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGWINCH, sig}) {
+    sigaddset(&action.sa_mask, session_signal);
+  }
+  action.sa_flags = SA_RESTART;
+  return sigaction(sig, &action, nullptr) == 0;
+}
+
 // Installs handler unless the program chose another disposition first: a signal it ignores
 // (nohup's SIGHUP, a shell without job control's SIGTSTP) or handles itself stays that way.
 void install_unless_taken(int sig, Handler handler, char const* name) {
@@ -55,7 +71,7 @@ void install_unless_taken(int sig, Handler handler, char const* name) {
       return;
     }
   }
-  if (std::signal(sig, handler) == SIG_ERR) {
+  if (!install(sig, handler)) {
     throw std::runtime_error(std::string("register_") + name + "(): std::signal call");
   }
 }
@@ -67,10 +83,10 @@ void register_signals(bool install_interrupt_handler) {
   // process from any state in which the terminal was set up.
   static bool const exit_hook_registered = std::at_quick_exit(restore_at_quick_exit) == 0;
   static_cast<void>(exit_hook_registered);
-  if (std::signal(SIGWINCH, resize_handler) == SIG_ERR) {
+  if (!install(SIGWINCH, resize_handler)) {
     throw std::runtime_error("register_SIGWINCH(): std::signal call");
   }
-  if (install_interrupt_handler && std::signal(SIGINT, sigint_handler) == SIG_ERR) {
+  if (install_interrupt_handler && !install(SIGINT, sigint_handler)) {
     throw std::runtime_error("register_SIGINT(): std::signal call");
   }
   install_unless_taken(SIGTERM, termination_handler, "SIGTERM");
@@ -142,7 +158,7 @@ void suspend_handler(int sig) {
   pthread_sigmask(SIG_UNBLOCK, &stop_signal, nullptr);
   raise(SIGTSTP);
   pthread_sigmask(SIG_BLOCK, &stop_signal, nullptr);
-  std::signal(SIGTSTP, suspend_handler);
+  dalk::detail::install(SIGTSTP, suspend_handler);
 
   if (have_interactive && restored) {
     dalk::detail::reenter_terminal_from_signal(interactive);

@@ -1,6 +1,7 @@
 #include "dalk/terminal.hpp"
 
 #include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <exception>
 #include <iostream>
 #include <iterator>
@@ -162,6 +164,11 @@ static_assert(std::atomic<bool>::is_always_lock_free, "used by signal handlers")
 std::atomic<int> write_order{0};
 constexpr int writing = 1;
 constexpr int one_holder = 2;
+constexpr int holders = 0xfe;
+// The thread whose handler holds the terminal (0: none). A handler on another thread waits for
+// it: the holder stops the process, ends it, or takes the terminal back and lets go.
+std::atomic<pid_t> terminal_holder{0};
+static_assert(std::atomic<pid_t>::is_always_lock_free, "used by signal handlers");
 constexpr int recorded_shift = 8;
 constexpr std::array<int, 5> deferrable_signals{SIGTERM, SIGHUP, SIGQUIT, SIGINT, SIGTSTP};
 // The writes this thread has open (OrderedWrite nests).
@@ -275,18 +282,38 @@ OrderedWrite::~OrderedWrite() {
 }
 
 bool hold_terminal_or_defer(int sig) {
-  int state = write_order.load(std::memory_order_acquire);
+  auto const self = static_cast<pid_t>(::syscall(SYS_gettid));
   for (;;) {
-    bool const in_write = (state & writing) != 0;
-    int const next = in_write ? state | recorded_bit(sig) : state + one_holder;
-    if (write_order.compare_exchange_weak(state, next, std::memory_order_acq_rel)) {
-      return !in_write;
+    int state = write_order.load(std::memory_order_acquire);
+    if ((state & writing) != 0) {
+      if (write_order.compare_exchange_weak(state, state | recorded_bit(sig),
+                                            std::memory_order_acq_rel)) {
+        return false;
+      }
+      continue;
+    }
+    pid_t owner = 0;
+    if (!terminal_holder.compare_exchange_strong(owner, self, std::memory_order_acq_rel) &&
+        owner != self) {
+      timespec const pause{0, 100'000};
+      nanosleep(&pause, nullptr);
+      continue;
+    }
+    // Unless a write began meanwhile: then the signal is recorded for it.
+    if (write_order.compare_exchange_strong(state, state + one_holder, std::memory_order_acq_rel)) {
+      return true;
+    }
+    if (owner == 0) {
+      terminal_holder.store(0, std::memory_order_release);
     }
   }
 }
 
 void release_terminal() {
-  write_order.fetch_sub(one_holder, std::memory_order_acq_rel);
+  int const left = write_order.fetch_sub(one_holder, std::memory_order_acq_rel) - one_holder;
+  if ((left & holders) == 0) {
+    terminal_holder.store(0, std::memory_order_release);
+  }
 }
 
 void note_synchronized_frame() {

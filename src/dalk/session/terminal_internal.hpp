@@ -25,8 +25,9 @@ class OrderedWrite {
 };
 
 /// For a handler about to restore the terminal. Async-signal-safe. True: it holds the terminal
-/// (no write starts until release_terminal()). False: a write is in progress; sig is recorded
-/// and raised again by the writer once its write is done, and the handler returns at once.
+/// (no write and no other thread's handler starts until release_terminal()); it waits while
+/// another thread's handler holds it. False: a write is in progress; sig is recorded and raised
+/// again by the writer once its write is done, and the handler returns at once.
 bool hold_terminal_or_defer(int sig);
 /// Ends a hold. Async-signal-safe.
 void release_terminal();

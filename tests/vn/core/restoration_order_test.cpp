@@ -171,9 +171,13 @@ TEST(RestorationOrderTest, StopsDuringContinuousFramesEndSynchronizedOutput) {
   kill(-application, SIGTERM);
   kill(-application, SIGCONT);
   EXPECT_EQ(child.wait_exit().exit_status, 100 + SIGTERM);
-  // Nothing more, or (the handler on another thread) after the continue's re-entry.
+  // Nothing more; or, the handler running on another thread or later, the continue's re-entry,
+  // maybe frames, and one restoration after the last of them.
   std::string const& out = child.output();
-  EXPECT_TRUE(out.empty() || out == reenter_bytes() + restore_bytes()) << out;
+  bool const reentered = out.rfind(reenter_bytes(), 0) == 0 && count(out, restore_bytes()) == 1 &&
+                         out.size() >= restore_bytes().size() &&
+                         out.substr(out.size() - restore_bytes().size()) == restore_bytes();
+  EXPECT_TRUE(out.empty() || reentered) << out;
 }
 
 TEST(RestorationOrderTest, SecondLiveSessionIsRefused) {
