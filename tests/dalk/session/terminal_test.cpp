@@ -378,8 +378,8 @@ TEST(TerminalModesTest, IsUrxvtLooksForRxvtUnicode) {
 
 TEST(TerminalSignalsTest, FirstInterruptSetsFlagSecondRestoresAndExits) {
 #if defined(__SANITIZE_THREAD__)
-  // ThreadSanitizer holds a signal back until the thread it hit passes one of its intercepted
-  // calls and now and then never runs the handler at all; the ordinary and ASan suites cover it.
+  // ThreadSanitizer runs the handler of a signal that hit a sleeping thread late, and now and
+  // then (a few runs in a hundred) never; the ordinary and ASan suites cover it.
   GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals";
 #endif
   auto child = PtyChild::start([] {
