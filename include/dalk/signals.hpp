@@ -30,10 +30,10 @@ inline std::sig_atomic_t exchange_flag(volatile std::sig_atomic_t& flag, std::si
   return __atomic_exchange_n(&flag, value, __ATOMIC_ACQ_REL);
 }
 
-/// Registers terminal restoration with at_quick_exit and installs the SIGWINCH handler and,
-/// if asked, the SIGINT handler; also termination_handler for SIGTERM, SIGHUP and SIGQUIT and
-/// suspend_handler for SIGTSTP, each unless the program already ignores or handles that signal,
-/// and a std::terminate handler that restores the terminal before the previous one runs.
+/// Registers terminal restoration with at_quick_exit (once per process) and installs the SIGWINCH
+/// handler and, if asked, the SIGINT handler; also termination_handler for SIGTERM, SIGHUP and
+/// SIGQUIT and suspend_handler for SIGTSTP, each unless the program already ignores or handles that
+/// signal, and a std::terminate handler that restores the terminal before the previous one runs.
 /// Throws std::runtime_error "register_<SIGNAL>(): std::signal call" (SIGWINCH, SIGINT, ...).
 void register_signals(bool install_interrupt_handler);
 

@@ -127,7 +127,9 @@ requires(sizeof...(Modes) != 1) void set(Modes... modes) {
 /// applying the modes restores the terminal, prints "Error: <message>" on standard error and
 /// exits with status 1. With Extension::TerminalAnswers it then asks the terminal about itself
 /// and reads until the device attributes answer comes or answer_wait() has passed (events read
-/// meanwhile are read again later), and acts on the answers as use_answers() does.
+/// meanwhile are read again later), and acts on the answers as use_answers() does. One session
+/// at a time: while one is live (until uninitialize_terminal()), throws std::logic_error
+/// "initialize_terminal(): a terminal session is already live" and changes nothing.
 void initialize_terminal(ScreenBuffer screen, MouseMode mouse, CursorMode cursor, Echo echo,
                          InputBuffer input, Signals signals, KeyMode keys,
                          bool install_interrupt_handler, Extensions extensions = {});

@@ -56,7 +56,9 @@ class Terminal {
   /// exactly the basic session's bytes; dalk::recommended_extensions for those every terminal
   /// can take), then starts the input thread; with Extension::QuietIdle that thread sleeps until
   /// input, a signal or the stop request. Throws std::runtime_error "Terminal(): standard input is
-  /// not a terminal" (or "standard output") before anything is written.
+  /// not a terminal" (or "standard output") before anything is written, and std::logic_error
+  /// "Terminal(): a terminal session is already live" while another object (or a dalk
+  /// initialization) holds the session: one at a time, as the input decoder is one.
   explicit Terminal(dalk::MouseMode mouse_mode = dalk::MouseMode::Move,
                     dalk::KeyMode key_mode = dalk::KeyMode::Normal,
                     dalk::Signals signals = dalk::Signals::On, dalk::Extensions extensions = {});

@@ -4,6 +4,7 @@
 
 #include "dalk/output/frame_writer.hpp"
 #include "dalk/session/extension_protocols.hpp"
+#include "dalk/session/terminal_internal.hpp"
 #include "dalk/terminal.hpp"
 
 namespace dalk::detail {
@@ -21,7 +22,11 @@ bool write_frame(std::string_view body, std::optional<Point> cursor, bool synchr
       (!cursor || shown->at == cursor)) {
     return false;
   }
+  // From the first byte to the flush no handler writes (signals that arrive meanwhile are
+  // acted on right after it), so the restoration never lands inside a frame.
+  OrderedWrite const ordered;
   if (synchronized) {
+    note_synchronized_frame();
     write(synchronized_output.on);
   }
   if (state_everything || (!body.empty() && !hidden)) {

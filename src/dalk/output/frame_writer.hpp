@@ -128,7 +128,8 @@ struct ShownCursor {
 /// `cursor`, or hidden without one; "\e[?2026l" with `synchronized`. Without `shown` every
 /// cursor sequence is written. With it only those that change what the terminal shows, and
 /// nothing at all, not even the flush, for an empty body with the cursor already as asked;
-/// returns whether anything was written.
+/// returns whether anything was written. The frame is one OrderedWrite: a signal handler's
+/// restoration comes before its first byte or after its flush, never inside.
 bool write_frame(std::string_view body, std::optional<Point> cursor, bool synchronized,
                  std::optional<ShownCursor> shown = std::nullopt);
 

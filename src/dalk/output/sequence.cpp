@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "dalk/output/frame_writer.hpp"
+#include "dalk/session/terminal_internal.hpp"
 
 namespace dalk {
 namespace {
@@ -74,6 +75,8 @@ void write(std::u32string_view s) {
 }
 
 void flush() {
+  // Ordered with the signal handlers' restoration, as frames are.
+  detail::OrderedWrite const ordered;
   std::fflush(stdout);
 }
 

@@ -88,12 +88,16 @@ void publish() {
   prepared.publish(restore, reenter);
 }
 
+// The handlers' bytes change once these bytes are out (publish_appearance_changes()): a
+// restoration before then would pop a title not yet pushed.
+bool unpublished = false;
+
 }  // namespace
 
 void set(CursorShape shape) {
   write(shape_sequence(shape));
   shape_set = shape;
-  publish();
+  unpublished = true;
 }
 
 void set_title(std::string_view title) {
@@ -102,10 +106,17 @@ void set_title(std::string_view title) {
   }
   title_set = clean_title(title);
   write(title_sequence(*title_set));
-  publish();
+  unpublished = true;
 }
 
 namespace detail {
+
+void publish_appearance_changes() {
+  if (unpublished) {
+    unpublished = false;
+    publish();
+  }
+}
 
 std::string take_appearance_restoration() {
   std::string restore;
@@ -118,6 +129,7 @@ std::string take_appearance_restoration() {
   if (!restore.empty()) {
     shape_set.reset();
     title_set.reset();
+    unpublished = false;
     publish();
   }
   return restore;

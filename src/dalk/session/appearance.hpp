@@ -12,6 +12,10 @@ namespace dalk::detail {
 /// saves the terminal's again.
 std::string take_appearance_restoration();
 
+/// Gives the handlers the bytes for the latest set(CursorShape) and set_title(); called once
+/// their bytes are out (at the end of an OrderedWrite).
+void publish_appearance_changes();
+
 /// Async-signal-safe: writes the bytes take_appearance_restoration() would return, forgetting
 /// nothing.
 void write_appearance_restoration_from_signal();

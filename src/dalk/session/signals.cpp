@@ -44,6 +44,22 @@ std::terminate_handler previous_terminate = nullptr;
 
 using Handler = void (*)(int);
 
+// Installs a handler with interrupted system calls restarted, said explicitly: some runtimes'
+// std::signal (ThreadSanitizer's) leaves SA_RESTART out, and a frame's write cut short by EINTR
+// would lose its end. The session's signals are blocked while it runs, so that no handler of
+// this thread runs inside another (one on another thread waits for the terminal instead).
+// Async-signal-safe.
+bool install(int sig, Handler handler) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  for (int const session_signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGWINCH, sig}) {
+    sigaddset(&action.sa_mask, session_signal);
+  }
+  action.sa_flags = SA_RESTART;
+  return sigaction(sig, &action, nullptr) == 0;
+}
+
 // Installs handler unless the program chose another disposition first: a signal it ignores
 // (nohup's SIGHUP, a shell without job control's SIGTSTP) or handles itself stays that way.
 void install_unless_taken(int sig, Handler handler, char const* name) {
@@ -55,7 +71,7 @@ void install_unless_taken(int sig, Handler handler, char const* name) {
       return;
     }
   }
-  if (std::signal(sig, handler) == SIG_ERR) {
+  if (!install(sig, handler)) {
     throw std::runtime_error(std::string("register_") + name + "(): std::signal call");
   }
 }
@@ -63,13 +79,14 @@ void install_unless_taken(int sig, Handler handler, char const* name) {
 }  // namespace
 
 void register_signals(bool install_interrupt_handler) {
-  // Registered on every initialization: a second interrupt may end the process from any state
-  // in which the terminal was set up.
-  std::at_quick_exit(restore_at_quick_exit);
-  if (std::signal(SIGWINCH, resize_handler) == SIG_ERR) {
+  // Once per process (the number of exit hooks is bounded): a second interrupt may end the
+  // process from any state in which the terminal was set up.
+  static bool const exit_hook_registered = std::at_quick_exit(restore_at_quick_exit) == 0;
+  static_cast<void>(exit_hook_registered);
+  if (!install(SIGWINCH, resize_handler)) {
     throw std::runtime_error("register_SIGWINCH(): std::signal call");
   }
-  if (install_interrupt_handler && std::signal(SIGINT, sigint_handler) == SIG_ERR) {
+  if (install_interrupt_handler && !install(SIGINT, sigint_handler)) {
     throw std::runtime_error("register_SIGINT(): std::signal call");
   }
   install_unless_taken(SIGTERM, termination_handler, "SIGTERM");
@@ -91,7 +108,9 @@ void sigint_handler(int sig) {
     return;
   }
   // The first interrupt only asks the program to quit; a second one means it did not listen.
-  if (dalk::detail::exchange_flag(dalk::sigint_flag, 1) == 1) {
+  // The terminal stays held until the process is gone.
+  if (dalk::detail::exchange_flag(dalk::sigint_flag, 1) == 1 &&
+      dalk::detail::hold_terminal_or_defer(SIGINT)) {
     std::quick_exit(1);
   }
   dalk::detail::wake_input();
@@ -108,6 +127,10 @@ void termination_handler(int sig) {
   if (sig != SIGTERM && sig != SIGHUP && sig != SIGQUIT) {
     return;
   }
+  // Held until the process is gone: no frame follows the restoration.
+  if (!dalk::detail::hold_terminal_or_defer(sig)) {
+    return;
+  }
   dalk::detail::restore_terminal_from_signal();
   // End the way the signal would have: the parent sees the signal, not an exit status. The
   // signal stays blocked until this handler returns, and is then taken with its default action.
@@ -116,14 +139,14 @@ void termination_handler(int sig) {
 }
 
 void suspend_handler(int sig) {
-  if (sig != SIGTSTP) {
+  if (sig != SIGTSTP || !dalk::detail::hold_terminal_or_defer(SIGTSTP)) {
     return;
   }
   int const saved_errno = errno;
   bool const set_up = dalk::detail::is_terminal_set_up();
   termios interactive{};
   bool const have_interactive = set_up && tcgetattr(0, &interactive) == 0;
-  dalk::detail::restore_terminal_from_signal();
+  bool const restored = dalk::detail::restore_terminal_from_signal();
 
   // Stop with the default action, so the shell sees an ordinary stop. The process halts inside
   // raise() and goes on from there at SIGCONT. In an orphaned process group the kernel discards
@@ -135,14 +158,15 @@ void suspend_handler(int sig) {
   pthread_sigmask(SIG_UNBLOCK, &stop_signal, nullptr);
   raise(SIGTSTP);
   pthread_sigmask(SIG_BLOCK, &stop_signal, nullptr);
-  std::signal(SIGTSTP, suspend_handler);
+  dalk::detail::install(SIGTSTP, suspend_handler);
 
-  if (have_interactive) {
+  if (have_interactive && restored) {
     dalk::detail::reenter_terminal_from_signal(interactive);
     // The screen was lost meanwhile: the decoder reports a Resize, and the widget layer
     // repaints everything on every Resize.
     dalk::detail::store_flag(dalk::detail::window_resize_sig, 1);
     dalk::detail::wake_input();
   }
+  dalk::detail::release_terminal();
   errno = saved_errno;
 }

@@ -1,6 +1,7 @@
 #include "dalk/terminal.hpp"
 
 #include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -13,12 +14,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <exception>
 #include <iostream>
 #include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -142,8 +145,14 @@ struct Session {
   ScreenBuffer screen = ScreenBuffer::Normal;
   MouseMode mouse = MouseMode::Off;
   CursorMode cursor = CursorMode::Show;
+  // A frame went out synchronized: every restoration ends synchronized output first, so that a
+  // stop can never leave the terminal holding back what it shows.
+  bool synchronized_frames = false;
 };
 Session session;
+
+constexpr std::string_view synchronized_output_off =
+    detail::protocol(Extension::SynchronizedOutput).off;
 
 // With TerminalAnswers: the terminal has synchronized output. Read for every frame.
 std::atomic<bool> synchronized_output_answered{false};
@@ -151,6 +160,35 @@ std::atomic<bool> synchronized_output_answered{false};
 // What signal handlers write, prepared outside them.
 detail::SignalBytes<128> signal_bytes;
 volatile std::sig_atomic_t terminal_set_up = 0;
+// The restoration bytes went out from a handler and nothing took the terminal back since: the
+// next restoration would pop what is no longer pushed.
+std::atomic<bool> restored_from_signal{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "used by signal handlers");
+
+// How the session's writes and the handlers' restoration are ordered (OrderedWrite): bit 0, a
+// write in progress; bits 1 to 7, the handlers holding the terminal; from bit 8 on, the signals
+// recorded during the write, in the order they are raised again (terminations first).
+std::atomic<int> write_order{0};
+constexpr int writing = 1;
+constexpr int one_holder = 2;
+constexpr int holders = 0xfe;
+// The thread whose handler holds the terminal (0: none). A handler on another thread waits for
+// it: the holder stops the process, ends it, or takes the terminal back and lets go.
+std::atomic<pid_t> terminal_holder{0};
+static_assert(std::atomic<pid_t>::is_always_lock_free, "used by signal handlers");
+constexpr int recorded_shift = 8;
+constexpr std::array<int, 5> deferrable_signals{SIGTERM, SIGHUP, SIGQUIT, SIGINT, SIGTSTP};
+// The writes this thread has open (OrderedWrite nests).
+thread_local int open_writes = 0;
+
+int recorded_bit(int sig) {
+  for (std::size_t at = 0; at < deferrable_signals.size(); ++at) {
+    if (deferrable_signals[at] == sig) {
+      return 1 << (recorded_shift + static_cast<int>(at));
+    }
+  }
+  return 0;
+}
 // The console keyboard as handlers see it: descriptor (-1 for none) and whether it was put
 // into raw mode.
 volatile std::sig_atomic_t console_descriptor = -1;
@@ -164,11 +202,13 @@ constexpr long keyboard_translated = 1;
 // What the signal handlers write to restore the terminal and to take it back after a stop,
 // for the session's extensions in force.
 void prepare_signal_bytes() {
-  signal_bytes.publish(
-      extensions_off(session.active) + auto_wrap_on + screen_sequence(ScreenBuffer::Normal) +
-          mouse_sequence(MouseMode::Off) + cursor_sequence(CursorMode::Show),
-      auto_wrap_off + screen_sequence(session.screen) + mouse_sequence(session.mouse) +
-          cursor_sequence(session.cursor) + extensions_on(session.active, session.kitty_flags));
+  std::string_view const frames_off = session.synchronized_frames ? synchronized_output_off : "";
+  signal_bytes.publish(std::string{frames_off} + extensions_off(session.active) + auto_wrap_on +
+                           screen_sequence(ScreenBuffer::Normal) + mouse_sequence(MouseMode::Off) +
+                           cursor_sequence(CursorMode::Show),
+                       auto_wrap_off + screen_sequence(session.screen) +
+                           mouse_sequence(session.mouse) + cursor_sequence(session.cursor) +
+                           extensions_on(session.active, session.kitty_flags));
 }
 
 // Reads input until the answer to the device attributes request (the fence) arrives or wait
@@ -222,9 +262,83 @@ bool is_terminal_set_up() {
   return terminal_set_up == 1;
 }
 
-void restore_terminal_from_signal() {
-  if (terminal_set_up != 1) {
+// A handler never writes in the middle of a frame (nor of any other write of the session): it
+// records its signal and returns, and the writer raises the signal on its own thread right after
+// its last byte, when the handler then runs in full. While a handler holds the terminal, writers
+// wait, so no frame follows the restoration bytes until a continue has set the terminal up again.
+OrderedWrite::OrderedWrite() {
+  if (open_writes++ > 0) {
     return;
+  }
+  int idle = 0;
+  while (!write_order.compare_exchange_weak(idle, writing, std::memory_order_acq_rel)) {
+    if (idle != 0) {
+      // Another thread writes, or a handler holds the terminal until the process stops or ends.
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    idle = 0;
+  }
+}
+
+OrderedWrite::~OrderedWrite() {
+  if (--open_writes > 0) {
+    return;
+  }
+  // The bytes are out: the title and the shape they set are now the ones to put back.
+  publish_appearance_changes();
+  int const state = write_order.exchange(0, std::memory_order_acq_rel);
+  for (int const sig : deferrable_signals) {
+    if ((state & recorded_bit(sig)) != 0) {
+      raise(sig);
+    }
+  }
+}
+
+bool hold_terminal_or_defer(int sig) {
+  auto const self = static_cast<pid_t>(::syscall(SYS_gettid));
+  for (;;) {
+    int state = write_order.load(std::memory_order_acquire);
+    if ((state & writing) != 0) {
+      if (write_order.compare_exchange_weak(state, state | recorded_bit(sig),
+                                            std::memory_order_acq_rel)) {
+        return false;
+      }
+      continue;
+    }
+    pid_t owner = 0;
+    if (!terminal_holder.compare_exchange_strong(owner, self, std::memory_order_acq_rel) &&
+        owner != self) {
+      timespec const pause{0, 100'000};
+      nanosleep(&pause, nullptr);
+      continue;
+    }
+    // Unless a write began meanwhile: then the signal is recorded for it.
+    if (write_order.compare_exchange_strong(state, state + one_holder, std::memory_order_acq_rel)) {
+      return true;
+    }
+    if (owner == 0) {
+      terminal_holder.store(0, std::memory_order_release);
+    }
+  }
+}
+
+void release_terminal() {
+  int const left = write_order.fetch_sub(one_holder, std::memory_order_acq_rel) - one_holder;
+  if ((left & holders) == 0) {
+    terminal_holder.store(0, std::memory_order_release);
+  }
+}
+
+void note_synchronized_frame() {
+  if (terminal_set_up == 1 && !session.synchronized_frames) {
+    session.synchronized_frames = true;
+    prepare_signal_bytes();
+  }
+}
+
+bool restore_terminal_from_signal() {
+  if (terminal_set_up != 1 || restored_from_signal.exchange(true)) {
+    return false;
   }
   int const saved_errno = errno;
   write_all_from_signal(signal_bytes.restore());
@@ -236,10 +350,11 @@ void restore_terminal_from_signal() {
     tcsetattr(0, TCSAFLUSH, &original_termios);
   }
   errno = saved_errno;
+  return true;
 }
 
 void reenter_terminal_from_signal(termios const& attributes) {
-  if (terminal_set_up != 1) {
+  if (terminal_set_up != 1 || !restored_from_signal.exchange(false)) {
     return;
   }
   int const saved_errno = errno;
@@ -316,12 +431,16 @@ void set(MouseMode mode) {
   write(mouse_sequence(mode));
 }
 
-void initialize_terminal(ScreenBuffer screen, MouseMode mouse, CursorMode cursor, Echo echo,
-                         InputBuffer input, Signals signals, KeyMode keys,
-                         bool install_interrupt_handler, Extensions extensions) {
+namespace {
+
+void set_up_session(ScreenBuffer screen, MouseMode mouse, CursorMode cursor, Echo echo,
+                    InputBuffer input, Signals signals, KeyMode keys,
+                    bool install_interrupt_handler, Extensions extensions,
+                    std::optional<std::string>& failure) {
   // Ready before the handlers can run: from here on a signal that ends or stops the process
   // puts back what was found.
   terminal_set_up = 0;
+  restored_from_signal = false;
   if (tcgetattr(0, &original_termios) == 0) {
     have_original_termios = true;
   }
@@ -346,8 +465,8 @@ void initialize_terminal(ScreenBuffer screen, MouseMode mouse, CursorMode cursor
     } catch (std::runtime_error const&) {
       // The console could not be switched back; the first failure is the one worth reporting.
     }
-    std::cerr << "Error: " << error.what() << '\n';
-    std::exit(1);
+    failure = error.what();
+    return;
   }
   // Character-at-a-time input is an interactive session: Ctrl+S and Ctrl+Q are keys for the
   // application, not flow control that would freeze its output.
@@ -363,6 +482,29 @@ void initialize_terminal(ScreenBuffer screen, MouseMode mouse, CursorMode cursor
     write(detail::protocol(Extension::TerminalAnswers).on);
   }
   flush();
+}
+
+}  // namespace
+
+void initialize_terminal(ScreenBuffer screen, MouseMode mouse, CursorMode cursor, Echo echo,
+                         InputBuffer input, Signals signals, KeyMode keys,
+                         bool install_interrupt_handler, Extensions extensions) {
+  // One session at a time: a second would share the input decoder and the restoration.
+  if (terminal_set_up == 1) {
+    throw std::logic_error("initialize_terminal(): a terminal session is already live");
+  }
+  bool const asks = extensions.contains(Extension::TerminalAnswers);
+  std::optional<std::string> failure;
+  {
+    // A signal arriving before the set-up bytes are out is acted on once they are.
+    detail::OrderedWrite const ordered;
+    set_up_session(screen, mouse, cursor, echo, input, signals, keys, install_interrupt_handler,
+                   extensions, failure);
+  }
+  if (failure) {
+    std::cerr << "Error: " << *failure << '\n';
+    std::exit(1);
+  }
   if (asks) {
     wait_for_answers(answer_wait());
     detail::end_answer_wait();
@@ -386,6 +528,8 @@ void use_answers(TerminalAnswers const& answers) {
   if (!flags) {
     return;
   }
+  // The push and the bytes that pop it are published together, between the handlers' writes.
+  detail::OrderedWrite const ordered;
   session.active.insert(Extension::KittyKeyboard);
   session.kitty_flags = flags;
   prepare_signal_bytes();
@@ -413,14 +557,24 @@ void initialize_normal_terminal() {
 }
 
 void uninitialize_terminal() {
+  detail::OrderedWrite const ordered;
   // Restored here; handlers that run from now on have nothing to put back.
   terminal_set_up = 0;
   detail::set_terminal_input_options({});
-  write(extensions_off(session.active));
+  // A handler that restored without taking the terminal back left nothing to pop.
+  bool const bytes_restored = restored_from_signal.exchange(false);
+  std::string const appearance = detail::take_appearance_restoration();
+  if (!bytes_restored) {
+    if (session.synchronized_frames) {
+      write(synchronized_output_off);
+    }
+    write(extensions_off(session.active));
+    write(auto_wrap_on);
+    set(ScreenBuffer::Normal, MouseMode::Off, CursorMode::Show);
+    write(appearance);
+  }
   session.active = {};
-  write(auto_wrap_on);
-  set(ScreenBuffer::Normal, MouseMode::Off, CursorMode::Show);
-  write(detail::take_appearance_restoration());
+  session.synchronized_frames = false;
   // A console keyboard that cannot be switched back must not keep the rest of the terminal
   // from being restored; the failure is rethrown once everything else is done.
   std::exception_ptr failure;

@@ -12,6 +12,7 @@
 
 #include "dalk/input_parser.hpp"
 #include "dalk/output_profile.hpp"
+#include "dalk/session/terminal_internal.hpp"
 #include "dalk/signals.hpp"
 #include "dalk/terminfo.hpp"
 
@@ -145,6 +146,9 @@ Terminal::Terminal(dalk::MouseMode mouse_mode, dalk::KeyMode key_mode, dalk::Sig
   }
   if (isatty(1) == 0) {
     throw std::runtime_error("Terminal(): standard output is not a terminal");
+  }
+  if (dalk::detail::is_terminal_set_up()) {
+    throw std::logic_error("Terminal(): a terminal session is already live");
   }
   // The input thread starts only once the terminal is set up: a failed initialization exits the
   // process, whose static destructors must not run under the thread, and the thread reads the

@@ -28,9 +28,12 @@
 using vennic::test::PtyChild;
 using vennic::test::same_attributes;
 
-// ThreadSanitizer holds a signal back until the thread it hit passes one of its intercepted
-// calls, and now and then never runs the handler (of a typed Ctrl+Z too) at all; the ordinary
-// and ASan suites cover the signal paths, whose handlers check nothing thread-related.
+// ThreadSanitizer takes an asynchronous signal in its own handler and runs the program's handler
+// later, at the receiving thread's next intercepted call, or at once inside a call it knows
+// blocks. Now and then (a few runs in a hundred) it never runs it: the process then shows nothing
+// pending and its main thread, idle in the event queue's wait when the signal came, asleep on a
+// futex. The tests that lost a signal so in repeated runs skip themselves there; the others (a
+// loop stuck in a handler, a flood of input, continuous frames) ran clean and run under it too.
 #if defined(__SANITIZE_THREAD__)
 #define SKIP_WHERE_SIGNALS_ARE_LOST() \
   GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals"
@@ -61,9 +64,10 @@ std::string mouse_encoding() {
   return dalk::detail::is_urxvt(dalk::TERM_var()) ? "1015" : "1006";
 }
 
-// The recommended extensions turn off first and on last; the title and the shape come back last.
+// The recommended extensions turn off first, after the end of synchronized output their frames
+// used, and on last; the title and the shape come back last.
 std::string restore_bytes(Session session = Session::Basic) {
-  return (session == Session::Extended ? "\x1b[<u\x1b[?1004l\x1b[?2004l" : "") +
+  return (session == Session::Extended ? "\x1b[?2026l\x1b[<u\x1b[?1004l\x1b[?2004l" : "") +
          std::string("\x1b[?7h\x1b[?1049l\x1b[?1000;1002;1003;") + mouse_encoding() + "l\x1b[?25h" +
          (session == Session::Dressed ? "\x1b[0 q\x1b[23;0t" : "");
 }
@@ -390,7 +394,6 @@ void expect_second_interrupt_restores(Session session, std::string const& ctrl_c
 }
 
 TEST(TerminalRestorationTest, SecondInterruptWhileTheLoopIsBusyRestoresAndExits) {
-  SKIP_WHERE_SIGNALS_ARE_LOST();
   expect_second_interrupt_restores(Session::Basic, "\x03");
   // With the extensions: the legacy byte, and Ctrl+C as a kitty key report, which the input thread
   // raises.
@@ -401,7 +404,6 @@ TEST(TerminalRestorationTest, SecondInterruptWhileTheLoopIsBusyRestoresAndExits)
 // Ctrl+C typed behind 4 MB of an 8 MB paste ends the program soon after the terminal takes it
 // (once the reader has come that far), with the terminal restored.
 TEST(TerminalRestorationTest, InterruptCutsThroughAPaste) {
-  SKIP_WHERE_SIGNALS_ARE_LOST();
   auto child = PtyChild::start([] { return run_marker_loop(Session::Extended); }, columns, rows);
   std::size_t frame = 0;
   termios const before = start_and_wait_for_frame(child, frame, Session::Extended);
