@@ -195,13 +195,16 @@ std::string escape(BlankRow);
 /// "\e[2J".
 std::string escape(BlankScreen);
 /// One SGR sequence that switches every attribute off (22;23;24;25;27;28;29, colours
-/// untouched), then exactly the ones in t on, in bit order. Records t as the current traits.
+/// untouched), then exactly the ones in t on, in bit order. Where that would be more than 16
+/// parameters, the switching off ends its own sequence and a second one switches t on (the
+/// same rendition). Records t as the current traits.
 std::string escape(Traits t);
 /// escape() of the set holding only t.
 std::string escape(Trait t);
 /// The attributes-off sequence; records empty traits.
 std::string clear_traits();
-/// The traits encoded last.
+/// The traits encoded last. The escape functions may be used from any thread; what they record
+/// is kept race-free, and each accessor reports the value some thread encoded last.
 Traits traits();
 
 /// Background colour: "\e[49m" for XColor::Default, else "\e[48;5;<value>m"; records c as
@@ -218,9 +221,9 @@ std::string escape_fg(TrueColor c);
 std::string escape(ColorBG c);
 /// escape_fg() of whichever colour c holds.
 std::string escape(ColorFG c);
-/// The background encoded last.
+/// The background encoded last (any thread, as traits()).
 Color background_color();
-/// The foreground encoded last.
+/// The foreground encoded last (any thread, as traits()).
 Color foreground_color();
 /// Background, foreground and traits, in that order; records all three.
 std::string escape(Brush b);

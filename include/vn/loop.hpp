@@ -66,9 +66,10 @@ class TimerHandle {
   std::shared_ptr<detail::TimerFunction> function_;
 };
 
-/// Calls `function` every `period`, the first time one period from now.
+/// Calls `function` every `period`, the first time one period from now. A period below 1 ms is
+/// taken as 1 ms; calls missed while the process could not run are skipped, not made up.
 [[nodiscard]] TimerHandle every(std::chrono::milliseconds period, std::function<void()> function);
-/// Calls `function` once, `delay` from now.
+/// Calls `function` once, `delay` from now (a delay below 1 ms is taken as 1 ms).
 [[nodiscard]] TimerHandle after(std::chrono::milliseconds delay, std::function<void()> function);
 
 namespace detail {

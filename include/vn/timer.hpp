@@ -6,12 +6,14 @@
 
 namespace vn {
 
-/// Makes the event loop receive event::Timer with this timer's id once per period; while one
-/// of its ticks is still queued, the next is not queued (ticks never pile up behind a busy
-/// loop). Created, started and stopped on the event-loop thread only.
+/// Makes the event loop receive event::Timer with this timer's id once per period (a period
+/// below 1 ms ticks every 1 ms); while one of its ticks is still queued, the next is not queued
+/// (ticks never pile up behind a busy loop), and ticks missed while the process could not run
+/// are skipped, not replayed. Created, started and stopped on the event-loop thread only.
 class Timer {
  public:
-  /// Takes the next id; starts at once when launch is true.
+  /// Takes the next id; starts at once when launch is true. duration() reports `duration` as
+  /// given, below 1 ms too.
   Timer(std::chrono::milliseconds duration, bool launch);
   Timer(Timer&& other) noexcept;
   Timer& operator=(Timer&& other) noexcept;

@@ -1,7 +1,10 @@
 #include "dalk/sequence.hpp"
 
 #include <array>
+#include <atomic>
+#include <bit>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -11,29 +14,106 @@
 namespace dalk {
 namespace {
 
-// What the escape functions encoded last, whether or not the caller wrote it.
-Color current_background = XColor::Default;
-Color current_foreground = XColor::Default;
-Traits current_traits{};
+// What the escape functions encoded last, whether or not the caller wrote it. Any thread may
+// build escapes, so each value is one atomic word, stored and loaded relaxed: the hot path
+// pays a plain store.
+class RecordedColor {
+ public:
+  constexpr explicit RecordedColor(XColor c) : packed_{palette_flag | c.value} {}
+  void store(Color const& c) { packed_.store(pack(c), std::memory_order_relaxed); }
+  Color load() const {
+    std::uint32_t const packed = packed_.load(std::memory_order_relaxed);
+    if ((packed & palette_flag) != 0) {
+      return XColor{static_cast<std::uint16_t>(packed)};
+    }
+    return TrueColor{static_cast<std::uint8_t>(packed >> 16U),
+                     static_cast<std::uint8_t>(packed >> 8U), static_cast<std::uint8_t>(packed)};
+  }
+
+ private:
+  static constexpr std::uint32_t palette_flag = 1U << 31U;
+  static std::uint32_t pack(Color const& c) {
+    if (auto const* x = std::get_if<XColor>(&c)) {
+      return palette_flag | x->value;
+    }
+    auto const t = *std::get_if<TrueColor>(&c);
+    return static_cast<std::uint32_t>(t.red) << 16U | static_cast<std::uint32_t>(t.green) << 8U |
+           t.blue;
+  }
+  std::atomic<std::uint32_t> packed_;
+};
+
+class RecordedTraits {
+ public:
+  void store(Traits t) { bits_.store(t.value(), std::memory_order_relaxed); }
+  Traits load() const { return Traits{static_cast<Trait>(bits_.load(std::memory_order_relaxed))}; }
+
+ private:
+  std::atomic<std::uint16_t> bits_{0};
+};
+
+constinit RecordedColor current_background{XColor::Default};
+constinit RecordedColor current_foreground{XColor::Default};
+constinit RecordedTraits current_traits;
 
 // SGR parameters of each trait bit, from bit 0 upwards.
 constexpr std::string_view trait_parameters[] = {"1;7", "1", "2", "3", "4",
                                                  "5",   "7", "8", "9", "21"};
 
 constexpr std::string_view traits_off = "\x1b[22;23;24;25;27;28;29";
+constexpr int traits_off_count = 7;
+
+// Terminals keep at most 16 parameters of one SGR sequence (libvterm overruns its array past
+// them): when the traits would take more, the switching off goes in a sequence of its own.
+constexpr int most_parameters = 16;
+
+// Room for the trait sequence of any t (48 bytes with every trait).
+constexpr std::size_t max_traits_escape_size = 64;
+
+// The trait sequence of t: "\e[22;23;24;25;27;28;29", t's parameters, "m".
+
+char* write_traits(char* out, Traits t) {
+  std::memcpy(out, traits_off.data(), traits_off.size());
+  out += traits_off.size();
+  if (t.empty()) {
+    *out++ = 'm';
+    return out;
+  }
+  // Standout is two parameters, every other trait one.
+  int const count = traits_off_count + std::popcount(static_cast<unsigned>(t.value() & 0x3FFU)) +
+                    (t.test_bit(0) ? 1 : 0);
+  bool separate = count > most_parameters;
+  if (separate) {
+    out = detail::put(out, "m\x1b[");
+  }
+  for (int bit = 0; bit < 10; ++bit) {
+    if (t.test_bit(bit)) {
+      if (separate) {
+        separate = false;
+      } else {
+        *out++ = ';';
+      }
+      std::string_view const parameter = trait_parameters[bit];
+      std::memcpy(out, parameter.data(), parameter.size());
+      out += parameter.size();
+    }
+  }
+  *out++ = 'm';
+  return out;
+}
 
 // Background and foreground escapes differ only in their SGR codes and the colour they record.
 struct ColorLayer {
   std::string_view set;    // the start of a palette or true-colour escape
   std::string_view reset;  // the whole escape of the default colour
-  Color& current;
+  RecordedColor& current;
 };
 
 ColorLayer const background_layer{"\x1b[48;", "\x1b[49m", current_background};
 ColorLayer const foreground_layer{"\x1b[38;", "\x1b[39m", current_foreground};
 
 std::string escape_color(ColorLayer const& layer, XColor c) {
-  layer.current = c;
+  layer.current.store(c);
   if (c.value == XColor::Default.value) {
     return std::string{layer.reset};
   }
@@ -41,7 +121,7 @@ std::string escape_color(ColorLayer const& layer, XColor c) {
 }
 
 std::string escape_color(ColorLayer const& layer, TrueColor c) {
-  layer.current = c;
+  layer.current.store(c);
   return std::string{layer.set} + "2;" + std::to_string(c.red) + ";" + std::to_string(c.green) +
          ";" + std::to_string(c.blue) + "m";
 }
@@ -93,16 +173,9 @@ std::string escape(BlankScreen) {
 }
 
 std::string escape(Traits t) {
-  current_traits = t;
-  std::string result{traits_off};
-  for (int bit = 0; bit < 10; ++bit) {
-    if (t.test_bit(bit)) {
-      result += ';';
-      result += trait_parameters[bit];
-    }
-  }
-  result += 'm';
-  return result;
+  current_traits.store(t);
+  char bytes[max_traits_escape_size];
+  return std::string(bytes, write_traits(bytes, t));
 }
 
 std::string escape(Trait t) {
@@ -114,7 +187,7 @@ std::string clear_traits() {
 }
 
 Traits traits() {
-  return current_traits;
+  return current_traits.load();
 }
 
 std::string escape_bg(XColor c) {
@@ -142,11 +215,11 @@ std::string escape(ColorFG c) {
 }
 
 Color background_color() {
-  return current_background;
+  return current_background.load();
 }
 
 Color foreground_color() {
-  return current_foreground;
+  return current_foreground.load();
 }
 
 std::string escape(Brush b) {
@@ -313,25 +386,12 @@ char* write_escape(char* out, Point p) {
 }
 
 char* write_escape(char* out, Brush const& b) {
-  current_background = b.background;
-  current_foreground = b.foreground;
-  current_traits = b.traits;
+  current_background.store(b.background);
+  current_foreground.store(b.foreground);
+  current_traits.store(b.traits);
   out = put_color(out, b.background, true);
   out = put_color(out, b.foreground, false);
-  std::memcpy(out, traits_off.data(), traits_off.size());
-  out += traits_off.size();
-  if (!b.traits.empty()) {
-    for (int bit = 0; bit < 10; ++bit) {
-      if (b.traits.test_bit(bit)) {
-        *out++ = ';';
-        std::string_view const parameter = trait_parameters[bit];
-        std::memcpy(out, parameter.data(), parameter.size());
-        out += parameter.size();
-      }
-    }
-  }
-  *out++ = 'm';
-  return out;
+  return write_traits(out, b.traits);
 }
 
 void append_u8(std::string& out, char32_t c) {

@@ -1,7 +1,9 @@
 #include "vn/dispatch.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -23,13 +25,24 @@ namespace {
 
 enum class SetFocus { Yes = 0, No = 1 };
 
+// Positions and sizes may lie anywhere in the range of int: edges are found in 64 bits, and
+// offsets saturate instead of wrapping (a point past the range lies outside every buffer).
 bool contains(Widget const& w, Point p) {
-  return w.at.x <= p.x && p.x < w.at.x + w.size.width && w.at.y <= p.y &&
-         p.y < w.at.y + w.size.height;
+  return w.at.x <= p.x && p.x < std::int64_t{w.at.x} + w.size.width && w.at.y <= p.y &&
+         p.y < std::int64_t{w.at.y} + w.size.height;
+}
+
+int saturated(std::int64_t value) {
+  return static_cast<int>(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(),
+                                                   std::numeric_limits<int>::max()));
+}
+
+Point plus(Point a, Point b) {
+  return {saturated(std::int64_t{a.x} + b.x), saturated(std::int64_t{a.y} + b.y)};
 }
 
 Point minus(Point a, Point b) {
-  return {a.x - b.x, a.y - b.y};
+  return {saturated(std::int64_t{a.x} - b.x), saturated(std::int64_t{a.y} - b.y)};
 }
 
 // The first active child of w containing p (in w's coordinates), in yield order. The loops
@@ -101,10 +114,7 @@ void send_paint_events(Widget& w, Canvas canvas, PaintedCursor& cursor) {
     if (!filter::is_active(child)) {
       continue;
     }
-    send_paint_events(
-        child,
-        Canvas{canvas.buffer, {canvas.at.x + child.at.x, canvas.at.y + child.at.y}, child.size},
-        cursor);
+    send_paint_events(child, Canvas{canvas.buffer, plus(canvas.at, child.at), child.size}, cursor);
   }
   if (!w.active || w.size.width <= 0 || w.size.height <= 0) {
     return;
@@ -112,10 +122,7 @@ void send_paint_events(Widget& w, Canvas canvas, PaintedCursor& cursor) {
   if (auto const safe = inside_buffer(canvas)) {
     w.paint(*safe);
     if (Focus::get() == &w) {
-      cursor.at =
-          w.cursor
-              ? std::optional<Point>{Point{canvas.at.x + w.cursor->x, canvas.at.y + w.cursor->y}}
-              : std::nullopt;
+      cursor.at = w.cursor ? std::optional<Point>{plus(canvas.at, *w.cursor)} : std::nullopt;
       cursor.shape = w.cursor_shape;
     }
   }
@@ -553,8 +560,7 @@ std::optional<Point> TreeDispatcher::handle_paint(Canvas canvas) {
   }
   for (Overlay* overlay : overlays) {
     overlay->place(head.size);
-    Canvas const area{
-        canvas.buffer, {canvas.at.x + overlay->at.x, canvas.at.y + overlay->at.y}, overlay->size};
+    Canvas const area{canvas.buffer, plus(canvas.at, overlay->at), overlay->size};
     if (auto const safe = inside_buffer(area)) {
       // What lies below does not show through.
       clear(*safe);

@@ -27,16 +27,29 @@ TimerThread::TimerThread(std::chrono::milliseconds period, std::function<void()>
         run(std::move(stop), callback, period);
       }} {}
 
+std::chrono::steady_clock::time_point TimerThread::following_tick(
+    std::chrono::steady_clock::time_point due, std::chrono::steady_clock::time_point now,
+    std::chrono::milliseconds period) {
+  period = std::max(period, shortest_period);
+  auto next = due + period;
+  if (next <= now) {
+    // Behind (the process was stopped, or the machine busy): the missed ticks are skipped, and
+    // the rhythm goes on from the first tick after now.
+    next += ((now - next) / period + 1) * period;
+  }
+  return next;
+}
+
 void TimerThread::run(std::stop_token stop, std::function<void()> const& callback,
                       std::chrono::milliseconds period) {
   using clock = std::chrono::steady_clock;
+  period = std::max(period, shortest_period);
   auto next = clock::now() + period;
   while (!stop.stop_requested()) {
     auto const now = clock::now();
-    // Fixed rate: a thread that fell behind fires on every pass until it has caught up.
     if (now >= next) {
       callback();
-      next += period;
+      next = following_tick(next, now, period);
     }
     auto const wait = std::min<clock::duration>(next - now, check_interval);
     if (wait > clock::duration::zero()) {

@@ -33,6 +33,15 @@ using detail::mirror_written;
 using detail::same_brush;
 using detail::same_glyph;
 
+// Makes every cell of the mirror differ from the painted one, so that all are written: U+0000
+// with the default brush, or a space where that very glyph was painted.
+void mirror_nothing_painted(ScreenBuffer& screen, ScreenBuffer const& changes) {
+  dalk::Glyph const nothing{U'\0', dalk::Brush{}};
+  for (std::size_t i = 0; i < screen.glyphs.size(); ++i) {
+    screen.glyphs[i] = same_glyph(changes.glyphs[i], nothing) ? dalk::Glyph{} : nothing;
+  }
+}
+
 // Every changed cell gets its own cursor move: the terminal's advance is never trusted.
 char* write_cell(char* out, dalk::Brush& current, dalk::Point at, dalk::Brush const& brush,
                  char32_t symbol) {
@@ -80,10 +89,10 @@ void commit_specified(ScreenBuffer& screen, std::string& escape_buffer, detail::
   ScreenBuffer& changes = Terminal::changes;
   escape_buffer.clear();
   if (state.take_full_redraw_request() || changes.area != screen.area) {
-    // No painted glyph normally equals U+0000 with the default brush, so every cell is
-    // rewritten: the default encoding's full redraw.
+    // The default encoding's full redraw: the screen is not cleared, so every cell is
+    // rewritten, a painted U+0000 with the default brush too.
     screen.resize(changes.area);
-    screen.fill(dalk::Glyph{U'\0', dalk::Brush{}});
+    mirror_nothing_painted(screen, changes);
   }
 
   // Cells are encoded into a chunk on the stack that joins the buffer a few kilobytes at a

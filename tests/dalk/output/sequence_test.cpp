@@ -4,6 +4,7 @@
 #include <dalk/dalk.hpp>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <variant>
 
 #include "support/process.hpp"
@@ -86,8 +87,51 @@ TEST(SequenceTest, TraitsComeOutInBitOrderWhateverTheOrderOfCombining) {
   for (int bit = 9; bit >= 0; --bit) {
     every |= static_cast<Trait>(1U << bit);
   }
-  EXPECT_EQ(dalk::escape(every), off_then("1;7;1;2;3;4;5;7;8;9;21"));
+  // 18 parameters: the switching off is a sequence of its own.
+  EXPECT_EQ(dalk::escape(every), std::string{all_off} + "m\x1b[1;7;1;2;3;4;5;7;8;9;21m");
   EXPECT_EQ(dalk::traits(), every);
+}
+
+TEST(SequenceTest, TraitsPastSixteenParametersSwitchOnInASecondSequence) {
+  Traits const singles = Trait::Bold | Trait::Dim | Trait::Italic | Trait::Underline |
+                         Trait::Blink | Trait::Inverse | Trait::Invisible | Trait::CrossedOut;
+  struct Case {
+    Traits traits;
+    std::string expected;
+  };
+  Case const cases[] = {
+      // 7 + 9 and 7 + 2 + 7 parameters: one sequence, as ever.
+      {singles | Trait::DoubleUnderline, off_then("1;2;3;4;5;7;8;9;21")},
+      {Traits{Trait::Standout} | Trait::Bold | Trait::Dim | Trait::Italic | Trait::Underline |
+           Trait::Blink | Trait::Inverse | Trait::Invisible,
+       off_then("1;7;1;2;3;4;5;7;8")},
+      // 17 parameters.
+      {singles | Trait::Standout, std::string{all_off} + "m\x1b[1;7;1;2;3;4;5;7;8;9m"},
+  };
+  for (auto const& c : cases) {
+    EXPECT_EQ(dalk::escape(c.traits), c.expected) << c.traits.value();
+    EXPECT_EQ(dalk::traits(), c.traits);
+  }
+}
+
+TEST(SequenceTest, EscapesAreBuiltFromTwoThreadsAtOnce) {
+  Brush const brushes[] = {{TrueColor{1, 2, 3}, XColor{7}, Trait::Bold},
+                           {XColor::Default, TrueColor{4, 5, 6}, Trait::Italic | Trait::Dim}};
+  auto const build = [&](Brush const& b) {
+    for (int i = 0; i < 20000; ++i) {
+      (void)dalk::escape(b);
+      (void)dalk::traits();
+      (void)dalk::background_color();
+    }
+  };
+  std::thread other{build, brushes[1]};
+  build(brushes[0]);
+  other.join();
+  // Each value recorded is one that a thread encoded, never a mixture.
+  Color const background = dalk::background_color();
+  EXPECT_TRUE(background == brushes[0].background || background == brushes[1].background);
+  Traits const traits = dalk::traits();
+  EXPECT_TRUE(traits == brushes[0].traits || traits == brushes[1].traits);
 }
 
 TEST(SequenceTest, EmptyTraitsAndClearTraitsRecordNoTraits) {

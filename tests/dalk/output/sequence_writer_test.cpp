@@ -9,6 +9,8 @@
 #include <dalk/dalk.hpp>
 #include <string>
 
+#include "support/vterm_emulator.hpp"
+
 namespace {
 
 using dalk::Brush;
@@ -80,6 +82,7 @@ TEST(SequenceWriterTest, EveryTraitSetMatchesEscapeAndIsRecorded) {
     std::string const expected = dalk::escape(b);
     dalk::escape(Brush{});
     ASSERT_EQ(written_brush(b), expected) << bits;
+    EXPECT_LE(vennic::test::most_sgr_parameters(expected), 16) << bits;
     EXPECT_EQ(dalk::traits(), traits);
     EXPECT_EQ(dalk::background_color(), b.background);
     EXPECT_EQ(dalk::foreground_color(), b.foreground);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 #include <vn/vn.hpp>
@@ -286,6 +287,50 @@ TEST_F(DispatchTest, WidgetsReachingPastTheScreenStayInsideIt) {
     written += glyph.symbol == U'x' ? 1 : 0;
   }
   EXPECT_EQ(written, 4);
+}
+
+TEST_F(DispatchTest, GeometryAtTheEdgesOfIntNeverWraps) {
+  constexpr int max = std::numeric_limits<int>::max();
+  constexpr int min = std::numeric_limits<int>::min();
+  struct Row {
+    Point child_at;
+    vn::Area child_size;
+    Point press;
+    std::string expected;
+  };
+  Row const rows[] = {
+      {{max, max}, {max, max}, {max, max}, "child press 0,0"},
+      {{max - 1, 0}, {max, 1}, {min, 0}, "head press -2147483648,0"},
+      {{min, min}, {max, max}, {-2, -2}, "child press 2147483646,2147483646"},
+      {{min, min}, {max, max}, {-1, -1}, "head press -1,-1"},
+      {{0, 0}, {max, max}, {max, 0}, "head press 2147483647,0"},
+  };
+  for (Row const& row : rows) {
+    Log rows_log;
+    Recorder head{"head", rows_log}, child{"child", rows_log};
+    head.children = {&child};
+    child.place(row.child_at, row.child_size);
+    vn::detail::dispatch_mouse_press(head, at(row.press.x, row.press.y));
+    EXPECT_EQ(rows_log, Log{row.expected}) << row.expected;
+  }
+
+  // Offsets past the range saturate: nothing is painted out there, and a cursor out there is
+  // reported at the edge of the range.
+  Recorder head{"head", log}, far{"far", log}, farther{"farther", log},
+      edit{"edit", log, FocusPolicy::Strong};
+  head.children = {&far, &edit};
+  far.children = {&farther};
+  head.place({0, 0}, {4, 2});
+  far.place({max, max}, {1, 1});
+  farther.place({1, 1}, {1, 1});
+  edit.place({1, 1}, {1, 1});
+  edit.cursor = Point{max, max};
+  far.fill = farther.fill = U'x';
+  vn::Focus::set(edit);
+  vn::ScreenBuffer buffer{{4, 2}};
+  EXPECT_EQ(vn::detail::paint_tree(head, vn::Canvas{buffer, {0, 0}, buffer.area}),
+            (Point{max, max}));
+  EXPECT_EQ(log, (Log{"edit focus_in", "edit paint", "head paint"}));
 }
 
 // The dispatcher's own rules beyond the plain ones: Tab passes over widgets a paint does not

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
+#include <thread>
 #include <vn/vn.hpp>
 
 #include "support/process.hpp"
@@ -142,6 +144,42 @@ TEST(TimerTest, MovedFromTimerDestructionDoesNothing) {
     // Only `taken` stopped the thread; moved and gone were not running.
     return vn::Terminal::timers.at(id).thread.get_stop_token().stop_requested() ? 0 : 1;
   });
+}
+
+TEST(TimerTest, MissedTicksAreSkippedAndTheRhythmKept) {
+  using time_point = std::chrono::steady_clock::time_point;
+  struct Row {
+    std::chrono::milliseconds due, now, period, expected;
+  };
+  Row const rows[] = {
+      {100ms, 100ms, 100ms, 200ms},        // on time
+      {100ms, 199ms, 100ms, 200ms},        // late, but before the next tick
+      {100ms, 200ms, 100ms, 300ms},        // the next tick is due already: skipped
+      {100ms, 60'100ms, 100ms, 60'200ms},  // stopped for a minute: one tick, not 600
+      {30ms, 1000ms, 30ms, 1020ms},        // the first tick of the rhythm after now
+      {5ms, 5ms, 0ms, 6ms},                // below 1 ms: 1 ms
+      {5ms, 7ms, -3ms, 8ms},
+  };
+  for (Row const& row : rows) {
+    EXPECT_EQ(vn::TimerThread::following_tick(time_point{row.due}, time_point{row.now}, row.period),
+              time_point{row.expected})
+        << row.due.count() << " " << row.now.count() << " " << row.period.count();
+  }
+}
+
+TEST(TimerTest, PeriodsBelowAMillisecondTickEveryMillisecond) {
+  for (auto const period : {0ms, -5ms}) {
+    std::atomic<int> ticks{0};
+    auto const start = std::chrono::steady_clock::now();
+    {
+      vn::TimerThread thread{period, [&ticks] { ++ticks; }};
+      std::this_thread::sleep_for(100ms);
+    }
+    auto const elapsed = std::chrono::steady_clock::now() - start;
+    // At most one tick a millisecond; unclamped, it was millions.
+    EXPECT_GE(ticks.load(), 1);
+    EXPECT_LE(ticks.load(), std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+  }
 }
 
 TEST(TimerTest, ProcessExitsCleanlyWithTimersRunning) {

@@ -255,4 +255,75 @@ TEST_P(CommitEmulatorTest, EmulatorShowsEveryPaintedFrame) {
 
 INSTANTIATE_TEST_SUITE_P(Seeds, CommitEmulatorTest, ::testing::Range(1U, 13U));
 
+// One row painted with `painted` and committed in the default or the compact encoding; returns
+// the bytes written.
+std::string commit_row(vn::ScreenBuffer& screen, std::vector<Glyph> const& painted, bool compact) {
+  vn::Terminal::changes.resize({static_cast<int>(painted.size()), 1});
+  vn::Terminal::changes.glyphs = painted;
+  vn::Terminal::cursor.reset();
+  std::string escape_buffer;
+  vn::detail::OutputProfile const profile{compact, false, dalk::ColorDepth::TrueColor};
+  return vennic::test::capture_stdout(
+      [&] { vn::detail::commit_changes(screen, escape_buffer, profile); });
+}
+
+void expect_shown(Emulator const& emulator, std::vector<Glyph> const& painted) {
+  std::vector<Expected> const expected =
+      expected_row(painted.data(), static_cast<int>(painted.size()));
+  for (std::size_t x = 0; x < painted.size(); ++x) {
+    EXPECT_EQ(compare(emulator.cell(static_cast<int>(x), 0), expected[x], painted[x]), "")
+        << "cell " << x;
+  }
+}
+
+TEST(CommitEmulatorCases, BrushesOfEveryTraitStayWithinSixteenParameters) {
+  dalk::Traits every;
+  for (int bit = 0; bit < 10; ++bit) {
+    every |= static_cast<Trait>(1U << bit);
+  }
+  dalk::Traits but_standout = every;
+  but_standout.remove(Trait::Standout);
+  std::vector<Glyph> const painted = {
+      {U'a', Brush{TrueColor{1, 2, 3}, TrueColor{250, 251, 252}, every}},
+      {U'b', Brush{XColor{200}, XColor{17}, every}},
+      {U'c', Brush{XColor{3}, TrueColor{9, 8, 7}, but_standout}},
+      {U'd', Brush{XColor::Default, XColor{255}, every}},
+      {U'e', Brush{TrueColor{0, 0, 0}, XColor::Default, but_standout}},
+  };
+  for (bool const compact : {false, true}) {
+    SCOPED_TRACE(compact ? "compact" : "default");
+    vn::ScreenBuffer screen;
+    Emulator emulator{{5, 1}};
+    std::string const written = commit_row(screen, painted, compact);
+    EXPECT_LE(vennic::test::most_sgr_parameters(written), 16);
+    emulator.feed(written);
+    expect_shown(emulator, painted);
+  }
+}
+
+TEST(CommitEmulatorCases, NulGlyphReplacesTheOldCharacterAfterAFullRedraw) {
+  std::vector<Glyph> const before = {Glyph{U'x', Brush{}}, Glyph{U'y', Brush{}},
+                                     Glyph{U'z', Brush{}}};
+  struct Case {
+    bool compact;
+    bool resized;  // else a full redraw asked for at the same size
+  };
+  for (Case const c :
+       {Case{false, true}, Case{false, false}, Case{true, true}, Case{true, false}}) {
+    SCOPED_TRACE(std::to_string(c.compact) + std::to_string(c.resized));
+    vn::ScreenBuffer screen;
+    Emulator emulator{{3, 1}};
+    emulator.feed(commit_row(screen, before, c.compact));
+    std::vector<Glyph> after = {Glyph{U'\0', Brush{}}, Glyph{U'q', Brush{}}};
+    if (c.resized) {
+      emulator.resize({2, 1});
+    } else {
+      after.push_back(Glyph{U'\0', Brush{}});
+      vn::detail::request_full_redraw();
+    }
+    emulator.feed(commit_row(screen, after, c.compact));
+    expect_shown(emulator, after);
+  }
+}
+
 }  // namespace

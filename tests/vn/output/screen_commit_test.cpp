@@ -105,12 +105,12 @@ TEST_F(ScreenCommitTest, ForegroundOnlyChangeRewritesCell) {
                           default_brush + hide);
 }
 
-TEST_F(ScreenCommitTest, NulGlyphAfterResizeCountsAsShown) {
+TEST_F(ScreenCommitTest, NulGlyphAfterResizeIsWritten) {
   start_blank();
   resize({2, 1});
   paint({0, 0}, Glyph{U'\0', Brush{}});
   paint({1, 0}, Glyph{U'z', Brush{}});
-  EXPECT_EQ(commit(), hide + "\x1b[1;2Hz" + default_brush + hide);
+  EXPECT_EQ(commit(), hide + "\x1b[1;1H\xef\xbf\xbd\x1b[1;2Hz" + default_brush + hide);
 }
 
 TEST_F(ScreenCommitTest, ControlCharactersAreWrittenAsReplacement) {
