@@ -21,40 +21,6 @@ namespace {
 // "\e[", 255 parameter bytes and a final byte; the 256th byte without one is given up.
 constexpr std::size_t max_sequence_bytes = 2 + 256;
 
-// A Resize never comes from the byte stream; nor do answers (they are no event); key releases,
-// pastes and focus reports only with their extension.
-void check(dalk::Event const& event, dalk::InputParser::Options const& options) {
-  require(!std::holds_alternative<dalk::Resize>(event));
-  require(options.kitty_keyboard || !std::holds_alternative<dalk::KeyRelease>(event));
-  require(options.bracketed_paste || !std::holds_alternative<dalk::Paste>(event));
-  require(options.focus_reports || !std::holds_alternative<dalk::Focus>(event));
-  // Numbers from input stay in their bounds: a key is a code point, a cell -1 to 65534.
-  if (auto const* press = std::get_if<dalk::KeyPress>(&event)) {
-    require(dalk::strip_modifiers(press->key) <= dalk::key(0x10FFFF));
-  }
-  std::visit(
-      [](auto const& e) {
-        if constexpr (requires { e.mouse; }) {
-          auto const at = e.mouse.at;
-          require(at.x >= -1 && at.x <= 65534 && at.y >= -1 && at.y <= 65534);
-        }
-      },
-      event);
-}
-
-// What dalk::read throws for undecodable input.
-void check(dalk::Undecodable const& undecodable) {
-  require(undecodable.error != nullptr);
-  try {
-    std::rethrow_exception(undecodable.error);
-  } catch (std::runtime_error const&) {
-  } catch (std::invalid_argument const&) {
-  } catch (std::out_of_range const&) {
-  } catch (...) {
-    require(false);
-  }
-}
-
 class Run {
  public:
   explicit Run(dalk::InputParser::Options options = {}) { parser_.set_options(options); }
