@@ -27,8 +27,8 @@
 #include <exception>
 #include <optional>
 #include <stdexcept>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 

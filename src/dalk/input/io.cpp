@@ -100,6 +100,8 @@ struct TerminalInput {
   std::size_t end = 0;
   // When bytes came last: a paste stalls counting from there.
   std::chrono::steady_clock::time_point last_read;
+  // The last read ended by an exception, perhaps in the middle of a sequence.
+  bool broken_off = false;
 };
 
 TerminalInput& terminal_input = *new TerminalInput;
@@ -290,12 +292,20 @@ InputParser::Options load_terminal_options() {
 // the wait; blocking, it waits for a paste's bytes in slices, else only takes what is waiting.
 ReadResult read_terminal(bool blocking = true) {
   InputParser& parser = terminal_input.parser;
-  // A sequence is left over only when a failed read or poll broke it off: start afresh. An open
-  // paste goes on: its bytes may pause longer than a read waits, and what comes after the pause
-  // must not be taken for typed keys.
-  if (parser.wait() != InputParser::Wait::Paste) {
+  // A sequence a failed read or poll broke off is dropped: start afresh. An open paste goes on:
+  // its bytes may pause longer than a read waits, and what comes after the pause must not be
+  // taken for typed keys. The escape held after Escape, Escape stays: it may begin a sequence.
+  if (terminal_input.broken_off && parser.wait() != InputParser::Wait::Paste) {
     parser.reset();
   }
+  terminal_input.broken_off = true;
+  struct MarkWhole {
+    ~MarkWhole() {
+      if (std::uncaught_exceptions() == 0) {
+        terminal_input.broken_off = false;
+      }
+    }
+  } const mark_whole;
   parser.set_options(load_terminal_options());
   if (!terminal_input.put_back.empty()) {
     Event event = std::move(terminal_input.put_back.front());
