@@ -145,7 +145,11 @@ TEST_P(FloodTest, MemoryStaysBoundedAndTheQuitKeyEndsItPromptly) {
       << status.signal;
   EXPECT_LT(quit_time, quit_limit);
   EXPECT_GT(idle, 0);
-  EXPECT_LT(peak - idle, growth_limit_kib);
+  // AddressSanitizer keeps freed memory in quarantine (hundreds of MB), so growth says nothing
+  // about the program there.
+  if (!vennic::test::memory_sanitized) {
+    EXPECT_LT(peak - idle, growth_limit_kib);
+  }
   // The terminal is put back: main screen, cursor shown.
   std::string const& output = child.output();
   std::size_t const restored = output.rfind("\x1b[?1049l");
