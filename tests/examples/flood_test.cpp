@@ -145,7 +145,7 @@ TEST_P(FloodTest, MemoryStaysBoundedAndTheQuitKeyEndsItPromptly) {
       << status.signal;
   EXPECT_LT(quit_time, quit_limit);
   EXPECT_GT(idle, 0);
-  // AddressSanitizer keeps freed memory in quarantine (hundreds of MB), so growth says nothing
+  // ASan's quarantine and TSan's shadow memory grow by hundreds of MB: growth says nothing
   // about the program there.
   if (!vennic::test::memory_sanitized) {
     EXPECT_LT(peak - idle, growth_limit_kib);
