@@ -70,6 +70,11 @@ enum class Extension : std::uint16_t {
   /// Where the terminal answers that it shows true colour, frames use it whatever colour bit is
   /// set (NoColor stays). output_extensions() sets it.
   ColorsFromAnswers = 1U << 12U,
+  /// With TerminalAnswers: mode 2027 where the terminal answers that it has it, so that it lays
+  /// out whole grapheme clusters and the library measures with text::WidthModel::Clusters
+  /// (dalk/cluster.hpp) until the session ends. Elsewhere text is laid out code point by code
+  /// point, as without it.
+  GraphemeClusters = 1U << 13U,
 };
 using Extensions = detail::Mask<Extension>;
 
@@ -78,13 +83,15 @@ constexpr Extensions operator|(Extension a, Extension b) {
 }
 
 /// What interactive applications should turn on whatever the terminal: the input protocols
-/// (bracketed paste, focus reports, the kitty keyboard), synchronized output, the quiet idle
-/// and the terminal's answers, which decide whether the kitty flags are pushed and frames
-/// synchronized. Terminals that lack one ignore its sequences. The output extensions depend on
-/// the terminal: add output_extensions() (dalk/output_profile.hpp) for them.
+/// (bracketed paste, focus reports, the kitty keyboard), synchronized output, the quiet idle,
+/// grapheme clusters and the terminal's answers, which decide whether the kitty flags are pushed,
+/// frames synchronized and clusters laid out whole. Terminals that lack one ignore its sequences.
+/// The output extensions depend on the terminal: add output_extensions()
+/// (dalk/output_profile.hpp) for them.
 inline constexpr Extensions recommended_extensions =
     Extension::BracketedPaste | Extension::FocusReports | Extension::SynchronizedOutput |
-    Extension::KittyKeyboard | Extension::QuietIdle | Extension::TerminalAnswers;
+    Extension::KittyKeyboard | Extension::QuietIdle | Extension::TerminalAnswers |
+    Extension::GraphemeClusters;
 
 /// The mode types accepted by set().
 template <typename T>
@@ -134,7 +141,8 @@ void initialize_terminal(ScreenBuffer screen, MouseMode mouse, CursorMode cursor
                          InputBuffer input, Signals signals, KeyMode keys,
                          bool install_interrupt_handler, Extensions extensions = {});
 /// Acts on the answers (also those of an AnswersChanged event): pushes the kitty flags where the
-/// terminal reported the protocol and turns synchronized output on where it has it. Nothing
+/// terminal reported the protocol, turns synchronized output on where it has it and mode 2027
+/// (with the cluster width model) where it reported that mode. Nothing
 /// without TerminalAnswers in the session. It writes: call it on the thread that writes to the
 /// terminal (vn's event loop does).
 void use_answers(TerminalAnswers const& answers);

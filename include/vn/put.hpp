@@ -115,7 +115,7 @@ void fill_background(Canvas canvas, dalk::Color const& background);
 
 namespace detail {
 
-/// dalk::text::cells(c): dalk::width(c), with ASCII answered inline.
+/// dalk::text::cells(c): the cells a glyph symbol takes, with ASCII answered inline.
 inline int cell_width(char32_t c) {
   return dalk::text::cells(c);
 }

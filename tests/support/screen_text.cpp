@@ -1,10 +1,11 @@
 #include "support/screen_text.hpp"
 
+#include <algorithm>
 #include <utility>
 
 #include <dalk/sequence.hpp>
+#include <dalk/text.hpp>
 #include <dalk/transcode.hpp>
-#include <dalk/width.hpp>
 
 namespace vennic::test {
 
@@ -14,7 +15,7 @@ std::vector<std::string> screen_rows(vn::ScreenBuffer const& buffer, dalk::Point
   for (int y = at.y; y < at.y + size.height; ++y) {
     std::string row;
     for (int x = at.x; x < at.x + size.width; ++x) {
-      row += dalk::detail::u32_to_u8(buffer[{x, y}].symbol);
+      row += dalk::detail::u32_to_u8(dalk::text::code_points(buffer[{x, y}].symbol));
     }
     rows.push_back(std::move(row));
   }
@@ -29,10 +30,8 @@ std::string shown_row(vn::testing::Harness const& screen, int y) {
   std::u32string row;
   for (int x = 0; x < screen.size().width; ++x) {
     char32_t const c = screen.cell({x, y}).symbol;
-    row.push_back(c);
-    if (dalk::width(c) == 2) {
-      ++x;
-    }
+    dalk::text::append_code_points(c, row);
+    x += std::max(dalk::text::cells(c) - 1, 0);
   }
   return dalk::detail::u32_to_u8(row);
 }

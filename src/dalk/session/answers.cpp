@@ -139,6 +139,10 @@ std::optional<unsigned> detail::kitty_flags_for(TerminalAnswers const& answers) 
   return 1U | 2U | 4U;
 }
 
+std::string_view detail::terminal_name(std::string_view version) {
+  return split_version(version).name;
+}
+
 bool detail::has_synchronized_output(TerminalAnswers const& answers) {
   return has_mode(answers.synchronized_output) || is_known_modern(answers.version);
 }

@@ -56,6 +56,7 @@ inline constexpr ExtensionProtocol extension_protocols[] = {
      &InputParser::Options::focus_reports},
     {Extension::KittyKeyboard, ProtocolSpan::Session, "\x1b[>7u", "\x1b[<u",
      &InputParser::Options::kitty_keyboard},
+    {Extension::GraphemeClusters, ProtocolSpan::Session, "\x1b[?2027h", "\x1b[?2027l", nullptr},
     {Extension::SynchronizedOutput, ProtocolSpan::Frame, "\x1b[?2026h", "\x1b[?2026l", nullptr},
     {Extension::TerminalAnswers, ProtocolSpan::Query, terminal_queries, "",
      &InputParser::Options::terminal_answers},

@@ -26,6 +26,7 @@
 #include <variant>
 #include <vector>
 
+#include "dalk/cluster.hpp"
 #include "dalk/console_file.hpp"
 #include "dalk/input_parser.hpp"
 #include "dalk/io.hpp"
@@ -449,6 +450,9 @@ void set_up_session(ScreenBuffer screen, MouseMode mouse, CursorMode cursor, Ech
   if (asks) {
     session.active.remove(Extension::KittyKeyboard);
   }
+  // Only a terminal that answers it has mode 2027 gets it.
+  session.active.remove(Extension::GraphemeClusters);
+  text::set_width_model(text::WidthModel::CodePoints);
   prepare_signal_bytes();
   terminal_set_up = 1;
   std::setvbuf(stdout, nullptr, _IOFBF, 4096);
@@ -512,10 +516,11 @@ void initialize_terminal(ScreenBuffer screen, MouseMode mouse, CursorMode cursor
   }
 }
 
-void use_answers(TerminalAnswers const& answers) {
-  if (terminal_set_up != 1 || !session.requested.contains(Extension::TerminalAnswers)) {
-    return;
-  }
+namespace {
+
+// Pushes the kitty flags where the terminal reported the protocol; synchronized output where
+// it has it.
+void push_kitty_flags(TerminalAnswers const& answers) {
   if (session.requested.contains(Extension::SynchronizedOutput) &&
       detail::has_synchronized_output(answers)) {
     synchronized_output_answered = true;
@@ -539,6 +544,38 @@ void use_answers(TerminalAnswers const& answers) {
   detail::set_terminal_input_options(options);
   write(kitty_push(*flags));
   flush();
+}
+
+// Measures text the way the terminal lays it out: whole clusters under mode 2027, which is turned
+// on where it is reported; kitty's and tmux's own rules where they name themselves.
+void measure_text_as(TerminalAnswers const& answers) {
+  if (has_mode(answers.grapheme_clusters) &&
+      answers.grapheme_clusters != ModeReport::PermanentlyReset) {
+    if (!session.active.contains(Extension::GraphemeClusters)) {
+      detail::OrderedWrite const ordered;
+      session.active.insert(Extension::GraphemeClusters);
+      prepare_signal_bytes();
+      write(detail::protocol(Extension::GraphemeClusters).on);
+      flush();
+    }
+    text::set_width_model(text::WidthModel::Clusters);
+  } else if (detail::terminal_name(answers.version) == "kitty") {
+    text::set_width_model(text::WidthModel::KittyCodePoints);
+  } else if (detail::terminal_name(answers.version) == "tmux") {
+    text::set_width_model(text::WidthModel::TmuxCodePoints);
+  }
+}
+
+}  // namespace
+
+void use_answers(TerminalAnswers const& answers) {
+  if (terminal_set_up != 1 || !session.requested.contains(Extension::TerminalAnswers)) {
+    return;
+  }
+  push_kitty_flags(answers);
+  if (session.requested.contains(Extension::GraphemeClusters)) {
+    measure_text_as(answers);
+  }
 }
 
 bool synchronized_output_confirmed() {
@@ -575,6 +612,7 @@ void uninitialize_terminal() {
   }
   session.active = {};
   session.synchronized_frames = false;
+  text::set_width_model(text::WidthModel::CodePoints);
   // A console keyboard that cannot be switched back must not keep the rest of the terminal
   // from being restored; the failure is rethrown once everything else is done.
   std::exception_ptr failure;

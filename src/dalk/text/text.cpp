@@ -1,5 +1,7 @@
 #include "dalk/text.hpp"
 
+#include "dalk/text/break_iterator.hpp"
+
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
 
@@ -14,10 +16,8 @@ namespace {
 
 constexpr char32_t replacement = U'\uFFFD';
 
-// Whether c joins the code point before it into one character: it takes no cells.
-bool is_joining(char32_t c) {
-  // Printable ASCII, most of most texts, without the lookup.
-  return (c < 0x20 || c >= 0x7F) && width(c) == 0;
+bool is_control(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
 // The Unicode Standard's table of well-formed byte sequences, so that overlongs, surrogates
@@ -118,17 +118,11 @@ struct Utf8 {
     return i;
   }
 
-  // Whether the code point at i (below the end) is one well-formed character that joins.
-  bool joins(std::size_t i) const {
-    if (static_cast<unsigned char>(text[i]) < 0x80U) {
-      return false;
-    }
-    std::size_t const end = end_of(i);
-    Decoded const c = decode_one(text.substr(0, end), i);
-    return c.well_formed && i + c.length == end && is_joining(c.code_point);
+  // The code point at i (below the end), U+FFFD where malformed.
+  char32_t at(std::size_t i) const {
+    auto const byte = static_cast<unsigned char>(text[i]);
+    return byte < 0x80U ? byte : decode_one(text.substr(0, end_of(i)), i).code_point;
   }
-
-  bool follows_line_feed(std::size_t i) const { return text[i - 1] == '\n'; }
 };
 
 // Code points of UTF-32 text: one unit each.
@@ -139,43 +133,77 @@ struct Utf32 {
   static std::size_t start_of(std::size_t i) { return i; }
   static std::size_t end_of(std::size_t i) { return i + 1; }
   static std::size_t before(std::size_t i) { return i - 1; }
-  bool joins(std::size_t i) const { return is_joining(text[i]); }
-  bool follows_line_feed(std::size_t i) const { return text[i - 1] == U'\n'; }
+  char32_t at(std::size_t i) const { return text[i]; }
 };
 
+// A control character stands alone, also CR before LF, and nothing joins an ASCII character
+// to what comes before it unless that is a prepended mark (GB9b): boundaries that need no
+// break iterator, which is asked only between other characters.
 template <typename Text>
-std::size_t boundary_in(Text const& text, std::size_t i, Boundary which, LineFeed feed) {
-  // Whether the code point at `at` (0 < at < size) belongs to the character before it: the one
-  // place that says where characters end.
-  auto const joins = [&](std::size_t at) {
-    return text.joins(at) && !(feed == LineFeed::EndsLine && text.follows_line_feed(at));
-  };
+bool is_boundary(Text const& text, std::size_t i) {
+  char32_t const c = text.at(i);
+  char32_t const previous = text.at(text.before(i));
+  if (is_control(c) || is_control(previous)) {
+    return true;
+  }
+  if (c < 0x80) {
+    return previous < 0x80 || u_getIntPropertyValue(static_cast<UChar32>(previous),
+                                                    UCHAR_GRAPHEME_CLUSTER_BREAK) != U_GCB_PREPEND;
+  }
+  return detail::is_break(text.text, i);
+}
+
+template <typename Text>
+std::size_t boundary_in(Text const& text, std::size_t i, Boundary which) {
   switch (which) {
-    case Boundary::Next:
-      i = text.end_of(i);
-      while (i < text.size() && joins(i)) {
-        i = text.end_of(i);
+    case Boundary::Next: {
+      std::size_t const next = text.end_of(i);
+      if (next >= text.size() || is_boundary(text, next)) {
+        return next;
       }
-      return i;
-    case Boundary::Previous:
-      i = text.before(i);
-      while (i > 0 && joins(i)) {
-        i = text.before(i);
+      return detail::following_break(text.text, i);
+    }
+    case Boundary::Previous: {
+      std::size_t const previous = text.before(i);
+      if (previous == 0 || is_boundary(text, previous)) {
+        return previous;
       }
-      return i;
+      return detail::preceding_break(text.text, i);
+    }
     case Boundary::AtOrBefore:
       i = text.start_of(i);
-      while (i > 0 && i < text.size() && joins(i)) {
-        i = text.before(i);
+      if (i == 0 || i >= text.size() || is_boundary(text, i)) {
+        return i;
       }
-      return i;
+      return detail::preceding_break(text.text, i);
     case Boundary::AtOrAfter:
-      while (i > 0 && i < text.size() && joins(i)) {
-        i = text.end_of(i);
+      if (i == 0 || i >= text.size()) {
+        return i;
       }
-      return i;
+      i = text.start_of(i);
+      if (is_boundary(text, i)) {
+        return i;
+      }
+      return detail::following_break(text.text, i);
   }
   return i;
+}
+
+// Calls f with each cluster of text, in order.
+template <typename F>
+void for_each_cluster(std::u32string_view text, F const& f) {
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t const end = cluster_end(text, at);
+    f(text.substr(at, end - at));
+    at = end;
+  }
+}
+
+int cluster_cells(std::u32string_view cluster) {
+  if (cluster.size() == 1) {
+    return cells(cluster.front());
+  }
+  return text::cluster_cells(cluster, width_model());
 }
 
 }  // namespace
@@ -216,16 +244,44 @@ std::u32string decode_replacing(std::string_view s) {
   return out;
 }
 
-std::size_t boundary(std::string_view text, std::size_t i, Boundary which, LineFeed feed) {
-  return boundary_in(Utf8{text}, i, which, feed);
+std::size_t boundary(std::string_view text, std::size_t i, Boundary which, LineFeed /*feed*/) {
+  return boundary_in(Utf8{text}, i, which);
 }
 
-std::size_t boundary(std::u32string_view text, std::size_t i, Boundary which, LineFeed feed) {
-  return boundary_in(Utf32{text}, i, which, feed);
+std::size_t boundary(std::u32string_view text, std::size_t i, Boundary which, LineFeed /*feed*/) {
+  return boundary_in(Utf32{text}, i, which);
 }
 
 std::size_t previous_code_point(std::string_view text, std::size_t i) {
   return Utf8{text}.before(i);
+}
+
+namespace {
+
+bool is_combining_mark(char32_t c) {
+  auto const code = static_cast<UChar32>(c);
+  auto const category = u_charType(code);
+  return (category == U_NON_SPACING_MARK || category == U_COMBINING_SPACING_MARK) &&
+         !u_hasBinaryProperty(code, UCHAR_VARIATION_SELECTOR);
+}
+
+template <typename Text>
+std::size_t backspace_start_in(Text const& text, std::size_t i) {
+  std::size_t const last = text.before(i);
+  if (last > 0 && text.at(last) >= 0x300 && is_combining_mark(text.at(last))) {
+    return last;
+  }
+  return boundary_in(text, i, Boundary::Previous);
+}
+
+}  // namespace
+
+std::size_t backspace_start(std::string_view text, std::size_t i) {
+  return backspace_start_in(Utf8{text}, i);
+}
+
+std::size_t backspace_start(std::u32string_view text, std::size_t i) {
+  return backspace_start_in(Utf32{text}, i);
 }
 
 // 0x40000 to 0x4FFFF: the console reports keys with no character of their own (Shift, Caps
@@ -251,9 +307,8 @@ int character_cells(std::u32string_view character) {
   }
   std::u32string scratch;
   int total = 0;
-  for (char32_t const c : compose(character, scratch)) {
-    total += width(c);
-  }
+  for_each_cluster(compose(character, scratch),
+                   [&](std::u32string_view cluster) { total += cluster_cells(cluster); });
   return total;
 }
 
@@ -261,7 +316,18 @@ std::u32string drawable(std::u32string text) {
   if (!is_nfc(text)) {
     text = nfc(text);
   }
-  std::erase_if(text, [](char32_t c) { return cells(c) == 0; });
+  // Most text is one code point a character: it is its own symbol, kept in place.
+  std::size_t kept = 0;
+  for_each_cluster(std::u32string_view{text}, [&](std::u32string_view cluster) {
+    if (cluster.size() == 1) {
+      if (cells(cluster.front()) != 0) {
+        text[kept++] = cluster.front();
+      }
+    } else if (cluster_cells(cluster) != 0) {
+      text[kept++] = symbol_of(cluster);
+    }
+  });
+  text.resize(kept);
   return text;
 }
 
@@ -270,9 +336,20 @@ std::u32string drawable(std::string_view text) {
 }
 
 int cells(std::string_view text) {
+  std::u32string points = decode(text);
+  if (!is_nfc(points)) {
+    points = nfc(points);
+  }
   int total = 0;
-  for (char32_t const c : drawable(text)) {
-    total += cells(c);
+  for_each_cluster(std::u32string_view{points},
+                   [&](std::u32string_view cluster) { total += cluster_cells(cluster); });
+  return total;
+}
+
+std::size_t cells(std::u32string_view symbols) {
+  std::size_t total = 0;
+  for (char32_t const symbol : symbols) {
+    total += static_cast<std::size_t>(cells(symbol));
   }
   return total;
 }
@@ -297,7 +374,7 @@ void fit(std::string_view text, int cells, std::u32string& out) {
   }
   decode(text, out);
   out = drawable(std::move(out));
-  if (width(out) > static_cast<std::size_t>(cells)) {
+  if (text::cells(std::u32string_view{out}) > static_cast<std::size_t>(cells)) {
     cut_to_cells(out, cells - 1);
     out.push_back(U'…');
   }

@@ -13,7 +13,9 @@
 #include <variant>
 #include <vector>
 
+#include "dalk/cluster.hpp"
 #include "dalk/terminal.hpp"
+#include "vn/commit.hpp"
 #include "vn/core/dispatch_state.hpp"
 #include "vn/focus.hpp"
 #include "vn/overlay.hpp"
@@ -314,7 +316,12 @@ class Route {
   // The session acts on the answers first (the kitty flags, synchronized output): it writes,
   // and this is the loop's thread.
   std::optional<QuitRequest> operator()(dalk::AnswersChanged const& e) {
+    dalk::text::WidthModel const model = dalk::text::width_model();
     dalk::use_answers(e.answers);
+    if (dalk::text::width_model() != model) {
+      // Text measures differently now: every cell of the screen is written again.
+      detail::request_full_redraw();
+    }
     to_every_widget([&answers = e.answers](Widget& w) { w.terminal_answers(answers); });
     return std::nullopt;
   }

@@ -98,8 +98,8 @@ void draw_frame(Canvas& canvas, shape::Frame const& frame, Write const& write) {
   draw_box(canvas, 0, 0, frame.corners, frame.walls, canvas.size, write);
 }
 
-// Drawable text (dalk::text::drawable): the code points take their widths in cells; a wide one
-// whose second cell lies beyond the canvas becomes a space, never half a character.
+// Drawable text (dalk::text::drawable): the symbols take their widths in cells; a wide one
+// whose last cell lies beyond the canvas becomes a space, never part of a character.
 void draw_text(Canvas& canvas, dalk::Point p, std::u32string const& text) {
   Wide column = p.x;
   for (char32_t const symbol : text) {
@@ -108,13 +108,13 @@ void draw_text(Canvas& canvas, dalk::Point p, std::u32string const& text) {
     }
     int const cells = dalk::text::cells(symbol);
     dalk::Glyph& cell = cell_at(canvas, column, p.y);
-    if (cells == 2 && column + 1 >= canvas.size.width) {
+    if (column + cells > canvas.size.width) {
       cell = dalk::Glyph{U' ', dalk::Brush{}};
       break;
     }
     cell = dalk::Glyph{symbol, dalk::Brush{}};
-    if (cells == 2) {
-      cell_at(canvas, column + 1, p.y) = dalk::Glyph{U' ', dalk::Brush{}};
+    for (int covered = 1; covered < cells; ++covered) {
+      cell_at(canvas, column + covered, p.y) = dalk::Glyph{U' ', dalk::Brush{}};
     }
     column += cells;
   }
@@ -141,7 +141,7 @@ void put(Canvas canvas, dalk::Point p, dalk::Glyph const& glyph) {
   if (!is_inside(canvas, p.x, p.y)) {
     return;
   }
-  if (p.x + 1 == canvas.size.width && dalk::text::cells(glyph.symbol) == 2) {
+  if (Wide{p.x} + dalk::text::cells(glyph.symbol) > canvas.size.width) {
     canvas[p] = dalk::Glyph{U' ', glyph.brush};
   } else {
     canvas[p] = glyph;

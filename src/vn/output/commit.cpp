@@ -23,12 +23,10 @@ namespace {
 // honoured against this.
 std::atomic<std::uint64_t> full_redraws_requested{0};
 
-using detail::blank_symbol;
 using detail::cell_width;
 using detail::Cells;
 using detail::covered_symbol;
 using detail::cursor_on_screen;
-using detail::displayable;
 using detail::mirror_written;
 using detail::same_brush;
 using detail::same_glyph;
@@ -50,7 +48,7 @@ char* write_cell(char* out, dalk::Brush& current, dalk::Point at, dalk::Brush co
     out = dalk::detail::write_escape(out, brush);
     current = brush;
   }
-  return dalk::detail::write_u8(out, symbol);
+  return detail::write_symbol(out, symbol);
 }
 
 // The brush a cell is written with: as painted, or adapted to the terminal's colours.
@@ -76,11 +74,9 @@ template <typename Paint>
   if (shown.symbol == covered_symbol) {
     return x;
   }
-  int const columns = cell_width(fresh.symbol);
-  bool const covers_next = columns == 2 && x + 1 < cells.width;
-  char32_t const symbol = columns == 1 || covers_next ? displayable(fresh.symbol) : blank_symbol;
-  out = write_cell(out, current, dalk::Point{x, cells.y}, paint(fresh.brush), symbol);
-  return mirror_written(cells, x, symbol, covers_next);
+  detail::Written const written = detail::written_at(cells, x);
+  out = write_cell(out, current, dalk::Point{x, cells.y}, paint(fresh.brush), written.symbol);
+  return mirror_written(cells, x, written.covered);
 }
 
 template <typename Paint>
@@ -99,7 +95,7 @@ void commit_specified(ScreenBuffer& screen, std::string& escape_buffer, detail::
   // time; appending each sequence to the string on its own cost more than encoding it.
   constexpr std::size_t chunk_size = 8192;
   constexpr std::size_t max_cell = dalk::detail::max_point_escape_size +
-                                   dalk::detail::max_brush_escape_size + dalk::detail::max_u8_size;
+                                   dalk::detail::max_brush_escape_size + detail::max_symbol_size;
   char chunk[chunk_size + max_cell];
   char* out = chunk;
   dalk::Brush current{};
@@ -117,8 +113,7 @@ void commit_specified(ScreenBuffer& screen, std::string& escape_buffer, detail::
       if ((fresh.symbol | shown.symbol) >= 0x80) {
         x = write_any_cell(cells, x, out, current, paint);
       } else {
-        out = write_cell(out, current, dalk::Point{x, y}, paint(fresh.brush),
-                         displayable(fresh.symbol));
+        out = write_cell(out, current, dalk::Point{x, y}, paint(fresh.brush), fresh.symbol);
         // The mirror keeps the painted glyph, so change detection ignores the replacement.
         shown = fresh;
       }
@@ -131,6 +126,7 @@ void commit_specified(ScreenBuffer& screen, std::string& escape_buffer, detail::
   out = dalk::detail::write_escape(out, dalk::Brush{});
   escape_buffer.append(chunk, out);
   changes.fill(dalk::Glyph{});
+  dalk::text::detail::next_cluster_frame();
   dalk::detail::write_frame(escape_buffer, cursor_on_screen(Terminal::cursor, changes.area),
                             synchronized);
 }

@@ -2,12 +2,15 @@
 // covered half of a wide glyph, and where the cursor can be shown.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <optional>
 #include <string>
 
+#include "dalk/cluster.hpp"
 #include "dalk/output/frame_writer.hpp"
 #include "dalk/sequence.hpp"
-#include "dalk/width.hpp"
+#include "dalk/text.hpp"
 #include "vn/commit.hpp"
 #include "vn/screen_buffer.hpp"
 
@@ -29,9 +32,22 @@ using dalk::detail::same_brush;
 using dalk::detail::same_color;
 using dalk::detail::same_glyph;
 
-// dalk::width with ASCII answered inline.
+// The cells a symbol takes under the width model in force, ASCII answered inline.
 inline int cell_width(char32_t symbol) {
-  return symbol < 0x80 ? 1 : dalk::width(symbol);
+  return dalk::text::cells(symbol);
+}
+
+// The most bytes one cell's symbol writes.
+inline constexpr std::size_t max_symbol_size =
+    std::max(dalk::detail::max_u8_size, dalk::text::detail::max_cluster_u8_size);
+
+// The bytes of a symbol as written: a cluster's code points together, anything else as
+// displayable().
+inline char* write_symbol(char* out, char32_t symbol) {
+  if (dalk::text::is_cluster(symbol)) {
+    return dalk::text::detail::write_cluster_u8(out, symbol);
+  }
+  return dalk::detail::write_u8(out, displayable(symbol));
 }
 
 // What the mirror holds for the second cell of a wide glyph: whatever lands there is written
@@ -39,7 +55,7 @@ inline int cell_width(char32_t symbol) {
 // is mirrored as the U+FFFD it shows.
 inline constexpr char32_t covered_symbol = 0xFFFFFFFF;
 
-// A cell that must not be written raw: a wide glyph without room for its right half would
+// A cell that must not be written raw: a wide glyph without room for all of its cells would
 // wrap or be cut by the terminal, and a lone zero-width code point would join its neighbour.
 inline constexpr char32_t blank_symbol = U' ';
 
@@ -51,35 +67,51 @@ struct Cells {
   int y;
 };
 
-// The right half of a wide glyph just past x is made to differ from what is painted there, so
-// that it is rewritten when reached: writing over the left half blanked it.
+// Cells of an older glyph just past x, still marked covered, are made to differ from what is
+// painted there, so that they are rewritten when reached: writing over part of that glyph
+// blanked it, or left pieces of it standing.
 inline void forget_cut_half(Cells const& cells, int x) {
-  if (x + 1 < cells.width && cells.shown[x + 1].symbol == covered_symbol) {
-    cells.shown[x + 1] = dalk::Glyph{cells.fresh[x + 1].symbol == U' ' ? U'?' : U' ', {}};
+  for (++x; x < cells.width && cells.shown[x].symbol == covered_symbol; ++x) {
+    cells.shown[x] = dalk::Glyph{cells.fresh[x].symbol == U' ' ? U'?' : U' ', {}};
   }
 }
 
-// The mirror after symbol was written for the glyph painted at x; returns the last cell the
-// write covers. Inline: both encodings run it for every cell they write.
-[[gnu::always_inline]] inline int mirror_written(Cells const& cells, int x, char32_t symbol,
-                                                 bool covers_next) {
-  // The mirror keeps the painted glyph, so change detection ignores the replacement; a painted
+// The mirror after the glyph painted at x was written, covering `covered` cells after it (a
+// wide glyph or cluster written whole); returns the last cell the write covers. Inline: both
+// encodings run it for every cell they write.
+[[gnu::always_inline]] inline int mirror_written(Cells const& cells, int x, int covered) {
+  // The mirror keeps the painted glyph, so change detection ignores a replacement; a painted
   // marker is kept as the U+FFFD it shows, so that every mark is true.
   dalk::Glyph& shown = cells.shown[x];
   shown = cells.fresh[x];
   if (shown.symbol == covered_symbol) {
-    shown.symbol = symbol;
+    shown.symbol = U'\uFFFD';
   }
-  if (covers_next) {
-    // Nothing painted in the second cell is written; whatever lands there later is.
-    ++x;
-    cells.shown[x] = dalk::Glyph{covered_symbol, dalk::Brush{}};
+  // Nothing painted in the covered cells is written; whatever lands there later is.
+  for (int k = 0; k < covered; ++k) {
+    cells.shown[++x] = dalk::Glyph{covered_symbol, dalk::Brush{}};
   }
-  // Writing over either half of a wide glyph blanks all of it on the terminal. Its left half,
-  // if it lay left of x, changed and was rewritten already; its right half, if it lies just
-  // past the glyph written, is rewritten when reached.
+  // Writing over part of a wider glyph blanks it on the terminal. Its part left of x, if any,
+  // changed and was rewritten already; its part past the glyph written is rewritten when
+  // reached.
   forget_cut_half(cells, x);
   return x;
+}
+
+// What the glyph painted at x writes: its symbol, and the cells it covers after x; a glyph
+// without room for all its cells, or with none of its own, is a blank.
+struct Written {
+  char32_t symbol;
+  int covered;
+};
+
+inline Written written_at(Cells const& cells, int x) {
+  char32_t const symbol = cells.fresh[x].symbol;
+  int const columns = cell_width(symbol);
+  if (columns < 1 || columns > cells.width - x) {
+    return {blank_symbol, 0};
+  }
+  return {symbol, columns - 1};
 }
 
 // The cursor asked for, if it lies on a screen of the given area: a sequence for a cursor off

@@ -71,18 +71,18 @@ int write_compact(Cells const& cells, int x, CompactWriter& w) {
     forget_cut_half(cells, end - 1);
     return end - 1;
   }
-  int const columns = cell_width(fresh.symbol);
-  bool const covers_next = columns == 2 && x + 1 < cells.width;
-  char32_t const symbol = columns == 1 || covers_next ? displayable(fresh.symbol) : blank_symbol;
+  Written const written = written_at(cells, x);
   w.move_to(cells, x);
   w.set_brush(brush);
-  w.out = dalk::detail::write_u8(w.out, symbol);
-  w.advance(x, cells.y, covers_next ? 2 : 1);
-  // Terminals disagree most on the widths of emoji: the cell after one is reached by a move.
-  if (dalk::detail::advance_disputed(symbol)) {
+  w.out = write_symbol(w.out, written.symbol);
+  w.advance(x, cells.y, written.covered + 1);
+  // Terminals disagree most on the widths of emoji and clusters: the cell after one is reached
+  // by a move.
+  if (dalk::text::is_cluster(written.symbol) ||
+      dalk::detail::advance_disputed(displayable(written.symbol))) {
     w.cursor_known = false;
   }
-  return mirror_written(cells, x, symbol, covers_next);
+  return mirror_written(cells, x, written.covered);
 }
 
 }  // namespace
@@ -94,8 +94,7 @@ void commit_compact(ScreenBuffer& screen, std::string& escape_buffer, OutputStat
   constexpr std::size_t chunk_size = 8192;
   // A cell writes at most a move (with a few rewritten cells), a brush and a glyph or run.
   constexpr std::size_t max_cell = 2 * dalk::detail::max_point_escape_size + 8 +
-                                   dalk::detail::max_brush_escape_size + dalk::detail::max_u8_size +
-                                   16;
+                                   dalk::detail::max_brush_escape_size + max_symbol_size + 16;
   char chunk[chunk_size + max_cell];
   CompactWriter w{changes.area.width, profile.colors, profile.repeat};
   w.out = chunk;
@@ -138,6 +137,7 @@ void commit_compact(ScreenBuffer& screen, std::string& escape_buffer, OutputStat
   }
   escape_buffer.append(chunk, w.out);
   changes.fill(dalk::Glyph{});
+  dalk::text::detail::next_cluster_frame();
 
   std::optional<dalk::Point> const cursor = cursor_on_screen(Terminal::cursor, changes.area);
   dalk::detail::ShownCursor shown;

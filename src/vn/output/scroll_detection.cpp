@@ -51,8 +51,8 @@ std::uint64_t fresh_row_hash(dalk::Glyph const* row, int width, int cells) {
   std::uint64_t hash = 0;
   for (int x = 0; x < width && cells > 0; ++x, --cells) {
     hash = glyph_hash(hash, row[x]);
-    if (row[x].symbol >= 0x80 && cell_width(row[x].symbol) == 2) {
-      ++x;
+    if (row[x].symbol >= 0x80) {
+      x += std::max(cell_width(row[x].symbol) - 1, 0);
     }
   }
   return hash;

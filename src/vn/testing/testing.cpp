@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "dalk/cluster.hpp"
 #include "dalk/transcode.hpp"
 #include "dalk/width.hpp"
 #include "vn/application.hpp"
@@ -30,8 +31,8 @@ struct ShownCell {
   char32_t symbol;
 };
 
-// Row y as the commit puts it on the terminal: a wide glyph shows once and its second cell is
-// skipped; a wide glyph without room for its second cell and a lone zero-width code point show
+// Row y as the commit puts it on the terminal: a wide glyph shows once and the cells it covers
+// are skipped; a wide glyph without room for all its cells and a lone zero-width code point show
 // as spaces.
 std::vector<ShownCell> shown_row(ScreenBuffer const& screen, int y) {
   std::vector<ShownCell> row;
@@ -39,11 +40,11 @@ std::vector<ShownCell> shown_row(ScreenBuffer const& screen, int y) {
   for (int x = 0; x < width; ++x) {
     char32_t const symbol = screen[{x, y}].symbol;
     int const cells = detail::cell_width(symbol);
-    if (cells == 2 && x + 1 < width) {
+    if (cells >= 1 && cells <= width - x) {
       row.push_back({x, displayed(symbol)});
-      ++x;
+      x += cells - 1;
     } else {
-      row.push_back({x, cells == 1 ? displayed(symbol) : U' '});
+      row.push_back({x, U' '});
     }
   }
   return row;
@@ -182,7 +183,7 @@ std::vector<std::string> Harness::lines(dalk::Point at, dalk::Area size) const {
     std::u32string row;
     for (ShownCell const& cell : shown_row(screen_, y)) {
       if (cell.x >= left && cell.x < right) {
-        row += cell.symbol;
+        dalk::text::append_code_points(cell.symbol, row);
       }
     }
     rows.push_back(dalk::detail::u32_to_u8(row));
@@ -211,14 +212,16 @@ std::optional<dalk::Point> Harness::find(std::string_view text) const {
     return std::nullopt;
   }
   for (int y = 0; y < screen_.area.height; ++y) {
-    std::vector<ShownCell> const row = shown_row(screen_, y);
-    std::u32string symbols;
-    for (ShownCell const& cell : row) {
-      symbols += cell.symbol;
+    // The row's code points, each with the cell it shows in.
+    std::u32string points;
+    std::vector<int> columns;
+    for (ShownCell const& cell : shown_row(screen_, y)) {
+      dalk::text::append_code_points(cell.symbol, points);
+      columns.resize(points.size(), cell.x);
     }
-    std::size_t const at = symbols.find(wanted);
+    std::size_t const at = points.find(wanted);
     if (at != std::u32string::npos) {
-      return dalk::Point{row[at].x, y};
+      return dalk::Point{columns[at], y};
     }
   }
   return std::nullopt;

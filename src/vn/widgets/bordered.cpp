@@ -222,15 +222,16 @@ void paint_border(Canvas canvas, Border const& border) {
     return;
   }
   std::u32string title = dalk::text::drawable(border.label.text);
-  // A wide code point that would take the last cell of room is dropped whole; the wall shows.
+  // A wide character that would cross the end of room is dropped whole; the wall shows.
   cut_to_cells(title, room);
   int x = 2;
   for (char32_t const symbol : title) {
     put(canvas, {x, 0}, dalk::Glyph{symbol, border.label.brush});
-    if (cell_width(symbol) == 2) {
-      put(canvas, {x + 1, 0}, dalk::Glyph{U' ', border.label.brush});
+    int const cells = cell_width(symbol);
+    for (int covered = 1; covered < cells; ++covered) {
+      put(canvas, {x + covered, 0}, dalk::Glyph{U' ', border.label.brush});
     }
-    x += cell_width(symbol);
+    x += cells;
   }
 }
 

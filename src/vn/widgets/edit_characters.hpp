@@ -1,7 +1,7 @@
 // Characters as the editing widgets draw and take them (dalk/text.hpp says what a character
-// is). A character is shown composed (NFC), every code point of the composed form advancing by
-// its width; a code point of width 0 that has no composed form is not drawn, and a wide one that
-// would cross an edge of the canvas is drawn as spaces, never as half a character.
+// is). A character is shown composed (NFC) in one glyph, taking its cells under the width model;
+// one that takes no cells (a mark with nothing before it) is not drawn, and one that would cross
+// an edge of the canvas is drawn as spaces, never in part.
 #pragma once
 
 #include <cstddef>
@@ -16,7 +16,7 @@ namespace vn::detail {
 
 /// Draws `character` into row y of the canvas from column x and returns the column after it.
 /// Cells outside the canvas are not written. With a brush each written cell takes it; without,
-/// cells keep theirs. The cell a wide code point covers becomes a space.
+/// cells keep theirs. The cells a wide character covers become spaces.
 inline long long put_character(Canvas& canvas, long long x, int y, std::u32string_view character,
                                dalk::Brush const* brush) {
   auto const write = [&](long long column, char32_t symbol) {
@@ -29,8 +29,12 @@ inline long long put_character(Canvas& canvas, long long x, int y, std::u32strin
     }
   };
   std::u32string scratch;
-  for (char32_t const symbol : dalk::text::composed(character, scratch)) {
-    int const w = dalk::width(symbol);
+  std::u32string_view const composed = dalk::text::composed(character, scratch);
+  for (std::size_t at = 0; at < composed.size();) {
+    std::size_t const end = dalk::text::cluster_end(composed, at);
+    char32_t const symbol = dalk::text::symbol_of(composed.substr(at, end - at));
+    at = end;
+    int const w = dalk::text::cells(symbol);
     if (w == 0) {
       continue;
     }

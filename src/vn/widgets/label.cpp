@@ -22,22 +22,25 @@ void paint_label(Canvas canvas, std::string_view text, Align align, dalk::Brush 
     return;
   }
   // Cutting keeps the start whatever the alignment, so the offset below is never negative. A
-  // wide code point with only the last cell left becomes a space there, so a cut text always
-  // fills the width.
-  std::size_t const cells = dalk::width(line);
+  // wide character without room for all its cells becomes spaces, so a cut text always fills
+  // the width.
+  std::size_t const cells = dalk::text::cells(std::u32string_view{line});
   int const length = static_cast<int>(std::min(cells, static_cast<std::size_t>(width)));
-  if (cells > static_cast<std::size_t>(width) && dalk::text::cut_to_cells(line, width) < width) {
-    line.push_back(U' ');
+  if (cells > static_cast<std::size_t>(width)) {
+    for (int cut = dalk::text::cut_to_cells(line, width); cut < width; ++cut) {
+      line.push_back(U' ');
+    }
   }
   int const row = height / 2;
   int x = find_align_offset(align, width, length);
   for (char32_t const symbol : line) {
     canvas[{x, row}].symbol = symbol;
-    if (dalk::text::cells(symbol) == 2) {
-      // The covered cell is left blank, not holding what was painted there before.
-      canvas[{x + 1, row}].symbol = U' ';
+    int const symbol_cells = dalk::text::cells(symbol);
+    // The covered cells are left blank, not holding what was painted there before.
+    for (int covered = 1; covered < symbol_cells; ++covered) {
+      canvas[{x + covered, row}].symbol = U' ';
     }
-    x += dalk::text::cells(symbol);
+    x += symbol_cells;
   }
 }
 

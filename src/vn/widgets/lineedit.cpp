@@ -178,10 +178,9 @@ void LineEdit::key_press(dalk::Key key) {
         adjust_scroll();
         return;
       }
-      // One code point, so that a mistyped mark goes without its letter; the cursor stays on
-      // a boundary, since what follows it starts a character.
+      // The cursor stays on a boundary, since what follows it starts a character.
       std::size_t const end = cursor_index;
-      cursor_index = dalk::text::previous_code_point(text, cursor_index);
+      cursor_index = dalk::text::backspace_start(text, cursor_index);
       text.erase(cursor_index, end - cursor_index);
       scroll_offset = floor_character(text, std::min(scroll_offset, cursor_index));
       adjust_scroll();

@@ -190,14 +190,15 @@ void TextBox::key_press(dalk::Key key) {
       layout().edit(*this, cursor_index, 0, U"\n");
       ++cursor_index;
       break;
-    case dalk::Key::Backspace:
+    case dalk::Key::Backspace: {
       if (text.empty() || cursor_index == 0) {
         return;
       }
-      // One code point, so that a mistyped mark goes without its letter.
-      --cursor_index;
-      layout().edit(*this, cursor_index, 1, {});
+      std::size_t const end = cursor_index;
+      cursor_index = dalk::text::backspace_start(code_points, cursor_index);
+      layout().edit(*this, cursor_index, end - cursor_index, {});
       break;
+    }
     case dalk::Key::Delete:
       if (cursor_index >= code_points.size()) {
         return;

@@ -67,7 +67,8 @@ std::string mouse_encoding() {
 // The recommended extensions turn off first, after the end of synchronized output their frames
 // used, and on last; the title and the shape come back last.
 std::string restore_bytes(Session session = Session::Basic) {
-  return (session == Session::Extended ? "\x1b[?2026l\x1b[<u\x1b[?1004l\x1b[?2004l" : "") +
+  return (session == Session::Extended ? "\x1b[?2026l\x1b[?2027l\x1b[<u\x1b[?1004l\x1b[?2004l"
+                                       : "") +
          std::string("\x1b[?7h\x1b[?1049l\x1b[?1000;1002;1003;") + mouse_encoding() + "l\x1b[?25h" +
          (session == Session::Dressed ? "\x1b[0 q\x1b[23;0t" : "");
 }
@@ -79,7 +80,7 @@ std::string interactive_bytes(Session session = Session::Basic,
                               std::string_view queries = vennic::test::start_up_queries) {
   return "\x1b[?7l\x1b[?1049h\x1b[?1002;1003l\x1b[?1000;" + mouse_encoding() + "h\x1b[?25l" +
          (session == Session::Extended
-              ? "\x1b[?2004h\x1b[?1004h" + std::string(queries) + "\x1b[>7u"
+              ? "\x1b[?2004h\x1b[?1004h" + std::string(queries) + "\x1b[>7u\x1b[?2027h"
               : "") +
          (session == Session::Dressed ? "\x1b[22;0t\x1b]2;Tit\xef\xbf\xbdle\x1b\\\x1b[6 q" : "");
 }

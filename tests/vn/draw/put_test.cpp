@@ -119,9 +119,10 @@ INSTANTIATE_TEST_SUITE_P(
                       WideTextCase{"Hangul", "한국", 0, "한 국 .."},
                       WideTextCase{"JamoComposeIntoASyllable", "\u1112\u1161\u11AB", 0, "한 ...."},
                       WideTextCase{"CombiningMarkComposes", "e\u0301te\u0301", 0, "été..."},
-                      WideTextCase{"MarkWithoutComposedFormIsDropped", "q\u0301r", 0, "qr...."},
+                      WideTextCase{"MarkWithoutComposedFormRidesInItsCell", "q\u0301r", 0,
+                                   "q\u0301r...."},
                       WideTextCase{"LoneMarkDrawsNothing", "\u0301", 2, "......"},
-                      WideTextCase{"JoinerIsDropped", "x\u200Dy", 1, ".xy..."},
+                      WideTextCase{"JoinerRidesInTheCellBeforeIt", "x\u200Dy", 1, ".x\u200Dy..."},
                       WideTextCase{"FullwidthLatin", "Ａb", 0, "Ａ b..."}),
     [](::testing::TestParamInfo<WideTextCase> const& info) {
       return std::string{info.param.what};

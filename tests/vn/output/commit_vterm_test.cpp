@@ -3,7 +3,10 @@
 // show exactly what was painted, a wide glyph once over its two cells and nothing as half a
 // character.
 #include <gtest/gtest.h>
+
 #include <vterm.h>
+#include "dalk/cluster.hpp"
+#include "dalk/text.hpp"
 
 #include <cstdint>
 #include <memory>
@@ -48,12 +51,37 @@ char32_t random_symbol(std::mt19937& random) {
   return static_cast<char32_t>(pick(random));
 }
 
-// Text for vn::put: composed on the way (e + U+0301 is é), marks without a composed form
-// dropped, wide characters cut at the canvas edge.
+// Text for vn::put: composed on the way (e + U+0301 is é), a mark without a composed form kept
+// in the cell of its letter, a character in many scripts one cluster, wide characters cut at
+// the canvas edge.
 std::u32string random_text(std::mt19937& random) {
   static constexpr std::u32string_view pieces[] = {
-      U"ab",       U"e\u0301", U"q\u0301", U"日本語", U"テキスト", U"😀", U"한국어",
-      U"x\u200Dy", U"\u0301",  U"Ａｂ",    U" ",      U"…",        U"│",
+      U"ab",
+      U"e\u0301",
+      U"q\u0301",
+      U"日本語",
+      U"テキスト",
+      U"😀",
+      U"한국어",
+      U"x\u200Dy",
+      U"\u0301",
+      U"Ａｂ",
+      U" ",
+      U"…",
+      U"│",
+      U"नमस्ते",
+      U"दुनिया",
+      U"สวัสดีครับ",
+      U"שָׁלוֹם",
+      U"مَرْحَبًا",
+      U"👩‍👩‍👧",
+      U"🇫🇷",
+      U"1️⃣",
+      U"❤️",
+      U"👍🏽",
+      U"\u1100\u1161",
+      U"বাংলা",
+      U"தமிழ்",
   };
   std::uniform_int_distribution<std::size_t> pick{0, std::size(pieces) - 1};
   std::uniform_int_distribution<int> count{1, 6};
@@ -119,24 +147,37 @@ bool same_color(VTermColor const& shown, dalk::Color const& painted, bool foregr
 
 using Emulator = vennic::test::VtermEmulator;
 
-// What the terminal should show in one cell of a painted row.
+// What the terminal should show in one cell of a painted row: a code point of a cluster that
+// takes cells starts a cell, and the code points of width 0 after it ride in that cell, as a
+// terminal that lays out code point by code point keeps them.
 struct Expected {
-  char32_t symbol;
-  int width;  // 2: a wide glyph starts here; 0: the second cell of one, not compared
+  std::u32string chars;
+  int width;  // 2: a wide code point starts here; 0: the second cell of one, not compared
+  int glyph;  // the painted glyph shown: the cluster's, in every cell it takes
 };
 
 std::vector<Expected> expected_row(Glyph const* painted, int width) {
   std::vector<Expected> row;
   for (int x = 0; x < width; ++x) {
     char32_t const symbol = painted[x].symbol;
-    int const cells = dalk::width(symbol);
-    if (cells == 2 && x + 1 < width) {
-      row.push_back({symbol, 2});
-      row.push_back({U' ', 0});
-      ++x;
-    } else {
-      row.push_back({cells == 1 ? shown_symbol(symbol) : U' ', 1});
+    int const cells = dalk::text::cells(symbol);
+    if (cells < 1 || cells > width - x) {
+      row.push_back({U" ", 1, x});
+      continue;
     }
+    std::size_t const start = row.size();
+    for (char32_t const c : dalk::text::code_points(symbol)) {
+      int const w = dalk::text::code_point_cells(c, dalk::text::WidthModel::CodePoints);
+      if (w == 0 && row.size() > start) {
+        row[row.size() - (row.back().width == 0 ? 2 : 1)].chars += c;
+      } else if (w > 0) {
+        row.push_back({std::u32string(1, shown_symbol(c)), w, x});
+        if (w == 2) {
+          row.push_back({U" ", 0, x});
+        }
+      }
+    }
+    x += cells - 1;
   }
   return row;
 }
@@ -147,7 +188,7 @@ std::string compare(VTermScreenCell const& shown, Expected const& expected, Glyp
     return shown.chars[0] == covered_cell ? std::string{} : "not the second half of a wide glyph";
   }
   if (shown.chars[0] == covered_cell) {
-    return "half of a wide character instead of " + std::to_string(expected.symbol);
+    return "half of a wide character instead of " + std::to_string(expected.chars[0]);
   }
   auto const& traits = painted.brush.traits;
   bool const bold = traits.contains(Trait::Bold) || traits.contains(Trait::Standout);
@@ -155,9 +196,15 @@ std::string compare(VTermScreenCell const& shown, Expected const& expected, Glyp
   unsigned const underline = traits.contains(Trait::DoubleUnderline) ? 2U
                              : traits.contains(Trait::Underline)     ? 1U
                                                                      : 0U;
-  if (shown.chars[0] != expected.symbol || shown.chars[1] != 0) {
-    return "symbol " + std::to_string(shown.chars[0]) + " instead of " +
-           std::to_string(expected.symbol) + " (painted " + std::to_string(painted.symbol) + ")";
+  std::u32string chars;
+  for (std::size_t i = 0; i < VTERM_MAX_CHARS_PER_CELL && shown.chars[i] != 0; ++i) {
+    chars += static_cast<char32_t>(shown.chars[i]);
+  }
+  if (chars != expected.chars) {
+    return "symbol " + std::to_string(chars[0]) + " (" + std::to_string(chars.size()) +
+           " code points) instead of " + std::to_string(expected.chars[0]) + " (" +
+           std::to_string(expected.chars.size()) + ", painted " + std::to_string(painted.symbol) +
+           ")";
   }
   if (shown.width != expected.width) {
     return "width " + std::to_string(shown.width) + " instead of " + std::to_string(expected.width);
@@ -239,7 +286,8 @@ TEST_P(CommitEmulatorTest, EmulatorShowsEveryPaintedFrame) {
       std::vector<Expected> const expected = expected_row(painted, area.width);
       for (int x = 0; x < area.width; ++x) {
         std::string const difference =
-            compare(emulator.cell(x, y), expected[static_cast<std::size_t>(x)], painted[x]);
+            compare(emulator.cell(x, y), expected[static_cast<std::size_t>(x)],
+                    painted[expected[static_cast<std::size_t>(x)].glyph]);
         if (!difference.empty() && ++mismatches <= 5) {
           ADD_FAILURE() << "cell (" << x << ", " << y << "): " << difference;
         }

@@ -142,8 +142,8 @@ INSTANTIATE_TEST_SUITE_P(
                       WideLabelCase{"CutBeforeNarrow", "日本x", Align::Right, 4, "日本", "本", 2},
                       WideLabelCase{"ComposedAccentsTakeOneCell", "cafe\u0301", Align::Right, 6,
                                     "  café", "café", 2},
-                      WideLabelCase{"LeftoverMarksAreDropped", "q\u0301q\u0301", Align::Center, 4,
-                                    " qq ", "qq", 1}),
+                      WideLabelCase{"MarksWithoutComposedFormStay", "q\u0301q\u0301", Align::Center,
+                                    4, " q\u0301q\u0301 ", "q\u0301q\u0301", 1}),
     [](::testing::TestParamInfo<WideLabelCase> const& info) {
       return std::string{info.param.what};
     });

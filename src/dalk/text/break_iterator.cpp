@@ -1,0 +1,177 @@
+#include "dalk/text/break_iterator.hpp"
+
+#include <unicode/ubrk.h>
+#include <unicode/utext.h>
+#include <unicode/utf16.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+namespace dalk::text::detail {
+namespace {
+
+struct CloseIterator {
+  void operator()(UBreakIterator* iterator) const { ubrk_close(iterator); }
+};
+
+// nullptr where ICU has no character break rules (its data missing): every code point is then
+// a cluster of its own.
+UBreakIterator* clusters() {
+  thread_local std::unique_ptr<UBreakIterator, CloseIterator> const iterator = [] {
+    UErrorCode status = U_ZERO_ERROR;
+    UBreakIterator* const opened = ubrk_open(UBRK_CHARACTER, "", nullptr, 0, &status);
+    return std::unique_ptr<UBreakIterator, CloseIterator>{U_SUCCESS(status) ? opened : nullptr};
+  }();
+  return iterator.get();
+}
+
+// Code points read on either side of the position asked about: more than any cluster worth
+// drawing holds, so a cluster longer than this is split, and never unboundedly.
+constexpr std::size_t window = 64;
+
+// A window of UTF-32 text as UTF-16, with the UTF-32 index of each unit.
+class Utf16Window {
+ public:
+  Utf16Window(std::u32string_view text, std::size_t from, std::size_t to) : first_{from} {
+    units_.reserve(2 * (to - from));
+    starts_.reserve(2 * (to - from) + 1);
+    for (std::size_t i = from; i < to; ++i) {
+      char32_t c = text[i];
+      if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        c = U'\uFFFD';
+      }
+      if (c > 0xFFFF) {
+        units_.push_back(U16_LEAD(c));
+        starts_.push_back(i);
+        units_.push_back(U16_TRAIL(c));
+      } else {
+        units_.push_back(static_cast<UChar>(c));
+      }
+      starts_.push_back(i);
+    }
+    starts_.push_back(to);
+  }
+
+  // The iterator over this window; nullptr without ICU's rules.
+  UBreakIterator* iterator() {
+    UBreakIterator* const it = clusters();
+    if (it == nullptr) {
+      return nullptr;
+    }
+    UErrorCode status = U_ZERO_ERROR;
+    ubrk_setText(it, units_.data(), static_cast<int32_t>(units_.size()), &status);
+    return U_SUCCESS(status) ? it : nullptr;
+  }
+
+  int32_t unit_of(std::size_t i) const {
+    auto const found = std::lower_bound(starts_.begin(), starts_.end(), i);
+    return static_cast<int32_t>(found - starts_.begin());
+  }
+
+  std::size_t index_of(int32_t unit) const {
+    return unit < 0 ? first_ : starts_[static_cast<std::size_t>(unit)];
+  }
+
+ private:
+  std::size_t first_;
+  std::vector<UChar> units_;
+  std::vector<std::size_t> starts_;
+};
+
+std::size_t before(std::size_t at) {
+  return at > window ? at - window : 0;
+}
+
+// UTF-8 text read in place.
+class Utf8Text {
+ public:
+  explicit Utf8Text(std::string_view text) {
+    UErrorCode status = U_ZERO_ERROR;
+    utext_openUTF8(&text_, text.data(), static_cast<int64_t>(text.size()), &status);
+    UBreakIterator* const it = clusters();
+    if (U_SUCCESS(status) && it != nullptr) {
+      ubrk_setUText(it, &text_, &status);
+      iterator_ = U_SUCCESS(status) ? it : nullptr;
+    }
+  }
+  Utf8Text(Utf8Text const&) = delete;
+  Utf8Text& operator=(Utf8Text const&) = delete;
+  ~Utf8Text() { utext_close(&text_); }
+
+  UBreakIterator* iterator() const { return iterator_; }
+
+ private:
+  UText text_ = UTEXT_INITIALIZER;
+  UBreakIterator* iterator_ = nullptr;
+};
+
+// The end of the code point of UTF-8 text at byte i: the fallback step without ICU's rules.
+std::size_t next_code_point(std::string_view text, std::size_t i) {
+  ++i;
+  while (i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0U) == 0x80U) {
+    ++i;
+  }
+  return i;
+}
+
+}  // namespace
+
+std::size_t following_break(std::u32string_view text, std::size_t at) {
+  std::size_t const to = std::min(text.size(), at + window);
+  Utf16Window units{text, before(at), to};
+  UBreakIterator* const it = units.iterator();
+  if (it == nullptr) {
+    return at + 1;
+  }
+  int32_t const next = ubrk_following(it, units.unit_of(at));
+  return next == UBRK_DONE ? to : units.index_of(next);
+}
+
+std::size_t preceding_break(std::u32string_view text, std::size_t at) {
+  std::size_t const from = before(at);
+  Utf16Window units{text, from, at};
+  UBreakIterator* const it = units.iterator();
+  if (it == nullptr) {
+    return at - 1;
+  }
+  int32_t const previous = ubrk_preceding(it, units.unit_of(at));
+  return previous == UBRK_DONE ? from : units.index_of(previous);
+}
+
+bool is_break(std::u32string_view text, std::size_t at) {
+  std::size_t const from = before(at);
+  Utf16Window units{text, from, std::min(text.size(), at + window)};
+  UBreakIterator* const it = units.iterator();
+  return it == nullptr || ubrk_isBoundary(it, units.unit_of(at)) != 0;
+}
+
+std::size_t following_break(std::string_view text, std::size_t at) {
+  Utf8Text const units{text};
+  if (units.iterator() == nullptr) {
+    return next_code_point(text, at);
+  }
+  int32_t const next = ubrk_following(units.iterator(), static_cast<int32_t>(at));
+  return next == UBRK_DONE ? text.size() : static_cast<std::size_t>(next);
+}
+
+std::size_t preceding_break(std::string_view text, std::size_t at) {
+  Utf8Text const units{text};
+  if (units.iterator() == nullptr) {
+    std::size_t i = at - 1;
+    while (i > 0 && (static_cast<unsigned char>(text[i]) & 0xC0U) == 0x80U) {
+      --i;
+    }
+    return i;
+  }
+  int32_t const previous = ubrk_preceding(units.iterator(), static_cast<int32_t>(at));
+  return previous == UBRK_DONE ? 0 : static_cast<std::size_t>(previous);
+}
+
+bool is_break(std::string_view text, std::size_t at) {
+  Utf8Text const units{text};
+  return units.iterator() == nullptr ||
+         ubrk_isBoundary(units.iterator(), static_cast<int32_t>(at)) != 0;
+}
+
+}  // namespace dalk::text::detail
