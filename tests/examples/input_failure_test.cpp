@@ -24,24 +24,16 @@
 #include <vn/vn.hpp>
 
 #include "support/fake_terminal.hpp"
+#include "support/programs.hpp"
 #include "support/pty.hpp"
 #include "support/sanitizers.hpp"
 
 namespace {
 
 using namespace std::chrono_literals;
+using vennic::test::event_viewer_path;
+using vennic::test::gallery_path;
 using vennic::test::PtyChild;
-
-#ifdef VENNIC_GALLERY
-constexpr char const* gallery_path = VENNIC_GALLERY;
-#else
-constexpr char const* gallery_path = nullptr;
-#endif
-#ifdef VENNIC_EVENT_VIEWER
-constexpr char const* event_viewer_path = VENNIC_EVENT_VIEWER;
-#else
-constexpr char const* event_viewer_path = nullptr;
-#endif
 
 // Fewer under the sanitizers, which slow every run down several times.
 constexpr int repeats = vennic::test::memory_sanitized ? 5 : 20;
