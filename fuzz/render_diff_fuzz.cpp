@@ -22,8 +22,6 @@
 // probe looks at the cells too). Zero-width code points are never written raw (they show as
 // blanks), so their widths do not matter. libvterm 0.1.4 also mishandles an SGR of more than 16
 // parameters, so brushes whose escape would need one are cut down to fewer traits.
-#include <sys/mman.h>
-#include <unistd.h>
 #include <vterm.h>
 
 #include <array>
@@ -42,6 +40,7 @@
 #include <vn/commit.hpp>
 #include <vn/terminal.hpp>
 
+#include "captured_output.hpp"
 #include "fuzz_input.hpp"
 
 namespace {
@@ -223,19 +222,6 @@ std::vector<Writer> writers(dalk::Area area) {
   return all;
 }
 
-std::string take_output() {
-  std::fflush(stdout);
-  std::string out;
-  char buffer[65536];
-  off_t offset = 0;
-  for (ssize_t n = 0; (n = pread(1, buffer, sizeof buffer, offset)) > 0; offset += n) {
-    out.append(buffer, static_cast<std::size_t>(n));
-  }
-  require(ftruncate(1, 0) == 0);
-  require(lseek(1, 0, SEEK_SET) == 0);
-  return out;
-}
-
 bool same_cell(VTermScreenCell const& a, VTermScreenCell const& b) {
   for (int i = 0; i < VTERM_MAX_CHARS_PER_CELL; ++i) {
     if (a.chars[i] != b.chars[i]) {
@@ -324,15 +310,7 @@ void move_block(vn::ScreenBuffer& frame, Reader& in) {
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
   // The commit writes to standard output; a memory file takes its place.
-  static bool const redirected = [] {
-    std::fflush(stdout);
-    int const fd = memfd_create("render_diff", 0);
-    require(fd >= 0 && dup2(fd, 1) == 1);
-    close(fd);
-    return true;
-  }();
-  (void)redirected;
-  take_output();
+  capture_output("render_diff");
 
   Reader in{data, size};
   auto const size_from = [&in] { return dalk::Area{1 + in.byte() % 20, 1 + in.byte() % 6}; };
