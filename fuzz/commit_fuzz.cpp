@@ -5,8 +5,6 @@
 // each) must show exactly what was painted. Characters take their dalk::width in cells, writing
 // over either half of a wide one blanks the whole of it, as on a terminal, and no zero-width
 // character may be written.
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -22,6 +20,7 @@
 #include <dalk/width.hpp>
 #include <vn/terminal.hpp>
 
+#include "captured_output.hpp"
 #include "fuzz_input.hpp"
 
 namespace {
@@ -231,32 +230,11 @@ void check_screen(Model const& model, vn::ScreenBuffer const& painted) {
   }
 }
 
-std::string take_output() {
-  std::fflush(stdout);
-  std::string out;
-  char buffer[65536];
-  off_t offset = 0;
-  for (ssize_t n = 0; (n = pread(1, buffer, sizeof buffer, offset)) > 0; offset += n) {
-    out.append(buffer, static_cast<std::size_t>(n));
-  }
-  require(ftruncate(1, 0) == 0);
-  require(lseek(1, 0, SEEK_SET) == 0);
-  return out;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
   // The commit writes to standard output; a memory file takes its place.
-  static bool const redirected = [] {
-    std::fflush(stdout);
-    int const fd = memfd_create("commit", 0);
-    require(fd >= 0 && dup2(fd, 1) == 1);
-    close(fd);
-    return true;
-  }();
-  (void)redirected;
-  take_output();
+  capture_output("commit");
 
   Reader in{data, size};
   vn::ScreenBuffer& changes = vn::Terminal::changes;

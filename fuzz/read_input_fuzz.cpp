@@ -13,7 +13,9 @@
 // A crash, a sanitizer report, an event the byte stream cannot carry, a failed read, or an
 // exception other than those dalk::read documents for undecodable input is a fault.
 // What the read functions keep between inputs (the answers so far, bytes read and not yet fed
-// when the end is not reached) carries over to the next input; the checks hold either way.
+// when the end is not reached, the button of the latest mouse press, which a release that names
+// none takes) carries over to the next input; the parser the reader is checked against starts
+// from the same button.
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -56,10 +58,15 @@ void record(Outcomes& outcomes, std::optional<dalk::Event> event) {
   }
 }
 
-// The same bytes fed to a parser directly, every byte there before the next is waited for.
-Outcomes decoded(std::string_view bytes, dalk::InputParser::Options options) {
+// The same bytes fed to a parser directly, every byte there before the next is waited for. The
+// parser first sees a press of the button the reader remembers; its event is dropped.
+Outcomes decoded(std::string_view bytes, dalk::InputParser::Options options,
+                 dalk::Mouse::Button pressed) {
   dalk::InputParser parser;
   parser.set_options(options);
+  for (char const byte : "\x1b[<" + std::to_string(static_cast<int>(pressed)) + ";1;1M") {
+    parser.feed(byte);
+  }
   Outcomes outcomes;
   auto const take = [&outcomes](dalk::InputParser::Result result) {
     if (auto* event = std::get_if<dalk::Event>(&result)) {
@@ -73,6 +80,16 @@ Outcomes decoded(std::string_view bytes, dalk::InputParser::Options options) {
   }
   take(parser.wait_ran_out());
   return outcomes;
+}
+
+// The button of the last press among the outcomes, else `pressed`.
+dalk::Mouse::Button last_pressed(Outcomes const& outcomes, dalk::Mouse::Button pressed) {
+  for (auto const& outcome : outcomes) {
+    if (auto const* press = outcome ? std::get_if<dalk::MousePress>(&*outcome) : nullptr) {
+      pressed = press->mouse.button;
+    }
+  }
+  return pressed;
 }
 
 // The writing end; standard input is the reading end.
@@ -219,6 +236,8 @@ bool ends_an_escape(std::string_view piece) {
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size) {
   input_writer();
+  // What the reader's parser remembers from the inputs before.
+  static dalk::Mouse::Button pressed = dalk::Mouse::Button::Left;
   Reader reader{data, size};
   unsigned const extensions = reader.byte();
   unsigned const mode = reader.byte();
@@ -262,7 +281,8 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     if (blocking) {
       bytes += sentinel;
     }
-    require(session.outcomes() == decoded(bytes, options));
+    require(session.outcomes() == decoded(bytes, options, pressed));
   }
+  pressed = last_pressed(session.outcomes(), pressed);
   return 0;
 }

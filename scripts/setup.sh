@@ -8,6 +8,8 @@ shift || true
 
 source "$root/scripts/lib/packages.sh"
 packages=(g++ cmake make pkg-config ccache libicu-dev libgtest-dev libgmock-dev libvterm-dev tmux)
+# The emulator tests run xterm and kitty on a virtual X display (about 2 s; they skip without).
+packages+=(xvfb xterm kitty)
 # A clang build (CXX=clang++-14) needs the compiler too.
 [[ ${CXX:-} == clang* ]] && packages+=(clang-14)
 ensure_packages "${packages[@]}"

@@ -19,22 +19,14 @@
 #include <vector>
 
 #include "support/privileges.hpp"
+#include "support/programs.hpp"
 #include "support/pty.hpp"
 
 using namespace std::chrono_literals;
-
-namespace {
-
-#ifdef VENNIC_EVENT_VIEWER
-constexpr char const* viewer_path = VENNIC_EVENT_VIEWER;
-#else
-constexpr char const* viewer_path = nullptr;
-#endif
-
-}  // namespace
+using vennic::test::event_viewer_path;
 
 TEST(EventViewerTest, ShowsKeysAndResizesAndRestoresOnCtrlC) {
-  if (viewer_path == nullptr) {
+  if (event_viewer_path == nullptr) {
     GTEST_SKIP() << "examples are not built";
   }
   if (!vennic::test::have_tmux()) {
@@ -42,7 +34,7 @@ TEST(EventViewerTest, ShowsKeysAndResizesAndRestoresOnCtrlC) {
   }
   vennic::test::Tmux tmux{"vennic-viewer"};
   // The shell reports the exit status on the normal screen and keeps the pane open.
-  tmux.run("new-session -d -x 80 -y 24 \"'" + std::string(viewer_path) +
+  tmux.run("new-session -d -x 80 -y 24 \"'" + std::string(event_viewer_path) +
            "'; echo viewer-exit=\\$?; sleep 60\"");
   ASSERT_TRUE(tmux.wait_for_screen("Event viewer (80x24)")) << tmux.screen();
 
@@ -67,7 +59,7 @@ TEST(EventViewerTest, ShowsKeysAndResizesAndRestoresOnCtrlC) {
 // random gap of 0 to 40 ms. Within the escape wait every sequence stays whole: the viewer shows
 // the events it shows when the script arrives at once, none extra.
 TEST(EventViewerTest, SlowLinkKeepsSequencesWhole) {
-  if (viewer_path == nullptr) {
+  if (event_viewer_path == nullptr) {
     GTEST_SKIP() << "examples are not built";
   }
   // Kitty reports: Ctrl+A pressed, 'a' released, Escape.
@@ -80,7 +72,7 @@ TEST(EventViewerTest, SlowLinkKeepsSequencesWhole) {
   std::chrono::steady_clock::duration longest{};
   auto const shown = [&](bool slow) {
     // With the recommended extensions, in a terminal that answers like kitty.
-    auto child = vennic::test::PtyChild::start_program({viewer_path, "--extensions"},
+    auto child = vennic::test::PtyChild::start_program({event_viewer_path, "--extensions"},
                                                        {"TERM=xterm-256color"});
     child.reply_to_queries(vennic::test::kitty_replies);
     EXPECT_TRUE(child.wait_for_output("Ctrl+C quits."));
@@ -119,7 +111,7 @@ TEST(EventViewerTest, SlowLinkKeepsSequencesWhole) {
 }
 
 TEST(EventViewerTest, RawKeysOutsideAConsoleEndWithTheError) {
-  if (viewer_path == nullptr) {
+  if (event_viewer_path == nullptr) {
     GTEST_SKIP() << "examples are not built";
   }
   // Never as root: a real console keyboard may be attached.
@@ -130,7 +122,7 @@ TEST(EventViewerTest, RawKeysOutsideAConsoleEndWithTheError) {
     if (vennic::test::console_reachable()) {
       return vennic::test::console_reachable_status;
     }
-    execl(viewer_path, "event_viewer", "--raw", static_cast<char*>(nullptr));
+    execl(event_viewer_path, "event_viewer", "--raw", static_cast<char*>(nullptr));
     return 127;
   });
   auto const status = child.wait_exit();

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "support/programs.hpp"
 #include "support/pty.hpp"
 #include "support/sanitizers.hpp"
 #include "support/vterm_screen.hpp"
@@ -19,19 +20,11 @@
 namespace {
 
 using namespace std::chrono_literals;
+using vennic::test::gallery_path;
+using vennic::test::logview_path;
+using vennic::test::post_flood_path;
 using vennic::test::PtyChild;
 using Clock = std::chrono::steady_clock;
-
-#ifdef VENNIC_LOGVIEW
-constexpr char const* logview_path = VENNIC_LOGVIEW;
-#else
-constexpr char const* logview_path = nullptr;
-#endif
-#ifdef VENNIC_GALLERY
-constexpr char const* gallery_path = VENNIC_GALLERY;
-#else
-constexpr char const* gallery_path = nullptr;
-#endif
 
 // The ordinary suite floods 10 MB, which the programs take at about a megabyte a second here;
 // ASan and TSan, several times slower, flood 500 KB and get more time to quit.
@@ -80,12 +73,6 @@ struct FloodCase {
 void PrintTo(FloodCase const& c, std::ostream* out) {
   *out << c.name;
 }
-
-#ifdef VENNIC_POST_FLOOD
-constexpr char const* post_flood_path = VENNIC_POST_FLOOD;
-#else
-constexpr char const* post_flood_path = nullptr;
-#endif
 
 // Left out besides the signal keys (Ctrl+C, Ctrl+Z, Ctrl+\): Enter, which presses the focused
 // button or menu item (Quit among them), and the programs' own quit and menu keys. The log

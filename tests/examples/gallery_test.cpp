@@ -17,18 +17,14 @@
 #include <dalk/transcode.hpp>
 
 #include "support/fake_terminal.hpp"
+#include "support/programs.hpp"
 #include "support/pty.hpp"
 #include "support/tmux.hpp"
 #include "support/vterm_screen.hpp"
 
 namespace {
 
-#ifdef VENNIC_GALLERY
-constexpr char const* gallery_path = VENNIC_GALLERY;
-#else
-constexpr char const* gallery_path = nullptr;
-#endif
-
+using vennic::test::gallery_path;
 using vennic::test::PtyChild;
 using vennic::test::ScreenColor;
 using vennic::test::VtermScreen;

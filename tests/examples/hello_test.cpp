@@ -4,17 +4,10 @@
 
 #include <string>
 
+#include "support/programs.hpp"
 #include "support/tmux.hpp"
 
-namespace {
-
-#ifdef VENNIC_HELLO
-constexpr char const* hello_path = VENNIC_HELLO;
-#else
-constexpr char const* hello_path = nullptr;
-#endif
-
-}  // namespace
+using vennic::test::hello_path;
 
 TEST(HelloTest, FocusMovesByClickAndTabAndTheCounterRuns) {
   if (hello_path == nullptr) {

@@ -24,36 +24,21 @@
 #include <vn/vn.hpp>
 
 #include "support/fake_terminal.hpp"
+#include "support/programs.hpp"
 #include "support/pty.hpp"
 #include "support/sanitizers.hpp"
 
 namespace {
 
 using namespace std::chrono_literals;
+using vennic::test::event_viewer_path;
+using vennic::test::gallery_path;
 using vennic::test::PtyChild;
-
-#ifdef VENNIC_GALLERY
-constexpr char const* gallery_path = VENNIC_GALLERY;
-#else
-constexpr char const* gallery_path = nullptr;
-#endif
-#ifdef VENNIC_EVENT_VIEWER
-constexpr char const* event_viewer_path = VENNIC_EVENT_VIEWER;
-#else
-constexpr char const* event_viewer_path = nullptr;
-#endif
+using vennic::test::wait_for_go;
 
 // Fewer under the sanitizers, which slow every run down several times.
 constexpr int repeats = vennic::test::memory_sanitized ? 5 : 20;
 
-// ThreadSanitizer holds a signal back until the thread it hit passes one of its intercepted
-// calls, and now and then never runs the handler at all (of a typed Ctrl+Z too).
-#if defined(__SANITIZE_THREAD__)
-#define SKIP_WHERE_SIGNALS_ARE_LOST() \
-  GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals"
-#else
-#define SKIP_WHERE_SIGNALS_ARE_LOST() static_cast<void>(0)
-#endif
 std::string const input_ended = "Error: io read(): End of input.\n";
 
 // Execs program with standard error in the file errors (the terminal may be gone when it
@@ -154,18 +139,10 @@ struct KeyLog {
   std::string typed;
 };
 
-// Waits for the test's go, so the test can read the attributes the terminal had before.
-void wait_for_go() {
-  std::fputs("ready\n", stderr);
-  char line[8];
-  while (::read(0, line, sizeof line) <= 0) {
-  }
-}
-
 // SIGUSR1 is caught without SA_RESTART, so each one cuts the waits and reads of every thread
 // short; the keys typed meanwhile arrive whole and in order.
 TEST(InputFailureTest, KeysArriveWholeThroughASignalStorm) {
-  SKIP_WHERE_SIGNALS_ARE_LOST();
+  VENNIC_SKIP_WHERE_SIGNALS_ARE_LOST();
   std::string const letters = "abcdefghijklmnoprstuvwxyz0123456789";
   for (int run = 0; run < repeats; ++run) {
     auto child = PtyChild::start(
@@ -243,7 +220,7 @@ int job_control_shell(char const* program, std::string const& errors) {
 // come before the stop is taken, or after fg before the terminal is taken back, are read with
 // the terminal in line mode.
 TEST(InputFailureTest, StopAndContinueDuringAFloodOfKeys) {
-  SKIP_WHERE_SIGNALS_ARE_LOST();
+  VENNIC_SKIP_WHERE_SIGNALS_ARE_LOST();
   if (gallery_path == nullptr) {
     GTEST_SKIP() << "examples not built";
   }

@@ -11,17 +11,13 @@
 #include <thread>
 #include <vector>
 
+#include "support/programs.hpp"
 #include "support/tmux.hpp"
 
 namespace {
 
-#ifdef VENNIC_LOGVIEW
-constexpr char const* logview_path = VENNIC_LOGVIEW;
-#else
-constexpr char const* logview_path = nullptr;
-#endif
-
 using vennic::test::hex_keys;
+using vennic::test::logview_path;
 using vennic::test::Tmux;
 
 // One table row as shown: the texts between its rules.

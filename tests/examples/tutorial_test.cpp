@@ -5,16 +5,13 @@
 #include <sstream>
 #include <string>
 
+#include "support/programs.hpp"
 #include "support/pty.hpp"
 #include "support/vterm_screen.hpp"
 
 namespace {
 
-#ifdef VENNIC_TUTORIAL
-constexpr char const* tutorial_path = VENNIC_TUTORIAL;
-#else
-constexpr char const* tutorial_path = nullptr;
-#endif
+using vennic::test::tutorial_path;
 
 std::string read_file(std::string const& path) {
   std::ifstream in{path};

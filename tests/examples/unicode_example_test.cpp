@@ -8,15 +8,12 @@
 #include <thread>
 #include <vector>
 
+#include "support/programs.hpp"
 #include "support/tmux.hpp"
 
 namespace {
 
-#ifdef VENNIC_UNICODE_EXAMPLE
-constexpr char const* unicode_path = VENNIC_UNICODE_EXAMPLE;
-#else
-constexpr char const* unicode_path = nullptr;
-#endif
+using vennic::test::unicode_example_path;
 
 // Polls the pane until it shows every text; the ones still missing after the time-out.
 std::vector<std::string> missing_after_wait(vennic::test::Tmux const& tmux,
@@ -40,7 +37,7 @@ std::vector<std::string> missing_after_wait(vennic::test::Tmux const& tmux,
 class UnicodeExampleTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (unicode_path == nullptr) {
+    if (unicode_example_path == nullptr) {
       GTEST_SKIP() << "examples are not built";
     }
     if (!vennic::test::have_tmux()) {
@@ -54,7 +51,7 @@ class UnicodeExampleTest : public ::testing::Test {
 TEST_F(UnicodeExampleTest, EveryTextReadsBackIntactUnderTmux) {
   vennic::test::Tmux tmux{"vennic-unicode"};
   tmux.run("new-session -d -x 80 -y 24 \"TERM=xterm-256color LC_ALL=C.UTF-8 '" +
-           std::string(unicode_path) + "'; echo unicode-exit=\\$?; sleep 60\"");
+           std::string(unicode_example_path) + "'; echo unicode-exit=\\$?; sleep 60\"");
   ASSERT_TRUE(tmux.wait_for_screen("City")) << tmux.screen();
   // Composed on screen: e and U+0301 show as é, a and U+0308 as ï, u and U+0308 as ü.
   std::vector<std::string> texts{"Unicode 日本 😀 é",

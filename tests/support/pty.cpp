@@ -341,6 +341,54 @@ bool wait_until(std::function<bool()> const& condition, std::chrono::millisecond
   return true;
 }
 
+void wait_for_go() {
+  std::fputs("ready\n", stderr);
+  char line[8];
+  while (::read(0, line, sizeof line) <= 0) {
+  }
+}
+
+int run_foreground_job(std::function<int()> const& job) {
+  std::fflush(nullptr);
+  pid_t const application = fork();
+  if (application == 0) {
+    setpgid(0, 0);
+    // The test types only once this process group owns the terminal.
+    while (tcgetpgrp(0) != getpid()) {
+      usleep(1000);
+    }
+    int const code = job();
+    std::fflush(nullptr);
+    _exit(code);
+  }
+  setpgid(application, application);
+  tcsetpgrp(0, application);
+  std::fprintf(stderr, "application %d\n", static_cast<int>(application));
+  for (;;) {
+    int status = 0;
+    if (waitpid(application, &status, WUNTRACED) < 0) {
+      return 20;
+    }
+    if (WIFSTOPPED(status)) {
+      std::fprintf(stderr, "\nstopped by %d\n", WSTOPSIG(status));
+      continue;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+  }
+}
+
+pid_t foreground_job(PtyChild& child, std::chrono::milliseconds limit) {
+  std::string_view const announcement = "application ";
+  if (!child.wait_for_output(announcement, limit)) {
+    return -1;
+  }
+  std::size_t const at = child.output().find(announcement);
+  if (!child.wait_for_output("\n", limit, at)) {
+    return -1;
+  }
+  return std::stoi(child.output().substr(at + announcement.size()));
+}
+
 StdinPipe::StdinPipe() {
   int fds[2];
   if (pipe(fds) != 0) {

@@ -122,6 +122,22 @@ class PtyChild {
 bool wait_until(std::function<bool()> const& condition,
                 std::chrono::milliseconds limit = std::chrono::seconds(10));
 
+/// For use inside children: announces "ready" on standard error, then waits for a line on
+/// standard input, so that the test can read the terminal's attributes before the child
+/// changes them and then lets it go (by typing "go\n").
+void wait_for_go();
+
+/// For use inside children: plays a shell with job control. Runs job in a forked process, in a
+/// process group of its own in the terminal's foreground (job starts once its group owns the
+/// terminal), announces "application <pid>" on standard error and "\nstopped by <signal>\n" at
+/// each stop, after which the job stays stopped until the test continues it. Returns job's exit
+/// status, 100 + the signal that ended it, or 20 if it could not be waited for.
+int run_foreground_job(std::function<int()> const& job);
+
+/// The process id that run_foreground_job announced in child's output, waiting up to limit for
+/// the announcement; -1 if none came.
+pid_t foreground_job(PtyChild& child, std::chrono::milliseconds limit = std::chrono::seconds(10));
+
 /// Standard input replaced by a pipe for the life of the object; the test writes the bytes
 /// that the code under test then reads from descriptor 0. The old descriptor 0 comes back at
 /// destruction.

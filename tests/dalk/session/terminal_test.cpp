@@ -19,6 +19,7 @@
 #include "support/privileges.hpp"
 #include "support/process.hpp"
 #include "support/pty.hpp"
+#include "support/sanitizers.hpp"
 
 using namespace std::chrono_literals;
 using vennic::test::console_reachable;
@@ -389,11 +390,8 @@ TEST(TerminalModesTest, IsUrxvtLooksForRxvtUnicode) {
 }
 
 TEST(TerminalSignalsTest, FirstInterruptSetsFlagSecondRestoresAndExits) {
-#if defined(__SANITIZE_THREAD__)
-  // ThreadSanitizer runs the handler of a signal that hit a sleeping thread late, and now and
-  // then (a few runs in a hundred) never; the ordinary and ASan suites cover it.
-  GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals";
-#endif
+  // The ordinary and ASan suites cover it.
+  VENNIC_SKIP_WHERE_SIGNALS_ARE_LOST();
   auto child = PtyChild::start([] {
     dalk::initialize_interactive_terminal(dalk::MouseMode::Off, dalk::KeyMode::Normal,
                                           dalk::Signals::On);

@@ -4,7 +4,6 @@
 // session is live at a time. Each test runs frames in a child on a pseudo-terminal and reads the
 // exact bytes the child leaves.
 #include <sys/types.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -20,7 +19,10 @@
 
 #include "support/pty.hpp"
 #include "support/sanitizers.hpp"
+#include "support/session_output.hpp"
 
+using vennic::test::mouse_encoding;
+using vennic::test::occurrences;
 using vennic::test::PtyChild;
 
 namespace {
@@ -29,11 +31,7 @@ constexpr int columns = 80;
 constexpr int rows = 24;
 
 std::string const frame_end = "\x1b[?25l\x1b[?2026l";
-std::string const stopped = "\r\nstopped\r\n";
-
-std::string mouse_encoding() {
-  return dalk::detail::is_urxvt(dalk::TERM_var()) ? "1015" : "1006";
-}
+std::string const stopped = "\r\nstopped by " + std::to_string(SIGTSTP) + "\r\n";
 
 // The restoration of the session below, which synchronizes its frames, and its re-entry.
 std::string restore_bytes() {
@@ -41,14 +39,6 @@ std::string restore_bytes() {
 }
 std::string reenter_bytes() {
   return "\x1b[?7l\x1b[?1049h\x1b[?1000;1002l\x1b[?1003;" + mouse_encoding() + "h\x1b[?25l";
-}
-
-std::size_t count(std::string const& text, std::string const& needle) {
-  std::size_t found = 0;
-  for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
-    ++found;
-  }
-  return found;
 }
 
 // Commits frames of the whole screen (every cell changes each time), `frames` of them or,
@@ -94,7 +84,7 @@ TEST(RestorationOrderTest, SignalDuringAFrameIsActedOnRightAfterIt) {
       std::size_t const reentered = restored + restore_bytes().size();
       EXPECT_EQ(out.substr(reentered, reenter_bytes().size()), reenter_bytes());
       // The frames go on; the destructor restores once more at the end.
-      EXPECT_EQ(count(out, restore_bytes()), 2U);
+      EXPECT_EQ(occurrences(out, restore_bytes()), 2U);
       EXPECT_NE(out.find("done\r\n" + restore_bytes(), reentered), std::string::npos);
     }
   }
@@ -111,37 +101,16 @@ TEST(RestorationOrderTest, StopsDuringContinuousFramesEndSynchronizedOutput) {
   int const stops = vennic::test::memory_sanitized ? 20 : 120;
   auto child = PtyChild::start(
       [] {
-        std::fflush(nullptr);
-        pid_t const application = fork();
-        if (application == 0) {
-          setpgid(0, 0);
-          while (tcgetpgrp(0) != getpid()) {
-            usleep(1000);
-          }
+        return vennic::test::run_foreground_job([] {
           std::signal(SIGTSTP, SIG_DFL);
           paint_frames(0);
-          _exit(0);
-        }
-        setpgid(application, application);
-        tcsetpgrp(0, application);
-        std::fprintf(stderr, "application %d\n", static_cast<int>(application));
-        for (;;) {
-          int status = 0;
-          if (waitpid(application, &status, WUNTRACED) < 0) {
-            return 20;
-          }
-          if (WIFSTOPPED(status)) {
-            std::fputs("\nstopped\n", stderr);
-            continue;
-          }
-          return WIFSIGNALED(status) ? 100 + WTERMSIG(status) : 30;
-        }
+          return 0;
+        });
       },
       columns, rows);
   ASSERT_TRUE(child.wait_for_output("ready"));
-  std::size_t const at = child.output().find("application ");
-  ASSERT_NE(at, std::string::npos);
-  pid_t const application = std::stoi(child.output().substr(at + 12));
+  pid_t const application = vennic::test::foreground_job(child);
+  ASSERT_GT(application, 0);
   for (int stop = 0; stop < stops; ++stop) {
     child.discard_output();
     // At least one frame since the continue, then the stop.
@@ -162,7 +131,7 @@ TEST(RestorationOrderTest, StopsDuringContinuousFramesEndSynchronizedOutput) {
     ASSERT_GE(out.size(), ending.size()) << stop;
     ASSERT_EQ(out.substr(out.size() - ending.size()), ending)
         << stop << ": " << out.substr(out.size() - std::min(out.size(), ending.size() + 100));
-    ASSERT_EQ(count(out, restore_bytes()), 1U) << stop;
+    ASSERT_EQ(occurrences(out, restore_bytes()), 1U) << stop;
     if (stop + 1 < stops) {
       kill(-application, SIGCONT);
     }
@@ -174,7 +143,8 @@ TEST(RestorationOrderTest, StopsDuringContinuousFramesEndSynchronizedOutput) {
   // Nothing more; or, the handler running on another thread or later, the continue's re-entry,
   // maybe frames, and one restoration after the last of them.
   std::string const& out = child.output();
-  bool const reentered = out.rfind(reenter_bytes(), 0) == 0 && count(out, restore_bytes()) == 1 &&
+  bool const reentered = out.rfind(reenter_bytes(), 0) == 0 &&
+                         occurrences(out, restore_bytes()) == 1 &&
                          out.size() >= restore_bytes().size() &&
                          out.substr(out.size() - restore_bytes().size()) == restore_bytes();
   EXPECT_TRUE(out.empty() || reentered) << out;

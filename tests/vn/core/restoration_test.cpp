@@ -3,7 +3,6 @@
 // the application takes the terminal back and repaints everything. Each test runs the event loop
 // in a child on a pseudo-terminal and reads the exact bytes and attributes the child leaves.
 #include <sys/prctl.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -24,22 +23,17 @@
 #include "support/fake_terminal.hpp"
 #include "support/process.hpp"
 #include "support/pty.hpp"
+#include "support/sanitizers.hpp"
+#include "support/session_output.hpp"
 
+using vennic::test::mouse_encoding;
 using vennic::test::PtyChild;
 using vennic::test::same_attributes;
+using vennic::test::wait_for_go;
 
-// ThreadSanitizer takes an asynchronous signal in its own handler and runs the program's handler
-// later, at the receiving thread's next intercepted call, or at once inside a call it knows
-// blocks. Now and then (a few runs in a hundred) it never runs it: the process then shows nothing
-// pending and its main thread, idle in the event queue's wait when the signal came, asleep on a
-// futex. The tests that lost a signal so in repeated runs skip themselves there; the others (a
-// loop stuck in a handler, a flood of input, continuous frames) ran clean and run under it too.
-#if defined(__SANITIZE_THREAD__)
-#define SKIP_WHERE_SIGNALS_ARE_LOST() \
-  GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals"
-#else
-#define SKIP_WHERE_SIGNALS_ARE_LOST() static_cast<void>(0)
-#endif
+// Under ThreadSanitizer the tests that lost a signal in repeated runs skip themselves (the main
+// thread, idle in the event queue's wait when the signal came, slept on); the others (a loop
+// stuck in a handler, a flood of input, continuous frames) ran clean and run under it too.
 
 namespace {
 
@@ -58,10 +52,6 @@ dalk::Extensions extensions_of(Session session) {
 // the update.
 std::string frame_end(Session session = Session::Basic) {
   return std::string("\x1b[?25h\x1b[1;2H") + (session == Session::Extended ? "\x1b[?2026l" : "");
-}
-
-std::string mouse_encoding() {
-  return dalk::detail::is_urxvt(dalk::TERM_var()) ? "1015" : "1006";
 }
 
 // The recommended extensions turn off first, after the end of synchronized output their frames
@@ -150,15 +140,6 @@ struct MarkerApp {
   }
   Marker marker;
 };
-
-// Announces itself and waits for a line from the test, so that the test can read the
-// attributes the terminal had before the library touched it.
-void wait_for_go() {
-  std::fputs("ready\n", stderr);
-  char line[8];
-  while (::read(0, line, sizeof line) <= 0) {
-  }
-}
 
 vn::Terminal marker_terminal(Session session) {
   // The three-argument form for a basic session: it must write exactly what it always has.
@@ -345,7 +326,7 @@ TEST(TerminalRestorationTest, UncaughtExceptionRestoresBeforeTerminatingExtensio
 
 // The extensions go off too, and the title and the cursor shape come back.
 TEST(TerminalRestorationTest, TerminationSignalsRestoreAndEndTheProcessBySignal) {
-  SKIP_WHERE_SIGNALS_ARE_LOST();
+  VENNIC_SKIP_WHERE_SIGNALS_ARE_LOST();
   for (Session const session : {Session::Basic, Session::Extended, Session::Dressed}) {
     expect_ended_by(
         SIGTERM, [](PtyChild& child) { kill(child.pid(), SIGTERM); }, session);
@@ -483,40 +464,14 @@ TEST(TerminalRestorationTest, IgnoredHangUpStaysIgnored) {
 void expect_stop_and_continue(Session session, std::string const& ctrl_z) {
   auto child = PtyChild::start(
       [session] {
-        std::fflush(nullptr);
-        pid_t const application = fork();
-        if (application == 0) {
-          setpgid(0, 0);
-          // The test types only once this process group owns the terminal.
-          while (tcgetpgrp(0) != getpid()) {
-            usleep(1000);
-          }
-          int const code = run_marker_loop(session);
-          std::fflush(nullptr);
-          _exit(code);
-        }
-        setpgid(application, application);
-        tcsetpgrp(0, application);
-        std::fprintf(stderr, "application %d\n", static_cast<int>(application));
-        for (;;) {
-          int status = 0;
-          if (waitpid(application, &status, WUNTRACED) < 0) {
-            return 20;
-          }
-          if (WIFSTOPPED(status)) {
-            std::fprintf(stderr, "\nstopped by %d\n", WSTOPSIG(status));
-            continue;
-          }
-          return WIFEXITED(status) ? WEXITSTATUS(status) : 30;
-        }
+        return vennic::test::run_foreground_job([session] { return run_marker_loop(session); });
       },
       columns, rows);
   std::size_t frame = 0;
   termios const before = start_and_wait_for_frame(child, frame, session);
   std::string const& out = child.output();
-  auto const at = out.find("application ");
-  ASSERT_NE(at, std::string::npos);
-  pid_t const application = std::stoi(out.substr(at + 12));
+  pid_t const application = vennic::test::foreground_job(child);
+  ASSERT_GT(application, 0);
 
   child.write(ctrl_z);
   std::string const stopped = "\r\nstopped by " + std::to_string(SIGTSTP) + "\r\n";
@@ -558,7 +513,7 @@ void expect_stop_and_continue(Session session, std::string const& ctrl_z) {
 // The extensions, the title and the cursor shape go back at the stop and come back on at the
 // continue, after the modes.
 TEST(TerminalRestorationTest, StopRestoresAndContinueRepaintsEverything) {
-  SKIP_WHERE_SIGNALS_ARE_LOST();
+  VENNIC_SKIP_WHERE_SIGNALS_ARE_LOST();
   expect_stop_and_continue(Session::Basic, "\x1a");
   expect_stop_and_continue(Session::Extended, "\x1a");
   // Ctrl+Z as a kitty key report, which the input thread raises.

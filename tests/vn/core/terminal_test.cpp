@@ -26,9 +26,11 @@
 
 #include "support/privileges.hpp"
 #include "support/pty.hpp"
+#include "support/session_output.hpp"
 
 namespace {
 
+using vennic::test::occurrences;
 using vennic::test::PtyChild;
 using vennic::test::same_attributes;
 
@@ -36,14 +38,6 @@ std::string const default_brush = "\x1b[49m\x1b[39m\x1b[22;23;24;25;27;28;29m";
 // The end of every frame of LoopApp: the cursor shown at (1, 0).
 std::string const frame_end = "\x1b[?25h\x1b[1;2H";
 dalk::Extensions const quiet_idle = dalk::Extension::QuietIdle;
-
-std::size_t count(std::string const& text, std::string const& needle) {
-  std::size_t found = 0;
-  for (auto at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
-    ++found;
-  }
-  return found;
-}
 
 // A test application: logs every handler call, paints the number of paints so far in the
 // top-left cell (default brush, so each commit writes exactly one default-brush sequence) and
@@ -141,7 +135,7 @@ TEST(TerminalLoopTest, FirstEventIsResizeToTerminalSize) {
   EXPECT_NE(child.output().find("\x1b[?25l\x1b[1;1H1\x1b[1;2H "), std::string::npos);
   EXPECT_NE(child.output().find("\x1b[5;20H " + default_brush + "\x1b[?25h\x1b[1;2H"),
             std::string::npos);
-  EXPECT_EQ(count(child.output(), default_brush), 1U);
+  EXPECT_EQ(occurrences(child.output(), default_brush), 1U);
 }
 
 // The report without its paints, for runs whose events may come faster than frames.
@@ -174,7 +168,7 @@ TEST(TerminalLoopTest, EventsRunInEnqueueOrderAndQueuedOnesShareAPaint) {
   // interval has passed, so on a machine that keeps up not at all before the quit.
   EXPECT_EQ(report.rfind("calls: resize 10x3|paint|", 0), 0U) << report;
   // One commit per paint: a full one, then only the changed counter cell.
-  EXPECT_EQ(count(child.output(), default_brush), count(report, "paint|"));
+  EXPECT_EQ(occurrences(child.output(), default_brush), occurrences(report, "paint|"));
 }
 
 TEST(TerminalLoopTest, BurstIsPaintedOnceDrained) {
@@ -195,7 +189,7 @@ TEST(TerminalLoopTest, BurstIsPaintedOnceDrained) {
   std::string const report = report_of(child);
   EXPECT_NE(report.find("key 98|paint|key 107| returned: 11"), std::string::npos) << report;
   // Not one frame per event: a few at most, should the machine stall a frame interval.
-  EXPECT_LE(count(report, "paint|"), 10U) << report;
+  EXPECT_LE(occurrences(report, "paint|"), 10U) << report;
 }
 
 TEST(TerminalLoopTest, InterruptReturnsOneWithoutPainting) {
