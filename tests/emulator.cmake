@@ -2,6 +2,7 @@
 # checked against the cells the library expects. Its own executable, labelled "emulator", so
 # that it can be left out (ctest -LE emulator); it skips where the terminals are missing.
 add_executable(width_probe ${CMAKE_CURRENT_SOURCE_DIR}/programs/width_probe.cpp)
+target_link_libraries(width_probe PRIVATE Vennic::Vennic)
 vennic_set_warnings(width_probe)
 
 add_executable(vennic_emulator_tests ${CMAKE_CURRENT_SOURCE_DIR}/emulator/width_test.cpp)

@@ -11,6 +11,7 @@
 #include <variant>
 #include <vector>
 
+#include "dalk/cluster.hpp"
 #include "dalk/sequence.hpp"
 
 namespace dalk {
@@ -95,6 +96,11 @@ struct TerminalAnswers {
   [[nodiscard]] std::optional<bool> dark_background() const;
   friend bool operator==(TerminalAnswers const&, TerminalAnswers const&) = default;
 };
+
+/// How the answering terminal lays text out: whole clusters where it reported mode 2027 (other
+/// than permanently reset), kitty's or tmux's rules where it named itself so, otherwise code
+/// point by code point.
+text::WidthModel width_model_for(TerminalAnswers const& answers);
 
 /// A snapshot of what the terminal of the current session has answered (empty before a
 /// session with Extension::TerminalAnswers). Any thread.

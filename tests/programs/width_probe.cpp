@@ -1,5 +1,6 @@
 // Measures how far the terminal it runs in advances the cursor over each width sample: writes
-// "\r" and the sample, then reads the column back with a cursor position report. Also records the
+// "\r" and the sample as the library writes it (composed, one cluster after another), then reads
+// the column back with a cursor position report. Also records the
 // terminal's XTVERSION and DECRQM 2027 answers and, where mode 2027 (grapheme clusters) can be
 // set, measures again with it set.
 //   width_probe OUT
@@ -17,6 +18,9 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+
+#include <dalk/text.hpp>
+#include <dalk/transcode.hpp>
 
 #include "width_samples.hpp"
 
@@ -124,6 +128,15 @@ class RawTerminal {
   termios saved_{};
 };
 
+// The bytes a frame holds for `sample`: its clusters' code points, composed.
+std::string as_written(std::string_view sample) {
+  std::u32string points;
+  for (char32_t const symbol : dalk::text::drawable(sample)) {
+    dalk::text::append_code_points(symbol, points);
+  }
+  return dalk::detail::u32_to_u8(points);
+}
+
 // The value v of a DECRQM answer "\e[?2027;<v>$y", or -1 without one.
 int mode_value(std::string_view answer) {
   auto const start = answer.find("\x1b[?2027;");
@@ -149,13 +162,13 @@ int main(int argc, char** argv) {
     auto const value = mode_value(mode);
     log << "mode2027 " << value << '\n';
     for (std::size_t i = 0; i < vennic::test::width_samples.size(); ++i)
-      log << "codepoints " << i << ' ' << terminal.advance(vennic::test::width_samples[i].utf8)
-          << '\n';
+      log << "codepoints " << i << ' '
+          << terminal.advance(as_written(vennic::test::width_samples[i].utf8)) << '\n';
     if (value >= 1 && value <= 3) {
       terminal.write("\x1b[?2027h");
       for (std::size_t i = 0; i < vennic::test::width_samples.size(); ++i)
-        log << "clusters " << i << ' ' << terminal.advance(vennic::test::width_samples[i].utf8)
-            << '\n';
+        log << "clusters " << i << ' '
+            << terminal.advance(as_written(vennic::test::width_samples[i].utf8)) << '\n';
       if (value != 3)
         terminal.write("\x1b[?2027l");
     }

@@ -27,10 +27,6 @@ void end_answer_wait();
 /// not report the protocol.
 std::optional<unsigned> kitty_flags_for(TerminalAnswers const& answers);
 
-/// The terminal's name in its XTVERSION answer: "kitty" of "kitty(0.26.5)", "tmux" of
-/// "tmux 3.3a".
-std::string_view terminal_name(std::string_view version);
-
 /// Whether the terminal has synchronized output: it reported mode 2026, or its name is one of
 /// the terminals known to have it.
 bool has_synchronized_output(TerminalAnswers const& answers);

@@ -139,8 +139,19 @@ std::optional<unsigned> detail::kitty_flags_for(TerminalAnswers const& answers) 
   return 1U | 2U | 4U;
 }
 
-std::string_view detail::terminal_name(std::string_view version) {
-  return split_version(version).name;
+text::WidthModel width_model_for(TerminalAnswers const& answers) {
+  if (has_mode(answers.grapheme_clusters) &&
+      answers.grapheme_clusters != ModeReport::PermanentlyReset) {
+    return text::WidthModel::Clusters;
+  }
+  std::string_view const name = split_version(answers.version).name;
+  if (name == "kitty") {
+    return text::WidthModel::KittyCodePoints;
+  }
+  if (name == "tmux") {
+    return text::WidthModel::TmuxCodePoints;
+  }
+  return text::WidthModel::CodePoints;
 }
 
 bool detail::has_synchronized_output(TerminalAnswers const& answers) {

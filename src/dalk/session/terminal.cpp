@@ -546,24 +546,19 @@ void push_kitty_flags(TerminalAnswers const& answers) {
   flush();
 }
 
-// Measures text the way the terminal lays it out: whole clusters under mode 2027, which is turned
-// on where it is reported; kitty's and tmux's own rules where they name themselves.
+// Measures text the way the terminal lays it out (width_model_for); mode 2027 is turned on
+// where the terminal reported it.
 void measure_text_as(TerminalAnswers const& answers) {
-  if (has_mode(answers.grapheme_clusters) &&
-      answers.grapheme_clusters != ModeReport::PermanentlyReset) {
-    if (!session.active.contains(Extension::GraphemeClusters)) {
-      detail::OrderedWrite const ordered;
-      session.active.insert(Extension::GraphemeClusters);
-      prepare_signal_bytes();
-      write(detail::protocol(Extension::GraphemeClusters).on);
-      flush();
-    }
-    text::set_width_model(text::WidthModel::Clusters);
-  } else if (detail::terminal_name(answers.version) == "kitty") {
-    text::set_width_model(text::WidthModel::KittyCodePoints);
-  } else if (detail::terminal_name(answers.version) == "tmux") {
-    text::set_width_model(text::WidthModel::TmuxCodePoints);
+  text::WidthModel const model = width_model_for(answers);
+  if (model == text::WidthModel::Clusters &&
+      !session.active.contains(Extension::GraphemeClusters)) {
+    detail::OrderedWrite const ordered;
+    session.active.insert(Extension::GraphemeClusters);
+    prepare_signal_bytes();
+    write(detail::protocol(Extension::GraphemeClusters).on);
+    flush();
   }
+  text::set_width_model(model);
 }
 
 }  // namespace

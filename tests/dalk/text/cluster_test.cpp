@@ -25,26 +25,26 @@ struct Sample {
 };
 
 std::vector<Sample> const samples{
-    {"नमस्ते", 3, 4, 3, 4, 4},          // Devanagari: virama and vowel sign join their consonants
-    {"दुनिया", 3, 5, 3, 3, 5},         // spacing vowel signs take a cell of their own but in kitty
-    {"क्षि", 1, 3, 1, 2, 3},           // a conjunct
-    {"বাংলা", 2, 5, 2, 2, 5},         // Bengali
-    {"தமிழ்", 3, 4, 3, 3, 4},         // Tamil
-    {"สวัสดีครับ", 7, 7, 7, 7, 7},      // Thai: vowels and tone marks above
-    {"שָׁלוֹם", 4, 4, 4, 4, 4},          // Hebrew with points
-    {"مَرْحَبًا", 5, 5, 5, 5, 5},        // Arabic with harakat
-    {"❤️", 1, 1, 2, 2, 1},            // emoji presentation selector
-    {"❤︎", 1, 1, 1, 1, 1},            // text presentation selector
-    {"☺️", 1, 1, 2, 2, 1},            //
-    {"1️⃣", 1, 1, 2, 2, 1},           // keycap
-    {"👩‍👩‍👧", 1, 6, 2, 6, 2},          // a ZWJ family
-    {"👩‍💻", 1, 4, 2, 4, 2},           // a ZWJ profession
-    {"👍🏽", 1, 4, 2, 2, 4},           // skin tone
-    {"🇫🇷", 1, 2, 2, 2, 2},           // flag
-    {"🇫", 1, 1, 2, 2, 1},            // a lone regional indicator
+    {"नमस्ते", 3, 4, 3, 4, 4},     // Devanagari: virama and vowel sign join their consonants
+    {"दुनिया", 3, 5, 3, 3, 5},    // spacing vowel signs take a cell of their own but in kitty
+    {"क्षि", 1, 3, 1, 2, 3},      // a conjunct
+    {"বাংলা", 2, 5, 2, 2, 5},    // Bengali
+    {"தமிழ்", 3, 4, 3, 3, 4},     // Tamil
+    {"สวัสดีครับ", 7, 7, 7, 7, 7},  // Thai: vowels and tone marks above
+    {"שָׁלוֹם", 4, 4, 4, 4, 4},     // Hebrew with points
+    {"مَرْحَبًا", 5, 5, 5, 5, 5},    // Arabic with harakat
+    {"❤️", 1, 1, 2, 2, 1},   // emoji presentation selector
+    {"❤︎", 1, 1, 1, 1, 1},   // text presentation selector
+    {"☺️", 1, 1, 2, 2, 1},   //
+    {"1️⃣", 1, 1, 2, 2, 1},  // keycap
+    {"👩‍👩‍👧", 1, 6, 2, 6, 2},  // a ZWJ family
+    {"👩‍💻", 1, 4, 2, 4, 2},         // a ZWJ profession
+    {"👍🏽", 1, 4, 2, 2, 4},            // skin tone
+    {"🇫🇷", 1, 2, 2, 2, 2},                  // flag
+    {"🇫", 1, 1, 2, 2, 1},                   // a lone regional indicator
     {"\u1100\u1161\u11a8", 1, 2, 2, 2, 2},  // Hangul jamo, written composed
-    {"e\u0301", 1, 1, 1, 1, 1},        // composes to one code point
-    {"q\u0301\u0302", 1, 1, 1, 1, 1},  // no composed form: marks ride in the cell
+    {"e\u0301", 1, 1, 1, 1, 1},             // composes to one code point
+    {"q\u0301\u0302", 1, 1, 1, 1, 1},       // no composed form: marks ride in the cell
     {"中文", 2, 4, 4, 4, 4},
     {"plain", 5, 5, 5, 5, 5},
 };
@@ -89,7 +89,8 @@ TEST_F(ClusterTest, SamplesSplitIntoCharactersAndMeasureUnderBothModels) {
       EXPECT_EQ(dalk::text::cells(std::string_view{sample.utf8}), expected);
       std::u32string const symbols = dalk::text::drawable(std::string_view{sample.utf8});
       EXPECT_EQ(symbols.size(), sample.characters);
-      EXPECT_EQ(dalk::text::cells(std::u32string_view{symbols}), static_cast<std::size_t>(expected));
+      EXPECT_EQ(dalk::text::cells(std::u32string_view{symbols}),
+                static_cast<std::size_t>(expected));
       // The symbols give back the composed text whole.
       std::u32string back;
       for (char32_t const symbol : symbols) {
@@ -128,15 +129,15 @@ TEST_F(ClusterTest, BoundariesAndBackspaceStepByCharacter) {
   };
   std::vector<Case> const cases{
       {"ab", 1, 1},
-      {"a👩‍👩‍👧", 1, 1},          // a family goes whole
-      {"a🇫🇷", 1, 1},             // a flag
-      {"a1️⃣", 1, 1},              // a keycap (its enclosing mark goes with it)
-      {"a👍🏽", 1, 1},             // skin tone
-      {"aक्", 1, 4},              // a virama alone
-      {"aक्षि", 1, 10},           // a conjunct's vowel sign alone
-      {"aनि", 1, 4},              // a vowel sign alone
-      {"aq\u0301", 1, 2},         // an accent alone
-      {"a\u1100\u1161", 1, 1},    // a Hangul syllable in jamo
+      {"a👩‍👩‍👧", 1, 1},  // a family goes whole
+      {"a🇫🇷", 1, 1},                  // a flag
+      {"a1️⃣", 1, 1},             // a keycap (its enclosing mark goes with it)
+      {"a👍🏽", 1, 1},            // skin tone
+      {"aक्", 1, 4},                   // a virama alone
+      {"aक्षि", 1, 10},                // a conjunct's vowel sign alone
+      {"aनि", 1, 4},                  // a vowel sign alone
+      {"aq\u0301", 1, 2},             // an accent alone
+      {"a\u1100\u1161", 1, 1},        // a Hangul syllable in jamo
       {"a❤️", 1, 1},              // a variation selector goes with its emoji
   };
   for (Case const& c : cases) {

@@ -13,8 +13,16 @@ using vn::testing::Harness;
 
 // Texts a reader must see whole, in every widget that shows text.
 std::vector<std::string> const samples{
-    "नमस्ते दुनिया", "বাংলা", "தமிழ்",  "สวัสดีครับ", "שָׁלוֹם",
-    "مَرْحَبًا",     "❤️ heart", "1️⃣ keycap", "👩‍👩‍👧 family", "👍🏽 🇫🇷 👩‍💻",
+    "नमस्ते दुनिया",
+    "বাংলা",
+    "தமிழ்",
+    "สวัสดีครับ",
+    "שָׁלוֹם",
+    "مَرْحَبًا",
+    "❤️ heart",
+    "1️⃣ keycap",
+    "👩‍👩‍👧 family",
+    "👍🏽 🇫🇷 👩‍💻",
     "\u1100\u1161\u11a8",
 };
 
