@@ -159,7 +159,8 @@ struct Brush {
   friend bool operator==(Brush const&, Brush const&) = default;
 };
 
-/// One screen cell: one code point, always one cell wide.
+/// One screen cell: one code point, or a symbol above U+10FFFF naming a grapheme cluster of
+/// several (dalk/cluster.hpp).
 struct Glyph {
   char32_t symbol = U' ';
   Brush brush{};

@@ -159,3 +159,34 @@ INSTANTIATE_TEST_SUITE_P(FakeTerminals, TerminalAnswersTest, ::testing::ValuesIn
                          [](auto const& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+namespace {
+
+// Text is measured the way the answering terminal lays it out.
+TEST(WidthModelForTest, TakesTheModelFromModeReportAndName) {
+  struct Case {
+    std::string version;
+    ModeReport clusters;
+    dalk::text::WidthModel model;
+  };
+  using Model = dalk::text::WidthModel;
+  std::vector<Case> const cases{
+      {"XTerm(379)", ModeReport::NotRecognized, Model::CodePoints},
+      {"", ModeReport::Unknown, Model::CodePoints},
+      {"kitty(0.26.5)", ModeReport::NotRecognized, Model::KittyCodePoints},
+      {"tmux 3.3a", ModeReport::Unknown, Model::TmuxCodePoints},
+      {"WezTerm 20240203", ModeReport::Reset, Model::Clusters},
+      {"foot(1.16.2)", ModeReport::PermanentlySet, Model::Clusters},
+      {"kitty(0.40.0)", ModeReport::Set, Model::Clusters},
+      {"contour 0.4", ModeReport::PermanentlyReset, Model::CodePoints},
+  };
+  for (Case const& c : cases) {
+    SCOPED_TRACE(c.version);
+    dalk::TerminalAnswers answers;
+    answers.version = c.version;
+    answers.grapheme_clusters = c.clusters;
+    EXPECT_EQ(dalk::width_model_for(answers), c.model);
+  }
+}
+
+}  // namespace

@@ -12,6 +12,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <dalk/width.hpp>
@@ -200,6 +201,10 @@ std::string compare(VTermScreenCell const& shown, Expected const& expected, Glyp
   for (std::size_t i = 0; i < VTERM_MAX_CHARS_PER_CELL && shown.chars[i] != 0; ++i) {
     chars += static_cast<char32_t>(shown.chars[i]);
   }
+  // An erased cell holds nothing and shows a space.
+  if (chars.empty()) {
+    chars = U" ";
+  }
   if (chars != expected.chars) {
     return "symbol " + std::to_string(chars[0]) + " (" + std::to_string(chars.size()) +
            " code points) instead of " + std::to_string(expected.chars[0]) + " (" +
@@ -224,10 +229,13 @@ std::string compare(VTermScreenCell const& shown, Expected const& expected, Glyp
   return {};
 }
 
-class CommitEmulatorTest : public ::testing::TestWithParam<unsigned> {};
+// Seeds, in the default and the compact encoding.
+class CommitEmulatorTest : public ::testing::TestWithParam<std::tuple<unsigned, bool>> {};
 
 TEST_P(CommitEmulatorTest, EmulatorShowsEveryPaintedFrame) {
-  std::mt19937 random{GetParam()};
+  std::mt19937 random{std::get<0>(GetParam())};
+  vn::detail::OutputProfile const profile{std::get<1>(GetParam()), false,
+                                          dalk::ColorDepth::TrueColor};
   vn::Terminal::changes = vn::ScreenBuffer{};
   vn::Terminal::cursor.reset();
   vn::ScreenBuffer screen;
@@ -277,8 +285,8 @@ TEST_P(CommitEmulatorTest, EmulatorShowsEveryPaintedFrame) {
       vn::Terminal::cursor.reset();
     }
 
-    emulator.feed(
-        vennic::test::capture_stdout([&] { vn::detail::commit_changes(screen, escape_buffer); }));
+    emulator.feed(vennic::test::capture_stdout(
+        [&] { vn::detail::commit_changes(screen, escape_buffer, profile, false); }));
 
     int mismatches = 0;
     for (int y = 0; y < area.height; ++y) {
@@ -301,7 +309,8 @@ TEST_P(CommitEmulatorTest, EmulatorShowsEveryPaintedFrame) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, CommitEmulatorTest, ::testing::Range(1U, 13U));
+INSTANTIATE_TEST_SUITE_P(Seeds, CommitEmulatorTest,
+                         ::testing::Combine(::testing::Range(1U, 13U), ::testing::Bool()));
 
 // One row painted with `painted` and committed in the default or the compact encoding; returns
 // the bytes written.
