@@ -14,6 +14,7 @@
 
 #include "dalk/sequence.hpp"
 #include "dalk/text/break_iterator.hpp"
+#include "dalk/text/width_properties.hpp"
 #include "dalk/width.hpp"
 
 namespace dalk::text {
@@ -174,35 +175,20 @@ int kitty_width_from_icu(char32_t c) {
     default:
       break;
   }
-  if (u_hasBinaryProperty(code, UCHAR_DEFAULT_IGNORABLE_CODE_POINT) ||
-      u_hasBinaryProperty(code, UCHAR_VARIATION_SELECTOR)) {
-    return 0;
-  }
-  auto const east_asian = u_getIntPropertyValue(code, UCHAR_EAST_ASIAN_WIDTH);
-  if (east_asian == U_EA_WIDE || east_asian == U_EA_FULLWIDTH ||
-      u_hasBinaryProperty(code, UCHAR_EMOJI_PRESENTATION)) {
-    return 2;
-  }
-  return 1;
+  return dalk::detail::property_width(code);
 }
 
-// The first two planes looked up once, two bits a code point, when kitty is first measured.
+// Higher planes than the table's go to ICU on each call; the table is built when kitty is first
+// measured.
 int kitty_width(char32_t c) {
-  constexpr char32_t table_end = 0x20000;
   if (c > 0x10FFFF) {
     return 1;
   }
-  if (c >= table_end) {
+  if (c >= dalk::detail::PackedWidths::end) {
     return kitty_width_from_icu(c);
   }
-  static std::vector<std::uint8_t> const table = [] {
-    std::vector<std::uint8_t> packed(table_end / 4);
-    for (char32_t code = 0; code < table_end; ++code) {
-      packed[code / 4] |= static_cast<std::uint8_t>(kitty_width_from_icu(code) << ((code % 4) * 2));
-    }
-    return packed;
-  }();
-  return (table[c / 4] >> ((c % 4) * 2)) & 3;
+  static dalk::detail::PackedWidths const table{kitty_width_from_icu};
+  return table[c];
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "dalk/width.hpp"
 
+#include "dalk/text/width_properties.hpp"
+
 #include <unicode/errorcode.h>
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
@@ -29,36 +31,12 @@ int width_from_icu(char32_t c) {
   if (hangul == U_HST_VOWEL_JAMO || hangul == U_HST_TRAILING_JAMO) {
     return 0;
   }
-  if (u_hasBinaryProperty(code, UCHAR_DEFAULT_IGNORABLE_CODE_POINT) ||
-      u_hasBinaryProperty(code, UCHAR_VARIATION_SELECTOR)) {
-    return 0;
-  }
-  auto const east_asian = u_getIntPropertyValue(code, UCHAR_EAST_ASIAN_WIDTH);
-  if (east_asian == U_EA_WIDE || east_asian == U_EA_FULLWIDTH ||
-      u_hasBinaryProperty(code, UCHAR_EMOJI_PRESENTATION)) {
-    return 2;
-  }
-  return 1;
+  return detail::property_width(code);
 }
 
-// The widths of the first two planes, which hold nearly all text and every emoji, looked up
-// from ICU once; two bits a code point. Higher planes go to ICU on each call.
-constexpr char32_t table_end = 0x20000;
-
-struct WidthTable {
-  std::array<std::uint8_t, table_end / 4> packed{};
-
-  WidthTable() {
-    for (char32_t c = 0; c < table_end; ++c) {
-      packed[c / 4] |= static_cast<std::uint8_t>(width_from_icu(c) << ((c % 4) * 2));
-    }
-  }
-
-  int operator[](char32_t c) const { return (packed[c / 4] >> ((c % 4) * 2)) & 3; }
-};
-
-WidthTable const& width_table() {
-  static WidthTable const table;
+// Higher planes than the table's go to ICU on each call.
+detail::PackedWidths const& width_table() {
+  static detail::PackedWidths const table{width_from_icu};
   return table;
 }
 
@@ -94,7 +72,7 @@ int width(char32_t c) {
   if (c >= 0x20 && c < 0x7F) {
     return 1;
   }
-  if (c < table_end) {
+  if (c < detail::PackedWidths::end) {
     return width_table()[c];
   }
   if (c > max_code_point) {

@@ -197,14 +197,13 @@ std::string compare(VTermScreenCell const& shown, Expected const& expected, Glyp
   unsigned const underline = traits.contains(Trait::DoubleUnderline) ? 2U
                              : traits.contains(Trait::Underline)     ? 1U
                                                                      : 0U;
-  std::u32string chars;
-  for (std::size_t i = 0; i < VTERM_MAX_CHARS_PER_CELL && shown.chars[i] != 0; ++i) {
-    chars += static_cast<char32_t>(shown.chars[i]);
+  std::size_t count = 0;
+  while (count < VTERM_MAX_CHARS_PER_CELL && shown.chars[count] != 0) {
+    ++count;
   }
   // An erased cell holds nothing and shows a space.
-  if (chars.empty()) {
-    chars = U" ";
-  }
+  std::u32string const chars =
+      count == 0 ? std::u32string{U" "} : std::u32string(shown.chars, shown.chars + count);
   if (chars != expected.chars) {
     return "symbol " + std::to_string(chars[0]) + " (" + std::to_string(chars.size()) +
            " code points) instead of " + std::to_string(expected.chars[0]) + " (" +
