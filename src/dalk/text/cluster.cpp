@@ -308,7 +308,9 @@ char* detail::write_cluster_u8(char* out, char32_t symbol) {
   std::u32string points;
   store().append(symbol, points);
   for (char32_t const c : points) {
-    out = dalk::detail::write_u8(out, c);
+    // Nothing in a cluster may act on the terminal or be ill-formed.
+    bool const writable = !is_control(c) && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+    out = dalk::detail::write_u8(out, writable ? c : replacement);
   }
   return out;
 }

@@ -320,6 +320,7 @@ std::u32string drawable(std::u32string text) {
   std::size_t kept = 0;
   for_each_cluster(std::u32string_view{text}, [&](std::u32string_view cluster) {
     if (cluster.size() == 1) {
+      // A symbol drawable text already holds (put() draws symbols again) stays as it is.
       if (cells(cluster.front()) != 0) {
         text[kept++] = cluster.front();
       }
