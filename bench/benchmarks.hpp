@@ -7,7 +7,8 @@ namespace bench {
 /// "commit/W<n>/<w>x<h>/vennic", ".../baseline" (the commit before wide glyphs), ".../ncurses"
 /// and "commit/W4/<w>x<h>/ncurses_nothing".
 void register_commit_benchmarks();
-/// "gallery/frame", "events/custom", "text/ascii", "text/wide", "datatable/rows:<n>",
+/// "gallery/frame", "events/custom", "text/ascii", "text/wide", "text/mixed",
+/// "datatable/rows:<n>",
 /// "textbox/bytes:<n>".
 void register_widget_benchmarks();
 /// "textbox/paste:<bytes>", "textbox/keys:<bytes>", "textbox/append/lines:<n>".

@@ -271,6 +271,9 @@ void build_table(Table& table) {
   }
   table.versus("Paint + commit, 200x50 of labels: wide text vs the same cells of ASCII (ratio)",
                "text/wide", "text/ascii", 1.5);
+  table.versus(
+      "Paint + commit, 200x50 of labels: mixed-script characters (clusters) vs ASCII (ratio)",
+      "text/mixed", "text/ascii", 2.0);
 
   // Allocations per commit, the worst of every frame workload and size.
   std::optional<double> worst;

@@ -5,10 +5,12 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include <dalk/text.hpp>
 #include <dalk/width.hpp>
 #include <vn/vn.hpp>
 
@@ -221,9 +223,23 @@ std::string row_text(std::u32string_view alphabet, int cells, std::size_t shift)
   return dalk::detail::u32_to_u8(text);
 }
 
-// Painting and committing a screen of text: ASCII, or wide characters (CJK, kana, Hangul,
-// emoji) covering the same cells with half as many code points.
-void text_screen(benchmark::State& state, std::u32string_view alphabet) {
+// Text one row wide made of whole characters (grapheme clusters) of `characters`, starting
+// `shift` characters in: each frame shifts it by one character, so every cell changes.
+std::string cluster_row_text(std::span<std::u32string_view const> characters, int cells,
+                             std::size_t shift) {
+  std::u32string text;
+  for (int used = 0, i = 0; used < cells; ++i) {
+    std::u32string_view const c =
+        characters[(shift + static_cast<std::size_t>(i)) % characters.size()];
+    text += c;
+    used += dalk::text::character_cells(c);
+  }
+  return dalk::detail::u32_to_u8(text);
+}
+
+// Painting and committing a screen of labels whose rows are made by `make_row(cells, shift)`.
+template <typename MakeRow>
+void row_screen(benchmark::State& state, MakeRow const& make_row) {
   ByteSink sink;
   StdoutToSink redirect{sink};
   TextScreen screen{vn::FocusPolicy::None, vn::SizePolicy::flex()};
@@ -238,7 +254,7 @@ void text_screen(benchmark::State& state, std::u32string_view alphabet) {
   auto const next_texts = [&] {
     ++shift;
     for (std::size_t row = 0; row < screen.children.size(); ++row) {
-      screen.children[row].text = row_text(alphabet, screen_area.width, shift + row);
+      screen.children[row].text = make_row(screen_area.width, shift + row);
     }
   };
   for (int warm_up = 0; warm_up < 2; ++warm_up) {
@@ -256,6 +272,46 @@ void text_screen(benchmark::State& state, std::u32string_view alphabet) {
     bytes += static_cast<double>(sink.written());
   }
   state.counters["bytes"] = benchmark::Counter(bytes, benchmark::Counter::kAvgIterations);
+}
+
+// Characters of many scripts, most of several code points, interleaved so that neighbours
+// differ: Devanagari conjuncts and vowel signs, Thai with tone marks, pointed Hebrew, Arabic
+// with harakat, emoji ZWJ sequences, flags, keycaps, CJK and accented Latin (all composed).
+constexpr std::u32string_view mixed_characters[] = {
+    U"\u0915\u094D\u0937\u093F",                    // क्षि
+    U"\u0E19\u0E49\u0E33",                          // น้ำ
+    U"\u05E9\u05C1\u05B8",                          // שָׁ
+    U"\u0633\u0651\u0650",                          // سِّ
+    U"\U0001F469\u200D\U0001F4BB",                  // woman technologist
+    U"\U0001F1EB\U0001F1F7",                        // flag of France
+    U"1\uFE0F\u20E3",                               // keycap 1
+    U"\u6F22",                                      // 漢
+    U"\u00E9",                                      // é
+    U"\u0938\u094D\u0924\u0947",                    // स्ते
+    U"\u0E17\u0E35\u0E48",                          // ที่
+    U"\u05D1\u05BC",                                // בּ
+    U"\u0628\u064E",                                // بَ
+    U"\U0001F468\u200D\U0001F469\u200D\U0001F467",  // family: man, woman, girl
+    U"\U0001F1EF\U0001F1F5",                        // flag of Japan
+    U"#\uFE0F\u20E3",                               // keycap #
+    U"\u5B57",                                      // 字
+    U"a",
+    U"\u0928",                            // न
+    U"\u0E01\u0E33",                      // กำ
+    U"\u05DC\u05B9",                      // לֹ
+    U"\u0645\u064F",                      // مُ
+    U"\U0001F3F3\uFE0F\u200D\U0001F308",  // rainbow flag
+    U"\U0001F1E7\U0001F1F7",              // flag of Brazil
+    U"\u8A9E",                            // 語
+    U"\u00F1",                            // ñ
+    U" ",
+};
+
+// Painting and committing a screen of text: ASCII, or wide characters (CJK, kana, Hangul,
+// emoji) covering the same cells with half as many code points.
+void text_screen(benchmark::State& state, std::u32string_view alphabet) {
+  row_screen(state,
+             [alphabet](int cells, std::size_t shift) { return row_text(alphabet, cells, shift); });
 }
 
 constexpr std::u32string_view ascii_alphabet =
@@ -278,6 +334,14 @@ void register_widget_benchmarks() {
       ->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("text/wide",
                                [](benchmark::State& state) { text_screen(state, wide_alphabet); })
+      ->UseManualTime()
+      ->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("text/mixed",
+                               [](benchmark::State& state) {
+                                 row_screen(state, [](int cells, std::size_t shift) {
+                                   return cluster_row_text(mixed_characters, cells, shift);
+                                 });
+                               })
       ->UseManualTime()
       ->Unit(benchmark::kMicrosecond);
   for (std::size_t rows : {10, 100, 10'000, 1'000'000}) {
