@@ -5,6 +5,7 @@
 #include <unicode/utf16.h>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -30,27 +31,26 @@ UBreakIterator* clusters() {
 // drawing holds, so a cluster longer than this is split, and never unboundedly.
 constexpr std::size_t window = 64;
 
-// A window of UTF-32 text as UTF-16, with the UTF-32 index of each unit.
+// A window of UTF-32 text as UTF-16, with the UTF-32 index of each unit. At most `window` code
+// points on either side, so it lives on the stack: a step allocates nothing.
 class Utf16Window {
  public:
   Utf16Window(std::u32string_view text, std::size_t from, std::size_t to) : first_{from} {
-    units_.reserve(2 * (to - from));
-    starts_.reserve(2 * (to - from) + 1);
     for (std::size_t i = from; i < to; ++i) {
       char32_t c = text[i];
       if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
         c = U'\uFFFD';
       }
       if (c > 0xFFFF) {
-        units_.push_back(U16_LEAD(c));
-        starts_.push_back(i);
-        units_.push_back(U16_TRAIL(c));
+        units_[size_] = U16_LEAD(c);
+        starts_[size_++] = i;
+        units_[size_] = U16_TRAIL(c);
       } else {
-        units_.push_back(static_cast<UChar>(c));
+        units_[size_] = static_cast<UChar>(c);
       }
-      starts_.push_back(i);
+      starts_[size_++] = i;
     }
-    starts_.push_back(to);
+    starts_[size_] = to;
   }
 
   // The iterator over this window; nullptr without ICU's rules.
@@ -60,12 +60,12 @@ class Utf16Window {
       return nullptr;
     }
     UErrorCode status = U_ZERO_ERROR;
-    ubrk_setText(it, units_.data(), static_cast<int32_t>(units_.size()), &status);
+    ubrk_setText(it, units_.data(), static_cast<int32_t>(size_), &status);
     return U_SUCCESS(status) ? it : nullptr;
   }
 
   int32_t unit_of(std::size_t i) const {
-    auto const found = std::lower_bound(starts_.begin(), starts_.end(), i);
+    auto const found = std::lower_bound(starts_.begin(), starts_.begin() + size_ + 1, i);
     return static_cast<int32_t>(found - starts_.begin());
   }
 
@@ -74,9 +74,11 @@ class Utf16Window {
   }
 
  private:
+  static constexpr std::size_t max_units = 4 * window;
   std::size_t first_;
-  std::vector<UChar> units_;
-  std::vector<std::size_t> starts_;
+  std::size_t size_ = 0;
+  std::array<UChar, max_units> units_;
+  std::array<std::size_t, max_units + 1> starts_;
 };
 
 std::size_t before(std::size_t at) {

@@ -285,11 +285,29 @@ std::u32string code_points(char32_t symbol) {
   return out;
 }
 
+namespace {
+
+// Whether no rule joins `c` to a neighbour of grapheme cluster break class Other: c is a
+// scalar value of that class itself (CJK, most letters, emoji; not a mark, joiner, prepended
+// mark, regional indicator or Hangul jamo), so a boundary between two of them holds in any
+// context.
+bool is_plain(char32_t c) {
+  return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF) &&
+         u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_GRAPHEME_CLUSTER_BREAK) ==
+             U_GCB_OTHER;
+}
+
+}  // namespace
+
 std::size_t cluster_end(std::u32string_view text, std::size_t at) {
   std::size_t const next = at + 1;
   // Below U+0300 nothing joins what comes before it; a control character stands alone.
   if (next == text.size() || (text[next] < 0x300 && text[at] < 0x300) || is_control(text[at]) ||
       is_control(text[next])) {
+    return next;
+  }
+  // The break iterator, which reads a window of text around `at`, only where a rule may join.
+  if (is_plain(text[at]) && is_plain(text[next])) {
     return next;
   }
   return detail::following_break(text, at);
