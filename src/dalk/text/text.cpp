@@ -192,9 +192,14 @@ std::size_t boundary_in(Text const& text, std::size_t i, Boundary which) {
 // Calls f with each cluster of text, in order.
 template <typename F>
 void for_each_cluster(std::u32string_view text, F const& f) {
-  for (std::size_t at = 0; at < text.size();) {
-    std::size_t const end = cluster_end(text, at);
-    f(text.substr(at, end - at));
+  std::size_t const size = text.size();
+  for (std::size_t at = 0; at < size;) {
+    // cluster_end's first rule inline (nothing below U+0300 joins what comes before it), so that
+    // ASCII text makes no call per code point.
+    std::size_t const next = at + 1;
+    std::size_t const end =
+        text[at] < 0x300 && (next == size || text[next] < 0x300) ? next : cluster_end(text, at);
+    f(std::u32string_view{text.data() + at, end - at});
     at = end;
   }
 }
@@ -318,7 +323,30 @@ std::u32string drawable(std::u32string text) {
   }
   // Most text is one code point a character: it is its own symbol, kept in place.
   std::size_t kept = 0;
-  for_each_cluster(std::u32string_view{text}, [&](std::u32string_view cluster) {
+  std::size_t const size = text.size();
+  for (std::size_t at = 0; at < size;) {
+    // A run of ASCII is one cell a code point, kept as it is without a call a code point, so
+    // that ASCII text is laid out as fast as before clusters; but for its last code point where
+    // what follows it may join it.
+    std::size_t run_end = at;
+    while (run_end < size && text[run_end] < 0x80) {
+      ++run_end;
+    }
+    if (run_end < size && text[run_end] >= 0x300 && run_end > at) {
+      --run_end;
+    }
+    if (kept != at) {
+      std::copy(text.begin() + static_cast<std::ptrdiff_t>(at),
+                text.begin() + static_cast<std::ptrdiff_t>(run_end),
+                text.begin() + static_cast<std::ptrdiff_t>(kept));
+    }
+    kept += run_end - at;
+    at = run_end;
+    if (at == size) {
+      break;
+    }
+    std::size_t const end = cluster_end(text, at);
+    std::u32string_view const cluster{text.data() + at, end - at};
     if (cluster.size() == 1) {
       // A symbol drawable text already holds (put() draws symbols again) stays as it is.
       if (cells(cluster.front()) != 0) {
@@ -327,7 +355,8 @@ std::u32string drawable(std::u32string text) {
     } else if (cluster_cells(cluster) != 0) {
       text[kept++] = symbol_of(cluster);
     }
-  });
+    at = end;
+  }
   text.resize(kept);
   return text;
 }

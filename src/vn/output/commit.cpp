@@ -40,9 +40,10 @@ void mirror_nothing_painted(ScreenBuffer& screen, ScreenBuffer const& changes) {
   }
 }
 
-// Every changed cell gets its own cursor move: the terminal's advance is never trusted.
-char* write_cell(char* out, dalk::Brush& current, dalk::Point at, dalk::Brush const& brush,
-                 char32_t symbol) {
+// Every changed cell gets its own cursor move: the terminal's advance is never trusted. Inline:
+// the loop over ASCII cells calls it for every cell it writes.
+[[gnu::always_inline]] inline char* write_cell(char* out, dalk::Brush& current, dalk::Point at,
+                                               dalk::Brush const& brush, char32_t symbol) {
   out = dalk::detail::write_escape(out, at);
   if (!same_brush(brush, current)) {
     out = dalk::detail::write_escape(out, brush);
