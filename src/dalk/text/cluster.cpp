@@ -299,18 +299,33 @@ bool is_plain(char32_t c) {
 
 }  // namespace
 
-std::size_t cluster_end(std::u32string_view text, std::size_t at) {
+namespace {
+
+// cluster_end, with the break iterator's step given.
+template <typename Following>
+std::size_t cluster_end_by(std::u32string_view text, std::size_t at, Following const& following) {
   std::size_t const next = at + 1;
   // Below U+0300 nothing joins what comes before it; a control character stands alone.
   if (next == text.size() || (text[next] < 0x300 && text[at] < 0x300) || is_control(text[at]) ||
       is_control(text[next])) {
     return next;
   }
-  // The break iterator, which reads a window of text around `at`, only where a rule may join.
+  // The break iterator only where a rule may join.
   if (is_plain(text[at]) && is_plain(text[next])) {
     return next;
   }
-  return detail::following_break(text, at);
+  return following(at);
+}
+
+}  // namespace
+
+std::size_t cluster_end(std::u32string_view text, std::size_t at) {
+  return cluster_end_by(text, at,
+                        [&](std::size_t from) { return detail::following_break(text, from); });
+}
+
+std::size_t detail::cluster_end(std::u32string_view text, std::size_t at, ClusterWalk& walk) {
+  return cluster_end_by(text, at, [&](std::size_t from) { return walk.following(from); });
 }
 
 int detail::interned_cells(char32_t symbol, WidthModel model) {

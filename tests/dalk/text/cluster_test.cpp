@@ -101,6 +101,44 @@ TEST_F(ClusterTest, SamplesSplitIntoCharactersAndMeasureUnderBothModels) {
   }
 }
 
+// Drawing walks a whole text with one break iterator; stepping with cluster_end, which reads a
+// window around each position, must split it the same, also where a cluster or a run of
+// regional indicators is longer than the window, where a zero-width character is dropped and
+// where CR comes before LF.
+TEST_F(ClusterTest, DrawingSplitsTextAsClusterEndDoes) {
+  std::u32string const indicators(71, U'\U0001F1EB');
+  std::u32string const marks(70, U'\u0301');
+  std::u32string family;
+  for (int i = 0; i < 40; ++i) {
+    family += U"\U0001F469\u200D";
+  }
+  std::u32string all_samples;
+  for (Sample const& sample : samples) {
+    all_samples += composed(sample.utf8);
+  }
+  std::vector<std::u32string> const texts{
+      all_samples,
+      U"a" + indicators + U"\u0915\u094D\u0937" + indicators,
+      U"q" + marks + U"\u0E19\u0E49\u0E33" + marks + U"x",
+      family + U"\U0001F4BB" + family,
+      U"x\r\n\u0301y\u200B\u0301\u0085\u05D1\u05BC\u200D\U0001F308",
+      U"\u0301\u0628\u064E\U0001F1EF\U0001F1F5\U0001F1E7" + all_samples,
+  };
+  for (std::u32string const& text : texts) {
+    std::u32string expected;
+    for (std::size_t at = 0; at < text.size();) {
+      std::size_t const end = dalk::text::cluster_end(text, at);
+      std::u32string_view const cluster{text.data() + at, end - at};
+      char32_t const symbol = dalk::text::symbol_of(cluster);
+      if (dalk::text::cells(symbol) != 0) {
+        expected.push_back(symbol);
+      }
+      at = end;
+    }
+    EXPECT_EQ(dalk::text::drawable(text), expected) << dalk::detail::u32_to_u8(text);
+  }
+}
+
 TEST_F(ClusterTest, OneCodePointIsItsOwnSymbolAndEqualClustersShareOne) {
   EXPECT_EQ(dalk::text::symbol_of(U"a"), U'a');
   EXPECT_EQ(dalk::text::symbol_of(U"\U0001F44D"), U'\U0001F44D');
