@@ -280,8 +280,8 @@ void row_screen(benchmark::State& state, MakeRow const& make_row) {
 constexpr std::u32string_view mixed_characters[] = {
     U"\u0915\u094D\u0937\u093F",                    // क्षि
     U"\u0E19\u0E49\u0E33",                          // น้ำ
-    U"\u05E9\u05C1\u05B8",                          // שָׁ
-    U"\u0633\u0651\u0650",                          // سِّ
+    U"\u05E9\u05B8\u05C1",                          // שָׁ
+    U"\u0633\u0650\u0651",                          // سِّ
     U"\U0001F469\u200D\U0001F4BB",                  // woman technologist
     U"\U0001F1EB\U0001F1F7",                        // flag of France
     U"1\uFE0F\u20E3",                               // keycap 1

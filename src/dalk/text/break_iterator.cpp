@@ -220,10 +220,17 @@ std::size_t ClusterWalk::following(std::size_t at) {
     // From a boundary of the whole text the rules look back at nothing before it but a run of
     // regional indicators, whose parity the window keeps; so the window, which sees the text
     // up to `window` code points on, finds the same next boundary when it lies within them.
-    if (ubrk_isBoundary(it, b.unit_of[at]) != 0) {
+    bool boundary = at == position_;
+    if (!boundary) {
+      // Wherever the check leaves the iterator, it is no longer known.
+      position_ = std::u32string_view::npos;
+      boundary = ubrk_isBoundary(it, b.unit_of[at]) != 0;
+    }
+    if (boundary) {
       int32_t const next = ubrk_next(it);
       std::size_t const end =
           next == UBRK_DONE ? text_.size() : b.index_of[static_cast<std::size_t>(next)];
+      position_ = end;
       if (end - at < window) {
         return end;
       }

@@ -46,6 +46,9 @@ class ClusterWalk {
   // The iterator over the whole text as UTF-16; nullptr until the first step that needs it, and
   // where ICU has no rules or the text is too long for it.
   void* iterator_ = nullptr;
+  // The code point the iterator stands at, a boundary of the whole text: the next step from
+  // there needs no check.
+  std::size_t position_ = 0;
 };
 
 /// dalk::text::cluster_end(text, at), the break iterator's steps taken by `walk` over `text`.
