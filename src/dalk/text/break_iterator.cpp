@@ -27,9 +27,7 @@ UBreakIterator* clusters() {
   return iterator.get();
 }
 
-// Code points read on either side of the position asked about: more than any cluster worth
-// drawing holds, so a cluster longer than this is split, and never unboundedly.
-constexpr std::size_t window = 64;
+constexpr std::size_t window = break_window;
 
 // A window of UTF-32 text as UTF-16, with the UTF-32 index of each unit. At most `window` code
 // points on either side, so it lives on the stack: a step allocates nothing.
@@ -130,6 +128,25 @@ std::size_t following_break(std::u32string_view text, std::size_t at) {
   return next == UBRK_DONE ? to : units.index_of(next);
 }
 
+std::size_t following_break_from_boundary(std::u32string_view text, std::size_t at) {
+  // The iterator reads its whole window ahead; most clusters end within a few code points, so
+  // a short window first, the full one only where the cluster reaches the short one's end.
+  for (std::size_t const reach : {std::size_t{16}, window}) {
+    std::size_t const to = std::min(text.size(), at + reach);
+    Utf16Window units{text, at, to};
+    UBreakIterator* const it = units.iterator();
+    if (it == nullptr) {
+      return at + 1;
+    }
+    int32_t const next = ubrk_following(it, 0);
+    std::size_t const end = next == UBRK_DONE ? to : units.index_of(next);
+    if (end < to || to == text.size() || reach == window) {
+      return end;
+    }
+  }
+  return at + 1;
+}
+
 std::size_t preceding_break(std::u32string_view text, std::size_t at) {
   std::size_t const from = before(at);
   Utf16Window units{text, from, at};
@@ -146,97 +163,6 @@ bool is_break(std::u32string_view text, std::size_t at) {
   Utf16Window units{text, from, std::min(text.size(), at + window)};
   UBreakIterator* const it = units.iterator();
   return it == nullptr || ubrk_isBoundary(it, units.unit_of(at)) != 0;
-}
-
-namespace {
-
-// The whole text's UTF-16 units, the UTF-16 index of each code point (and of the end) and the
-// code point of each unit (and of the end), kept for the thread's next walk.
-struct WalkBuffers {
-  std::vector<UChar> units;
-  std::vector<std::int32_t> unit_of;
-  std::vector<std::size_t> index_of;
-};
-
-WalkBuffers& walk_buffers() {
-  thread_local WalkBuffers buffers;
-  return buffers;
-}
-
-// An iterator of its own, so that the window's steps in between leave its text alone.
-UBreakIterator* walk_iterator() {
-  thread_local std::unique_ptr<UBreakIterator, CloseIterator> const iterator = [] {
-    UErrorCode status = U_ZERO_ERROR;
-    UBreakIterator* const opened = ubrk_open(UBRK_CHARACTER, "", nullptr, 0, &status);
-    return std::unique_ptr<UBreakIterator, CloseIterator>{U_SUCCESS(status) ? opened : nullptr};
-  }();
-  return iterator.get();
-}
-
-}  // namespace
-
-ClusterWalk::ClusterWalk(std::u32string_view text) : text_{text} {}
-
-void ClusterWalk::start() {
-  started_ = true;
-  UBreakIterator* const it = walk_iterator();
-  // Two units a code point at most must fit ICU's 32-bit offsets.
-  if (it == nullptr || text_.size() > 0x3FFFFFFF) {
-    return;
-  }
-  WalkBuffers& b = walk_buffers();
-  b.units.clear();
-  b.unit_of.clear();
-  b.index_of.clear();
-  for (std::size_t i = 0; i < text_.size(); ++i) {
-    char32_t c = text_[i];
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-      c = U'\uFFFD';
-    }
-    b.unit_of.push_back(static_cast<std::int32_t>(b.units.size()));
-    if (c > 0xFFFF) {
-      b.units.push_back(U16_LEAD(c));
-      b.index_of.push_back(i);
-      b.units.push_back(U16_TRAIL(c));
-    } else {
-      b.units.push_back(static_cast<UChar>(c));
-    }
-    b.index_of.push_back(i);
-  }
-  b.unit_of.push_back(static_cast<std::int32_t>(b.units.size()));
-  b.index_of.push_back(text_.size());
-  UErrorCode status = U_ZERO_ERROR;
-  ubrk_setText(it, b.units.data(), static_cast<int32_t>(b.units.size()), &status);
-  if (U_SUCCESS(status)) {
-    iterator_ = it;
-  }
-}
-
-std::size_t ClusterWalk::following(std::size_t at) {
-  take_text();
-  if (iterator_ != nullptr) {
-    auto* const it = static_cast<UBreakIterator*>(iterator_);
-    WalkBuffers const& b = walk_buffers();
-    // From a boundary of the whole text the rules look back at nothing before it but a run of
-    // regional indicators, whose parity the window keeps; so the window, which sees the text
-    // up to `window` code points on, finds the same next boundary when it lies within them.
-    bool boundary = at == position_;
-    if (!boundary) {
-      // Wherever the check leaves the iterator, it is no longer known.
-      position_ = std::u32string_view::npos;
-      boundary = ubrk_isBoundary(it, b.unit_of[at]) != 0;
-    }
-    if (boundary) {
-      int32_t const next = ubrk_next(it);
-      std::size_t const end =
-          next == UBRK_DONE ? text_.size() : b.index_of[static_cast<std::size_t>(next)];
-      position_ = end;
-      if (end - at < window) {
-        return end;
-      }
-    }
-  }
-  return following_break(text_, at);
 }
 
 std::size_t following_break(std::string_view text, std::size_t at) {

@@ -9,6 +9,10 @@
 
 namespace dalk::text::detail {
 
+/// Code points read on either side of the position asked about: more than any cluster worth
+/// drawing holds, so a cluster longer than this is split, and never unboundedly.
+inline constexpr std::size_t break_window = 64;
+
 /// The first cluster boundary after `at` (below text.size()).
 std::size_t following_break(std::u32string_view text, std::size_t at);
 /// The last cluster boundary before `at` (above 0).
@@ -16,43 +20,13 @@ std::size_t preceding_break(std::u32string_view text, std::size_t at);
 /// Whether `at` (0 < at < text.size()) is a cluster boundary.
 bool is_break(std::u32string_view text, std::size_t at);
 
-/// Cluster boundaries of one UTF-32 text taken in order from its start, with one break
-/// iterator over the whole text instead of a window a step: following(at) is
-/// following_break(text, at), at a fraction of the cost. The window is still asked where the
-/// two could differ (`at` no boundary of the whole text, or a cluster as long as the window).
-/// One walk at a time a thread: its buffers are the thread's.
-class ClusterWalk {
- public:
-  explicit ClusterWalk(std::u32string_view text);
-  ClusterWalk(ClusterWalk const&) = delete;
-  ClusterWalk& operator=(ClusterWalk const&) = delete;
+/// following_break(text, at) for `at` known to start a cluster: nothing before it is read.
+std::size_t following_break_from_boundary(std::u32string_view text, std::size_t at);
 
-  /// following_break(text, at), for `at` below text.size(), ascending from one call to the next.
-  /// The walk reads the text as it is at its first step or at take_text(), whichever is first.
-  std::size_t following(std::size_t at);
-
-  /// Copies the text now, before its owner changes it.
-  void take_text() {
-    if (!started_) {
-      start();
-    }
-  }
-
- private:
-  void start();
-
-  std::u32string_view text_;
-  bool started_ = false;
-  // The iterator over the whole text as UTF-16; nullptr until the first step that needs it, and
-  // where ICU has no rules or the text is too long for it.
-  void* iterator_ = nullptr;
-  // The code point the iterator stands at, a boundary of the whole text: the next step from
-  // there needs no check.
-  std::size_t position_ = 0;
-};
-
-/// dalk::text::cluster_end(text, at), the break iterator's steps taken by `walk` over `text`.
-std::size_t cluster_end(std::u32string_view text, std::size_t at, ClusterWalk& walk);
+/// dalk::text::cluster_end(text, at) for `at` known to start a cluster (the end of the one
+/// before, or a position no rule joins to what precedes it): the text before `at` is not read,
+/// so that it may be written over.
+std::size_t cluster_end_from_boundary(std::u32string_view text, std::size_t at);
 
 /// The same for UTF-8 text, by byte index; malformed bytes read as U+FFFD.
 std::size_t following_break(std::string_view text, std::size_t at);

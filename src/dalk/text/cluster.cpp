@@ -14,6 +14,7 @@
 
 #include "dalk/sequence.hpp"
 #include "dalk/text/break_iterator.hpp"
+#include "dalk/text/code_point_classes.hpp"
 #include "dalk/text/width_properties.hpp"
 #include "dalk/width.hpp"
 
@@ -43,15 +44,36 @@ constexpr std::size_t model_count = 4;
 // as U+FFFD anyway.
 std::array<std::array<std::atomic<std::uint8_t>, model_count>, max_interned_clusters> slot_cells{};
 
+// The last frame that drew each slot's cluster, refreshed without the lock by a thread that
+// finds the cluster in its own cache.
+std::array<std::atomic<std::uint64_t>, max_interned_clusters> slot_frame{};
+
+bool is_control(char32_t c) {
+  return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
 struct Slot {
   std::array<char32_t, max_cluster_size> points{};
   std::uint8_t size = 0;
+  // The bytes written for it: nothing in a cluster may act on the terminal or be ill-formed.
+  std::array<char, detail::max_cluster_u8_size> bytes{};
+  std::uint8_t byte_size = 0;
   std::uint16_t generation = 0;
   bool used = false;
-  // The last frame that drew it.
-  std::uint64_t frame = 0;
 
   std::u32string_view view() const { return {points.data(), size}; }
+
+  void hold(std::u32string_view cluster) {
+    std::copy(cluster.begin(), cluster.end(), points.begin());
+    size = static_cast<std::uint8_t>(cluster.size());
+    char* out = bytes.data();
+    for (char32_t const c : cluster) {
+      bool const writable = !is_control(c) && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
+      out = dalk::detail::write_u8(out, writable ? c : replacement);
+    }
+    byte_size = static_cast<std::uint8_t>(out - bytes.data());
+    used = true;
+  }
 };
 
 // Slots live in chunks that never move, so that the index can key on views of them.
@@ -62,21 +84,18 @@ class Store {
  public:
   char32_t intern(std::u32string_view cluster) {
     std::lock_guard const lock{mutex_};
-    std::uint64_t const now = frame_.load(std::memory_order_relaxed);
+    std::uint64_t const now = frame();
     if (auto const found = index_.find(cluster); found != index_.end()) {
-      Slot& slot = at(found->second);
-      slot.frame = now;
-      return make_symbol(found->second, slot.generation);
+      slot_frame[found->second].store(now, std::memory_order_relaxed);
+      return make_symbol(found->second, at(found->second).generation);
     }
     std::uint32_t number = 0;
     if (!take_slot(now, number)) {
       return replacement;
     }
     Slot& slot = at(number);
-    std::copy(cluster.begin(), cluster.end(), slot.points.begin());
-    slot.size = static_cast<std::uint8_t>(cluster.size());
-    slot.used = true;
-    slot.frame = now;
+    slot.hold(cluster);
+    slot_frame[number].store(now, std::memory_order_relaxed);
     index_.emplace(slot.view(), number);
     for (std::size_t model = 0; model < model_count; ++model) {
       int const cells = cluster_cells(cluster, static_cast<WidthModel>(model));
@@ -86,18 +105,22 @@ class Store {
     return make_symbol(number, slot.generation);
   }
 
-  void append(char32_t symbol, std::u32string& out) {
+  // Calls f with the slot `symbol` names, or with nullptr where it was released.
+  template <typename F>
+  void with_slot(char32_t symbol, F const& f) {
     std::uint32_t const number = symbol & slot_mask;
     std::uint32_t const generation = (symbol >> slot_bits) & generation_mask;
     std::lock_guard const lock{mutex_};
-    if (number < allocated_ && at(number).used && at(number).generation == generation) {
-      out += at(number).view();
-    } else {
-      out += replacement;
-    }
+    bool const live = number < allocated_ && at(number).used && at(number).generation == generation;
+    f(live ? &at(number) : nullptr);
   }
 
   void next_frame() { frame_.fetch_add(1, std::memory_order_relaxed); }
+  std::uint64_t frame() const { return frame_.load(std::memory_order_relaxed); }
+
+  // Changes whenever clusters are released: what a thread remembers of symbols is good until
+  // then.
+  std::uint64_t sweeps() const { return sweeps_.load(std::memory_order_acquire); }
 
  private:
   Slot& at(std::uint32_t number) { return (*chunks_[number / chunk_slots])[number % chunk_slots]; }
@@ -125,9 +148,10 @@ class Store {
   // only those, and their symbols stay distinct from any reuse of the slot.
   void sweep(std::uint64_t now) {
     swept_at_ = now;
+    sweeps_.fetch_add(1, std::memory_order_acq_rel);
     for (std::uint32_t number = 0; number < allocated_; ++number) {
       Slot& slot = at(number);
-      if (slot.used && slot.frame + 1 < now) {
+      if (slot.used && slot_frame[number].load(std::memory_order_relaxed) + 1 < now) {
         index_.erase(slot.view());
         slot.used = false;
         slot.generation = static_cast<std::uint16_t>((slot.generation + 1U) & generation_mask);
@@ -143,6 +167,7 @@ class Store {
   std::uint32_t allocated_ = 0;
   std::uint64_t swept_at_ = ~std::uint64_t{0};
   std::atomic<std::uint64_t> frame_{1};
+  std::atomic<std::uint64_t> sweeps_{0};
 };
 
 Store& store() {
@@ -150,8 +175,44 @@ Store& store() {
   return instance;
 }
 
-bool is_control(char32_t c) {
-  return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+// What a thread interned and wrote lately, good until the store next releases clusters: a
+// frame mostly draws the clusters the last one drew, so the store's lock and index are
+// skipped for them.
+constexpr std::size_t cache_entries = 512;
+
+struct ThreadCache {
+  struct Interned {
+    std::array<char32_t, max_cluster_size> points{};
+    std::uint8_t size = 0;  // 0: empty
+    char32_t symbol = 0;
+  };
+  struct Written {
+    char32_t symbol = 0;  // 0: empty
+    std::uint8_t size = 0;
+    std::array<char, detail::max_cluster_u8_size> bytes{};
+  };
+
+  std::uint64_t sweeps = 0;
+  std::array<Interned, cache_entries> interned{};
+  std::array<Written, cache_entries> written{};
+
+  static std::size_t index_of(std::u32string_view cluster) {
+    std::uint32_t hash = 2166136261U;
+    for (char32_t const c : cluster) {
+      hash = (hash ^ static_cast<std::uint32_t>(c)) * 16777619U;
+    }
+    return (hash ^ (hash >> 16)) % cache_entries;
+  }
+};
+
+ThreadCache& thread_cache() {
+  thread_local std::unique_ptr<ThreadCache> const cache = std::make_unique<ThreadCache>();
+  std::uint64_t const sweeps = store().sweeps();
+  if (cache->sweeps != sweeps) {
+    *cache = ThreadCache{};
+    cache->sweeps = sweeps;
+  }
+  return *cache;
 }
 
 bool is_regional_indicator(char32_t c) {
@@ -268,15 +329,35 @@ char32_t symbol_of(std::u32string_view cluster) {
   if (cluster.size() == 1) {
     return cluster.front();
   }
-  return store().intern(cluster.substr(0, max_cluster_size));
+  cluster = cluster.substr(0, max_cluster_size);
+  ThreadCache::Interned& entry = thread_cache().interned[ThreadCache::index_of(cluster)];
+  if (entry.size == cluster.size() &&
+      std::equal(cluster.begin(), cluster.end(), entry.points.begin())) {
+    // Drawn this frame: kept for the next.
+    slot_frame[entry.symbol & slot_mask].store(store().frame(), std::memory_order_relaxed);
+    return entry.symbol;
+  }
+  char32_t const symbol = store().intern(cluster);
+  if (is_cluster(symbol)) {
+    std::copy(cluster.begin(), cluster.end(), entry.points.begin());
+    entry.size = static_cast<std::uint8_t>(cluster.size());
+    entry.symbol = symbol;
+  }
+  return symbol;
 }
 
 void append_code_points(char32_t symbol, std::u32string& out) {
-  if (is_cluster(symbol)) {
-    store().append(symbol, out);
-  } else {
+  if (!is_cluster(symbol)) {
     out += symbol;
+    return;
   }
+  store().with_slot(symbol, [&](Slot const* slot) {
+    if (slot != nullptr) {
+      out += slot->view();
+    } else {
+      out += replacement;
+    }
+  });
 }
 
 std::u32string code_points(char32_t symbol) {
@@ -287,45 +368,151 @@ std::u32string code_points(char32_t symbol) {
 
 namespace {
 
-// Whether no rule joins `c` to a neighbour of grapheme cluster break class Other: c is a
-// scalar value of that class itself (CJK, most letters, emoji; not a mark, joiner, prepended
-// mark, regional indicator or Hangul jamo), so a boundary between two of them holds in any
-// context.
-bool is_plain(char32_t c) {
-  return c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF) &&
-         u_getIntPropertyValue(static_cast<UChar32>(c), UCHAR_GRAPHEME_CLUSTER_BREAK) ==
-             U_GCB_OTHER;
+bool is_break_class(int grapheme) {
+  return grapheme == U_GCB_CONTROL || grapheme == U_GCB_CR || grapheme == U_GCB_LF;
 }
 
-}  // namespace
+bool is_mark_class(int grapheme) {
+  return grapheme == U_GCB_EXTEND || grapheme == U_GCB_ZWJ || grapheme == U_GCB_SPACING_MARK;
+}
 
-namespace {
+// Hangul syllable sequences (L, V, T, LV, LVT) join pair by pair.
+bool joins_hangul(int before, int after) {
+  switch (before) {
+    case U_GCB_L:
+      return after == U_GCB_L || after == U_GCB_V || after == U_GCB_LV || after == U_GCB_LVT;
+    case U_GCB_LV:
+    case U_GCB_V:
+      return after == U_GCB_V || after == U_GCB_T;
+    case U_GCB_LVT:
+    case U_GCB_T:
+      return after == U_GCB_T;
+    default:
+      return false;
+  }
+}
+
+constexpr std::size_t undecided = std::u32string_view::npos;
+
+// Whether the last code point of `cluster` joins the cluster before it (which starts a
+// cluster), as the break iterator finds: it decides from what precedes alone. A thread
+// remembers the answers for short clusters, since text repeats its conjuncts.
+bool joins_by_iterator(std::u32string_view cluster) {
+  struct Answer {
+    std::array<char32_t, max_cluster_size> points{};
+    std::uint8_t size = 0;  // 0: empty
+    bool joins = false;
+  };
+  constexpr std::size_t answers = 256;
+  if (cluster.size() > max_cluster_size) {
+    return !detail::is_break(cluster, cluster.size() - 1);
+  }
+  thread_local std::unique_ptr<std::array<Answer, answers>> const known =
+      std::make_unique<std::array<Answer, answers>>();
+  Answer& answer = (*known)[ThreadCache::index_of(cluster) % answers];
+  if (answer.size != cluster.size() ||
+      !std::equal(cluster.begin(), cluster.end(), answer.points.begin())) {
+    std::copy(cluster.begin(), cluster.end(), answer.points.begin());
+    answer.size = static_cast<std::uint8_t>(cluster.size());
+    answer.joins = !detail::is_break(cluster, cluster.size() - 1);
+  }
+  return answer.joins;
+}
+
+// The end of the cluster that starts at `at`, decided from the code points' classes and what
+// the cluster holds so far, as the break iterator's rules would: marks join, Hangul jamo join
+// pair by pair, an emoji joins one before it across a zero-width joiner, regional indicators
+// pair. Undecided where the iterator's own view is needed: a consonant that a virama may link
+// (conjuncts), a joiner or link whose start may lie before `at`, a cluster as long as the
+// iterator's window.
+// With `at_boundary`, `at` is known to start a cluster (the text before it need not be read:
+// it may have been written over).
+std::size_t rule_cluster_end(std::u32string_view text, std::size_t at, bool at_boundary) {
+  dalk::detail::CodePointClass x = dalk::detail::code_point_class(text[at]);
+  // What the cluster so far ends with or holds, for the rules that look further back.
+  bool pictograph_run = x.is_extended_pictographic();  // an emoji, then marks
+  bool joiner_after_pictograph = false;                // x joins an emoji to what follows
+  bool linked = x.is_linker();
+  bool marks_only = !at_boundary && is_mark_class(x.grapheme());  // it may start before `at`
+  for (std::size_t i = at; i + 1 < text.size(); ++i) {
+    if (i + 1 - at >= detail::break_window) {
+      return undecided;
+    }
+    dalk::detail::CodePointClass const y = dalk::detail::code_point_class(text[i + 1]);
+    int const before = x.grapheme();
+    int const after = y.grapheme();
+    bool join = false;
+    if (is_break_class(before) || is_break_class(after)) {
+      join = false;
+    } else if (is_mark_class(after) || before == U_GCB_PREPEND || joins_hangul(before, after)) {
+      join = true;
+    } else if (before == U_GCB_REGIONAL_INDICATOR && after == U_GCB_REGIONAL_INDICATOR) {
+      if (i != at) {
+        // The second of a pair, or a run after a prepended mark.
+        if (i != at + 1 || !is_regional_indicator(text[at])) {
+          if (!at_boundary) {
+            return undecided;
+          }
+          join = joins_by_iterator(text.substr(at, i + 2 - at));
+        }
+      } else {
+        // Pairs counted from the run's start, or from as far back as the iterator's window
+        // reaches.
+        std::size_t const reach = at > detail::break_window ? at - detail::break_window : 0;
+        std::size_t first = at;
+        while (!at_boundary && first > reach && is_regional_indicator(text[first - 1])) {
+          --first;
+        }
+        join = (at - first) % 2 == 0;
+      }
+    } else if (before == U_GCB_ZWJ && y.is_extended_pictographic()) {
+      if (marks_only) {
+        return undecided;
+      }
+      join = joiner_after_pictograph;
+    } else if (y.is_indic() && (linked || marks_only)) {
+      if (!at_boundary) {
+        return undecided;
+      }
+      join = joins_by_iterator(text.substr(at, i + 2 - at));
+    }
+    if (!join) {
+      return i + 1;
+    }
+    joiner_after_pictograph = pictograph_run && after == U_GCB_ZWJ;
+    pictograph_run = y.is_extended_pictographic() || (pictograph_run && after == U_GCB_EXTEND);
+    linked = linked || y.is_linker();
+    marks_only = marks_only && is_mark_class(after);
+    x = y;
+  }
+  return text.size();
+}
 
 // cluster_end, with the break iterator's step given.
 template <typename Following>
-std::size_t cluster_end_by(std::u32string_view text, std::size_t at, Following const& following) {
+std::size_t cluster_end_by(std::u32string_view text, std::size_t at, bool at_boundary,
+                           Following const& following) {
   std::size_t const next = at + 1;
   // Below U+0300 nothing joins what comes before it; a control character stands alone.
   if (next == text.size() || (text[next] < 0x300 && text[at] < 0x300) || is_control(text[at]) ||
       is_control(text[next])) {
     return next;
   }
-  // The break iterator only where a rule may join.
-  if (is_plain(text[at]) && is_plain(text[next])) {
-    return next;
-  }
-  return following(at);
+  std::size_t const end = rule_cluster_end(text, at, at_boundary);
+  return end != undecided ? end : following(at);
 }
 
 }  // namespace
 
 std::size_t cluster_end(std::u32string_view text, std::size_t at) {
-  return cluster_end_by(text, at,
+  return cluster_end_by(text, at, false,
                         [&](std::size_t from) { return detail::following_break(text, from); });
 }
 
-std::size_t detail::cluster_end(std::u32string_view text, std::size_t at, ClusterWalk& walk) {
-  return cluster_end_by(text, at, [&](std::size_t from) { return walk.following(from); });
+std::size_t detail::cluster_end_from_boundary(std::u32string_view text, std::size_t at) {
+  return cluster_end_by(text, at, true, [&](std::size_t from) {
+    return detail::following_break_from_boundary(text, from);
+  });
 }
 
 int detail::interned_cells(char32_t symbol, WidthModel model) {
@@ -338,14 +525,21 @@ void detail::next_cluster_frame() {
 }
 
 char* detail::write_cluster_u8(char* out, char32_t symbol) {
-  std::u32string points;
-  store().append(symbol, points);
-  for (char32_t const c : points) {
-    // Nothing in a cluster may act on the terminal or be ill-formed.
-    bool const writable = !is_control(c) && c <= 0x10FFFF && (c < 0xD800 || c > 0xDFFF);
-    out = dalk::detail::write_u8(out, writable ? c : replacement);
+  ThreadCache::Written& entry = thread_cache().written[symbol % cache_entries];
+  if (entry.symbol != symbol) {
+    entry.symbol = 0;
+    store().with_slot(symbol, [&](Slot const* slot) {
+      if (slot != nullptr) {
+        std::copy_n(slot->bytes.begin(), slot->byte_size, entry.bytes.begin());
+        entry.size = slot->byte_size;
+        entry.symbol = symbol;
+      }
+    });
+    if (entry.symbol != symbol) {
+      return dalk::detail::write_u8(out, replacement);
+    }
   }
-  return out;
+  return std::copy_n(entry.bytes.begin(), entry.size, out);
 }
 
 }  // namespace dalk::text

@@ -325,7 +325,6 @@ std::u32string drawable(std::u32string text) {
   std::size_t kept = 0;
   std::size_t const size = text.size();
   // Symbols are written in place behind the walk, which reads the text ahead of them only.
-  detail::ClusterWalk walk{text};
   for (std::size_t at = 0; at < size;) {
     // A run of ASCII is one cell a code point, kept as it is without a call a code point, so
     // that ASCII text is laid out as fast as before clusters; but for its last code point where
@@ -347,18 +346,16 @@ std::u32string drawable(std::u32string text) {
     if (at == size) {
       break;
     }
-    std::size_t const end = detail::cluster_end(text, at, walk);
+    std::size_t const end = detail::cluster_end_from_boundary(text, at);
     std::u32string_view const cluster{text.data() + at, end - at};
     if (cluster.size() == 1) {
       // A symbol drawable text already holds (put() draws symbols again) stays as it is.
       if (cells(cluster.front()) != 0) {
         text[kept++] = cluster.front();
-      } else {
-        // What follows moves back over it: the walk reads the text as it was.
-        walk.take_text();
       }
-    } else if (cluster_cells(cluster) != 0) {
-      text[kept++] = symbol_of(cluster);
+    } else if (char32_t const symbol = symbol_of(cluster); cells(symbol) != 0) {
+      // The cells were measured once, when the cluster was interned.
+      text[kept++] = symbol;
     }
     at = end;
   }

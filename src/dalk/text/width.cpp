@@ -1,5 +1,6 @@
 #include "dalk/width.hpp"
 
+#include "dalk/text/code_point_classes.hpp"
 #include "dalk/text/width_properties.hpp"
 
 #include <unicode/errorcode.h>
@@ -90,7 +91,24 @@ std::size_t width(std::u32string_view s) {
 }
 
 bool is_nfc(std::u32string_view s) {
-  if (is_ascii(s)) {
+  // The quick check: every code point NFC_Quick_Check Yes and the marks in canonical order
+  // answer without the normalizer (code points ICU cannot read are U+FFFD to it, which passes).
+  int last_class = 0;
+  bool quick_yes = true;
+  for (char32_t const c : s) {
+    if (c < 0x300) {
+      last_class = 0;
+      continue;
+    }
+    detail::CodePointClass const properties = detail::code_point_class(c);
+    int const combining_class = properties.combining_class();
+    if (!properties.is_nfc_yes() || (combining_class != 0 && combining_class < last_class)) {
+      quick_yes = false;
+      break;
+    }
+    last_class = combining_class;
+  }
+  if (quick_yes) {
     return true;
   }
   icu::Normalizer2 const* const normalizer = nfc_normalizer();

@@ -1,12 +1,17 @@
 #include "dalk/cluster.hpp"
 
 #include <gtest/gtest.h>
+#include <unicode/ubrk.h>
+#include <unicode/utf16.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "dalk/text.hpp"
 #include "dalk/transcode.hpp"
+#include "dalk/width.hpp"
 #include "support/process.hpp"
 
 namespace {
@@ -136,6 +141,61 @@ TEST_F(ClusterTest, DrawingSplitsTextAsClusterEndDoes) {
       at = end;
     }
     EXPECT_EQ(dalk::text::drawable(text), expected) << dalk::detail::u32_to_u8(text);
+  }
+}
+
+// The first boundary after `at`, from ICU's break iterator over the whole text.
+std::size_t icu_following(std::u32string const& text, std::size_t at) {
+  std::vector<UChar> units;
+  std::vector<std::size_t> index_of;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] > 0xFFFF) {
+      units.insert(units.end(), {U16_LEAD(text[i]), U16_TRAIL(text[i])});
+      index_of.insert(index_of.end(), {i, i});
+    } else {
+      units.push_back(static_cast<UChar>(text[i]));
+      index_of.push_back(i);
+    }
+  }
+  index_of.push_back(text.size());
+  UErrorCode status = U_ZERO_ERROR;
+  UBreakIterator* const it =
+      ubrk_open(UBRK_CHARACTER, "", units.data(), static_cast<int32_t>(units.size()), &status);
+  auto const unit = std::find(index_of.begin(), index_of.end(), at) - index_of.begin();
+  int32_t const next = ubrk_following(it, static_cast<int32_t>(unit));
+  ubrk_close(it);
+  return index_of[static_cast<std::size_t>(next)];
+}
+
+// Clusters are mostly found from code point classes, the break iterator asked only where a rule
+// looks further back; random text of the code points those rules are about must split as the
+// iterator splits it, from every position.
+TEST_F(ClusterTest, RulesFindTheBreakIteratorsBoundaries) {
+  constexpr std::u32string_view pool =
+      U"a\u0301\u0915\u0937\u094D\u093F\u093C\u0903\u0995\u09CD\u0E19\u0E49\u0E33"
+      U"\u05E9\u05B8\u1100\u1161\u11A8\uAC00\uAC01\U0001F1EB\U0001F1F7\U0001F469"
+      U"\U0001F4BB\U0001F3FD\uFE0F\u20E3\u200D\u200C\u0600\u00A9\U000E0067\u6F22";
+  std::mt19937 random{26};
+  for (int round = 0; round < 3000; ++round) {
+    std::u32string text;
+    for (std::size_t n = 1 + random() % 12; n > 0; --n) {
+      text += pool[random() % pool.size()];
+    }
+    text = dalk::nfc(text);
+    for (std::size_t at = 0; at < text.size(); ++at) {
+      ASSERT_EQ(dalk::text::cluster_end(text, at), icu_following(text, at))
+          << dalk::detail::u32_to_u8(text) << " from " << at;
+    }
+    std::u32string drawn;
+    for (std::size_t at = 0; at < text.size();) {
+      std::size_t const end = icu_following(text, at);
+      char32_t const symbol = dalk::text::symbol_of(std::u32string_view{text}.substr(at, end - at));
+      if (dalk::text::cells(symbol) != 0) {
+        drawn += symbol;
+      }
+      at = end;
+    }
+    ASSERT_EQ(dalk::text::drawable(text), drawn) << dalk::detail::u32_to_u8(text);
   }
 }
 
