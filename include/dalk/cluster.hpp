@@ -74,6 +74,10 @@ namespace detail {
 /// Cells of a cluster symbol under `model`, kept when it was interned: no lookup of its text.
 int interned_cells(char32_t symbol, WidthModel model);
 
+/// The cells of any glyph symbol under the model in force, in one call: drawing asks for
+/// every cell.
+int symbol_cells(char32_t symbol);
+
 /// A frame has been committed: clusters it drew are kept for the next one. Any thread.
 void next_cluster_frame();
 

@@ -88,12 +88,7 @@ bool is_typeable(char32_t value);
 /// The cells a glyph symbol (a code point or an interned cluster) takes under the width model
 /// in force, with ASCII answered inline: drawing asks for every cell.
 inline int cells(char32_t symbol) {
-  if (symbol < 0x80) {
-    return 1;
-  }
-  WidthModel const model = width_model();
-  return is_cluster(symbol) ? detail::interned_cells(symbol, model)
-                            : code_point_cells(symbol, model);
+  return symbol < 0x80 ? 1 : detail::symbol_cells(symbol);
 }
 
 /// One character as shown: composed (NFC). `character` itself where composition leaves it

@@ -205,8 +205,27 @@ struct ThreadCache {
   }
 };
 
+// Clusters are a few code points: a loop compares them faster than a call to memcmp.
+bool same_points(std::u32string_view cluster, char32_t const* points) {
+  for (std::size_t i = 0; i < cluster.size(); ++i) {
+    if (cluster[i] != points[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+ThreadCache* new_thread_cache() {
+  thread_local std::unique_ptr<ThreadCache> const owner = std::make_unique<ThreadCache>();
+  return owner.get();
+}
+
 ThreadCache& thread_cache() {
-  thread_local std::unique_ptr<ThreadCache> const cache = std::make_unique<ThreadCache>();
+  // Initial-exec, so that finding the thread's cache is no call, on every cluster drawn.
+  static thread_local ThreadCache* cache __attribute__((tls_model("initial-exec"))) = nullptr;
+  if (cache == nullptr) {
+    cache = new_thread_cache();
+  }
   std::uint64_t const sweeps = store().sweeps();
   if (cache->sweeps != sweeps) {
     *cache = ThreadCache{};
@@ -331,8 +350,7 @@ char32_t symbol_of(std::u32string_view cluster) {
   }
   cluster = cluster.substr(0, max_cluster_size);
   ThreadCache::Interned& entry = thread_cache().interned[ThreadCache::index_of(cluster)];
-  if (entry.size == cluster.size() &&
-      std::equal(cluster.begin(), cluster.end(), entry.points.begin())) {
+  if (entry.size == cluster.size() && same_points(cluster, entry.points.data())) {
     // Drawn this frame: kept for the next.
     slot_frame[entry.symbol & slot_mask].store(store().frame(), std::memory_order_relaxed);
     return entry.symbol;
@@ -368,35 +386,166 @@ std::u32string code_points(char32_t symbol) {
 
 namespace {
 
-bool is_break_class(int grapheme) {
-  return grapheme == U_GCB_CONTROL || grapheme == U_GCB_CR || grapheme == U_GCB_LF;
-}
-
-bool is_mark_class(int grapheme) {
+constexpr bool is_mark_class(int grapheme) {
   return grapheme == U_GCB_EXTEND || grapheme == U_GCB_ZWJ || grapheme == U_GCB_SPACING_MARK;
 }
 
-// Hangul syllable sequences (L, V, T, LV, LVT) join pair by pair.
-bool joins_hangul(int before, int after) {
+// What two neighbouring code points' grapheme cluster break classes say of the boundary
+// between them; Look where a rule reads further back than the pair.
+enum class Pair : std::uint8_t { Break, Join, Look };
+
+constexpr Pair pair_rule(int before, int after) {
+  auto const is_control_class = [](int g) {
+    return g == U_GCB_CONTROL || g == U_GCB_CR || g == U_GCB_LF;
+  };
+  if (is_control_class(before) || is_control_class(after)) {
+    return Pair::Break;
+  }
+  if (is_mark_class(after) || before == U_GCB_PREPEND) {
+    return Pair::Join;
+  }
   switch (before) {
     case U_GCB_L:
-      return after == U_GCB_L || after == U_GCB_V || after == U_GCB_LV || after == U_GCB_LVT;
+      if (after == U_GCB_L || after == U_GCB_V || after == U_GCB_LV || after == U_GCB_LVT) {
+        return Pair::Join;
+      }
+      break;
     case U_GCB_LV:
     case U_GCB_V:
-      return after == U_GCB_V || after == U_GCB_T;
+      if (after == U_GCB_V || after == U_GCB_T) {
+        return Pair::Join;
+      }
+      break;
     case U_GCB_LVT:
     case U_GCB_T:
-      return after == U_GCB_T;
+      if (after == U_GCB_T) {
+        return Pair::Join;
+      }
+      break;
+    case U_GCB_REGIONAL_INDICATOR:
+      if (after == U_GCB_REGIONAL_INDICATOR) {
+        return Pair::Look;  // pairs counted from the run's start
+      }
+      break;
+    case U_GCB_EXTEND:
+    case U_GCB_ZWJ:
+      // An emoji after a joiner, a consonant after a virama's marks.
+      return after == U_GCB_OTHER ? Pair::Look : Pair::Break;
     default:
-      return false;
+      break;
   }
+  return Pair::Break;
 }
+
+constexpr auto pair_rules = [] {
+  std::array<std::array<Pair, U_GCB_COUNT>, U_GCB_COUNT> rules{};
+  for (int before = 0; before < U_GCB_COUNT; ++before) {
+    for (int after = 0; after < U_GCB_COUNT; ++after) {
+      rules[static_cast<std::size_t>(before)][static_cast<std::size_t>(after)] =
+          pair_rule(before, after);
+    }
+  }
+  return rules;
+}();
 
 constexpr std::size_t undecided = std::u32string_view::npos;
 
 // Whether the last code point of `cluster` joins the cluster before it (which starts a
 // cluster), as the break iterator finds: it decides from what precedes alone. A thread
 // remembers the answers for short clusters, since text repeats its conjuncts.
+bool joins_by_iterator(std::u32string_view cluster);
+
+// For the pairs that read further back, with the cluster's code points from `at` to `i + 1`.
+// Only what lies between `at` and the pair is read when `at_boundary`; otherwise the start
+// may lie before `at`, and where that matters the answer is undecided.
+std::size_t look_back(std::u32string_view text, std::size_t at, std::size_t i, bool at_boundary,
+                      bool& join) {
+  dalk::detail::CodePointClass const x = dalk::detail::code_point_class(text[i]);
+  dalk::detail::CodePointClass const y = dalk::detail::code_point_class(text[i + 1]);
+  auto const is_regional = [&](std::size_t k) { return is_regional_indicator(text[k]); };
+  auto const grapheme_of = [&](std::size_t k) {
+    return dalk::detail::code_point_class(text[k]).grapheme();
+  };
+  if (x.grapheme() == U_GCB_REGIONAL_INDICATOR) {
+    if (i == at) {
+      // Pairs counted from the run's start, or from as far back as the iterator's window
+      // reaches.
+      std::size_t const reach = at > detail::break_window ? at - detail::break_window : 0;
+      std::size_t first = at;
+      while (!at_boundary && first > reach && is_regional(first - 1)) {
+        --first;
+      }
+      join = (at - first) % 2 == 0;
+      return 0;
+    }
+    if (i == at + 1 && is_regional(at)) {
+      join = false;  // the second of a pair
+      return 0;
+    }
+  } else if (x.grapheme() == U_GCB_ZWJ && y.is_extended_pictographic()) {
+    // An emoji, extending marks, a joiner: the emoji after joins.
+    std::size_t k = i;
+    while (k > at && grapheme_of(k - 1) == U_GCB_EXTEND) {
+      --k;
+    }
+    if (k > at || at_boundary) {
+      join = k > at && dalk::detail::code_point_class(text[k - 1]).is_extended_pictographic();
+      return 0;
+    }
+  } else if (y.is_indic()) {
+    // A consonant after a virama and the marks around it may join it: the iterator decides.
+    std::size_t k = i + 1;
+    bool linked = false;
+    while (k > at && (grapheme_of(k - 1) == U_GCB_EXTEND || grapheme_of(k - 1) == U_GCB_ZWJ)) {
+      linked = linked || dalk::detail::code_point_class(text[k - 1]).is_linker();
+      --k;
+    }
+    if (!linked && (k > at || at_boundary)) {
+      join = false;
+      return 0;
+    }
+  } else {
+    join = false;
+    return 0;
+  }
+  if (!at_boundary) {
+    return undecided;
+  }
+  join = joins_by_iterator(text.substr(at, i + 2 - at));
+  return 0;
+}
+
+// The end of the cluster that starts at `at`, decided from the code points' classes pair by
+// pair as the break iterator's rules would, reading further back only for the rules that do:
+// an emoji joined after a zero-width joiner, regional indicators in pairs, consonants a virama
+// links. Undecided where the iterator's own view is needed: a cluster as long as its window,
+// or with `at` not known to start a cluster, one whose start may lie before `at`.
+std::size_t rule_cluster_end(std::u32string_view text, std::size_t at, bool at_boundary) {
+  int before = dalk::detail::code_point_class(text[at]).grapheme();
+  std::size_t const last = std::min(text.size(), at + detail::break_window) - 1;
+  for (std::size_t i = at; i < last; ++i) {
+    int const after = dalk::detail::code_point_class(text[i + 1]).grapheme();
+    bool join = false;
+    switch (pair_rules[static_cast<std::size_t>(before)][static_cast<std::size_t>(after)]) {
+      case Pair::Break:
+        return i + 1;
+      case Pair::Join:
+        join = true;
+        break;
+      case Pair::Look:
+        if (look_back(text, at, i, at_boundary, join) == undecided) {
+          return undecided;
+        }
+        break;
+    }
+    if (!join) {
+      return i + 1;
+    }
+    before = after;
+  }
+  return last + 1 == text.size() ? text.size() : undecided;
+}
+
 bool joins_by_iterator(std::u32string_view cluster) {
   struct Answer {
     std::array<char32_t, max_cluster_size> points{};
@@ -410,82 +559,12 @@ bool joins_by_iterator(std::u32string_view cluster) {
   thread_local std::unique_ptr<std::array<Answer, answers>> const known =
       std::make_unique<std::array<Answer, answers>>();
   Answer& answer = (*known)[ThreadCache::index_of(cluster) % answers];
-  if (answer.size != cluster.size() ||
-      !std::equal(cluster.begin(), cluster.end(), answer.points.begin())) {
+  if (answer.size != cluster.size() || !same_points(cluster, answer.points.data())) {
     std::copy(cluster.begin(), cluster.end(), answer.points.begin());
     answer.size = static_cast<std::uint8_t>(cluster.size());
     answer.joins = !detail::is_break(cluster, cluster.size() - 1);
   }
   return answer.joins;
-}
-
-// The end of the cluster that starts at `at`, decided from the code points' classes and what
-// the cluster holds so far, as the break iterator's rules would: marks join, Hangul jamo join
-// pair by pair, an emoji joins one before it across a zero-width joiner, regional indicators
-// pair. Undecided where the iterator's own view is needed: a consonant that a virama may link
-// (conjuncts), a joiner or link whose start may lie before `at`, a cluster as long as the
-// iterator's window.
-// With `at_boundary`, `at` is known to start a cluster (the text before it need not be read:
-// it may have been written over).
-std::size_t rule_cluster_end(std::u32string_view text, std::size_t at, bool at_boundary) {
-  dalk::detail::CodePointClass x = dalk::detail::code_point_class(text[at]);
-  // What the cluster so far ends with or holds, for the rules that look further back.
-  bool pictograph_run = x.is_extended_pictographic();  // an emoji, then marks
-  bool joiner_after_pictograph = false;                // x joins an emoji to what follows
-  bool linked = x.is_linker();
-  bool marks_only = !at_boundary && is_mark_class(x.grapheme());  // it may start before `at`
-  for (std::size_t i = at; i + 1 < text.size(); ++i) {
-    if (i + 1 - at >= detail::break_window) {
-      return undecided;
-    }
-    dalk::detail::CodePointClass const y = dalk::detail::code_point_class(text[i + 1]);
-    int const before = x.grapheme();
-    int const after = y.grapheme();
-    bool join = false;
-    if (is_break_class(before) || is_break_class(after)) {
-      join = false;
-    } else if (is_mark_class(after) || before == U_GCB_PREPEND || joins_hangul(before, after)) {
-      join = true;
-    } else if (before == U_GCB_REGIONAL_INDICATOR && after == U_GCB_REGIONAL_INDICATOR) {
-      if (i != at) {
-        // The second of a pair, or a run after a prepended mark.
-        if (i != at + 1 || !is_regional_indicator(text[at])) {
-          if (!at_boundary) {
-            return undecided;
-          }
-          join = joins_by_iterator(text.substr(at, i + 2 - at));
-        }
-      } else {
-        // Pairs counted from the run's start, or from as far back as the iterator's window
-        // reaches.
-        std::size_t const reach = at > detail::break_window ? at - detail::break_window : 0;
-        std::size_t first = at;
-        while (!at_boundary && first > reach && is_regional_indicator(text[first - 1])) {
-          --first;
-        }
-        join = (at - first) % 2 == 0;
-      }
-    } else if (before == U_GCB_ZWJ && y.is_extended_pictographic()) {
-      if (marks_only) {
-        return undecided;
-      }
-      join = joiner_after_pictograph;
-    } else if (y.is_indic() && (linked || marks_only)) {
-      if (!at_boundary) {
-        return undecided;
-      }
-      join = joins_by_iterator(text.substr(at, i + 2 - at));
-    }
-    if (!join) {
-      return i + 1;
-    }
-    joiner_after_pictograph = pictograph_run && after == U_GCB_ZWJ;
-    pictograph_run = y.is_extended_pictographic() || (pictograph_run && after == U_GCB_EXTEND);
-    linked = linked || y.is_linker();
-    marks_only = marks_only && is_mark_class(after);
-    x = y;
-  }
-  return text.size();
 }
 
 // cluster_end, with the break iterator's step given.
@@ -513,6 +592,19 @@ std::size_t detail::cluster_end_from_boundary(std::u32string_view text, std::siz
   return cluster_end_by(text, at, true, [&](std::size_t from) {
     return detail::following_break_from_boundary(text, from);
   });
+}
+
+int detail::symbol_cells(char32_t symbol) {
+  WidthModel const model = width_model();
+  if (is_cluster(symbol)) {
+    return interned_cells(symbol, model);
+  }
+  // code_point_cells, the models that read the C library's widths answered from their table.
+  if (model != WidthModel::KittyCodePoints && symbol < dalk::detail::PackedWidths::end &&
+      (model == WidthModel::Clusters || !is_regional_indicator(symbol))) {
+    return dalk::detail::code_point_widths()[symbol];
+  }
+  return code_point_cells(symbol, model);
 }
 
 int detail::interned_cells(char32_t symbol, WidthModel model) {

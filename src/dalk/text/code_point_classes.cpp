@@ -38,7 +38,7 @@ std::uint32_t const* build_class_block(char32_t c) {
   }
   std::uint32_t const* published = nullptr;
   if (class_blocks[c / class_block_size].compare_exchange_strong(published, built,
-                                                                  std::memory_order_acq_rel)) {
+                                                                 std::memory_order_acq_rel)) {
     return built;
   }
   delete[] built;

@@ -4,6 +4,7 @@
 
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
+#include <unicode/utf8.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -218,17 +219,22 @@ Decoded decode_at(std::string_view s, std::size_t at) noexcept {
 }
 
 std::size_t decode(std::string_view s, std::u32string& out) {
-  out.clear();
-  out.reserve(s.size());
+  // ICU's UTF-8 step checks the same table of well-formed sequences, inline.
+  out.resize(s.size());
+  std::size_t size = 0;
   std::size_t at = 0;
-  while (at < s.size()) {
-    Decoded const c = decode_one(s, at);
-    if (!c.well_formed) {
+  auto const length = static_cast<std::int64_t>(s.size());
+  std::int64_t next = 0;
+  while (next < length) {
+    UChar32 c = 0;
+    U8_NEXT(s.data(), next, length, c);
+    if (c < 0) {
       break;
     }
-    out.push_back(c.code_point);
-    at += c.length;
+    out[size++] = static_cast<char32_t>(c);
+    at = static_cast<std::size_t>(next);
   }
+  out.resize(size);
   return at;
 }
 

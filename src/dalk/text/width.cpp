@@ -35,12 +35,6 @@ int width_from_icu(char32_t c) {
   return detail::property_width(code);
 }
 
-// Higher planes than the table's go to ICU on each call.
-detail::PackedWidths const& width_table() {
-  static detail::PackedWidths const table{width_from_icu};
-  return table;
-}
-
 icu::Normalizer2 const* nfc_normalizer() {
   static icu::Normalizer2 const* const normalizer = [] {
     icu::ErrorCode status;
@@ -69,12 +63,18 @@ icu::UnicodeString to_icu(std::u32string_view s) {
 
 }  // namespace
 
+// Higher planes than the table's go to ICU on each call.
+detail::PackedWidths const& detail::code_point_widths() {
+  static detail::PackedWidths const table{width_from_icu};
+  return table;
+}
+
 int width(char32_t c) {
   if (c >= 0x20 && c < 0x7F) {
     return 1;
   }
   if (c < detail::PackedWidths::end) {
-    return width_table()[c];
+    return detail::code_point_widths()[c];
   }
   if (c > max_code_point) {
     return 1;

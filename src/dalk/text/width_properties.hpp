@@ -43,4 +43,7 @@ class PackedWidths {
   std::vector<std::uint8_t> packed_;
 };
 
+/// The table dalk::width() reads, built on first use.
+PackedWidths const& code_point_widths();
+
 }  // namespace dalk::detail
