@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace dalk::text::detail {
@@ -27,6 +28,10 @@ std::size_t following_break_from_boundary(std::u32string_view text, std::size_t 
 /// before, or a position no rule joins to what precedes it): the text before `at` is not read,
 /// so that it may be written over.
 std::size_t cluster_end_from_boundary(std::u32string_view text, std::size_t at);
+
+/// drawable(text) once composed: each cluster of `text` replaced by its symbol, and what takes
+/// no cell dropped.
+void lay_out_in_place(std::u32string& text);
 
 /// The same for UTF-8 text, by byte index; malformed bytes read as U+FFFD.
 std::size_t following_break(std::string_view text, std::size_t at);

@@ -341,6 +341,43 @@ int cluster_cells(std::u32string_view cluster, WidthModel model) {
   return total;
 }
 
+namespace {
+
+// symbol_of for a cluster of 2 to max_cluster_size code points, drawn in frame `frame`.
+char32_t intern_drawn(std::u32string_view cluster, std::uint64_t frame) {
+  ThreadCache::Interned& entry = thread_cache().interned[ThreadCache::index_of(cluster)];
+  if (entry.size == cluster.size() && same_points(cluster, entry.points.data())) {
+    // Drawn this frame: kept for the next.
+    slot_frame[entry.symbol & slot_mask].store(frame, std::memory_order_relaxed);
+    return entry.symbol;
+  }
+  char32_t const symbol = store().intern(cluster);
+  // Interning may have released clusters, and the thread's cache with them.
+  ThreadCache::Interned& fresh_entry = thread_cache().interned[ThreadCache::index_of(cluster)];
+  if (is_cluster(symbol)) {
+    std::copy(cluster.begin(), cluster.end(), fresh_entry.points.begin());
+    fresh_entry.size = static_cast<std::uint8_t>(cluster.size());
+    fresh_entry.symbol = symbol;
+  }
+  return symbol;
+}
+
+// The cells of a glyph symbol (not ASCII) under `model`.
+int symbol_cells_under(char32_t symbol, WidthModel model) {
+  if (is_cluster(symbol)) {
+    return slot_cells[symbol & slot_mask][static_cast<std::size_t>(model)].load(
+        std::memory_order_relaxed);
+  }
+  // code_point_cells, the models that read the C library's widths answered from their table.
+  if (model != WidthModel::KittyCodePoints && symbol < dalk::detail::PackedWidths::end &&
+      (model == WidthModel::Clusters || !is_regional_indicator(symbol))) {
+    return dalk::detail::code_point_widths()[symbol];
+  }
+  return code_point_cells(symbol, model);
+}
+
+}  // namespace
+
 char32_t symbol_of(std::u32string_view cluster) {
   if (cluster.empty()) {
     return U' ';
@@ -348,20 +385,7 @@ char32_t symbol_of(std::u32string_view cluster) {
   if (cluster.size() == 1) {
     return cluster.front();
   }
-  cluster = cluster.substr(0, max_cluster_size);
-  ThreadCache::Interned& entry = thread_cache().interned[ThreadCache::index_of(cluster)];
-  if (entry.size == cluster.size() && same_points(cluster, entry.points.data())) {
-    // Drawn this frame: kept for the next.
-    slot_frame[entry.symbol & slot_mask].store(store().frame(), std::memory_order_relaxed);
-    return entry.symbol;
-  }
-  char32_t const symbol = store().intern(cluster);
-  if (is_cluster(symbol)) {
-    std::copy(cluster.begin(), cluster.end(), entry.points.begin());
-    entry.size = static_cast<std::uint8_t>(cluster.size());
-    entry.symbol = symbol;
-  }
-  return symbol;
+  return intern_drawn(cluster.substr(0, max_cluster_size), store().frame());
 }
 
 void append_code_points(char32_t symbol, std::u32string& out) {
@@ -595,16 +619,55 @@ std::size_t detail::cluster_end_from_boundary(std::u32string_view text, std::siz
 }
 
 int detail::symbol_cells(char32_t symbol) {
+  return symbol_cells_under(symbol, width_model());
+}
+
+void detail::lay_out_in_place(std::u32string& text) {
+  std::uint64_t const frame = store().frame();
   WidthModel const model = width_model();
-  if (is_cluster(symbol)) {
-    return interned_cells(symbol, model);
+  auto const cells = [model](char32_t symbol) {
+    return symbol < 0x80 ? 1 : symbol_cells_under(symbol, model);
+  };
+  // Most text is one code point a character: it is its own symbol, kept in place.
+  std::size_t kept = 0;
+  std::size_t const size = text.size();
+  // Symbols are written in place behind the walk, which reads the text ahead of them only.
+  for (std::size_t at = 0; at < size;) {
+    // A run of ASCII is one cell a code point, kept as it is without a call a code point, so
+    // that ASCII text is laid out as fast as before clusters; but for its last code point where
+    // what follows it may join it.
+    std::size_t run_end = at;
+    while (run_end < size && text[run_end] < 0x80) {
+      ++run_end;
+    }
+    if (run_end < size && text[run_end] >= 0x300 && run_end > at) {
+      --run_end;
+    }
+    if (kept != at) {
+      std::copy(text.begin() + static_cast<std::ptrdiff_t>(at),
+                text.begin() + static_cast<std::ptrdiff_t>(run_end),
+                text.begin() + static_cast<std::ptrdiff_t>(kept));
+    }
+    kept += run_end - at;
+    at = run_end;
+    if (at == size) {
+      break;
+    }
+    std::size_t const end = cluster_end_from_boundary(text, at);
+    std::u32string_view const cluster{text.data() + at, end - at};
+    if (cluster.size() == 1) {
+      // A symbol drawable text already holds (put() draws symbols again) stays as it is.
+      if (cells(cluster.front()) != 0) {
+        text[kept++] = cluster.front();
+      }
+    } else if (char32_t const symbol = intern_drawn(cluster.substr(0, max_cluster_size), frame);
+               cells(symbol) != 0) {
+      // The cells were measured once, when the cluster was interned.
+      text[kept++] = symbol;
+    }
+    at = end;
   }
-  // code_point_cells, the models that read the C library's widths answered from their table.
-  if (model != WidthModel::KittyCodePoints && symbol < dalk::detail::PackedWidths::end &&
-      (model == WidthModel::Clusters || !is_regional_indicator(symbol))) {
-    return dalk::detail::code_point_widths()[symbol];
-  }
-  return code_point_cells(symbol, model);
+  text.resize(kept);
 }
 
 int detail::interned_cells(char32_t symbol, WidthModel model) {

@@ -327,45 +327,7 @@ std::u32string drawable(std::u32string text) {
   if (!is_nfc(text)) {
     text = nfc(text);
   }
-  // Most text is one code point a character: it is its own symbol, kept in place.
-  std::size_t kept = 0;
-  std::size_t const size = text.size();
-  // Symbols are written in place behind the walk, which reads the text ahead of them only.
-  for (std::size_t at = 0; at < size;) {
-    // A run of ASCII is one cell a code point, kept as it is without a call a code point, so
-    // that ASCII text is laid out as fast as before clusters; but for its last code point where
-    // what follows it may join it.
-    std::size_t run_end = at;
-    while (run_end < size && text[run_end] < 0x80) {
-      ++run_end;
-    }
-    if (run_end < size && text[run_end] >= 0x300 && run_end > at) {
-      --run_end;
-    }
-    if (kept != at) {
-      std::copy(text.begin() + static_cast<std::ptrdiff_t>(at),
-                text.begin() + static_cast<std::ptrdiff_t>(run_end),
-                text.begin() + static_cast<std::ptrdiff_t>(kept));
-    }
-    kept += run_end - at;
-    at = run_end;
-    if (at == size) {
-      break;
-    }
-    std::size_t const end = detail::cluster_end_from_boundary(text, at);
-    std::u32string_view const cluster{text.data() + at, end - at};
-    if (cluster.size() == 1) {
-      // A symbol drawable text already holds (put() draws symbols again) stays as it is.
-      if (cells(cluster.front()) != 0) {
-        text[kept++] = cluster.front();
-      }
-    } else if (char32_t const symbol = symbol_of(cluster); cells(symbol) != 0) {
-      // The cells were measured once, when the cluster was interned.
-      text[kept++] = symbol;
-    }
-    at = end;
-  }
-  text.resize(kept);
+  detail::lay_out_in_place(text);
   return text;
 }
 

@@ -70,9 +70,15 @@ struct Cells {
 // Cells of an older glyph just past x, still marked covered, are made to differ from what is
 // painted there, so that they are rewritten when reached: writing over part of that glyph
 // blanked it, or left pieces of it standing.
+// Glyphs the mirror is given, kept ready: built in place for each write, they cost a stall
+// in every wide glyph's write.
+inline constexpr dalk::Glyph covered_glyph{covered_symbol, dalk::Brush{}};
+inline constexpr dalk::Glyph blank_glyph{U' ', dalk::Brush{}};
+inline constexpr dalk::Glyph question_glyph{U'?', dalk::Brush{}};
+
 inline void forget_cut_half(Cells const& cells, int x) {
   for (++x; x < cells.width && cells.shown[x].symbol == covered_symbol; ++x) {
-    cells.shown[x] = dalk::Glyph{cells.fresh[x].symbol == U' ' ? U'?' : U' ', {}};
+    cells.shown[x] = cells.fresh[x].symbol == U' ' ? question_glyph : blank_glyph;
   }
 }
 
@@ -89,7 +95,7 @@ inline void forget_cut_half(Cells const& cells, int x) {
   }
   // Nothing painted in the covered cells is written; whatever lands there later is.
   for (int k = 0; k < covered; ++k) {
-    cells.shown[++x] = dalk::Glyph{covered_symbol, dalk::Brush{}};
+    cells.shown[++x] = covered_glyph;
   }
   // Writing over part of a wider glyph blanks it on the terminal. Its part left of x, if any,
   // changed and was rewritten already; its part past the glyph written is rewritten when
