@@ -30,8 +30,8 @@ std::size_t following_break_from_boundary(std::u32string_view text, std::size_t 
 std::size_t cluster_end_from_boundary(std::u32string_view text, std::size_t at);
 
 /// drawable(text) once composed: each cluster of `text` replaced by its symbol, and what takes
-/// no cell dropped.
-void lay_out_in_place(std::u32string& text);
+/// no cell dropped. Returns the cells the symbols take.
+std::size_t lay_out_in_place(std::u32string& text);
 
 /// The same for UTF-8 text, by byte index; malformed bytes read as U+FFFD.
 std::size_t following_break(std::string_view text, std::size_t at);

@@ -622,7 +622,7 @@ int detail::symbol_cells(char32_t symbol) {
   return symbol_cells_under(symbol, width_model());
 }
 
-void detail::lay_out_in_place(std::u32string& text) {
+std::size_t detail::lay_out_in_place(std::u32string& text) {
   std::uint64_t const frame = store().frame();
   WidthModel const model = width_model();
   auto const cells = [model](char32_t symbol) {
@@ -630,6 +630,7 @@ void detail::lay_out_in_place(std::u32string& text) {
   };
   // Most text is one code point a character: it is its own symbol, kept in place.
   std::size_t kept = 0;
+  std::size_t total = 0;
   std::size_t const size = text.size();
   // Symbols are written in place behind the walk, which reads the text ahead of them only.
   for (std::size_t at = 0; at < size;) {
@@ -649,6 +650,7 @@ void detail::lay_out_in_place(std::u32string& text) {
                 text.begin() + static_cast<std::ptrdiff_t>(kept));
     }
     kept += run_end - at;
+    total += run_end - at;
     at = run_end;
     if (at == size) {
       break;
@@ -657,17 +659,20 @@ void detail::lay_out_in_place(std::u32string& text) {
     std::u32string_view const cluster{text.data() + at, end - at};
     if (cluster.size() == 1) {
       // A symbol drawable text already holds (put() draws symbols again) stays as it is.
-      if (cells(cluster.front()) != 0) {
+      if (int const taken = cells(cluster.front()); taken != 0) {
         text[kept++] = cluster.front();
+        total += static_cast<std::size_t>(taken);
       }
     } else if (char32_t const symbol = intern_drawn(cluster.substr(0, max_cluster_size), frame);
                cells(symbol) != 0) {
       // The cells were measured once, when the cluster was interned.
       text[kept++] = symbol;
+      total += static_cast<std::size_t>(cells(symbol));
     }
     at = end;
   }
   text.resize(kept);
+  return total;
 }
 
 int detail::interned_cells(char32_t symbol, WidthModel model) {

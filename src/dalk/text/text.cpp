@@ -335,6 +335,14 @@ std::u32string drawable(std::string_view text) {
   return drawable(decode(text));
 }
 
+std::u32string drawable(std::u32string text, std::size_t& cells) {
+  if (!is_nfc(text)) {
+    text = nfc(text);
+  }
+  cells += detail::lay_out_in_place(text);
+  return text;
+}
+
 int cells(std::string_view text) {
   std::u32string points = decode(text);
   if (!is_nfc(points)) {

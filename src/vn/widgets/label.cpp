@@ -16,7 +16,8 @@ void paint_label(Canvas canvas, std::string_view text, Align align, dalk::Brush 
   int const height = canvas.size.height;
   // The label colours its whole rectangle, not only the cells its text covers.
   fill_brush(canvas, brush);
-  std::u32string line = dalk::text::drawable(dalk::detail::u8_string_to_u32_string(text));
+  std::size_t cells = 0;
+  std::u32string line = dalk::text::drawable(dalk::detail::u8_string_to_u32_string(text), cells);
   // Row height / 2 would be row 0 of an empty canvas, which lies outside it.
   if (width <= 0 || height <= 0) {
     return;
@@ -24,7 +25,6 @@ void paint_label(Canvas canvas, std::string_view text, Align align, dalk::Brush 
   // Cutting keeps the start whatever the alignment, so the offset below is never negative. A
   // wide character without room for all its cells becomes spaces, so a cut text always fills
   // the width.
-  std::size_t const cells = dalk::text::cells(std::u32string_view{line});
   int const length = static_cast<int>(std::min(cells, static_cast<std::size_t>(width)));
   if (cells > static_cast<std::size_t>(width)) {
     for (int cut = dalk::text::cut_to_cells(line, width); cut < width; ++cut) {
