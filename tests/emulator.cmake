@@ -7,7 +7,7 @@ vennic_set_warnings(width_probe)
 
 add_executable(vennic_emulator_tests ${CMAKE_CURRENT_SOURCE_DIR}/emulator/width_test.cpp)
 target_include_directories(vennic_emulator_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(vennic_emulator_tests PRIVATE Vennic::Vennic ICU::uc GTest::gtest_main)
+target_link_libraries(vennic_emulator_tests PRIVATE vennic_test_support ICU::uc GTest::gtest_main)
 vennic_set_warnings(vennic_emulator_tests)
 add_dependencies(vennic_emulator_tests width_probe)
 target_compile_definitions(vennic_emulator_tests
