@@ -103,8 +103,9 @@ int character_cells(std::u32string_view character);
 /// with nothing before it, a lone joiner). Each symbol takes cells(symbol).
 std::u32string drawable(std::u32string text);
 
-/// drawable(text), adding the cells the symbols take to `cells`: laying out measures them.
-std::u32string drawable(std::u32string text, std::size_t& cells);
+/// drawable(text) in place, returning the cells the symbols take (laying out measures them):
+/// a buffer kept from one paint to the next lays text out without an allocation.
+std::size_t drawable_in_place(std::u32string& text);
 
 /// The drawable symbols of the well-formed prefix of UTF-8 `text`.
 std::u32string drawable(std::string_view text);

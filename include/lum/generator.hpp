@@ -3,16 +3,88 @@
 // copied: the iterator hands out a reference to what the body yielded.
 #pragma once
 
+#include <array>
 #include <coroutine>
 #include <cstddef>
 #include <exception>
 #include <iterator>
 #include <memory>
+#include <new>
 #include <stdexcept>
 #include <type_traits>
 #include <utility>
 
 namespace lum {
+
+namespace detail {
+
+/// Coroutine frames recycled per thread: painting enumerates every widget's children after
+/// every event, and a frame from the heap each time was an allocation per widget per paint.
+/// Frames up to 1 KiB are kept by size in steps of 64 bytes, at most 256 of each size.
+class FramePool {
+ public:
+  FramePool() = default;
+  FramePool(FramePool const&) = delete;
+  FramePool& operator=(FramePool const&) = delete;
+  ~FramePool() {
+    gone() = true;
+    for (Block* block : free_) {
+      while (block != nullptr) {
+        ::operator delete(std::exchange(block, block->next));
+      }
+    }
+  }
+
+  static void* take(std::size_t size) {
+    std::size_t const kind = kind_of(size);
+    if (kind >= kinds || gone()) {
+      return ::operator new(size);
+    }
+    FramePool& pool = of_thread();
+    if (Block* const block = pool.free_[kind]) {
+      pool.free_[kind] = block->next;
+      --pool.kept_[kind];
+      return block;
+    }
+    return ::operator new((kind + 1) * step);
+  }
+
+  static void give(void* frame, std::size_t size) noexcept {
+    std::size_t const kind = kind_of(size);
+    if (kind >= kinds || gone() || of_thread().kept_[kind] >= max_kept) {
+      ::operator delete(frame);
+      return;
+    }
+    FramePool& pool = of_thread();
+    pool.free_[kind] = new (frame) Block{pool.free_[kind]};
+    ++pool.kept_[kind];
+  }
+
+ private:
+  struct Block {
+    Block* next;
+  };
+  static constexpr std::size_t step = 64;
+  static constexpr std::size_t kinds = 16;
+  static constexpr std::size_t max_kept = 256;
+
+  static std::size_t kind_of(std::size_t size) { return size == 0 ? 0 : (size - 1) / step; }
+  static FramePool& of_thread() {
+    thread_local FramePool pool;
+    return pool;
+  }
+  // Set once the thread's pool is destroyed: frames freed later by the thread's other
+  // destructors go back to the heap. Trivial, so it outlives the pool.
+  static bool& gone() {
+    thread_local bool destroyed = false;
+    return destroyed;
+  }
+
+  std::array<Block*, kinds> free_{};
+  std::array<std::size_t, kinds> kept_{};
+};
+
+}  // namespace detail
 
 /// A lazy sequence of T (a value type, or a reference type such as Widget&) produced by a
 /// coroutine body. Nothing of the body runs before begin(); an exception escaping the body ends
@@ -27,6 +99,11 @@ class Generator {
   struct promise_type {
     pointer value = nullptr;
     std::exception_ptr exception;
+
+    static void* operator new(std::size_t size) { return detail::FramePool::take(size); }
+    static void operator delete(void* frame, std::size_t size) noexcept {
+      detail::FramePool::give(frame, size);
+    }
 
     Generator get_return_object() {
       return Generator{std::coroutine_handle<promise_type>::from_promise(*this)};

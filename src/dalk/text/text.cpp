@@ -335,12 +335,11 @@ std::u32string drawable(std::string_view text) {
   return drawable(decode(text));
 }
 
-std::u32string drawable(std::u32string text, std::size_t& cells) {
+std::size_t drawable_in_place(std::u32string& text) {
   if (!is_nfc(text)) {
     text = nfc(text);
   }
-  cells += detail::lay_out_in_place(text);
-  return text;
+  return detail::lay_out_in_place(text);
 }
 
 int cells(std::string_view text) {

@@ -98,6 +98,12 @@ void draw_frame(Canvas& canvas, shape::Frame const& frame, Write const& write) {
   draw_box(canvas, 0, 0, frame.corners, frame.walls, canvas.size, write);
 }
 
+// Kept from one call to the next, so that text is laid out without an allocation.
+std::u32string& layout_buffer() {
+  thread_local std::u32string buffer;
+  return buffer;
+}
+
 // Drawable text (dalk::text::drawable): the symbols take their widths in cells; a wide one
 // whose last cell lies beyond the canvas becomes a space, never part of a character.
 void draw_text(Canvas& canvas, dalk::Point p, std::u32string const& text) {
@@ -150,13 +156,19 @@ void put(Canvas canvas, dalk::Point p, dalk::Glyph const& glyph) {
 
 void put(Canvas canvas, dalk::Point p, std::string_view text) {
   if (text_starts_inside(canvas, p)) {
-    draw_text(canvas, p, dalk::text::drawable(text));
+    std::u32string& symbols = layout_buffer();
+    dalk::text::decode(text, symbols);
+    dalk::text::drawable_in_place(symbols);
+    draw_text(canvas, p, symbols);
   }
 }
 
 void put(Canvas canvas, dalk::Point p, std::u32string_view text) {
   if (text_starts_inside(canvas, p)) {
-    draw_text(canvas, p, dalk::text::drawable(std::u32string{text}));
+    std::u32string& symbols = layout_buffer();
+    symbols.assign(text);
+    dalk::text::drawable_in_place(symbols);
+    draw_text(canvas, p, symbols);
   }
 }
 

@@ -122,15 +122,22 @@ void Button::timer(int id) {
 }
 
 void Button::paint(Canvas canvas) {
-  Label shown{label};
-  if (is_focused && focused_mod) {
-    focused_mod(shown);
+  bool const focus_look = is_focused && focused_mod;
+  bool const pressed_look = is_pressed && pressed_mod;
+  if (!focus_look && !pressed_look) {
+    // The label as it is: no widget to build for a look to change.
+    paint_label(canvas, label.text, label.align, label.brush);
+  } else {
+    Label shown{label};
+    if (focus_look) {
+      focused_mod(shown);
+    }
+    // Second, so that the pressed look wins where the two overlap.
+    if (pressed_look) {
+      pressed_mod(shown);
+    }
+    shown.paint(canvas);
   }
-  // Second, so that the pressed look wins where the two overlap.
-  if (is_pressed && pressed_mod) {
-    pressed_mod(shown);
-  }
-  shown.paint(canvas);
   std::visit(lum::Overload{[&](std::function<void(Canvas)> const& plain) {
                              if (plain) {
                                plain(canvas);

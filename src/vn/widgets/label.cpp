@@ -16,8 +16,10 @@ void paint_label(Canvas canvas, std::string_view text, Align align, dalk::Brush 
   int const height = canvas.size.height;
   // The label colours its whole rectangle, not only the cells its text covers.
   fill_brush(canvas, brush);
-  std::size_t cells = 0;
-  std::u32string line = dalk::text::drawable(dalk::detail::u8_string_to_u32_string(text), cells);
+  // Kept from one paint to the next, so that a label is laid out without an allocation.
+  thread_local std::u32string line;
+  dalk::detail::u8_string_to_u32_string(text, line);
+  std::size_t const cells = dalk::text::drawable_in_place(line);
   // Row height / 2 would be row 0 of an empty canvas, which lies outside it.
   if (width <= 0 || height <= 0) {
     return;
