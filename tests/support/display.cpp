@@ -27,8 +27,8 @@ std::optional<std::string> find_program(std::string_view name) {
   return std::nullopt;
 }
 
-Child::Child(std::vector<std::string> const& arguments,
-             std::vector<std::string> const& environment, int keep_fd) {
+Child::Child(std::vector<std::string> const& arguments, std::vector<std::string> const& environment,
+             int keep_fd) {
   std::vector<char*> argv;
   for (auto const& argument : arguments)
     argv.push_back(const_cast<char*>(argument.c_str()));
