@@ -8,7 +8,7 @@ namespace bench {
 /// and "commit/W4/<w>x<h>/ncurses_nothing".
 void register_commit_benchmarks();
 /// "gallery/frame", "events/custom", "text/ascii", "text/wide", "text/mixed",
-/// "datatable/rows:<n>",
+/// "tree/labels:<n>", "datatable/rows:<n>",
 /// "textbox/bytes:<n>".
 void register_widget_benchmarks();
 /// "textbox/paste:<bytes>", "textbox/keys:<bytes>", "textbox/append/lines:<n>".

@@ -300,6 +300,23 @@ void build_table(Table& table) {
     table.row("Gallery tree: heap allocations per frame, paint",
               fixed(g->counters.at("paint_allocs"), 1));
   }
+  for (int labels : {100, 1'000, 10'000, 100'000}) {
+    std::string const name = "tree/labels:" + std::to_string(labels);
+    if (auto const t = table.get(name)) {
+      double const allocations = t->counters.at("allocs");
+      bool const bounded = labels != 10'000 || allocations <= 100;
+      table.row("Tree of " + std::to_string(labels) +
+                    " labels, one event changing one label: dispatch, paint and commit · heap "
+                    "allocations",
+                duration(t->seconds) + " · " + fixed(allocations, 0), none, none,
+                labels == 10'000 ? "≤ 100 allocations" : none,
+                labels == 10'000 ? (bounded ? "yes" : "**no**") : none);
+    }
+  }
+  table.versus("Tree of labels, one event: 10,000 labels vs 100 (ratio)", "tree/labels:10000",
+               "tree/labels:100", 3.0);
+  table.versus("Tree of labels, one event: 100,000 labels vs 100 (ratio)", "tree/labels:100000",
+               "tree/labels:100", 10.0);
   if (auto const e = table.get("events/custom")) {
     double const per_event = e->seconds / e->counters.at("items");
     table.row("Custom events through queue, dispatch, paint and commit (" +

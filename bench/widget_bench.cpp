@@ -142,6 +142,65 @@ void custom_events(benchmark::State& state) {
   state.counters["widgets"] = gallery.count_widgets();
 }
 
+// A tree of labels in nested columns and rows, ten to a column, ten columns to a row.
+struct LabelTree {
+  using Labels = vn::Column<std::vector<vn::Label>>;
+  using Columns = vn::Row<std::vector<Labels>>;
+
+  explicit LabelTree(std::size_t labels) {
+    for (std::size_t row = 0; row < std::max<std::size_t>(labels / 100, 1); ++row) {
+      std::vector<Labels> columns;
+      for (std::size_t column = 0; column < 10; ++column) {
+        std::vector<vn::Label> cells;
+        for (std::size_t k = 0; k < 10; ++k) {
+          cells.emplace_back(vn::Label::Options{"label " + std::to_string(k)});
+        }
+        columns.emplace_back(std::move(cells));
+      }
+      head.children.emplace_back(std::move(columns));
+    }
+  }
+
+  vn::Label& first() { return head.children.front().children.front().children.front(); }
+
+  vn::Column<std::vector<Columns>> head;
+};
+
+// One event that changes one label of a tree of `labels`, through dispatch, paint and commit;
+// heap allocations per event.
+void label_tree_event(benchmark::State& state, std::size_t labels) {
+  ByteSink sink;
+  StdoutToSink redirect{sink};
+  LabelTree tree{labels};
+  vn::detail::dispatch_resize(tree.head, screen_area);
+  Frames frames;
+  TreeApp app{tree.head};
+  bool flip = false;
+  auto const event = [&] {
+    vn::Event const change{vn::event::Custom{[&]() -> std::optional<vn::QuitRequest> {
+      tree.first().text = flip ? "ON" : "off";
+      flip = !flip;
+      return std::nullopt;
+    }}};
+    vn::apply_event(change, app);
+    frames.paint_and_commit(tree.head);
+  };
+  for (int warm_up = 0; warm_up < 4; ++warm_up) {
+    event();
+  }
+  double allocations = 0;
+  for (auto _ : state) {
+    sink.rewind();
+    std::uint64_t const before = allocation_count();
+    double const start = thread_cpu_seconds();
+    event();
+    double const stop = thread_cpu_seconds();
+    allocations += static_cast<double>(allocation_count() - before);
+    state.SetIterationTime(stop - start);
+  }
+  state.counters["allocs"] = benchmark::Counter(allocations, benchmark::Counter::kAvgIterations);
+}
+
 // Paint alone, into a buffer of its own, timed in thread CPU.
 template <typename W>
 void time_paint(benchmark::State& state, W& widget, vn::Area area) {
@@ -344,6 +403,14 @@ void register_widget_benchmarks() {
                                })
       ->UseManualTime()
       ->Unit(benchmark::kMicrosecond);
+  for (std::size_t labels : {100, 1'000, 10'000, 100'000}) {
+    benchmark::RegisterBenchmark(("tree/labels:" + std::to_string(labels)).c_str(),
+                                 [labels](benchmark::State& state) {
+                                   label_tree_event(state, labels);
+                                 })
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
+  }
   for (std::size_t rows : {10, 100, 10'000, 1'000'000}) {
     benchmark::RegisterBenchmark(("datatable/rows:" + std::to_string(rows)).c_str(),
                                  [rows](benchmark::State& state) { datatable_paint(state, rows); })
