@@ -404,10 +404,9 @@ void register_widget_benchmarks() {
       ->UseManualTime()
       ->Unit(benchmark::kMicrosecond);
   for (std::size_t labels : {100, 1'000, 10'000, 100'000}) {
-    benchmark::RegisterBenchmark(("tree/labels:" + std::to_string(labels)).c_str(),
-                                 [labels](benchmark::State& state) {
-                                   label_tree_event(state, labels);
-                                 })
+    benchmark::RegisterBenchmark(
+        ("tree/labels:" + std::to_string(labels)).c_str(),
+        [labels](benchmark::State& state) { label_tree_event(state, labels); })
         ->UseManualTime()
         ->Unit(benchmark::kMicrosecond);
   }

@@ -3,9 +3,9 @@
 // copied: the iterator hands out a reference to what the body yielded.
 #pragma once
 
-#include <array>
 #include <coroutine>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <iterator>
 #include <memory>
@@ -23,41 +23,32 @@ namespace detail {
 /// Frames up to 1 KiB are kept by size in steps of 64 bytes, at most 256 of each size.
 class FramePool {
  public:
-  FramePool() = default;
-  FramePool(FramePool const&) = delete;
-  FramePool& operator=(FramePool const&) = delete;
-  ~FramePool() {
-    gone() = true;
-    for (Block* block : free_) {
-      while (block != nullptr) {
-        ::operator delete(std::exchange(block, block->next));
-      }
-    }
-  }
-
   static void* take(std::size_t size) {
     std::size_t const kind = kind_of(size);
-    if (kind >= kinds || gone()) {
-      return ::operator new(size);
-    }
-    FramePool& pool = of_thread();
-    if (Block* const block = pool.free_[kind]) {
-      pool.free_[kind] = block->next;
-      --pool.kept_[kind];
+    Lists& lists = lists_;
+    if (kind < kinds && lists.free[kind] != nullptr) {
+      Block* const block = lists.free[kind];
+      lists.free[kind] = block->next;
+      --lists.kept[kind];
       return block;
     }
-    return ::operator new((kind + 1) * step);
+    return ::operator new(kind < kinds ? (kind + 1) * step : size);
   }
 
   static void give(void* frame, std::size_t size) noexcept {
     std::size_t const kind = kind_of(size);
-    if (kind >= kinds || gone() || of_thread().kept_[kind] >= max_kept) {
+    Lists& lists = lists_;
+    if (kind >= kinds || lists.closed || lists.kept[kind] >= max_kept) {
       ::operator delete(frame);
       return;
     }
-    FramePool& pool = of_thread();
-    pool.free_[kind] = new (frame) Block{pool.free_[kind]};
-    ++pool.kept_[kind];
+    if (!lists.owned) {
+      // The first frame kept: the thread's lists are emptied when it ends.
+      thread_local Owner const owner;
+      lists.owned = true;
+    }
+    lists.free[kind] = new (frame) Block{lists.free[kind]};
+    ++lists.kept[kind];
   }
 
  private:
@@ -68,20 +59,31 @@ class FramePool {
   static constexpr std::size_t kinds = 16;
   static constexpr std::size_t max_kept = 256;
 
-  static std::size_t kind_of(std::size_t size) { return size == 0 ? 0 : (size - 1) / step; }
-  static FramePool& of_thread() {
-    thread_local FramePool pool;
-    return pool;
-  }
-  // Set once the thread's pool is destroyed: frames freed later by the thread's other
-  // destructors go back to the heap. Trivial, so it outlives the pool.
-  static bool& gone() {
-    thread_local bool destroyed = false;
-    return destroyed;
-  }
+  // Trivial, so that finding it is one access to the thread's storage, and it outlives
+  // everything the thread destroys: frames freed once the lists are emptied go to the heap.
+  struct Lists {
+    Block* free[kinds];
+    std::uint16_t kept[kinds];
+    bool owned;
+    bool closed;
+  };
+  static inline thread_local Lists lists_{};
 
-  std::array<Block*, kinds> free_{};
-  std::array<std::size_t, kinds> kept_{};
+  struct Owner {
+    Owner() = default;
+    Owner(Owner const&) = delete;
+    Owner& operator=(Owner const&) = delete;
+    ~Owner() {
+      lists_.closed = true;
+      for (Block*& block : lists_.free) {
+        while (block != nullptr) {
+          ::operator delete(std::exchange(block, block->next));
+        }
+      }
+    }
+  };
+
+  static std::size_t kind_of(std::size_t size) { return size == 0 ? 0 : (size - 1) / step; }
 };
 
 }  // namespace detail
