@@ -85,6 +85,31 @@ int write_compact(Cells const& cells, int x, CompactWriter& w) {
   return mirror_written(cells, x, written.covered);
 }
 
+// Which rows of the frame differ from the mirror, into output.changed_rows. A row whose bytes
+// differ but whose glyphs are all the same takes the painted bytes into the mirror.
+void find_changed_rows(ScreenBuffer& screen, ScreenBuffer& changes, OutputState& output) {
+  int const width = changes.area.width;
+  auto const rows = static_cast<std::size_t>(changes.area.height);
+  output.changed_rows.resize(rows);
+  for (std::size_t y = 0; y < rows; ++y) {
+    std::size_t const row = y * static_cast<std::size_t>(width);
+    Cells const cells{changes.glyphs.data() + row, screen.glyphs.data() + row, width,
+                      static_cast<int>(y)};
+    if (output.skip_same_rows && same_row_bytes(cells)) {
+      output.changed_rows[y] = 0;
+      continue;
+    }
+    bool changed = false;
+    for (int x = 0; x < width && !changed; ++x) {
+      changed = !same_glyph(cells.fresh[x], cells.shown[x]);
+    }
+    output.changed_rows[y] = changed ? 1 : 0;
+    if (!changed) {
+      mirror_row_bytes(cells);
+    }
+  }
+}
+
 }  // namespace
 
 void commit_compact(ScreenBuffer& screen, std::string& escape_buffer, OutputState& output,
@@ -99,7 +124,8 @@ void commit_compact(ScreenBuffer& screen, std::string& escape_buffer, OutputStat
   CompactWriter w{changes.area.width, profile.colors, profile.repeat};
   w.out = chunk;
   CompactTerminal& state = output.compact;
-  if (output.take_full_redraw_request() || changes.area != screen.area) {
+  bool const full_redraw = output.take_full_redraw_request() || changes.area != screen.area;
+  if (full_redraw) {
     // The screen is cleared, so blank cells need not be written.
     screen.resize(changes.area);
     screen.fill(dalk::Glyph{});
@@ -112,6 +138,7 @@ void commit_compact(ScreenBuffer& screen, std::string& escape_buffer, OutputStat
       w.cursor_known = state.cursor_known;
       w.cursor = state.cursor;
     }
+    find_changed_rows(screen, changes, output);
     scroll_moved_rows(screen, changes, output, w);
   }
 
@@ -119,6 +146,11 @@ void commit_compact(ScreenBuffer& screen, std::string& escape_buffer, OutputStat
   for (int y = 0; y < changes.area.height; ++y) {
     auto const row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
     Cells const cells{changes.glyphs.data() + row, screen.glyphs.data() + row, width, y};
+    // After a full redraw every row is written; otherwise the rows found the same are not.
+    if (!full_redraw && output.skip_same_rows &&
+        output.changed_rows[static_cast<std::size_t>(y)] == 0) {
+      continue;
+    }
     for (int x = 0; x < width; ++x) {
       if (same_glyph(cells.fresh[x], cells.shown[x])) {
         continue;

@@ -116,16 +116,8 @@ void scroll_moved_rows(ScreenBuffer& screen, ScreenBuffer const& changes, Output
     return;
   }
   auto const rows = static_cast<std::size_t>(height);
-  auto const cells = rows * static_cast<std::size_t>(width);
   // Hashing is worth it only once two rows differ; most frames change fewer.
-  int changed_rows = 0;
-  for (std::size_t i = 0; i < cells && changed_rows < 2; ++i) {
-    if (!same_glyph(changes.glyphs[i], screen.glyphs[i])) {
-      ++changed_rows;
-      i = (i / static_cast<std::size_t>(width) + 1) * static_cast<std::size_t>(width) - 1;
-    }
-  }
-  if (changed_rows < 2) {
+  if (std::count(state.changed_rows.begin(), state.changed_rows.end(), 1) < 2) {
     return;
   }
   std::vector<std::uint64_t>& shown_hashes = state.shown_row_hashes;
@@ -171,6 +163,9 @@ void scroll_moved_rows(ScreenBuffer& screen, ScreenBuffer const& changes, Output
   if (!whole_screen) {
     w.out = dalk::detail::write_whole_scroll_region(w.out);
   }
+  // The rows of the region now hold other rows: they are compared cell by cell.
+  std::fill(state.changed_rows.begin() + scroll.top, state.changed_rows.begin() + scroll.bottom + 1,
+            std::uint8_t{1});
   int const distance = scroll.shift > 0 ? scroll.shift : -scroll.shift;
   auto const row_start = [&](int y) {
     return screen.glyphs.begin() + static_cast<std::ptrdiff_t>(y) * width;
