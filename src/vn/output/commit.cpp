@@ -136,7 +136,7 @@ void commit_specified(ScreenBuffer& screen, std::string& escape_buffer, detail::
   }
   out = dalk::detail::write_escape(out, dalk::Brush{});
   escape_buffer.append(chunk, out);
-  changes.fill(dalk::Glyph{});
+  changes.fill(detail::blank_glyph);
   dalk::text::detail::next_cluster_frame();
   dalk::detail::write_frame(escape_buffer, cursor_on_screen(Terminal::cursor, changes.area),
                             synchronized);

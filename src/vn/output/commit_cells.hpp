@@ -92,6 +92,9 @@ inline void mirror_row_bytes(Cells const& cells) {
 // Glyphs the mirror is given, kept ready: built in place for each write, they cost a stall
 // in every wide glyph's write.
 inline constexpr dalk::Glyph covered_glyph{covered_symbol, dalk::Brush{}};
+// The blank is also what the paint grid is filled with after a commit: of static storage, its
+// padding bytes are zero, so rows painted over it keep the same bytes from frame to frame and
+// same_row_bytes() holds where nothing changed.
 inline constexpr dalk::Glyph blank_glyph{U' ', dalk::Brush{}};
 inline constexpr dalk::Glyph question_glyph{U'?', dalk::Brush{}};
 

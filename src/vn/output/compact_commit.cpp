@@ -168,7 +168,7 @@ void commit_compact(ScreenBuffer& screen, std::string& escape_buffer, OutputStat
     w.out = dalk::detail::write_default_brush(w.out);
   }
   escape_buffer.append(chunk, w.out);
-  changes.fill(dalk::Glyph{});
+  changes.fill(blank_glyph);
   dalk::text::detail::next_cluster_frame();
 
   std::optional<dalk::Point> const cursor = cursor_on_screen(Terminal::cursor, changes.area);
