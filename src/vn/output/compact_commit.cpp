@@ -16,15 +16,12 @@
 namespace vn::detail {
 namespace {
 
-// One changed cell, or a run of one glyph starting there, in the compact encoding. Returns the
-// last cell dealt with.
-int write_compact(Cells const& cells, int x, CompactWriter& w) {
+// One changed cell, or a run of one glyph starting there, in the compact encoding, written
+// with `brush` (the painted one as the terminal's colours allow). Returns the last cell dealt
+// with.
+int write_compact(Cells const& cells, int x, CompactWriter& w, dalk::Brush const& brush) {
   dalk::Glyph const& fresh = cells.fresh[x];
   dalk::Glyph& shown = cells.shown[x];
-  if (shown.symbol == covered_symbol) {
-    return x;
-  }
-  dalk::Brush const brush = w.painted(fresh.brush);
   if (fresh.symbol >= 0x20 && fresh.symbol < 0x7F) {
     // A run of the same glyph: cells already showing it are rewritten with the rest.
     int end = x + 1;
@@ -83,6 +80,19 @@ int write_compact(Cells const& cells, int x, CompactWriter& w) {
     w.cursor_known = false;
   }
   return mirror_written(cells, x, written.covered);
+}
+
+int write_compact(Cells const& cells, int x, CompactWriter& w) {
+  if (cells.shown[x].symbol == covered_symbol) {
+    return x;
+  }
+  // The painted brush is passed on as it is where no colour is adapted: a copy of it through
+  // the stack stalled every cell of a colourful frame.
+  if (w.adapts()) {
+    dalk::Brush const adapted = w.painted(cells.fresh[x].brush);
+    return write_compact(cells, x, w, adapted);
+  }
+  return write_compact(cells, x, w, cells.fresh[x].brush);
 }
 
 // Which rows of the frame differ from the mirror, into output.changed_rows. A row whose bytes

@@ -18,6 +18,8 @@ class CompactWriter {
       : width_{width}, depth_{depth}, repeat_{repeat} {}
 
   bool repeats() const { return repeat_; }
+  /// Whether painted() changes colours.
+  bool adapts() const { return depth_ != dalk::ColorDepth::TrueColor; }
 
   char* out = nullptr;
   bool cursor_known = false;
