@@ -1,5 +1,6 @@
 // The change from one brush to another in the compact encoding: SGR sequences of only what
 // differs, or of a reset and the whole brush.
+#include <array>
 #include <cstddef>
 #include <cstring>
 #include <string_view>
@@ -9,6 +10,26 @@
 
 namespace dalk::detail {
 namespace {
+
+// The decimal digits of 0 to 255 and their count (in the last byte), copied four bytes at a
+// time: a palette index or a true-colour component is written in nearly every brush change.
+using ByteDigits = std::array<char, 4>;
+constexpr std::array<ByteDigits, 256> byte_digits = [] {
+  std::array<ByteDigits, 256> table{};
+  for (int value = 0; value < 256; ++value) {
+    ByteDigits& entry = table[static_cast<std::size_t>(value)];
+    int length = 0;
+    if (value >= 100) {
+      entry[static_cast<std::size_t>(length++)] = static_cast<char>('0' + value / 100);
+    }
+    if (value >= 10) {
+      entry[static_cast<std::size_t>(length++)] = static_cast<char>('0' + value / 10 % 10);
+    }
+    entry[static_cast<std::size_t>(length++)] = static_cast<char>('0' + value % 10);
+    entry[3] = static_cast<char>(length);
+  }
+  return table;
+}();
 
 // The parameters of one SGR sequence, after its "\e[" and separated by ';', written or only
 // counted: the change is priced in both forms and only the shorter one is written. Terminals
@@ -45,6 +66,15 @@ struct Parameters {
   }
   // A value of 0 or more.
   void number(int value) {
+    if (value < 256) {
+      ByteDigits const& digits = byte_digits[static_cast<std::size_t>(value)];
+      if constexpr (Write) {
+        std::memcpy(out, digits.data(), digits.size());
+        out += digits[3];
+      }
+      size += static_cast<std::size_t>(digits[3]);
+      return;
+    }
     if constexpr (Write) {
       out = put_decimal(out, value);
     }
