@@ -52,13 +52,13 @@ int write_compact(Cells const& cells, int x, CompactWriter& w, dalk::Brush const
       *w.out++ = static_cast<char>(fresh.symbol);
       w.out = dalk::detail::write_repeat(w.out, plain - 1);
       end = last_changed + 1;
-      w.advance(x, cells.y, plain);
+      w.advance_ascii(x, cells.y, plain);
     } else {
       w.move_to(cells, x);
       w.set_brush(brush);
       *w.out++ = static_cast<char>(fresh.symbol);
       shown = fresh;
-      w.advance(x, cells.y, 1);
+      w.advance_ascii(x, cells.y, 1);
       forget_cut_half(cells, x);
       return x;
     }
@@ -77,7 +77,7 @@ int write_compact(Cells const& cells, int x, CompactWriter& w, dalk::Brush const
   // by a move.
   if (dalk::text::is_cluster(written.symbol) ||
       dalk::detail::advance_disputed(displayable(written.symbol))) {
-    w.cursor_known = false;
+    w.forget_cursor();
   }
   return mirror_written(cells, x, written.covered);
 }

@@ -157,7 +157,7 @@ void scroll_moved_rows(ScreenBuffer& screen, ScreenBuffer const& changes, Output
   if (!whole_screen) {
     w.out = dalk::detail::write_scroll_region(w.out, scroll.top, scroll.bottom);
     // Setting the margins homes the cursor.
-    w.cursor_known = false;
+    w.forget_cursor();
   }
   w.out = dalk::detail::write_scroll(w.out, scroll.shift);
   if (!whole_screen) {
