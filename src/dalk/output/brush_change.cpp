@@ -2,6 +2,7 @@
 // differs, or of a reset and the whole brush.
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 #include <variant>
@@ -97,6 +98,51 @@ struct Parameters {
     text(t);
   }
 };
+
+// The parameter of each palette colour as add_color() writes it, foreground [0] and
+// background [1]: "3<n>", "9<n>", "38;5;<n>", "4<n>", "10<n>", "48;5;<n>".
+struct PaletteParameter {
+  std::array<char, 8> text;
+  std::uint8_t size;
+};
+
+constexpr std::array<std::array<PaletteParameter, 256>, 2> palette_parameters = [] {
+  std::array<std::array<PaletteParameter, 256>, 2> table{};
+  for (std::size_t background = 0; background < 2; ++background) {
+    for (int value = 0; value < 256; ++value) {
+      PaletteParameter& p = table[background][static_cast<std::size_t>(value)];
+      std::size_t n = 0;
+      auto const add = [&](char c) { p.text[n++] = c; };
+      if (value < 8) {
+        add(background != 0 ? '4' : '3');
+      } else if (value < 16) {
+        if (background != 0) {
+          add('1');
+          add('0');
+        } else {
+          add('9');
+        }
+      } else {
+        for (char c : {background != 0 ? '4' : '3', '8', ';', '5', ';'}) {
+          add(c);
+        }
+      }
+      int const shown = value < 16 ? value % 8 : value;
+      ByteDigits const& digits = byte_digits[static_cast<std::size_t>(shown)];
+      for (int i = 0; i < digits[3]; ++i) {
+        add(digits[static_cast<std::size_t>(i)]);
+      }
+      p.size = static_cast<std::uint8_t>(n);
+    }
+  }
+  return table;
+}();
+
+// Copies the whole entry; the bytes past its size are scratch.
+char* put_parameter(char* out, PaletteParameter const& p) {
+  std::memcpy(out, p.text.data(), p.text.size());
+  return out + p.size;
+}
 
 template <bool Write>
 void add_color(Parameters<Write>& p, Color const& c, bool background) {
@@ -238,11 +284,31 @@ char* write_brush_change(char* out, Brush const* from, Brush const& to) {
   };
   if (from->traits == to.traits && kept_or_set(from->background, to.background) &&
       kept_or_set(from->foreground, to.foreground)) {
-    Parameters<true> d{out};
-    delta_form(d, *from, to);
-    if (d.first) {
+    bool const background = !same_color(from->background, to.background);
+    bool const foreground = !same_color(from->foreground, to.foreground);
+    if (!background && !foreground) {
       return out;
     }
+    // Palette colours, the usual change, are copied whole from a table.
+    auto const* const xb = std::get_if<XColor>(&to.background);
+    auto const* const xf = std::get_if<XColor>(&to.foreground);
+    if ((!background || (xb != nullptr && xb->value < 256)) &&
+        (!foreground || (xf != nullptr && xf->value < 256))) {
+      out = put(out, "\x1b[");
+      if (background) {
+        out = put_parameter(out, palette_parameters[1][xb->value]);
+      }
+      if (foreground) {
+        if (background) {
+          *out++ = ';';
+        }
+        out = put_parameter(out, palette_parameters[0][xf->value]);
+      }
+      *out++ = 'm';
+      return out;
+    }
+    Parameters<true> d{out};
+    delta_form(d, *from, to);
     d.character('m');
     return d.out;
   }
