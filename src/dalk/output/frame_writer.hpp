@@ -107,7 +107,8 @@ char* write_clear_screen(char* out);
 /// The SGR sequences that take the terminal from brush `from` to `to` (brush_change.cpp): only
 /// what differs, or a reset followed by all of `to`, whichever is shorter; nothing when the
 /// terminal shows both alike. Without `from`, always the reset form. At most
-/// max_brush_escape_size bytes. A sequence holds at most 16 parameters.
+/// max_brush_escape_size bytes. A sequence holds at most 16 parameters. May write up to 8 bytes
+/// of scratch past the end it returns, within max_brush_escape_size + 8 of `out`.
 char* write_brush_change(char* out, Brush const* from, Brush const& to);
 
 /// Whether terminals disagree on where the cursor stands after c is written: emoji shown as

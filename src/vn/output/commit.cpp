@@ -27,9 +27,11 @@ using detail::cell_width;
 using detail::Cells;
 using detail::covered_symbol;
 using detail::cursor_on_screen;
+using detail::mirror_row_bytes;
 using detail::mirror_written;
 using detail::same_brush;
 using detail::same_glyph;
+using detail::same_row_bytes;
 
 // Makes every cell of the mirror differ from the painted one, so that all are written: U+0000
 // with the default brush, or a space where that very glyph was painted.
@@ -104,12 +106,17 @@ void commit_specified(ScreenBuffer& screen, std::string& escape_buffer, detail::
   for (int y = 0; y < changes.area.height; ++y) {
     auto const row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
     Cells const cells{changes.glyphs.data() + row, screen.glyphs.data() + row, width, y};
+    if (state.skip_same_rows && same_row_bytes(cells)) {
+      continue;
+    }
+    bool row_changed = false;
     for (int x = 0; x < width; ++x) {
       dalk::Glyph& fresh = cells.fresh[x];
       dalk::Glyph& shown = cells.shown[x];
       if (same_glyph(fresh, shown)) {
         continue;
       }
+      row_changed = true;
       // ASCII over ASCII is one cell over one cell; anything else may involve a wide glyph.
       if ((fresh.symbol | shown.symbol) >= 0x80) {
         x = write_any_cell(cells, x, out, current, paint);
@@ -123,10 +130,13 @@ void commit_specified(ScreenBuffer& screen, std::string& escape_buffer, detail::
         out = chunk;
       }
     }
+    if (!row_changed) {
+      mirror_row_bytes(cells);
+    }
   }
   out = dalk::detail::write_escape(out, dalk::Brush{});
   escape_buffer.append(chunk, out);
-  changes.fill(dalk::Glyph{});
+  changes.fill(detail::blank_glyph);
   dalk::text::detail::next_cluster_frame();
   dalk::detail::write_frame(escape_buffer, cursor_on_screen(Terminal::cursor, changes.area),
                             synchronized);

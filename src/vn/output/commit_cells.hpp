@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstring>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "dalk/cluster.hpp"
 #include "dalk/output/frame_writer.hpp"
@@ -67,12 +69,32 @@ struct Cells {
   int y;
 };
 
+static_assert(std::is_trivially_copyable_v<dalk::Glyph>);
+
+// Whether the painted row holds the very bytes of the mirrored one, so that every cell is the
+// same glyph. Much cheaper than comparing glyph by glyph, and most rows of most frames pass.
+// Rows equal in value but not in their padding bytes fail it and are compared cell by cell.
+inline bool same_row_bytes(Cells const& cells) {
+  return std::memcmp(cells.fresh, cells.shown,
+                     static_cast<std::size_t>(cells.width) * sizeof(dalk::Glyph)) == 0;
+}
+
+// After a row was compared cell by cell and every cell was found the same: the mirror takes
+// the painted bytes, so that the next frame's row passes same_row_bytes().
+inline void mirror_row_bytes(Cells const& cells) {
+  std::memcpy(cells.shown, cells.fresh,
+              static_cast<std::size_t>(cells.width) * sizeof(dalk::Glyph));
+}
+
 // Cells of an older glyph just past x, still marked covered, are made to differ from what is
 // painted there, so that they are rewritten when reached: writing over part of that glyph
 // blanked it, or left pieces of it standing.
 // Glyphs the mirror is given, kept ready: built in place for each write, they cost a stall
 // in every wide glyph's write.
 inline constexpr dalk::Glyph covered_glyph{covered_symbol, dalk::Brush{}};
+// The blank is also what the paint grid is filled with after a commit: of static storage, its
+// padding bytes are zero, so rows painted over it keep the same bytes from frame to frame and
+// same_row_bytes() holds where nothing changed.
 inline constexpr dalk::Glyph blank_glyph{U' ', dalk::Brush{}};
 inline constexpr dalk::Glyph question_glyph{U'?', dalk::Brush{}};
 

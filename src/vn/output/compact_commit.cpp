@@ -16,15 +16,12 @@
 namespace vn::detail {
 namespace {
 
-// One changed cell, or a run of one glyph starting there, in the compact encoding. Returns the
-// last cell dealt with.
-int write_compact(Cells const& cells, int x, CompactWriter& w) {
+// One changed cell, or a run of one glyph starting there, in the compact encoding, written
+// with `brush` (the painted one as the terminal's colours allow). Returns the last cell dealt
+// with.
+int write_compact(Cells const& cells, int x, CompactWriter& w, dalk::Brush const& brush) {
   dalk::Glyph const& fresh = cells.fresh[x];
   dalk::Glyph& shown = cells.shown[x];
-  if (shown.symbol == covered_symbol) {
-    return x;
-  }
-  dalk::Brush const brush = w.painted(fresh.brush);
   if (fresh.symbol >= 0x20 && fresh.symbol < 0x7F) {
     // A run of the same glyph: cells already showing it are rewritten with the rest.
     int end = x + 1;
@@ -55,13 +52,13 @@ int write_compact(Cells const& cells, int x, CompactWriter& w) {
       *w.out++ = static_cast<char>(fresh.symbol);
       w.out = dalk::detail::write_repeat(w.out, plain - 1);
       end = last_changed + 1;
-      w.advance(x, cells.y, plain);
+      w.advance_ascii(x, cells.y, plain);
     } else {
       w.move_to(cells, x);
       w.set_brush(brush);
       *w.out++ = static_cast<char>(fresh.symbol);
       shown = fresh;
-      w.advance(x, cells.y, 1);
+      w.advance_ascii(x, cells.y, 1);
       forget_cut_half(cells, x);
       return x;
     }
@@ -80,9 +77,47 @@ int write_compact(Cells const& cells, int x, CompactWriter& w) {
   // by a move.
   if (dalk::text::is_cluster(written.symbol) ||
       dalk::detail::advance_disputed(displayable(written.symbol))) {
-    w.cursor_known = false;
+    w.forget_cursor();
   }
   return mirror_written(cells, x, written.covered);
+}
+
+int write_compact(Cells const& cells, int x, CompactWriter& w) {
+  if (cells.shown[x].symbol == covered_symbol) {
+    return x;
+  }
+  // The painted brush is passed on as it is where no colour is adapted: a copy of it through
+  // the stack stalled every cell of a colourful frame.
+  if (w.adapts()) {
+    dalk::Brush const adapted = w.painted(cells.fresh[x].brush);
+    return write_compact(cells, x, w, adapted);
+  }
+  return write_compact(cells, x, w, cells.fresh[x].brush);
+}
+
+// Which rows of the frame differ from the mirror, into output.changed_rows. A row whose bytes
+// differ but whose glyphs are all the same takes the painted bytes into the mirror.
+void find_changed_rows(ScreenBuffer& screen, ScreenBuffer& changes, OutputState& output) {
+  int const width = changes.area.width;
+  auto const rows = static_cast<std::size_t>(changes.area.height);
+  output.changed_rows.resize(rows);
+  for (std::size_t y = 0; y < rows; ++y) {
+    std::size_t const row = y * static_cast<std::size_t>(width);
+    Cells const cells{changes.glyphs.data() + row, screen.glyphs.data() + row, width,
+                      static_cast<int>(y)};
+    if (output.skip_same_rows && same_row_bytes(cells)) {
+      output.changed_rows[y] = 0;
+      continue;
+    }
+    bool changed = false;
+    for (int x = 0; x < width && !changed; ++x) {
+      changed = !same_glyph(cells.fresh[x], cells.shown[x]);
+    }
+    output.changed_rows[y] = changed ? 1 : 0;
+    if (!changed) {
+      mirror_row_bytes(cells);
+    }
+  }
 }
 
 }  // namespace
@@ -99,7 +134,8 @@ void commit_compact(ScreenBuffer& screen, std::string& escape_buffer, OutputStat
   CompactWriter w{changes.area.width, profile.colors, profile.repeat};
   w.out = chunk;
   CompactTerminal& state = output.compact;
-  if (output.take_full_redraw_request() || changes.area != screen.area) {
+  bool const full_redraw = output.take_full_redraw_request() || changes.area != screen.area;
+  if (full_redraw) {
     // The screen is cleared, so blank cells need not be written.
     screen.resize(changes.area);
     screen.fill(dalk::Glyph{});
@@ -112,6 +148,7 @@ void commit_compact(ScreenBuffer& screen, std::string& escape_buffer, OutputStat
       w.cursor_known = state.cursor_known;
       w.cursor = state.cursor;
     }
+    find_changed_rows(screen, changes, output);
     scroll_moved_rows(screen, changes, output, w);
   }
 
@@ -119,6 +156,11 @@ void commit_compact(ScreenBuffer& screen, std::string& escape_buffer, OutputStat
   for (int y = 0; y < changes.area.height; ++y) {
     auto const row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
     Cells const cells{changes.glyphs.data() + row, screen.glyphs.data() + row, width, y};
+    // After a full redraw every row is written; otherwise the rows found the same are not.
+    if (!full_redraw && output.skip_same_rows &&
+        output.changed_rows[static_cast<std::size_t>(y)] == 0) {
+      continue;
+    }
     for (int x = 0; x < width; ++x) {
       if (same_glyph(cells.fresh[x], cells.shown[x])) {
         continue;
@@ -136,7 +178,7 @@ void commit_compact(ScreenBuffer& screen, std::string& escape_buffer, OutputStat
     w.out = dalk::detail::write_default_brush(w.out);
   }
   escape_buffer.append(chunk, w.out);
-  changes.fill(dalk::Glyph{});
+  changes.fill(blank_glyph);
   dalk::text::detail::next_cluster_frame();
 
   std::optional<dalk::Point> const cursor = cursor_on_screen(Terminal::cursor, changes.area);

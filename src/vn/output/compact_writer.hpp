@@ -18,10 +18,16 @@ class CompactWriter {
       : width_{width}, depth_{depth}, repeat_{repeat} {}
 
   bool repeats() const { return repeat_; }
+  /// Whether painted() changes colours.
+  bool adapts() const { return depth_ != dalk::ColorDepth::TrueColor; }
 
   char* out = nullptr;
   bool cursor_known = false;
   dalk::Point cursor{};
+  /// While the cursor is not known: whether its row (cursor.y) still is, after an ASCII glyph
+  /// in the last column. Auto-wrap is off for the whole session, so such a glyph leaves the
+  /// cursor on its row, at the last column or just past it as terminals differ.
+  bool row_known = false;
   bool brush_known = false;
   dalk::Brush brush{};
 
@@ -51,6 +57,20 @@ class CompactWriter {
   void advance(int x, int y, int columns) {
     cursor = {x + columns, y};
     cursor_known = x + columns < width_;
+    row_known = false;
+  }
+
+  /// advance() past ASCII: in the last column the row stays known.
+  void advance_ascii(int x, int y, int columns) {
+    advance(x, y, columns);
+    row_known = !cursor_known;
+  }
+
+  /// Nothing is known of the cursor (after a glyph whose width terminals dispute, or a
+  /// sequence that homes it).
+  void forget_cursor() {
+    cursor_known = false;
+    row_known = false;
   }
 
  private:

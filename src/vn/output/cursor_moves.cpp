@@ -135,6 +135,12 @@ void CompactWriter::travel(Cells const& cells, int x) {
         way = Way::Vertical;
       }
     }
+  } else if (row_known && y == cursor.y + 1) {
+    // "\r" takes the cursor to the first column of its row wherever it stood in it.
+    int const cost = 2 + horizontal_size(*this, cells, 0, x);
+    if (cost < best) {
+      way = Way::NextLine;
+    }
   }
   switch (way) {
     case Way::Absolute:
@@ -155,6 +161,7 @@ void CompactWriter::travel(Cells const& cells, int x) {
   }
   cursor = {x, y};
   cursor_known = true;
+  row_known = false;
 }
 
 }  // namespace vn::detail

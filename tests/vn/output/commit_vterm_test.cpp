@@ -382,4 +382,55 @@ TEST(CommitEmulatorCases, NulGlyphReplacesTheOldCharacterAfterAFullRedraw) {
   }
 }
 
+// After an ASCII glyph in the last column the next row is reached by "\r\n": the cursor stays
+// on its row with auto-wrap off (as the session sets it), and a carriage return ends a pending
+// wrap where it is on.
+TEST(CommitEmulatorCases, RowsWrittenToTheLastColumnGoOnWithCarriageReturnAndLineFeed) {
+  dalk::Area const area{4, 3};
+  auto const frame = [&](std::u32string_view text) {
+    std::vector<Glyph> glyphs;
+    for (char32_t c : text) {
+      glyphs.push_back(Glyph{c, Brush{XColor{static_cast<std::uint16_t>(c % 7)}, {}, {}}});
+    }
+    return glyphs;
+  };
+  std::vector<Glyph> const frames[] = {frame(U"abcdefghijkl"), frame(U"abcXYghijklZ"),
+                                       frame(U"PbcdefgQRSTU")};
+  for (bool const wrap_off : {false, true}) {
+    SCOPED_TRACE(wrap_off ? "auto-wrap off" : "auto-wrap on");
+    vn::ScreenBuffer screen;
+    std::string escape_buffer;
+    vn::detail::OutputState state;
+    vn::detail::OutputProfile const profile{true, false, dalk::ColorDepth::TrueColor};
+    Emulator emulator{area};
+    if (wrap_off) {
+      emulator.feed("\x1b[?7l");
+    }
+    vn::detail::request_full_redraw();
+    for (std::size_t number = 0; number < std::size(frames); ++number) {
+      SCOPED_TRACE("frame " + std::to_string(number));
+      vn::Terminal::changes.resize(area);
+      vn::Terminal::changes.glyphs = frames[number];
+      vn::Terminal::cursor = dalk::Point{1, 2};
+      std::string const written = vennic::test::capture_stdout(
+          [&] { vn::detail::commit_changes(screen, escape_buffer, state, profile); });
+      EXPECT_NE(written.find("\r\n"), std::string::npos) << written;
+      emulator.feed(written);
+      for (int y = 0; y < area.height; ++y) {
+        Glyph const* const painted =
+            frames[number].data() + static_cast<std::size_t>(y * area.width);
+        std::vector<Expected> const expected = expected_row(painted, area.width);
+        for (int x = 0; x < area.width; ++x) {
+          EXPECT_EQ(compare(emulator.cell(x, y), expected[static_cast<std::size_t>(x)],
+                            painted[expected[static_cast<std::size_t>(x)].glyph]),
+                    "")
+              << "cell (" << x << ", " << y << ")";
+        }
+      }
+      EXPECT_EQ(emulator.cursor(), (dalk::Point{1, 2}));
+    }
+  }
+  vn::Terminal::cursor.reset();
+}
+
 }  // namespace
