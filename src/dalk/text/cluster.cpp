@@ -196,12 +196,14 @@ struct ThreadCache {
   std::array<Interned, cache_entries> interned{};
   std::array<Written, cache_entries> written{};
 
+  // From the first two code points, the last and the size (a cluster has two at least):
+  // clusters that share all four are rare, and the products need not wait on each other.
   static std::size_t index_of(std::u32string_view cluster) {
-    std::uint32_t hash = 2166136261U;
-    for (char32_t const c : cluster) {
-      hash = (hash ^ static_cast<std::uint32_t>(c)) * 16777619U;
-    }
-    return (hash ^ (hash >> 16)) % cache_entries;
+    std::uint32_t const hash = (static_cast<std::uint32_t>(cluster[0]) * 0x9E3779B1U) ^
+                               (static_cast<std::uint32_t>(cluster[1]) * 0x85EBCA77U) ^
+                               (static_cast<std::uint32_t>(cluster.back()) * 0xC2B2AE3DU) ^
+                               static_cast<std::uint32_t>(cluster.size());
+    return (hash ^ (hash >> 15)) % cache_entries;
   }
 };
 
@@ -343,17 +345,19 @@ int cluster_cells(std::u32string_view cluster, WidthModel model) {
 
 namespace {
 
-// symbol_of for a cluster of 2 to max_cluster_size code points, drawn in frame `frame`.
-char32_t intern_drawn(std::u32string_view cluster, std::uint64_t frame) {
-  ThreadCache::Interned& entry = thread_cache().interned[ThreadCache::index_of(cluster)];
+// symbol_of for a cluster of 2 to max_cluster_size code points, drawn in frame `frame`, with
+// the thread's cache as found at the start of the text: it changes only when interning
+// releases clusters.
+char32_t intern_drawn(std::u32string_view cluster, std::uint64_t frame, ThreadCache*& cache) {
+  ThreadCache::Interned& entry = cache->interned[ThreadCache::index_of(cluster)];
   if (entry.size == cluster.size() && same_points(cluster, entry.points.data())) {
     // Drawn this frame: kept for the next.
     slot_frame[entry.symbol & slot_mask].store(frame, std::memory_order_relaxed);
     return entry.symbol;
   }
   char32_t const symbol = store().intern(cluster);
-  // Interning may have released clusters, and the thread's cache with them.
-  ThreadCache::Interned& fresh_entry = thread_cache().interned[ThreadCache::index_of(cluster)];
+  cache = &thread_cache();
+  ThreadCache::Interned& fresh_entry = cache->interned[ThreadCache::index_of(cluster)];
   if (is_cluster(symbol)) {
     std::copy(cluster.begin(), cluster.end(), fresh_entry.points.begin());
     fresh_entry.size = static_cast<std::uint8_t>(cluster.size());
@@ -385,7 +389,8 @@ char32_t symbol_of(std::u32string_view cluster) {
   if (cluster.size() == 1) {
     return cluster.front();
   }
-  return intern_drawn(cluster.substr(0, max_cluster_size), store().frame());
+  ThreadCache* cache = &thread_cache();
+  return intern_drawn(cluster.substr(0, max_cluster_size), store().frame(), cache);
 }
 
 void append_code_points(char32_t symbol, std::u32string& out) {
@@ -544,14 +549,31 @@ std::size_t look_back(std::u32string_view text, std::size_t at, std::size_t i, b
 // an emoji joined after a zero-width joiner, regional indicators in pairs, consonants a virama
 // links. Undecided where the iterator's own view is needed: a cluster as long as its window,
 // or with `at` not known to start a cluster, one whose start may lie before `at`.
-std::size_t rule_cluster_end(std::u32string_view text, std::size_t at, bool at_boundary) {
-  int before = dalk::detail::code_point_class(text[at]).grapheme();
+// `first`, when not negative, is the class of text[at], known from the step before.
+std::size_t rule_cluster_end(std::u32string_view text, std::size_t at, bool at_boundary,
+                             std::int64_t& first) {
+  dalk::detail::CodePointClass const start =
+      first >= 0 ? dalk::detail::CodePointClass{static_cast<std::uint32_t>(first)}
+                 : dalk::detail::code_point_class(text[at]);
+  int before = start.grapheme();
+  // Whether a virama or stacker is in the cluster so far: only then may a consonant join.
+  bool linked = start.is_linker();
   std::size_t const last = std::min(text.size(), at + detail::break_window) - 1;
   for (std::size_t i = at; i < last; ++i) {
-    int const after = dalk::detail::code_point_class(text[i + 1]).grapheme();
+    dalk::detail::CodePointClass const next = dalk::detail::code_point_class(text[i + 1]);
+    int const after = next.grapheme();
     bool join = false;
-    switch (pair_rules[static_cast<std::size_t>(before)][static_cast<std::size_t>(after)]) {
+    Pair pair = pair_rules[static_cast<std::size_t>(before)][static_cast<std::size_t>(after)];
+    // After a mark, only an emoji after a joiner or a consonant a virama may link reads back:
+    // most marks end their cluster here.
+    if (pair == Pair::Look && before != U_GCB_REGIONAL_INDICATOR &&
+        (!next.is_indic() || (!linked && at_boundary)) &&
+        !(before == U_GCB_ZWJ && next.is_extended_pictographic())) {
+      pair = Pair::Break;
+    }
+    switch (pair) {
       case Pair::Break:
+        first = next.bits();
         return i + 1;
       case Pair::Join:
         join = true;
@@ -563,10 +585,13 @@ std::size_t rule_cluster_end(std::u32string_view text, std::size_t at, bool at_b
         break;
     }
     if (!join) {
+      first = next.bits();
       return i + 1;
     }
     before = after;
+    linked = linked || next.is_linker();
   }
+  first = -1;
   return last + 1 == text.size() ? text.size() : undecided;
 }
 
@@ -592,30 +617,39 @@ bool joins_by_iterator(std::u32string_view cluster) {
 }
 
 // cluster_end, with the break iterator's step given.
+// `first` as rule_cluster_end takes and leaves it.
 template <typename Following>
 std::size_t cluster_end_by(std::u32string_view text, std::size_t at, bool at_boundary,
-                           Following const& following) {
+                           Following const& following, std::int64_t& first) {
   std::size_t const next = at + 1;
   // Below U+0300 nothing joins what comes before it; a control character stands alone.
   if (next == text.size() || (text[next] < 0x300 && text[at] < 0x300) || is_control(text[at]) ||
       is_control(text[next])) {
+    first = -1;
     return next;
   }
-  std::size_t const end = rule_cluster_end(text, at, at_boundary);
-  return end != undecided ? end : following(at);
+  std::size_t const end = rule_cluster_end(text, at, at_boundary, first);
+  if (end != undecided) {
+    return end;
+  }
+  first = -1;
+  return following(at);
 }
 
 }  // namespace
 
 std::size_t cluster_end(std::u32string_view text, std::size_t at) {
-  return cluster_end_by(text, at, false,
-                        [&](std::size_t from) { return detail::following_break(text, from); });
+  std::int64_t first = -1;
+  return cluster_end_by(
+      text, at, false, [&](std::size_t from) { return detail::following_break(text, from); },
+      first);
 }
 
-std::size_t detail::cluster_end_from_boundary(std::u32string_view text, std::size_t at) {
-  return cluster_end_by(text, at, true, [&](std::size_t from) {
-    return detail::following_break_from_boundary(text, from);
-  });
+std::size_t detail::cluster_end_from_boundary(std::u32string_view text, std::size_t at,
+                                              std::int64_t& first) {
+  return cluster_end_by(
+      text, at, true,
+      [&](std::size_t from) { return detail::following_break_from_boundary(text, from); }, first);
 }
 
 int detail::symbol_cells(char32_t symbol) {
@@ -624,7 +658,10 @@ int detail::symbol_cells(char32_t symbol) {
 
 std::size_t detail::lay_out_in_place(std::u32string& text) {
   std::uint64_t const frame = store().frame();
+  ThreadCache* cache = &thread_cache();
   WidthModel const model = width_model();
+  // The class of the code point a cluster starts with, when the step before read it.
+  std::int64_t first = -1;
   auto const cells = [model](char32_t symbol) {
     return symbol < 0x80 ? 1 : symbol_cells_under(symbol, model);
   };
@@ -649,13 +686,16 @@ std::size_t detail::lay_out_in_place(std::u32string& text) {
                 text.begin() + static_cast<std::ptrdiff_t>(run_end),
                 text.begin() + static_cast<std::ptrdiff_t>(kept));
     }
+    if (run_end != at) {
+      first = -1;
+    }
     kept += run_end - at;
     total += run_end - at;
     at = run_end;
     if (at == size) {
       break;
     }
-    std::size_t const end = cluster_end_from_boundary(text, at);
+    std::size_t const end = cluster_end_from_boundary(text, at, first);
     std::u32string_view const cluster{text.data() + at, end - at};
     if (cluster.size() == 1) {
       // A symbol drawable text already holds (put() draws symbols again) stays as it is.
@@ -663,7 +703,8 @@ std::size_t detail::lay_out_in_place(std::u32string& text) {
         text[kept++] = cluster.front();
         total += static_cast<std::size_t>(taken);
       }
-    } else if (char32_t const symbol = intern_drawn(cluster.substr(0, max_cluster_size), frame);
+    } else if (char32_t const symbol =
+                   intern_drawn(cluster.substr(0, max_cluster_size), frame, cache);
                cells(symbol) != 0) {
       // The cells were measured once, when the cluster was interned.
       text[kept++] = symbol;
