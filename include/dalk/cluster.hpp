@@ -81,8 +81,9 @@ int symbol_cells(char32_t symbol);
 /// A frame has been committed: clusters it drew are kept for the next one. Any thread.
 void next_cluster_frame();
 
-/// Writes the UTF-8 bytes of the code points of cluster `symbol` at `out` and returns the end:
-/// at most max_cluster_u8_size bytes.
+/// Writes the UTF-8 bytes of the code points of cluster `symbol` at `out` and returns their
+/// end. The room at `out` must hold max_cluster_u8_size bytes: those past the end returned may
+/// be written too.
 char* write_cluster_u8(char* out, char32_t symbol);
 inline constexpr std::size_t max_cluster_u8_size = 4 * max_cluster_size;
 

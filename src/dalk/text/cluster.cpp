@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -740,7 +741,10 @@ char* detail::write_cluster_u8(char* out, char32_t symbol) {
       return dalk::detail::write_u8(out, replacement);
     }
   }
-  return std::copy_n(entry.bytes.begin(), entry.size, out);
+  // The whole buffer at once, a few stores instead of a call: what lies past the cluster's
+  // bytes is scratch the caller's room holds.
+  std::memcpy(out, entry.bytes.data(), detail::max_cluster_u8_size);
+  return out + entry.size;
 }
 
 }  // namespace dalk::text
