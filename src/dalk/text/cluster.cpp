@@ -53,6 +53,12 @@ bool is_control(char32_t c) {
   return c < 0x20 || (c >= 0x7F && c <= 0x9F);
 }
 
+// The frame being drawn, and how many times the store released clusters (what a thread
+// remembers of symbols is good until then): outside the store, so that reading them needs no
+// check that the store was built.
+constinit std::atomic<std::uint64_t> frames_drawn{1};
+constinit std::atomic<std::uint64_t> clusters_released{0};
+
 struct Slot {
   std::array<char32_t, max_cluster_size> points{};
   std::uint8_t size = 0;
@@ -116,12 +122,8 @@ class Store {
     f(live ? &at(number) : nullptr);
   }
 
-  void next_frame() { frame_.fetch_add(1, std::memory_order_relaxed); }
-  std::uint64_t frame() const { return frame_.load(std::memory_order_relaxed); }
-
-  // Changes whenever clusters are released: what a thread remembers of symbols is good until
-  // then.
-  std::uint64_t sweeps() const { return sweeps_.load(std::memory_order_acquire); }
+  void next_frame() { frames_drawn.fetch_add(1, std::memory_order_relaxed); }
+  std::uint64_t frame() const { return frames_drawn.load(std::memory_order_relaxed); }
 
  private:
   Slot& at(std::uint32_t number) { return (*chunks_[number / chunk_slots])[number % chunk_slots]; }
@@ -149,7 +151,7 @@ class Store {
   // only those, and their symbols stay distinct from any reuse of the slot.
   void sweep(std::uint64_t now) {
     swept_at_ = now;
-    sweeps_.fetch_add(1, std::memory_order_acq_rel);
+    clusters_released.fetch_add(1, std::memory_order_acq_rel);
     for (std::uint32_t number = 0; number < allocated_; ++number) {
       Slot& slot = at(number);
       if (slot.used && slot_frame[number].load(std::memory_order_relaxed) + 1 < now) {
@@ -167,8 +169,6 @@ class Store {
   std::vector<std::uint32_t> free_;
   std::uint32_t allocated_ = 0;
   std::uint64_t swept_at_ = ~std::uint64_t{0};
-  std::atomic<std::uint64_t> frame_{1};
-  std::atomic<std::uint64_t> sweeps_{0};
 };
 
 Store& store() {
@@ -229,7 +229,7 @@ ThreadCache& thread_cache() {
   if (cache == nullptr) {
     cache = new_thread_cache();
   }
-  std::uint64_t const sweeps = store().sweeps();
+  std::uint64_t const sweeps = clusters_released.load(std::memory_order_acquire);
   if (cache->sweeps != sweeps) {
     *cache = ThreadCache{};
     cache->sweeps = sweeps;
@@ -391,7 +391,8 @@ char32_t symbol_of(std::u32string_view cluster) {
     return cluster.front();
   }
   ThreadCache* cache = &thread_cache();
-  return intern_drawn(cluster.substr(0, max_cluster_size), store().frame(), cache);
+  return intern_drawn(cluster.substr(0, max_cluster_size),
+                      frames_drawn.load(std::memory_order_relaxed), cache);
 }
 
 void append_code_points(char32_t symbol, std::u32string& out) {
@@ -658,7 +659,7 @@ int detail::symbol_cells(char32_t symbol) {
 }
 
 std::size_t detail::lay_out_in_place(std::u32string& text) {
-  std::uint64_t const frame = store().frame();
+  std::uint64_t const frame = frames_drawn.load(std::memory_order_relaxed);
   ThreadCache* cache = &thread_cache();
   WidthModel const model = width_model();
   // The class of the code point a cluster starts with, when the step before read it.
