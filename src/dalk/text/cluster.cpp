@@ -218,23 +218,27 @@ bool same_points(std::u32string_view cluster, char32_t const* points) {
   return true;
 }
 
-ThreadCache* new_thread_cache() {
-  thread_local std::unique_ptr<ThreadCache> const owner = std::make_unique<ThreadCache>();
-  return owner.get();
+// Initial-exec, so that finding the thread's cache is no call, on every cluster drawn.
+thread_local ThreadCache* thread_cache_in_use __attribute__((tls_model("initial-exec"))) = nullptr;
+
+// The thread's cache made, or emptied since clusters were released.
+[[gnu::noinline]] ThreadCache& renew_thread_cache(std::uint64_t sweeps) {
+  if (thread_cache_in_use == nullptr) {
+    thread_local std::unique_ptr<ThreadCache> const owner = std::make_unique<ThreadCache>();
+    thread_cache_in_use = owner.get();
+  }
+  *thread_cache_in_use = ThreadCache{};
+  thread_cache_in_use->sweeps = sweeps;
+  return *thread_cache_in_use;
 }
 
-ThreadCache& thread_cache() {
-  // Initial-exec, so that finding the thread's cache is no call, on every cluster drawn.
-  static thread_local ThreadCache* cache __attribute__((tls_model("initial-exec"))) = nullptr;
-  if (cache == nullptr) {
-    cache = new_thread_cache();
-  }
+inline ThreadCache& thread_cache() {
   std::uint64_t const sweeps = clusters_released.load(std::memory_order_acquire);
-  if (cache->sweeps != sweeps) {
-    *cache = ThreadCache{};
-    cache->sweeps = sweeps;
+  ThreadCache* const cache = thread_cache_in_use;
+  if (cache != nullptr && cache->sweeps == sweeps) [[likely]] {
+    return *cache;
   }
-  return *cache;
+  return renew_thread_cache(sweeps);
 }
 
 bool is_regional_indicator(char32_t c) {
