@@ -104,7 +104,12 @@ TEST(InputFailureTest, EndOfInputAndHangUpEndTheProgram) {
       }
       auto const status = child.wait_exit(5s);
       ASSERT_FALSE(status.timed_out) << c.program << " run " << run;
-      if (c.signal != 0) {
+      if (c.signal != 0 && vennic::test::signals_deferred && status.exited) {
+        // The hang-up was taken late, after the input thread found the terminal gone: the
+        // program ended as for end of input.
+        EXPECT_EQ(status.exit_status, 1) << c.program;
+        EXPECT_EQ(read_file(errors), input_ended) << c.program << " run " << run;
+      } else if (c.signal != 0) {
         EXPECT_TRUE(status.signaled) << c.program;
         EXPECT_EQ(status.signal, c.signal) << c.program;
       } else {

@@ -22,6 +22,17 @@ inline constexpr bool memory_sanitized = VENNIC_TEST_MEMORY_SANITIZED != 0;
 // blocks. Now and then (a few runs in a hundred) it never runs it: the process then shows nothing
 // pending and the thread the signal hit asleep where it waited. Tests that lost a signal so in
 // repeated runs skip themselves there with this.
+namespace vennic::test {
+
+/// True under ThreadSanitizer, whose deferred delivery (below) may run a signal's effect late.
+#if defined(__SANITIZE_THREAD__)
+inline constexpr bool signals_deferred = true;
+#else
+inline constexpr bool signals_deferred = false;
+#endif
+
+}  // namespace vennic::test
+
 #if defined(__SANITIZE_THREAD__)
 #define VENNIC_SKIP_WHERE_SIGNALS_ARE_LOST() \
   GTEST_SKIP() << "ThreadSanitizer's deferred signal delivery loses some signals"
