@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,14 +22,6 @@ bool is_break(std::u32string_view text, std::size_t at);
 
 /// following_break(text, at) for `at` known to start a cluster: nothing before it is read.
 std::size_t following_break_from_boundary(std::u32string_view text, std::size_t at);
-
-/// dalk::text::cluster_end(text, at) for `at` known to start a cluster (the end of the one
-/// before, or a position no rule joins to what precedes it): the text before `at` is not read,
-/// so that it may be written over.
-/// `first` is the class of text[at] (its CodePointClass bits) where known, else negative; it is
-/// left as that of the code point at the end returned, or negative.
-std::size_t cluster_end_from_boundary(std::u32string_view text, std::size_t at,
-                                      std::int64_t& first);
 
 /// drawable(text) once composed: each cluster of `text` replaced by its symbol, and what takes
 /// no cell dropped. Returns the cells the symbols take.

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -492,9 +493,9 @@ bool joins_by_iterator(std::u32string_view cluster);
 
 // For the pairs that read further back, with the cluster's code points from `at` to `i + 1`.
 // Only what lies between `at` and the pair is read when `at_boundary`; otherwise the start
-// may lie before `at`, and where that matters the answer is undecided.
-std::size_t look_back(std::u32string_view text, std::size_t at, std::size_t i, bool at_boundary,
-                      bool& join) {
+// may lie before `at`, and where that matters the answer is empty (undecided).
+std::optional<bool> joins_looking_back(std::u32string_view text, std::size_t at, std::size_t i,
+                                       bool at_boundary) {
   dalk::detail::CodePointClass const x = dalk::detail::code_point_class(text[i]);
   dalk::detail::CodePointClass const y = dalk::detail::code_point_class(text[i + 1]);
   auto const is_regional = [&](std::size_t k) { return is_regional_indicator(text[k]); };
@@ -510,12 +511,10 @@ std::size_t look_back(std::u32string_view text, std::size_t at, std::size_t i, b
       while (!at_boundary && first > reach && is_regional(first - 1)) {
         --first;
       }
-      join = (at - first) % 2 == 0;
-      return 0;
+      return (at - first) % 2 == 0;
     }
     if (i == at + 1 && is_regional(at)) {
-      join = false;  // the second of a pair
-      return 0;
+      return false;  // the second of a pair
     }
   } else if (x.grapheme() == U_GCB_ZWJ && y.is_extended_pictographic()) {
     // An emoji, extending marks, a joiner: the emoji after joins.
@@ -524,8 +523,7 @@ std::size_t look_back(std::u32string_view text, std::size_t at, std::size_t i, b
       --k;
     }
     if (k > at || at_boundary) {
-      join = k > at && dalk::detail::code_point_class(text[k - 1]).is_extended_pictographic();
-      return 0;
+      return k > at && dalk::detail::code_point_class(text[k - 1]).is_extended_pictographic();
     }
   } else if (y.is_indic()) {
     // A consonant after a virama and the marks around it may join it: the iterator decides.
@@ -536,18 +534,15 @@ std::size_t look_back(std::u32string_view text, std::size_t at, std::size_t i, b
       --k;
     }
     if (!linked && (k > at || at_boundary)) {
-      join = false;
-      return 0;
+      return false;
     }
   } else {
-    join = false;
-    return 0;
+    return false;
   }
   if (!at_boundary) {
-    return undecided;
+    return std::nullopt;
   }
-  join = joins_by_iterator(text.substr(at, i + 2 - at));
-  return 0;
+  return joins_by_iterator(text.substr(at, i + 2 - at));
 }
 
 // The end of the cluster that starts at `at`, decided from the code points' classes pair by
@@ -585,7 +580,9 @@ std::size_t rule_cluster_end(std::u32string_view text, std::size_t at, bool at_b
         join = true;
         break;
       case Pair::Look:
-        if (look_back(text, at, i, at_boundary, join) == undecided) {
+        if (std::optional<bool> const joins = joins_looking_back(text, at, i, at_boundary)) {
+          join = *joins;
+        } else {
           return undecided;
         }
         break;
@@ -642,6 +639,16 @@ std::size_t cluster_end_by(std::u32string_view text, std::size_t at, bool at_bou
   return following(at);
 }
 
+// cluster_end(text, at) for `at` known to start a cluster (the end of the one before, or a
+// position no rule joins to what precedes it): the text before `at` is not read, so that it
+// may be written over. `first` as rule_cluster_end takes and leaves it.
+std::size_t cluster_end_from_boundary(std::u32string_view text, std::size_t at,
+                                      std::int64_t& first) {
+  return cluster_end_by(
+      text, at, true,
+      [&](std::size_t from) { return detail::following_break_from_boundary(text, from); }, first);
+}
+
 }  // namespace
 
 std::size_t cluster_end(std::u32string_view text, std::size_t at) {
@@ -649,13 +656,6 @@ std::size_t cluster_end(std::u32string_view text, std::size_t at) {
   return cluster_end_by(
       text, at, false, [&](std::size_t from) { return detail::following_break(text, from); },
       first);
-}
-
-std::size_t detail::cluster_end_from_boundary(std::u32string_view text, std::size_t at,
-                                              std::int64_t& first) {
-  return cluster_end_by(
-      text, at, true,
-      [&](std::size_t from) { return detail::following_break_from_boundary(text, from); }, first);
 }
 
 int detail::symbol_cells(char32_t symbol) {
@@ -709,12 +709,13 @@ std::size_t detail::lay_out_in_place(std::u32string& text) {
         text[kept++] = cluster.front();
         total += static_cast<std::size_t>(taken);
       }
-    } else if (char32_t const symbol =
-                   intern_drawn(cluster.substr(0, max_cluster_size), frame, cache);
-               cells(symbol) != 0) {
+    } else {
+      char32_t const symbol = intern_drawn(cluster.substr(0, max_cluster_size), frame, cache);
       // The cells were measured once, when the cluster was interned.
-      text[kept++] = symbol;
-      total += static_cast<std::size_t>(cells(symbol));
+      if (int const taken = cells(symbol); taken != 0) {
+        text[kept++] = symbol;
+        total += static_cast<std::size_t>(taken);
+      }
     }
     at = end;
   }

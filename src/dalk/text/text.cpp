@@ -324,10 +324,7 @@ int character_cells(std::u32string_view character) {
 }
 
 std::u32string drawable(std::u32string text) {
-  if (!is_nfc(text)) {
-    text = nfc(text);
-  }
-  detail::lay_out_in_place(text);
+  drawable_in_place(text);
   return text;
 }
 
