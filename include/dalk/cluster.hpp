@@ -81,6 +81,10 @@ int symbol_cells(char32_t symbol);
 /// A frame has been committed: clusters it drew are kept for the next one. Any thread.
 void next_cluster_frame();
 
+/// How many times the store has released clusters so far: a symbol drawn earlier may name a
+/// released cluster only once this changed. Any thread.
+std::uint64_t cluster_releases();
+
 /// Writes the UTF-8 bytes of the code points of cluster `symbol` at `out` and returns their
 /// end. The room at `out` must hold max_cluster_u8_size bytes: those past the end returned may
 /// be written too.

@@ -22,6 +22,7 @@ namespace detail {
 
 /// What one TreeDispatcher owns besides its head: open overlays, function timers, bindings.
 struct DispatchState;
+struct KeptFrame;
 
 // The plain rules, for a tree without a dispatcher: the dispatcher's own path, without overlays,
 // bindings or function timers.
@@ -112,6 +113,8 @@ class TreeDispatcher {
   Handled handle_timer(int id) { return handle(event::Timer{id}); }
   Handled handle_paste(std::string_view text) { return handle(dalk::Paste{std::string{text}}); }
   Handled handle_focus(bool focused) { return handle(dalk::Focus{focused}); }
+  /// Paints the tree (and the open overlays) into canvas and returns the cursor. With
+  /// reuse_cells, see there.
   std::optional<dalk::Point> handle_paint(Canvas canvas);
 
   /// A key for the whole application (F1 for help, Ctrl+Q to quit): a press of exactly `key`
@@ -128,11 +131,22 @@ class TreeDispatcher {
   void unbind(BindingId id);
 
   Widget& head;
+  /// Paint only what changed: a widget whose key, canvas and focus are those of the frame
+  /// before (Widget::paint_key) keeps its cells, and is painted again only where something
+  /// painted before it changed below it. The frame is the same cell for cell. The grid
+  /// handle_paint is given must then keep what the previous handle_paint left there (a commit
+  /// of Terminal::changes keeps it so) and be written by nothing else; a resize or fill of it,
+  /// or a canvas not covering it whole, makes the next frame paint everything. The grid
+  /// flags the rows it wrote (ScreenBuffer::kept). Application::run turns it on.
+  bool reuse_cells = false;
   /// Position of the previous mouse-move event, in screen coordinates.
   dalk::Point previous_mouse{0, 0};
 
  private:
+  std::optional<dalk::Point> paint_kept(Canvas canvas);
+
   std::shared_ptr<detail::DispatchState> state_;
+  std::shared_ptr<detail::KeptFrame> kept_;
 };
 
 }  // namespace vn

@@ -2,6 +2,7 @@
 // part of it.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "dalk/sequence.hpp"
@@ -22,6 +23,16 @@ struct ScreenBuffer {
 
   dalk::Area area;
   std::vector<dalk::Glyph> glyphs;
+
+  /// Set by a paint that left in place the cells of the frame before where nothing changed
+  /// (TreeDispatcher::reuse_cells): the grid holds a whole frame, and `painted_rows` flags (1)
+  /// the rows written since the last commit. A commit of such a grid compares only those rows
+  /// and leaves the grid as it is; otherwise it compares every row and blanks the grid.
+  bool kept = false;
+  std::vector<std::uint8_t> painted_rows;
+  /// Counts the changes of the whole grid (resize(), fill(), a commit's blanking), which a paint
+  /// that keeps cells watches for.
+  std::uint64_t generation = 0;
 };
 
 /// A view into a screen buffer: an absolute origin and the extent its owner may paint. Element

@@ -11,10 +11,12 @@
 #include <memory>
 #include <optional>
 #include <ranges>
+#include <string>
 #include <string_view>
 #include <tuple>
 #include <type_traits>
 #include <utility>
+#include <variant>
 
 #include "dalk/io.hpp"
 #include "dalk/sequence.hpp"
@@ -62,6 +64,36 @@ constexpr bool is_click_focusable(FocusPolicy policy) {
   return (static_cast<std::uint8_t>(policy) & 2U) != 0;
 }
 
+/// What a widget's paint reads, as bytes (Widget::paint_key): two keys are equal only where
+/// every value added to them was, in the same order.
+class PaintKey {
+ public:
+  explicit PaintKey(std::string& bytes) : bytes_{bytes} {}
+
+  /// Values without padding bits (integers, characters, enumerations, pointers) by their bytes.
+  template <typename T>
+  requires std::has_unique_object_representations_v<T> PaintKey& add(T const& value) {
+    bytes_.append(reinterpret_cast<char const*>(&value), sizeof value);
+    return *this;
+  }
+  /// A text by its length and bytes, so that no two sequences of texts give the same key.
+  PaintKey& add(std::string_view text);
+  PaintKey& add(std::u32string_view text);
+  PaintKey& add(bool value) { return add(static_cast<unsigned char>(value ? 1 : 0)); }
+  PaintKey& add(dalk::Point point) { return add(point.x).add(point.y); }
+  PaintKey& add(dalk::Brush const& brush);
+  template <typename T>
+  PaintKey& add(std::optional<T> const& value) {
+    add(value.has_value());
+    return value ? add(*value) : *this;
+  }
+
+ private:
+  PaintKey& add_color(dalk::Color const& color);
+
+  std::string& bytes_;
+};
+
 /// The polymorphic base of every widget. Every handler does nothing by default; mouse
 /// positions are always in the receiving widget's own coordinates. Event-loop thread only.
 class Widget {
@@ -103,6 +135,15 @@ class Widget {
   virtual void paint(Canvas canvas);
   virtual lum::Generator<Widget&> get_children();
   virtual lum::Generator<Widget const&> get_children() const;
+  /// Lets a frame keep the cells this widget painted before instead of painting it again
+  /// (TreeDispatcher::reuse_cells). Adds to `key` everything paint() reads besides the canvas
+  /// size and whether this widget has focus (its own state, and anything else it shows: the
+  /// focused widget, a shared model), and returns true; a frame in which the key, the canvas
+  /// and the focus are those of the frame before keeps its cells. Returns false where the paint
+  /// cannot be described so: the widget is then painted every frame. So does the default, and
+  /// so must a widget whose paint reads the cells below it. A paint that writes nothing returns
+  /// true with an empty key.
+  virtual bool paint_key(PaintKey& key) const;
 
   FocusPolicy focus_policy;
   SizePolicy size_policy;

@@ -732,6 +732,10 @@ void detail::next_cluster_frame() {
   store().next_frame();
 }
 
+std::uint64_t detail::cluster_releases() {
+  return clusters_released.load(std::memory_order_acquire);
+}
+
 char* detail::write_cluster_u8(char* out, char32_t symbol) {
   ThreadCache::Written& entry = thread_cache().written[symbol % cache_entries];
   if (entry.symbol != symbol) {

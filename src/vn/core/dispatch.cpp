@@ -17,6 +17,7 @@
 #include "dalk/terminal.hpp"
 #include "vn/commit.hpp"
 #include "vn/core/dispatch_state.hpp"
+#include "vn/core/kept_frame.hpp"
 #include "vn/focus.hpp"
 #include "vn/overlay.hpp"
 #include "vn/put.hpp"
@@ -111,21 +112,109 @@ struct PaintedCursor {
   std::optional<dalk::CursorShape> shape;
 };
 
-void send_paint_events(Widget& w, Canvas canvas, PaintedCursor& cursor) {
+// The focused widget's cursor, found where it is painted.
+void take_cursor(Widget const& w, Canvas const& canvas, PaintedCursor& cursor) {
+  cursor.at = w.cursor ? std::optional<Point>{plus(canvas.at, *w.cursor)} : std::nullopt;
+  cursor.shape = w.cursor_shape;
+}
+
+void send_paint_events(Widget& w, Canvas canvas, PaintedCursor& cursor, Widget const* focused) {
   for (Widget& child : w.get_children()) {
     if (!filter::is_active(child)) {
       continue;
     }
-    send_paint_events(child, Canvas{canvas.buffer, plus(canvas.at, child.at), child.size}, cursor);
+    send_paint_events(child, Canvas{canvas.buffer, plus(canvas.at, child.at), child.size}, cursor,
+                      focused);
   }
   if (!w.active || w.size.width <= 0 || w.size.height <= 0) {
     return;
   }
   if (auto const safe = inside_buffer(canvas)) {
     w.paint(*safe);
-    if (Focus::get() == &w) {
-      cursor.at = w.cursor ? std::optional<Point>{plus(canvas.at, *w.cursor)} : std::nullopt;
-      cursor.shape = w.cursor_shape;
+    if (focused == &w) {
+      take_cursor(w, canvas, cursor);
+    }
+  }
+}
+
+void send_paint_events(Widget& w, Canvas canvas, PaintedCursor& cursor) {
+  send_paint_events(w, canvas, cursor, Focus::get());
+}
+
+detail::CellRect rect_of(Canvas const& canvas) {
+  return {canvas.at.x, canvas.at.y, canvas.size.width, canvas.size.height};
+}
+
+// Walks a tree as send_paint_events does, recording instead of painting each widget it would
+// paint, with its key.
+struct PaintRecorder {
+  void walk(Widget& w, Canvas canvas) {
+    for (Widget& child : w.get_children()) {
+      if (filter::is_active(child)) {
+        walk(child, Canvas{canvas.buffer, plus(canvas.at, child.at), child.size});
+      }
+    }
+    if (!w.active || w.size.width <= 0 || w.size.height <= 0) {
+      return;
+    }
+    if (auto const safe = inside_buffer(canvas)) {
+      detail::PaintedWidget entry{&w, rect_of(*safe)};
+      entry.focused = focused == &w;
+      auto const key_begin = frame.keys.size();
+      PaintKey key{frame.keys};
+      entry.keyed = w.paint_key(key);
+      entry.key_begin = static_cast<std::uint32_t>(key_begin);
+      entry.key_end = static_cast<std::uint32_t>(frame.keys.size());
+      frame.widgets.push_back(entry);
+      if (entry.focused) {
+        take_cursor(w, canvas, cursor);
+      }
+    }
+  }
+
+  // An overlay's rectangle, blanked before the overlay is painted.
+  void clearing(Overlay& overlay, Canvas const& area) {
+    detail::PaintedWidget entry{&overlay, rect_of(area)};
+    entry.clears = true;
+    entry.keyed = true;
+    entry.key_begin = entry.key_end = static_cast<std::uint32_t>(frame.keys.size());
+    frame.widgets.push_back(entry);
+  }
+
+  detail::FrameRecord& frame;
+  Widget const* focused;
+  PaintedCursor& cursor;
+};
+
+// Finds which widgets paint as in the frame before, and the region to paint again: where a
+// widget that does not was painted, and where it is now.
+void compare_frames(detail::KeptFrame& kept) {
+  std::vector<detail::PaintedWidget>& now = kept.now.widgets;
+  std::vector<detail::PaintedWidget> const& before = kept.before.widgets;
+  std::size_t const common = std::min(now.size(), before.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    now[i].same = detail::paints_alike(kept.before, before[i], kept.now, now[i]);
+    if (!now[i].same) {
+      kept.region.add(before[i].rect);
+      kept.region.add(now[i].rect);
+    }
+  }
+  for (std::size_t i = common; i < before.size(); ++i) {
+    kept.region.add(before[i].rect);
+  }
+  for (std::size_t i = common; i < now.size(); ++i) {
+    now[i].same = false;
+    kept.region.add(now[i].rect);
+  }
+}
+
+void blank_region(ScreenBuffer& buffer, detail::RowSpans const& region) {
+  for (int y = region.top(); y < region.bottom(); ++y) {
+    int const begin = std::max(region.begin(y), 0);
+    int const end = std::min(region.end(y), buffer.area.width);
+    if (begin < end) {
+      auto const row = buffer.glyphs.begin() + static_cast<std::ptrdiff_t>(y) * buffer.area.width;
+      std::fill(row + begin, row + end, dalk::Glyph{});
     }
   }
 }
@@ -552,10 +641,20 @@ TreeDispatcher::TreeDispatcher(Widget& head) : head{head}, state_{registered_sta
 
 std::optional<QuitRequest> TreeDispatcher::handle(Event const& event) {
   Dispatching const dispatching{state_.get()};
+  if (kept_ && std::holds_alternative<dalk::AnswersChanged>(event)) {
+    // Widths and colours may read otherwise now.
+    kept_->valid = false;
+  }
   return std::visit(Route{head, previous_mouse, dispatcher_rules, state_.get()}, event);
 }
 
 std::optional<Point> TreeDispatcher::handle_paint(Canvas canvas) {
+  if (reuse_cells && canvas.at == Point{0, 0} && canvas.size == canvas.buffer.area) {
+    return paint_kept(canvas);
+  }
+  if (kept_) {
+    kept_->valid = false;
+  }
   Dispatching const dispatching{state_.get()};
   PaintedCursor cursor;
   send_paint_events(head, canvas, cursor);
@@ -574,6 +673,87 @@ std::optional<Point> TreeDispatcher::handle_paint(Canvas canvas) {
     }
     send_paint_events(*overlay, area, cursor);
   }
+  Terminal::cursor_shape = cursor.shape;
+  return cursor.at;
+}
+
+std::optional<Point> TreeDispatcher::paint_kept(Canvas canvas) {
+  Dispatching const dispatching{state_.get()};
+  if (!kept_) {
+    kept_ = std::make_shared<detail::KeptFrame>();
+  }
+  detail::KeptFrame& kept = *kept_;
+  ScreenBuffer& buffer = canvas.buffer;
+  Area const area = buffer.area;
+  std::uint64_t const releases = dalk::text::detail::cluster_releases();
+  bool const cells_kept = kept.valid && kept.grid == &buffer &&
+                          kept.generation == buffer.generation && kept.area == area &&
+                          kept.cluster_releases == releases;
+  kept.valid = false;
+
+  // First every widget's rectangle and key, as the paint would find them.
+  kept.now.clear();
+  PaintedCursor cursor;
+  PaintRecorder recorder{kept.now, Focus::get(), cursor};
+  recorder.walk(head, canvas);
+  std::vector<Overlay*> const overlays =
+      state_ != nullptr ? state_->open_overlays() : std::vector<Overlay*>{};
+  if (!overlays.empty()) {
+    cursor = {};
+  }
+  for (Overlay* overlay : overlays) {
+    overlay->place(head.size);
+    Canvas const overlay_area{buffer, plus(canvas.at, overlay->at), overlay->size};
+    if (auto const safe = inside_buffer(overlay_area)) {
+      recorder.clearing(*overlay, *safe);
+    }
+    recorder.walk(*overlay, overlay_area);
+  }
+
+  // Then the region to paint again: blanked, and every widget that reaches into it painted
+  // again in order, which widens it by the widget's rectangle (what was painted over that
+  // widget must be painted over it again).
+  kept.region.reset(area.height);
+  if (cells_kept) {
+    compare_frames(kept);
+  } else {
+    for (detail::PaintedWidget& w : kept.now.widgets) {
+      w.same = false;
+    }
+    kept.region.add({0, 0, area.width, area.height});
+  }
+  if (!kept.region.empty()) {
+    blank_region(buffer, kept.region);
+  }
+  for (detail::PaintedWidget const& w : kept.now.widgets) {
+    if (w.same && !kept.region.intersects(w.rect)) {
+      continue;
+    }
+    Canvas const target{buffer, {w.rect.x, w.rect.y}, {w.rect.width, w.rect.height}};
+    if (w.clears) {
+      clear(target);
+    } else {
+      w.widget->paint(target);
+    }
+    kept.region.add(w.rect);
+  }
+
+  auto const rows = static_cast<std::size_t>(area.height);
+  if (buffer.painted_rows.size() != rows) {
+    buffer.painted_rows.assign(rows, 1);
+  }
+  for (int y = kept.region.top(); y < kept.region.bottom(); ++y) {
+    if (kept.region.begin(y) < kept.region.end(y)) {
+      buffer.painted_rows[static_cast<std::size_t>(y)] = 1;
+    }
+  }
+  buffer.kept = true;
+  std::swap(kept.before, kept.now);
+  kept.grid = &buffer;
+  kept.generation = buffer.generation;
+  kept.area = area;
+  kept.cluster_releases = releases;
+  kept.valid = true;
   Terminal::cursor_shape = cursor.shape;
   return cursor.at;
 }

@@ -21,10 +21,12 @@ dalk::Glyph const& ScreenBuffer::operator[](dalk::Point p) const {
 void ScreenBuffer::resize(dalk::Area new_area) {
   area = new_area;
   glyphs.resize(static_cast<std::size_t>(area.width) * static_cast<std::size_t>(area.height));
+  ++generation;
 }
 
 void ScreenBuffer::fill(dalk::Glyph const& glyph) {
   std::fill(glyphs.begin(), glyphs.end(), glyph);
+  ++generation;
 }
 
 }  // namespace vn

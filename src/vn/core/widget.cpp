@@ -70,11 +70,41 @@ void Widget::terminal_answers(dalk::TerminalAnswers const&) {}
 void Widget::resize(Area) {}
 void Widget::timer(int) {}
 void Widget::paint(Canvas) {}
+// Not coroutines: a leaf's empty sequence needs no frame.
 lum::Generator<Widget&> Widget::get_children() {
-  co_return;
+  return {};
 }
 lum::Generator<Widget const&> Widget::get_children() const {
-  co_return;
+  return {};
+}
+bool Widget::paint_key(PaintKey&) const {
+  return false;
+}
+
+PaintKey& PaintKey::add(std::string_view text) {
+  add(text.size());
+  bytes_.append(text);
+  return *this;
+}
+
+PaintKey& PaintKey::add(std::u32string_view text) {
+  add(text.size());
+  bytes_.append(reinterpret_cast<char const*>(text.data()), text.size() * sizeof(char32_t));
+  return *this;
+}
+
+PaintKey& PaintKey::add_color(dalk::Color const& color) {
+  if (auto const* x = std::get_if<dalk::XColor>(&color)) {
+    return add('x').add(x->value);
+  }
+  auto const& rgb = std::get<dalk::TrueColor>(color);
+  return add('t').add(rgb.red).add(rgb.green).add(rgb.blue);
+}
+
+PaintKey& PaintKey::add(dalk::Brush const& brush) {
+  add_color(brush.background);
+  add_color(brush.foreground);
+  return add(brush.traits.value());
 }
 
 void for_each_depth_first(Widget& root, std::function<void(Widget&)> const& f) {

@@ -87,12 +87,14 @@ void commit_specified(ScreenBuffer& screen, std::string& escape_buffer, detail::
                       bool synchronized, Paint const& paint) {
   ScreenBuffer& changes = Terminal::changes;
   escape_buffer.clear();
-  if (state.take_full_redraw_request() || changes.area != screen.area) {
+  bool const full_redraw = state.take_full_redraw_request() || changes.area != screen.area;
+  if (full_redraw) {
     // The default encoding's full redraw: the screen is not cleared, so every cell is
     // rewritten, a painted U+0000 with the default brush too.
     screen.resize(changes.area);
     mirror_nothing_painted(screen, changes);
   }
+  detail::RowsToCompare const compared{changes, full_redraw};
 
   // Cells are encoded into a chunk on the stack that joins the buffer a few kilobytes at a
   // time; appending each sequence to the string on its own cost more than encoding it.
@@ -106,7 +108,7 @@ void commit_specified(ScreenBuffer& screen, std::string& escape_buffer, detail::
   for (int y = 0; y < changes.area.height; ++y) {
     auto const row = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
     Cells const cells{changes.glyphs.data() + row, screen.glyphs.data() + row, width, y};
-    if (state.skip_same_rows && same_row_bytes(cells)) {
+    if (!compared(y) || (state.skip_same_rows && same_row_bytes(cells))) {
       continue;
     }
     bool row_changed = false;
@@ -136,7 +138,7 @@ void commit_specified(ScreenBuffer& screen, std::string& escape_buffer, detail::
   }
   out = dalk::detail::write_escape(out, dalk::Brush{});
   escape_buffer.append(chunk, out);
-  changes.fill(detail::blank_glyph);
+  detail::finish_frame(changes);
   dalk::text::detail::next_cluster_frame();
   dalk::detail::write_frame(escape_buffer, cursor_on_screen(Terminal::cursor, changes.area),
                             synchronized);

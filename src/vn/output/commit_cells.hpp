@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -151,6 +152,31 @@ inline std::optional<dalk::Point> cursor_on_screen(std::optional<dalk::Point> co
     return cursor;
   }
   return std::nullopt;
+}
+
+// Which rows a commit must compare: all of them, unless the paint kept the grid's cells and
+// flagged the rows it wrote (a full redraw compares every row all the same).
+class RowsToCompare {
+ public:
+  RowsToCompare(ScreenBuffer const& changes, bool full_redraw)
+      : flags_{changes.kept && !full_redraw &&
+                       changes.painted_rows.size() == static_cast<std::size_t>(changes.area.height)
+                   ? changes.painted_rows.data()
+                   : nullptr} {}
+  bool operator()(int y) const { return flags_ == nullptr || flags_[y] != 0; }
+
+ private:
+  std::uint8_t const* flags_;
+};
+
+// The grid after a commit: blank for the next frame, or as it is where the paint keeps it.
+inline void finish_frame(ScreenBuffer& changes) {
+  if (changes.kept) {
+    std::fill(changes.painted_rows.begin(), changes.painted_rows.end(), std::uint8_t{0});
+    changes.kept = false;
+  } else {
+    changes.fill(blank_glyph);
+  }
 }
 
 /// commit_changes() in the compact encoding (compact_commit.cpp).

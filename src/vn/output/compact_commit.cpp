@@ -101,11 +101,12 @@ void find_changed_rows(ScreenBuffer& screen, ScreenBuffer& changes, OutputState&
   int const width = changes.area.width;
   auto const rows = static_cast<std::size_t>(changes.area.height);
   output.changed_rows.resize(rows);
+  RowsToCompare const compared{changes, false};
   for (std::size_t y = 0; y < rows; ++y) {
     std::size_t const row = y * static_cast<std::size_t>(width);
     Cells const cells{changes.glyphs.data() + row, screen.glyphs.data() + row, width,
                       static_cast<int>(y)};
-    if (output.skip_same_rows && same_row_bytes(cells)) {
+    if (!compared(static_cast<int>(y)) || (output.skip_same_rows && same_row_bytes(cells))) {
       output.changed_rows[y] = 0;
       continue;
     }
@@ -178,7 +179,7 @@ void commit_compact(ScreenBuffer& screen, std::string& escape_buffer, OutputStat
     w.out = dalk::detail::write_default_brush(w.out);
   }
   escape_buffer.append(chunk, w.out);
-  changes.fill(blank_glyph);
+  finish_frame(changes);
   dalk::text::detail::next_cluster_frame();
 
   std::optional<dalk::Point> const cursor = cursor_on_screen(Terminal::cursor, changes.area);
