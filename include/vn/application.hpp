@@ -156,7 +156,8 @@ int process_events(Terminal& terminal, App& app) {
 /// bind(), no subclass needed. Event-loop thread only.
 class Application : public TreeDispatcher {
  public:
-  /// Refers to head (it does not own it) and owns the terminal.
+  /// Refers to head (it does not own it) and owns the terminal. Paints only what changed
+  /// (reuse_cells is on); turn it off before run() for a paint of the whole tree every frame.
   Application(Widget& head, Terminal terminal);
 
   /// Runs the event loop until an interrupt (returns 1) or a quit request (returns its code;

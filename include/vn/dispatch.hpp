@@ -137,7 +137,7 @@ class TreeDispatcher {
   /// handle_paint is given must then keep what the previous handle_paint left there (a commit
   /// of Terminal::changes keeps it so) and be written by nothing else; a resize or fill of it,
   /// or a canvas not covering it whole, makes the next frame paint everything. The grid
-  /// flags the rows it wrote (ScreenBuffer::kept). Application::run turns it on.
+  /// flags the rows it wrote (ScreenBuffer::kept). Off by default; an Application has it on.
   bool reuse_cells = false;
   /// Position of the previous mouse-move event, in screen coordinates.
   dalk::Point previous_mouse{0, 0};

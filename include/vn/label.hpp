@@ -53,6 +53,8 @@ class Label : public Widget {
 
   /// Calls paint_label with the current text, alignment and brush.
   void paint(Canvas canvas) override;
+  /// The text, alignment and brush.
+  bool paint_key(PaintKey& key) const override;
 
   std::string text;
   Align align;

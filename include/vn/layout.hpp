@@ -161,6 +161,8 @@ class Line : public Widget {
   lum::Generator<Widget const&> get_children() const override {
     return enumerate<Widget const>(children);
   }
+  /// Paints nothing itself.
+  bool paint_key(PaintKey& /*key*/) const override { return true; }
 
   Container children;
 

@@ -165,10 +165,10 @@ struct PaintRecorder {
       entry.keyed = w.paint_key(key);
       entry.key_begin = static_cast<std::uint32_t>(key_begin);
       entry.key_end = static_cast<std::uint32_t>(frame.keys.size());
-      frame.widgets.push_back(entry);
       if (entry.focused) {
-        take_cursor(w, canvas, cursor);
+        focused_entry = frame.widgets.size();
       }
+      frame.widgets.push_back(entry);
     }
   }
 
@@ -183,7 +183,8 @@ struct PaintRecorder {
 
   detail::FrameRecord& frame;
   Widget const* focused;
-  PaintedCursor& cursor;
+  // The focused widget's entry: its cursor is read after it is painted, which may move it.
+  std::optional<std::size_t> focused_entry;
 };
 
 // Finds which widgets paint as in the frame before, and the region to paint again: where a
@@ -693,13 +694,13 @@ std::optional<Point> TreeDispatcher::paint_kept(Canvas canvas) {
 
   // First every widget's rectangle and key, as the paint would find them.
   kept.now.clear();
-  PaintedCursor cursor;
-  PaintRecorder recorder{kept.now, Focus::get(), cursor};
+  PaintRecorder recorder{kept.now, Focus::get(), std::nullopt};
   recorder.walk(head, canvas);
   std::vector<Overlay*> const overlays =
       state_ != nullptr ? state_->open_overlays() : std::vector<Overlay*>{};
   if (!overlays.empty()) {
-    cursor = {};
+    // Only the overlays' widgets can have focus that shows while one is open.
+    recorder.focused_entry.reset();
   }
   for (Overlay* overlay : overlays) {
     overlay->place(head.size);
@@ -754,6 +755,11 @@ std::optional<Point> TreeDispatcher::paint_kept(Canvas canvas) {
   kept.area = area;
   kept.cluster_releases = releases;
   kept.valid = true;
+  PaintedCursor cursor;
+  if (recorder.focused_entry) {
+    detail::PaintedWidget const& focused = kept.before.widgets[*recorder.focused_entry];
+    take_cursor(*focused.widget, Canvas{buffer, {focused.rect.x, focused.rect.y}, {}}, cursor);
+  }
   Terminal::cursor_shape = cursor.shape;
   return cursor.at;
 }

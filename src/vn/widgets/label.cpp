@@ -56,6 +56,11 @@ void Label::paint(Canvas canvas) {
   paint_label(canvas, text, align, brush);
 }
 
+bool Label::paint_key(PaintKey& key) const {
+  key.add(std::string_view{text}).add(align).add(brush);
+  return true;
+}
+
 std::locale digit_separator_locale(signed char spacing, std::locale base) {
   if (spacing < 0) {
     throw std::invalid_argument("digit_separator_locale: spacing must be non-negative");
