@@ -166,15 +166,17 @@ struct LabelTree {
   vn::Column<std::vector<Columns>> head;
 };
 
-// One event that changes one label of a tree of `labels`, through dispatch, paint and commit;
-// heap allocations per event.
-void label_tree_event(benchmark::State& state, std::size_t labels) {
+// One event that changes one label of a tree of `labels`, through dispatch, paint and commit as
+// an Application does them (cells of unchanged widgets kept, or, with `whole`, the whole tree
+// painted); heap allocations per event.
+void label_tree_event(benchmark::State& state, std::size_t labels, bool whole) {
   ByteSink sink;
   StdoutToSink redirect{sink};
   LabelTree tree{labels};
   vn::detail::dispatch_resize(tree.head, screen_area);
   Frames frames;
-  TreeApp app{tree.head};
+  vn::TreeDispatcher app{tree.head};
+  app.reuse_cells = !whole;
   bool flip = false;
   auto const event = [&] {
     vn::Event const change{vn::event::Custom{[&]() -> std::optional<vn::QuitRequest> {
@@ -183,7 +185,8 @@ void label_tree_event(benchmark::State& state, std::size_t labels) {
       return std::nullopt;
     }}};
     vn::apply_event(change, app);
-    frames.paint_and_commit(tree.head);
+    vn::Terminal::cursor = app.handle_paint(whole_screen());
+    vn::detail::commit_changes(frames.screen, frames.escape_buffer);
   };
   for (int warm_up = 0; warm_up < 4; ++warm_up) {
     event();
@@ -404,11 +407,13 @@ void register_widget_benchmarks() {
       ->UseManualTime()
       ->Unit(benchmark::kMicrosecond);
   for (std::size_t labels : {100, 1'000, 10'000, 100'000}) {
-    benchmark::RegisterBenchmark(
-        ("tree/labels:" + std::to_string(labels)).c_str(),
-        [labels](benchmark::State& state) { label_tree_event(state, labels); })
-        ->UseManualTime()
-        ->Unit(benchmark::kMicrosecond);
+    for (bool const whole : {false, true}) {
+      benchmark::RegisterBenchmark(
+          ("tree/labels:" + std::to_string(labels) + (whole ? "/whole" : "")).c_str(),
+          [labels, whole](benchmark::State& state) { label_tree_event(state, labels, whole); })
+          ->UseManualTime()
+          ->Unit(benchmark::kMicrosecond);
+    }
   }
   for (std::size_t rows : {10, 100, 10'000, 1'000'000}) {
     benchmark::RegisterBenchmark(("datatable/rows:" + std::to_string(rows)).c_str(),

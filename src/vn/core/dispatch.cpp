@@ -148,16 +148,18 @@ detail::CellRect rect_of(Canvas const& canvas) {
 // Walks a tree as send_paint_events does, recording instead of painting each widget it would
 // paint, with its key.
 struct PaintRecorder {
-  void walk(Widget& w, Canvas canvas) {
+  // The canvas goes down as its origin and size: a canvas passed by value was a
+  // store-forwarding stall per widget.
+  void walk(Widget& w, Point at, Area size) {
     for (Widget& child : w.get_children()) {
       if (filter::is_active(child)) {
-        walk(child, Canvas{canvas.buffer, plus(canvas.at, child.at), child.size});
+        walk(child, plus(at, child.at), child.size);
       }
     }
     if (!w.active || w.size.width <= 0 || w.size.height <= 0) {
       return;
     }
-    if (auto const safe = inside_buffer(canvas)) {
+    if (auto const safe = inside_buffer(Canvas{buffer, at, size})) {
       detail::PaintedWidget entry{&w, rect_of(*safe)};
       entry.focused = focused == &w;
       auto const key_begin = frame.keys.size();
@@ -181,6 +183,7 @@ struct PaintRecorder {
     frame.widgets.push_back(entry);
   }
 
+  ScreenBuffer& buffer;
   detail::FrameRecord& frame;
   Widget const* focused;
   // The focused widget's entry: its cursor is read after it is painted, which may move it.
@@ -210,12 +213,14 @@ void compare_frames(detail::KeptFrame& kept) {
 }
 
 void blank_region(ScreenBuffer& buffer, detail::RowSpans const& region) {
+  // A constant: a blank made in the loop was built on the stack and reloaded for every cell.
+  static constexpr dalk::Glyph blank{};
   for (int y = region.top(); y < region.bottom(); ++y) {
     int const begin = std::max(region.begin(y), 0);
     int const end = std::min(region.end(y), buffer.area.width);
     if (begin < end) {
       auto const row = buffer.glyphs.begin() + static_cast<std::ptrdiff_t>(y) * buffer.area.width;
-      std::fill(row + begin, row + end, dalk::Glyph{});
+      std::fill(row + begin, row + end, blank);
     }
   }
 }
@@ -694,8 +699,8 @@ std::optional<Point> TreeDispatcher::paint_kept(Canvas canvas) {
 
   // First every widget's rectangle and key, as the paint would find them.
   kept.now.clear();
-  PaintRecorder recorder{kept.now, Focus::get(), std::nullopt};
-  recorder.walk(head, canvas);
+  PaintRecorder recorder{buffer, kept.now, Focus::get(), std::nullopt};
+  recorder.walk(head, canvas.at, canvas.size);
   std::vector<Overlay*> const overlays =
       state_ != nullptr ? state_->open_overlays() : std::vector<Overlay*>{};
   if (!overlays.empty()) {
@@ -708,7 +713,7 @@ std::optional<Point> TreeDispatcher::paint_kept(Canvas canvas) {
     if (auto const safe = inside_buffer(overlay_area)) {
       recorder.clearing(*overlay, *safe);
     }
-    recorder.walk(*overlay, overlay_area);
+    recorder.walk(*overlay, overlay_area.at, overlay_area.size);
   }
 
   // Then the region to paint again: blanked, and every widget that reaches into it painted
