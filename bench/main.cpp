@@ -235,11 +235,18 @@ void add_frames(Table& table, std::string const& size, bool targets) {
     table.frame(std::string{w.id} + " " + w.what + ", " + size + " (CPU · bytes per frame)",
                 prefix + "/vennic", prefix + "/ncurses",
                 targets ? w.target : std::optional<double>{});
-    // The idle frame: at most what ncurses spends when it is told that nothing changed.
+    // The idle frame: at most what ncurses spends when it is told that nothing changed. A
+    // run paints through a dispatcher that keeps the cells of unchanged widgets ("kept"); the
+    // frame painted whole is shown for comparison.
     if (std::string{w.id} == "W4") {
-      table.frame(std::string{"W4 nothing changes (ncurses given nothing), "} + size,
-                  prefix + "/vennic", prefix + "/ncurses_nothing",
-                  targets ? std::optional<double>{1.0} : std::nullopt);
+      table.frame(
+          std::string{"W4 nothing changes (ncurses given nothing), whole frame painted, "} + size,
+          prefix + "/vennic", prefix + "/ncurses_nothing", std::nullopt);
+      if (table.get(prefix + "/kept")) {
+        table.frame(std::string{"W4 nothing changes (ncurses given nothing), cells kept, "} + size,
+                    prefix + "/kept", prefix + "/ncurses_nothing",
+                    targets ? std::optional<double>{1.0} : std::nullopt);
+      }
     }
   }
 }
@@ -259,6 +266,13 @@ void add_compact_frames(Table& table) {
 void build_table(Table& table) {
   add_frames(table, "200x50", true);
   add_compact_frames(table);
+  // Painting through a dispatcher that keeps cells costs what a whole paint does when
+  // everything changes.
+  for (auto const& w : workloads) {
+    std::string const prefix = std::string{"commit/"} + w.id + "/200x50";
+    table.versus(std::string{w.id} + " 200x50: cells kept vs whole frame painted, CPU (ratio)",
+                 prefix + "/kept", prefix + "/vennic", 1.05);
+  }
   // The compact encoding's CPU against the default encoding's on the same frames.
   for (auto const& w : workloads) {
     std::string const prefix = std::string{"commit/"} + w.id + "/200x50";
@@ -321,10 +335,20 @@ void build_table(Table& table) {
                 labels == 10'000 ? (bounded ? "yes" : "**no**") : none);
     }
   }
+  for (int labels : {100, 1'000, 10'000, 100'000}) {
+    std::string const name = "tree/labels:" + std::to_string(labels) + "/whole";
+    if (auto const t = table.get(name)) {
+      table.row("Tree of " + std::to_string(labels) +
+                    " labels, one event changing one label, whole tree painted",
+                duration(t->seconds) + " · " + fixed(t->counters.at("allocs"), 0));
+    }
+  }
   table.versus("Tree of labels, one event: 10,000 labels vs 100 (ratio)", "tree/labels:10000",
                "tree/labels:100", 3.0);
   table.versus("Tree of labels, one event: 100,000 labels vs 100 (ratio)", "tree/labels:100000",
                "tree/labels:100", 10.0);
+  table.versus("Tree of labels, one event: 10,000 labels, cells kept vs whole tree painted (ratio)",
+               "tree/labels:10000", "tree/labels:10000/whole", 1.0);
   if (auto const e = table.get("events/custom")) {
     double const per_event = e->seconds / e->counters.at("items");
     table.row("Custom events through queue, dispatch, paint and commit (" +
