@@ -661,6 +661,8 @@ std::optional<Point> TreeDispatcher::handle_paint(Canvas canvas) {
   if (kept_) {
     kept_->valid = false;
   }
+  // A dispatcher keeping cells of this grid must not take this frame for its own.
+  ++canvas.buffer.generation;
   Dispatching const dispatching{state_.get()};
   PaintedCursor cursor;
   send_paint_events(head, canvas, cursor);
@@ -756,7 +758,8 @@ std::optional<Point> TreeDispatcher::paint_kept(Canvas canvas) {
   buffer.kept = true;
   std::swap(kept.before, kept.now);
   kept.grid = &buffer;
-  kept.generation = buffer.generation;
+  // Any other paint into this grid, by another dispatcher too, moves the generation on.
+  kept.generation = ++buffer.generation;
   kept.area = area;
   kept.cluster_releases = releases;
   kept.valid = true;

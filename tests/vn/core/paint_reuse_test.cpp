@@ -271,3 +271,27 @@ TEST_F(PaintReuseTest, EveryFrameIsThatOfAFreshPaint) {
 }
 
 }  // namespace
+
+namespace {
+
+// Two dispatchers taking turns on one grid: neither takes the other's frame for its own.
+TEST(PaintReuseSharedGridTest, DispatchersTakingTurnsPaintTheirOwnTrees) {
+  Area const area{12, 3};
+  vn::Label first{vn::Label::Options{"first"}};
+  vn::Label second{vn::Label::Options{"second"}};
+  first.size = second.size = area;
+  vn::TreeDispatcher a{first};
+  vn::TreeDispatcher b{second};
+  a.reuse_cells = true;
+  vn::ScreenBuffer grid{area};
+  for (int frame = 0; frame < 6; ++frame) {
+    b.reuse_cells = frame % 4 < 2;
+    vn::TreeDispatcher& painter = frame % 2 == 0 ? a : b;
+    painter.handle_paint(vn::Canvas{grid, {0, 0}, area});
+    vn::ScreenBuffer fresh{area};
+    vn::detail::paint_tree(painter.head, vn::Canvas{fresh, {0, 0}, area});
+    ASSERT_EQ(grid.glyphs, fresh.glyphs) << "frame " << frame;
+  }
+}
+
+}  // namespace
