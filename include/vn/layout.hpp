@@ -13,6 +13,7 @@
 #include <ranges>
 #include <tuple>
 #include <type_traits>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -138,6 +139,17 @@ enum class Axis : std::uint8_t { Horizontal, Vertical };
 /// size. Inactive children keep their position and size and are not resized.
 void lay_out_line(Widget& layout, Axis axis);
 
+}  // namespace detail
+
+template <typename Container>
+requires ChildContainer<Container>
+class Row;
+template <typename Container>
+requires ChildContainer<Container>
+class Column;
+
+namespace detail {
+
 /// Row (Horizontal) and Column (Vertical) in one: the children container, its enumeration and
 /// the layout along `axis` (lay_out_line).
 template <Axis axis, typename Container>
@@ -163,6 +175,29 @@ class Line : public Widget {
   }
   /// Paints nothing itself.
   bool paint_key(PaintKey& /*key*/) const override { return true; }
+  /// Walks `children` directly; a class derived from Row or Column may yield other children,
+  /// so its get_children() is read instead.
+  void visit_children(ChildVisitor& visitor) override {
+    using Layout = std::conditional_t<axis == Axis::Horizontal, Row<Container>, Column<Container>>;
+    if (typeid(*this) != typeid(Layout)) {
+      Widget::visit_children(visitor);
+      return;
+    }
+    if constexpr (requires(Container & c) { std::begin(c); }) {
+      for (auto& element : children) {
+        if (Widget* child = child_pointer(element)) {
+          visitor.visit(*child);
+        }
+      }
+    } else {
+      constexpr std::size_t count = std::tuple_size_v<Container>;
+      for (std::size_t i = 0; i < count; ++i) {
+        if (Widget* child = tuple_child<Widget>(children, i, std::make_index_sequence<count>{})) {
+          visitor.visit(*child);
+        }
+      }
+    }
+  }
 
   Container children;
 

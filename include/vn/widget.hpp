@@ -94,6 +94,20 @@ class PaintKey {
   std::string& bytes_;
 };
 
+class Widget;
+
+/// What Widget::visit_children calls for each child.
+class ChildVisitor {
+ public:
+  virtual void visit(Widget& child) = 0;
+
+ protected:
+  ChildVisitor() = default;
+  ChildVisitor(ChildVisitor const&) = default;
+  ChildVisitor& operator=(ChildVisitor const&) = default;
+  ~ChildVisitor() = default;
+};
+
 /// The polymorphic base of every widget. Every handler does nothing by default; mouse
 /// positions are always in the receiving widget's own coordinates. Event-loop thread only.
 class Widget {
@@ -135,6 +149,10 @@ class Widget {
   virtual void paint(Canvas canvas);
   virtual lum::Generator<Widget&> get_children();
   virtual lum::Generator<Widget const&> get_children() const;
+  /// Calls visitor.visit with each child, in the order and number get_children() gives them;
+  /// by default by reading get_children(). A container holding its children may walk them
+  /// directly instead, without a coroutine (the layouts do): the paint walks a tree this way.
+  virtual void visit_children(ChildVisitor& visitor);
   /// Lets a frame keep the cells this widget painted before instead of painting it again
   /// (TreeDispatcher::reuse_cells). Adds to `key` everything paint() reads besides the canvas
   /// size and whether this widget has focus (its own state, and anything else it shows: the

@@ -151,27 +151,41 @@ struct PaintRecorder {
   // The canvas goes down as its origin and size: a canvas passed by value was a
   // store-forwarding stall per widget.
   void walk(Widget& w, Point at, Area size) {
-    for (Widget& child : w.get_children()) {
-      if (filter::is_active(child)) {
-        walk(child, plus(at, child.at), child.size);
+    struct Children final : ChildVisitor {
+      Children(PaintRecorder& recorder, Point origin) : recorder{recorder}, origin{origin} {}
+      void visit(Widget& child) override {
+        if (child.active) {
+          recorder.walk(child, plus(origin, child.at), child.size);
+        }
       }
-    }
+      PaintRecorder& recorder;
+      Point origin;
+    };
+    Children children{*this, at};
+    w.visit_children(children);
     if (!w.active || w.size.width <= 0 || w.size.height <= 0) {
       return;
     }
-    if (auto const safe = inside_buffer(Canvas{buffer, at, size})) {
-      detail::PaintedWidget entry{&w, rect_of(*safe)};
-      entry.focused = focused == &w;
-      auto const key_begin = frame.keys.size();
-      PaintKey key{frame.keys};
-      entry.keyed = w.paint_key(key);
-      entry.key_begin = static_cast<std::uint32_t>(key_begin);
-      entry.key_end = static_cast<std::uint32_t>(frame.keys.size());
-      if (entry.focused) {
-        focused_entry = frame.widgets.size();
-      }
-      frame.widgets.push_back(entry);
+    // As inside_buffer() cuts a canvas, without building one.
+    Area const grid = buffer.area;
+    if (at.x < 0 || at.y < 0 || at.x >= grid.width || at.y >= grid.height) {
+      return;
     }
+    bool const has_focus = focused == &w;
+    if (has_focus) {
+      focused_entry = frame.widgets.size();
+    }
+    auto const key_begin = static_cast<std::uint32_t>(frame.keys.size());
+    PaintKey key{frame.keys};
+    bool const keyed = w.paint_key(key);
+    detail::PaintedWidget& entry = frame.widgets.emplace_back();
+    entry.widget = &w;
+    entry.rect = {at.x, at.y, std::min(size.width, grid.width - at.x),
+                  std::min(size.height, grid.height - at.y)};
+    entry.key_begin = key_begin;
+    entry.key_end = static_cast<std::uint32_t>(frame.keys.size());
+    entry.keyed = keyed;
+    entry.focused = has_focus;
   }
 
   // An overlay's rectangle, blanked before the overlay is painted.

@@ -77,6 +77,11 @@ lum::Generator<Widget&> Widget::get_children() {
 lum::Generator<Widget const&> Widget::get_children() const {
   return {};
 }
+void Widget::visit_children(ChildVisitor& visitor) {
+  for (Widget& child : get_children()) {
+    visitor.visit(child);
+  }
+}
 bool Widget::paint_key(PaintKey&) const {
   return false;
 }

@@ -295,3 +295,40 @@ TEST(PaintReuseSharedGridTest, DispatchersTakingTurnsPaintTheirOwnTrees) {
 }
 
 }  // namespace
+
+namespace {
+
+// A row whose class yields a child of its own besides `children`.
+class RowWithBadge : public vn::Row<std::vector<vn::Label>> {
+ public:
+  using vn::Widget::get_children;
+  lum::Generator<vn::Widget&> get_children() override {
+    for (vn::Label& label : children) {
+      co_yield label;
+    }
+    co_yield badge;
+  }
+  vn::Label badge{vn::Label::Options{"!"}};
+};
+
+TEST(VisitChildrenTest, ADerivedLayoutIsWalkedByItsOwnSequence) {
+  RowWithBadge row;
+  row.children.emplace_back(vn::Label::Options{"a"});
+  std::vector<vn::Widget*> visited;
+  struct Collect final : vn::ChildVisitor {
+    explicit Collect(std::vector<vn::Widget*>& into) : into{into} {}
+    void visit(vn::Widget& child) override { into.push_back(&child); }
+    std::vector<vn::Widget*>& into;
+  } collect{visited};
+  row.visit_children(collect);
+  EXPECT_EQ(visited, (std::vector<vn::Widget*>{&row.children[0], &row.badge}));
+
+  vn::Row<std::vector<vn::Label>> plain;
+  plain.children.emplace_back(vn::Label::Options{"a"});
+  plain.children.emplace_back(vn::Label::Options{"b"});
+  visited.clear();
+  plain.visit_children(collect);
+  EXPECT_EQ(visited, (std::vector<vn::Widget*>{&plain.children[0], &plain.children[1]}));
+}
+
+}  // namespace
