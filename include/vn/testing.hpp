@@ -111,6 +111,8 @@ class Harness {
   /// The head widget.
   Widget& head() const { return dispatcher_.head; }
   /// The dispatcher the deliveries go through, for its key bindings (TreeDispatcher::bind).
+  /// Its reuse_cells is off: every frame is painted whole onto a blank screen. Turned on,
+  /// frames keep the cells of unchanged widgets as in a run, which tests a widget's paint_key.
   TreeDispatcher& dispatcher() { return dispatcher_; }
   /// The screen's size.
   dalk::Area size() const { return screen_.area; }

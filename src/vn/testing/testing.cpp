@@ -161,8 +161,11 @@ std::optional<QuitRequest> Harness::run_queued(std::chrono::milliseconds wait) {
 }
 
 void Harness::paint() {
-  // Every frame starts blank, as the commit leaves the paint grid.
-  screen_.fill(dalk::Glyph{});
+  // Every frame starts blank, as the commit leaves the paint grid, unless the dispatcher keeps
+  // the cells of the frame before, as a run's does.
+  if (!dispatcher_.reuse_cells) {
+    screen_.fill(dalk::Glyph{});
+  }
   cursor_ = dispatcher_.handle_paint(Canvas{screen_, {0, 0}, screen_.area});
 }
 

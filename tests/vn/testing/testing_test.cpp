@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <optional>
 #include <stdexcept>
@@ -411,3 +412,41 @@ TEST(HarnessTest, TinyScreens) {
 }
 
 }  // namespace
+
+// With the dispatcher keeping cells, the harness shows what a paint of the whole tree shows,
+// after every step.
+TEST(HarnessTest, KeepingCellsShowsWhatAWholePaintShows) {
+  vn::LineEdit name{{.placeholder = "name", .size_policy = vn::SizePolicy::fixed(1)}};
+  vn::CheckBox subscribe{vn::CheckBox::init};
+  vn::Label status{{.text = "Who are you?"}};
+  name.submitted.connect([&](std::string const& text) { status.text = "Hello, " + text; });
+  auto column = vn::make_column(std::ref(name), std::ref(subscribe), std::ref(status));
+  vn::Bordered window{vn::Border::round("Form"), std::ref(column)};
+  vn::testing::Harness harness{window, {30, 8}};
+  harness.dispatcher().reuse_cells = true;
+  auto const same_as_whole = [&] {
+    vn::ScreenBuffer whole{harness.size()};
+    std::optional<dalk::Point> const cursor =
+        vn::detail::paint_tree(window, vn::Canvas{whole, {0, 0}, whole.area});
+    return whole.glyphs == harness.screen().glyphs && cursor == harness.cursor();
+  };
+  harness.click({3, 1});
+  EXPECT_TRUE(same_as_whole());
+  for (char const c : std::string{"Ada"}) {
+    harness.key_press(dalk::key(c));
+    EXPECT_TRUE(same_as_whole());
+  }
+  harness.key_press(dalk::Key::Enter);
+  EXPECT_TRUE(same_as_whole());
+  std::vector<std::string> const lines = harness.lines();
+  EXPECT_NE(std::find_if(lines.begin(), lines.end(),
+                         [](std::string const& line) {
+                           return line.find("Hello, Ada") != std::string::npos;
+                         }),
+            lines.end());
+  harness.key_press(dalk::Key::Tab);
+  harness.key_press(dalk::Key::Enter);
+  EXPECT_TRUE(same_as_whole());
+  harness.resize({24, 6});
+  EXPECT_TRUE(same_as_whole());
+}
