@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "dalk/sequence.hpp"
@@ -79,6 +80,10 @@ namespace detail {
 /// title is drawn up to its first malformed character.
 void paint_border(Canvas canvas, Border const& border);
 
+/// What paint_border reads of `border`, with `title` standing for its label's text: the frame's
+/// code points, its brush, the title and the label's brush.
+void add_border_key(PaintKey& key, Border const& border, std::string_view title);
+
 }  // namespace detail
 
 /// A frame around one child widget. The child sits one cell inside every edge (its size is the
@@ -121,6 +126,11 @@ class Bordered : public Widget {
 
   /// Draws the frame and the title over the ring; the child paints itself.
   void paint(Canvas canvas) override { detail::paint_border(canvas, border); }
+  /// The border (detail::add_border_key).
+  bool paint_key(PaintKey& key) const override {
+    detail::add_border_key(key, border, border.label.text);
+    return true;
+  }
 
   /// The child, unless it is an empty pointer.
   lum::Generator<Widget&> get_children() override {
@@ -193,6 +203,8 @@ class Divider : public Widget {
 
   /// Every cell of the canvas becomes the chosen code point with `brush`.
   void paint(Canvas canvas) override;
+  /// The code point chosen by the width, and the brush.
+  bool paint_key(PaintKey& key) const override;
 
   Lines lines;
   dalk::Brush brush;

@@ -45,6 +45,8 @@ class Dialog : public Overlay {
   void resize(Area previous) override;
   /// The border with the title in its top wall; the content paints itself.
   void paint(Canvas canvas) override;
+  /// The border with the title (detail::add_border_key).
+  bool paint_key(PaintKey& key) const override;
   /// The content, until it is destroyed.
   lum::Generator<Widget&> get_children() override;
   lum::Generator<Widget const&> get_children() const override;

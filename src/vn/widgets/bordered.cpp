@@ -212,6 +212,11 @@ void Divider::paint(Canvas canvas) {
   put(canvas, {0, 0}, shape::Fill{dalk::Glyph{symbol, brush}, canvas.size});
 }
 
+bool Divider::paint_key(PaintKey& key) const {
+  key.add(size.width == 1 ? lines.vertical : lines.horizontal).add(brush);
+  return true;
+}
+
 namespace detail {
 
 void paint_border(Canvas canvas, Border const& border) {
@@ -233,6 +238,16 @@ void paint_border(Canvas canvas, Border const& border) {
     }
     x += cells;
   }
+}
+
+void add_border_key(PaintKey& key, Border const& border, std::string_view title) {
+  for (char32_t const symbol : border.frame.corners) {
+    key.add(symbol);
+  }
+  for (char32_t const symbol : border.frame.walls) {
+    key.add(symbol);
+  }
+  key.add(border.brush).add(title).add(border.label.brush);
 }
 
 }  // namespace detail

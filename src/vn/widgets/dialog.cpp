@@ -42,6 +42,11 @@ void Dialog::paint(Canvas canvas) {
   detail::paint_border(canvas, border);
 }
 
+bool Dialog::paint_key(PaintKey& key) const {
+  detail::add_border_key(key, border, title);
+  return true;
+}
+
 lum::Generator<Widget&> Dialog::get_children() {
   if (content_.valid()) {
     co_yield content_.get();
