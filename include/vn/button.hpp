@@ -40,6 +40,8 @@ class BasicButton : public Widget {
   void mouse_release(dalk::Mouse mouse) override;
   /// Key::Enter emits `pressed`; every other key is ignored. No key emits `released`.
   void key_press(dalk::Key key) override;
+  /// Paints nothing: an empty key.
+  bool paint_key(PaintKey& key) const override;
 
   nerv::Signal<void()> pressed;
   nerv::Signal<void()> released;
@@ -110,6 +112,10 @@ class Button : public BasicButton {
   /// A copy of `label`, changed by focused_mod and then pressed_mod where they apply, painted
   /// over the whole canvas, then the decoration over it. `label` itself is never changed.
   void paint(Canvas canvas) override;
+  /// The label, while the looks and the decoration are each empty or the default that does
+  /// nothing. A function of the application's may show anything, so a button with one is
+  /// painted every frame (false).
+  bool paint_key(PaintKey& key) const override;
 
   /// Sets a fade rising and starts its timer if it is not running; a plain decoration
   /// ignores it. Event-loop thread only (it may start a timer).

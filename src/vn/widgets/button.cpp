@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
+#include <string_view>
 #include <utility>
+#include <variant>
 
 #include "lum/generator.hpp"
 
@@ -33,6 +36,10 @@ void BasicButton::key_press(dalk::Key key) {
   }
 }
 
+bool BasicButton::paint_key(PaintKey& /*key*/) const {
+  return true;
+}
+
 namespace {
 
 using Decoration = std::variant<std::function<void(Canvas)>, Button::FadeInternal>;
@@ -42,6 +49,12 @@ Decoration make_running(std::variant<std::function<void(Canvas)>, Fade>&& decora
     return Button::FadeInternal{std::move(fade->paint), fade->fade_in, fade->fade_out};
   }
   return std::move(std::get<std::function<void(Canvas)>>(decoration));
+}
+
+// Empty, or holding the same captureless closure as `none`, which does nothing.
+template <typename Signature>
+bool does_nothing(std::function<Signature> const& f, std::function<Signature> const& none) {
+  return !f || f.target_type() == none.target_type();
 }
 
 }  // namespace
@@ -149,6 +162,17 @@ void Button::paint(Canvas canvas) {
                              }
                            }},
              decoration);
+}
+
+bool Button::paint_key(PaintKey& key) const {
+  auto const* const plain = std::get_if<std::function<void(Canvas)>>(&decoration);
+  if (plain == nullptr || !does_nothing(*plain, std::get<0>(init.decoration)) ||
+      !does_nothing(focused_mod, init.focused_mod) ||
+      !does_nothing(pressed_mod, init.pressed_mod)) {
+    return false;
+  }
+  key.add(std::string_view{label.text}).add(label.align).add(label.brush);
+  return true;
 }
 
 dalk::TrueColor gradient_blend(dalk::TrueColor from, dalk::TrueColor to, float t) {
