@@ -58,6 +58,8 @@ class CheckBox : public Widget {
   /// as many as the canvas is wide; while in focus they carry in_focus_brush instead of their
   /// own brushes. Other cells are left alone; an empty canvas receives nothing.
   void paint(Canvas canvas) override;
+  /// The glyphs of the current state and, while in focus, in_focus_brush.
+  bool paint_key(PaintKey& key) const override;
 
   /// Shown while checked; read anew by every paint.
   std::vector<dalk::Glyph> checked_glyphs;

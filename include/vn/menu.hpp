@@ -70,6 +70,8 @@ class Menu : public Overlay, public Selectable {
   /// Closes the menu; the press goes nowhere else.
   void outside_press(dalk::Mouse mouse) override;
   void paint(Canvas canvas) override;
+  /// The brushes, the highlighted index and the labels.
+  bool paint_key(PaintKey& key) const override;
 
   std::vector<Item> items;
   dalk::Brush highlight_brush;

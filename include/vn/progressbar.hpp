@@ -36,6 +36,8 @@ class ProgressBar : public Widget {
 
   /// Uses the middle row of the canvas.
   void paint(Canvas canvas) override;
+  /// The value, the label, show_percent and the bar's brush.
+  bool paint_key(PaintKey& key) const override;
 
   std::string label;
   bool show_percent;

@@ -54,6 +54,8 @@ class RadioGroup : public Widget, public Selectable {
   void focus_out() override;
   /// One choice per row from the top; rows below the canvas are not drawn.
   void paint(Canvas canvas) override;
+  /// The brushes, the selection, whether in focus and the choices the height shows.
+  bool paint_key(PaintKey& key) const override;
 
   dalk::Brush brush;
   dalk::Brush focused_brush;

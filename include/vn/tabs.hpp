@@ -61,6 +61,8 @@ class Tabs : public Widget, public Selectable {
   void resize(Area previous) override;
   /// The bar: each title padded by a space on both sides, titles separated by │.
   void paint(Canvas canvas) override;
+  /// The brushes, whether in focus, the selection and the titles of the pages still there.
+  bool paint_key(PaintKey& key) const override;
   /// Every page still there, the inactive ones included (Tab skips them, as it skips every
   /// inactive widget).
   lum::Generator<Widget&> get_children() override;

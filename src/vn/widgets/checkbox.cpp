@@ -80,4 +80,18 @@ void CheckBox::paint(Canvas canvas) {
   }
 }
 
+bool CheckBox::paint_key(PaintKey& key) const {
+  std::vector<dalk::Glyph> const& glyphs =
+      state == State::Checked ? checked_glyphs : unchecked_glyphs;
+  key.add(glyphs.size());
+  for (dalk::Glyph const& glyph : glyphs) {
+    key.add(glyph.symbol).add(glyph.brush);
+  }
+  key.add(in_focus);
+  if (in_focus) {
+    key.add(in_focus_brush);
+  }
+  return true;
+}
+
 }  // namespace vn

@@ -1,6 +1,7 @@
 #include "vn/menu.hpp"
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
 #include "vn/draw/text_cells.hpp"
@@ -133,6 +134,14 @@ void Menu::paint(Canvas canvas) {
     // put() writes text with the default brush; the row's brush goes back over it.
     fill_brush(row, row_brush);
   }
+}
+
+bool Menu::paint_key(PaintKey& key) const {
+  key.add(brush).add(highlight_brush).add(highlighted_).add(items.size());
+  for (Item const& item : items) {
+    key.add(std::string_view{item.label});
+  }
+  return true;
 }
 
 }  // namespace vn

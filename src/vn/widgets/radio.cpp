@@ -1,6 +1,8 @@
 #include "vn/radio.hpp"
 
 #include <algorithm>
+#include <cstddef>
+#include <string_view>
 #include <utility>
 
 #include "vn/put.hpp"
@@ -66,6 +68,18 @@ void RadioGroup::paint(Canvas canvas) {
     put(row, {4, 0}, choices_[static_cast<std::size_t>(y)]);
     fill_brush(row, y == selected_ && in_focus_ ? focused_brush : brush);
   }
+}
+
+bool RadioGroup::paint_key(PaintKey& key) const {
+  key.add(brush).add(focused_brush).add(selected_).add(in_focus_);
+  // The canvas is never taller than the widget.
+  std::size_t const rows =
+      std::min(static_cast<std::size_t>(std::max(size.height, 0)), choices_.size());
+  key.add(rows);
+  for (std::size_t i = 0; i < rows; ++i) {
+    key.add(std::string_view{choices_[i]});
+  }
+  return true;
 }
 
 }  // namespace vn

@@ -1,6 +1,7 @@
 #include "vn/tabs.hpp"
 
 #include <algorithm>
+#include <string_view>
 #include <utility>
 
 #include "vn/draw/text_cells.hpp"
@@ -146,6 +147,17 @@ void Tabs::paint(Canvas canvas) {
     fill_brush(cell, brush);
     x += width + 1;
   }
+}
+
+bool Tabs::paint_key(PaintKey& key) const {
+  // As the paint finds them once it has dropped the destroyed pages.
+  key.add(bar_brush).add(selected_brush).add(focused_brush).add(in_focus_).add(selected());
+  for (Page const& page : pages_) {
+    if (page.widget.valid()) {
+      key.add(std::string_view{page.title});
+    }
+  }
+  return true;
 }
 
 lum::Generator<Widget&> Tabs::get_children() {
