@@ -48,6 +48,9 @@ class ScrollBar : public Widget {
   /// application set out of range are drawn as if clamped to 0 <= position <=
   /// scrollable_length; nothing is drawn outside the canvas.
   void paint(Canvas canvas) override;
+  /// The length, position, brush and height; false once linked (vn::link), since the linked
+  /// widget's paint sets position and length after the frame has read the key.
+  bool paint_key(PaintKey& key) const override;
 
   /// Number of positions; for a linked text box its number of display lines.
   int scrollable_length;
@@ -56,6 +59,12 @@ class ScrollBar : public Widget {
   dalk::Brush brush;
   /// Emitted with `position` after every user action on the bar.
   nerv::Signal<void(int)> new_position;
+
+ private:
+  friend void link(TextBox& text_box, ScrollBar& scroll_bar);
+  friend void link(Scrollable& scrollable, ScrollBar& scroll_bar);
+
+  bool linked_ = false;
 };
 
 // A constant, defined here so that statics elsewhere may copy it at load.

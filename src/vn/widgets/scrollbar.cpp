@@ -106,7 +106,17 @@ void ScrollBar::paint(Canvas canvas) {
   }
 }
 
+bool ScrollBar::paint_key(PaintKey& key) const {
+  if (linked_) {
+    return false;
+  }
+  // The height, for the inverted cell, which the widget's own height may keep off.
+  key.add(scrollable_length).add(position).add(brush).add(size.height);
+  return true;
+}
+
 void link(TextBox& text_box, ScrollBar& scroll_bar) {
+  scroll_bar.linked_ = true;
   text_box.scrolled.connect(tracked(
       [](ScrollBar& bar, int offset, int lines) {
         bar.position = offset;
@@ -132,6 +142,7 @@ void link(Scrollable& scrollable, ScrollBar& scroll_bar) {
   if (widget == nullptr) {
     throw std::invalid_argument("link(): the scrollable is not a widget.");
   }
+  scroll_bar.linked_ = true;
   scrollable.on_scroll(tracked(
       [](ScrollBar& bar, ScrollState state) {
         bar.scrollable_length = std::max(clamp_to_int(state.total), 0);
