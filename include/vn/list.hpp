@@ -81,6 +81,9 @@ class List : public Widget, public ReportingScrollable, public Selectable {
   /// The visible rows, the selected one in the selected brush; the rest of the canvas in
   /// `brush`. Emits `scrolled` first when position, page or total differ from the last report.
   void paint(Canvas canvas) override;
+  /// The brushes, the selection and first row as the paint clamps them, and the items the
+  /// height shows; false with a model, whose functions may answer anything.
+  bool paint_key(PaintKey& key) const override;
 
   /// Used when `model.count` is set.
   std::vector<std::string> items;

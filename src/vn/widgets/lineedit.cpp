@@ -314,4 +314,10 @@ void LineEdit::paint(Canvas canvas) {
   }
 }
 
+bool LineEdit::paint_key(PaintKey& key) const {
+  key.add(std::string_view{text}).add(brush).add(std::string_view{placeholder});
+  key.add(placeholder_brush).add(cursor_index).add(scroll_offset).add(view_width()).add(cursor);
+  return true;
+}
+
 }  // namespace vn

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "dalk/text.hpp"
@@ -135,6 +136,25 @@ void List::paint(Canvas canvas) {
         i != selected ? brush : (focused ? selected_brush : unfocused_selected_brush);
     fill_brush(Canvas{canvas.buffer, {canvas.at.x, canvas.at.y + row}, {width, 1}}, row_brush);
   }
+}
+
+bool List::paint_key(PaintKey& key) const {
+  if (model.count) {
+    return false;
+  }
+  // clamp_to(items.size()), on copies.
+  std::size_t const n = items.size();
+  std::size_t const shown_selected = n == 0 ? 0 : std::min(selected, n - 1);
+  std::size_t const shown_top = n == 0 ? 0 : std::min(top, n > page() ? n - page() : 0);
+  key.add(brush).add(selected_brush).add(unfocused_selected_brush);
+  key.add(shown_selected).add(shown_top).add(size.height);
+  // The canvas is never taller than the widget.
+  std::size_t const end = std::min(n, shown_top + page());
+  key.add(end - shown_top);
+  for (std::size_t i = shown_top; i < end; ++i) {
+    key.add(std::string_view{items[i]});
+  }
+  return true;
 }
 
 }  // namespace vn
