@@ -1,0 +1,647 @@
+// The paint keys of the ready-made widgets: for each widget type, a small tree of the widget
+// among overlapping labels goes through random changes of the widget's public state, keys,
+// clicks, pastes and focus, and every frame a dispatcher that keeps cells paints is compared
+// cell by cell (and by its cursor) with a fresh paint into a blank grid.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dalk/io.hpp"
+#include "dalk/sequence.hpp"
+#include "vn/bordered.hpp"
+#include "vn/button.hpp"
+#include "vn/checkbox.hpp"
+#include "vn/dialog.hpp"
+#include "vn/dispatch.hpp"
+#include "vn/focus.hpp"
+#include "vn/label.hpp"
+#include "vn/layout.hpp"
+#include "vn/lineedit.hpp"
+#include "vn/list.hpp"
+#include "vn/menu.hpp"
+#include "vn/overlay.hpp"
+#include "vn/progressbar.hpp"
+#include "vn/put.hpp"
+#include "vn/radio.hpp"
+#include "vn/scrollbar.hpp"
+#include "vn/tabs.hpp"
+
+namespace {
+
+using dalk::Area;
+using dalk::Point;
+
+char const* const texts[] = {"",
+                             "a",
+                             "hello",
+                             "日本語",
+                             "e\u0301t\u00e9",
+                             "👍🏽 ok",
+                             "x y z",
+                             "long enough to be cut",
+                             "wide 全角"};
+
+dalk::Key const keys[] = {
+    dalk::Key::Enter,     dalk::Key::Escape,    dalk::Key::Tab,       dalk::Key::BackTab,
+    dalk::Key::ArrowUp,   dalk::Key::ArrowDown, dalk::Key::ArrowLeft, dalk::Key::ArrowRight,
+    dalk::Key::PageUp,    dalk::Key::PageDown,  dalk::Key::Home,      dalk::Key::End,
+    dalk::Key::Backspace, dalk::Key::Delete,    dalk::Key::Space,     dalk::Key{U'a'},
+    dalk::Key{U'\u00e9'}, dalk::Key{U'\u5168'}, dalk::Key{U'\u0301'}};
+
+struct Random {
+  std::size_t pick(std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>{0, n - 1}(engine);
+  }
+  int between(int low, int high) { return std::uniform_int_distribution<int>{low, high}(engine); }
+  bool coin() { return pick(2) == 0; }
+  std::string text() { return texts[pick(std::size(texts))]; }
+  std::vector<std::string> strings(int most) {
+    std::vector<std::string> result(static_cast<std::size_t>(between(0, most)));
+    for (std::string& s : result) {
+      s = text();
+    }
+    return result;
+  }
+  dalk::Brush brush() {
+    dalk::Trait const traits[] = {dalk::Trait::Bold, dalk::Trait::Inverse, dalk::Trait::Underline};
+    dalk::Brush brush{dalk::XColor{static_cast<std::uint16_t>(pick(4))},
+                      dalk::XColor{static_cast<std::uint16_t>(pick(4))}};
+    if (coin()) {
+      brush.traits = traits[pick(std::size(traits))];
+    }
+    return brush;
+  }
+
+  std::mt19937 engine{20261211};
+};
+
+// Holds its children where the test puts them, in paint order; paints nothing.
+class Board : public vn::Widget {
+ public:
+  Board() : vn::Widget{vn::FocusPolicy::None, vn::SizePolicy::flex()} {}
+  using vn::Widget::get_children;
+  lum::Generator<vn::Widget&> get_children() override {
+    for (auto& child : children) {
+      co_yield *child;
+    }
+  }
+  bool paint_key(vn::PaintKey& /*key*/) const override { return true; }
+  std::vector<std::unique_ptr<vn::Widget>> children;
+};
+
+// What a case builds: the widget, and what it refers to without owning (pages, contents).
+struct Scene {
+  template <typename W>
+  W& hold(std::unique_ptr<W> made_widget) {
+    widget = made_widget.get();
+    made = std::move(made_widget);
+    return *static_cast<W*>(widget);
+  }
+
+  // Until the board takes it over; an overlay stays here.
+  std::unique_ptr<vn::Widget> made;
+  vn::Widget* widget = nullptr;
+  std::vector<std::unique_ptr<vn::Widget>> owned;
+};
+
+// One widget type: how to make it and the changes of its own state the test makes at random.
+struct Case {
+  char const* name;
+  std::function<void(Scene&, Random&)> make;
+  std::function<void(Scene&, Random&)> change;
+};
+
+template <typename W>
+W& subject(Scene& scene) {
+  return static_cast<W&>(*scene.widget);
+}
+
+vn::Border random_border(Random& random) {
+  vn::Border (*const styles[])(std::string) = {vn::Border::light, vn::Border::round,
+                                               vn::Border::twin, vn::Border::ascii,
+                                               vn::Border::dotted};
+  vn::Border border = styles[random.pick(std::size(styles))](random.text());
+  border.brush = random.brush();
+  border.label.brush = random.brush();
+  return border;
+}
+
+std::vector<dalk::Glyph> random_glyphs(Random& random) {
+  std::vector<dalk::Glyph> glyphs(static_cast<std::size_t>(random.between(0, 5)));
+  for (dalk::Glyph& glyph : glyphs) {
+    glyph = {random.coin() ? U'x' : U'·', random.brush()};
+  }
+  return glyphs;
+}
+
+std::unique_ptr<vn::Label> random_label(Random& random) {
+  return std::make_unique<vn::Label>(
+      vn::Label::Options{random.text(), vn::Align::Left, random.brush()});
+}
+
+using LinkedList = vn::Row<std::tuple<vn::List, vn::ScrollBar>>;
+
+Case const cases[] = {
+    {"Bordered",
+     [](Scene& s, Random& r) {
+       s.hold(std::make_unique<vn::Bordered<std::unique_ptr<vn::Widget>>>(random_border(r),
+                                                                          random_label(r)));
+     },
+     [](Scene& s, Random& r) {
+       auto& w = subject<vn::Bordered<std::unique_ptr<vn::Widget>>>(s);
+       switch (r.pick(3)) {
+         case 0:
+           w.border = random_border(r);
+           break;
+         case 1:
+           w.border.label.text = r.text();
+           break;
+         default:
+           w.border.label.brush = r.brush();
+           break;
+       }
+     }},
+    {"Divider",
+     [](Scene& s, Random& r) {
+       s.hold(std::make_unique<vn::Divider>(vn::Divider::light(r.text())));
+     },
+     [](Scene& s, Random& r) {
+       auto& w = subject<vn::Divider>(s);
+       vn::Divider const styles[] = {vn::Divider::bold(""), vn::Divider::twin(""),
+                                     vn::Divider::ascii("")};
+       if (r.coin()) {
+         w.lines = styles[r.pick(std::size(styles))].lines;
+       } else {
+         w.brush = r.brush();
+       }
+     }},
+    {"Button",
+     [](Scene& s, Random& r) {
+       vn::Button::Options options;
+       options.label = {r.text(), vn::Align::Left, r.brush()};
+       s.hold(std::make_unique<vn::Button>(std::move(options)));
+     },
+     [](Scene& s, Random& r) {
+       auto& w = subject<vn::Button>(s);
+       switch (r.pick(6)) {
+         case 0:
+           w.label.text = r.text();
+           break;
+         case 1:
+           w.label.align = static_cast<vn::Align>(r.pick(3));
+           break;
+         case 2:
+           w.label.brush = r.brush();
+           break;
+         case 3:
+           // A look of the application's: painted every frame while it is there.
+           w.focused_mod = r.coin() ? vn::Button::init.focused_mod
+                                    : [](vn::Label& l) { l.brush.traits = dalk::Trait::Bold; };
+           break;
+         case 4:
+           w.pressed_mod =
+               r.coin() ? std::function<void(vn::Label&)>{} : [](vn::Label& l) { l.text = "down"; };
+           break;
+         default:
+           w.decoration = r.coin() ? std::get<0>(vn::Button::init.decoration) : [](vn::Canvas c) {
+             vn::put(c, {0, 0}, "*");
+           };
+           break;
+       }
+     }},
+    {"CheckBox",
+     [](Scene& s, Random&) { s.hold(std::make_unique<vn::CheckBox>(vn::CheckBox::init)); },
+     [](Scene& s, Random& r) {
+       auto& w = subject<vn::CheckBox>(s);
+       switch (r.pick(4)) {
+         case 0:
+           w.toggle();
+           break;
+         case 1:
+           w.checked_glyphs = random_glyphs(r);
+           break;
+         case 2:
+           w.unchecked_glyphs = random_glyphs(r);
+           break;
+         default:
+           w.in_focus_brush = r.brush();
+           break;
+       }
+     }},
+    {"RadioGroup",
+     [](Scene& s, Random& r) {
+       s.hold(std::make_unique<vn::RadioGroup>(vn::RadioGroup::Options{r.strings(6)}));
+     },
+     [](Scene& s, Random& r) {
+       auto& w = subject<vn::RadioGroup>(s);
+       switch (r.pick(4)) {
+         case 0:
+           w.select(r.pick(7));
+           break;
+         case 1:
+           w.set_choices(r.strings(6));
+           break;
+         case 2:
+           w.brush = r.brush();
+           break;
+         default:
+           w.focused_brush = r.brush();
+           break;
+       }
+     }},
+    {"ProgressBar",
+     [](Scene& s, Random& r) {
+       s.hold(std::make_unique<vn::ProgressBar>(vn::ProgressBar::Options{0.5, r.text()}));
+     },
+     [](Scene& s, Random& r) {
+       auto& w = subject<vn::ProgressBar>(s);
+       switch (r.pick(4)) {
+         case 0:
+           w.set_value(r.between(-10, 110) / 100.0);
+           break;
+         case 1:
+           w.label = r.text();
+           break;
+         case 2:
+           w.show_percent = !w.show_percent;
+           break;
+         default:
+           w.bar_brush = r.brush();
+           break;
+       }
+     }},
+    {"ScrollBar",
+     [](Scene& s, Random&) { s.hold(std::make_unique<vn::ScrollBar>(vn::ScrollBar::init)); },
+     [](Scene& s, Random& r) {
+       auto& w = subject<vn::ScrollBar>(s);
+       switch (r.pick(3)) {
+         case 0:
+           w.scrollable_length = r.between(-1, 30);
+           break;
+         case 1:
+           w.position = r.between(-2, 32);
+           break;
+         default:
+           w.brush = r.brush();
+           break;
+       }
+     }},
+    // The list's paint sets the bar before the bar is painted.
+    {"LinkedScrollBar",
+     [](Scene& s, Random& r) {
+       auto row = std::make_unique<LinkedList>(std::tuple<vn::List, vn::ScrollBar>{
+           vn::List{vn::List::Options{r.strings(20)}}, vn::ScrollBar{vn::ScrollBar::init}});
+       vn::link(std::get<0>(row->children), std::get<1>(row->children));
+       s.hold(std::move(row));
+     },
+     [](Scene& s, Random& r) {
+       auto& list = std::get<0>(subject<LinkedList>(s).children);
+       switch (r.pick(3)) {
+         case 0:
+           list.items = r.strings(20);
+           break;
+         case 1:
+           list.scroll_to(r.between(0, 20));
+           break;
+         default:
+           list.select(r.pick(21));
+           break;
+       }
+     }},
+    {"Tabs",
+     [](Scene& s, Random& r) {
+       s.hold(std::make_unique<vn::Tabs>(vn::Tabs::init));
+       for (int i = 0; i < 3; ++i) {
+         s.owned.push_back(random_label(r));
+         subject<vn::Tabs>(s).add(r.text(), *s.owned.back());
+       }
+     },
+     [](Scene& s, Random& r) {
+       auto& w = subject<vn::Tabs>(s);
+       switch (r.pick(5)) {
+         case 0:
+           w.select(r.pick(5));
+           break;
+         case 1:
+           if (s.owned.size() < 5) {
+             s.owned.push_back(random_label(r));
+             w.add(r.text(), *s.owned.back());
+           }
+           break;
+         case 2:
+           // The tabs drop a destroyed page when they next look.
+           if (!s.owned.empty()) {
+             s.owned.erase(s.owned.begin() + static_cast<std::ptrdiff_t>(r.pick(s.owned.size())));
+           }
+           break;
+         case 3:
+           w.selected_brush = r.brush();
+           break;
+         default:
+           w.focused_brush = r.brush();
+           break;
+       }
+     }},
+    {"List",
+     [](Scene& s, Random& r) {
+       s.hold(std::make_unique<vn::List>(vn::List::Options{r.strings(20)}));
+     },
+     [](Scene& s, Random& r) {
+       auto& w = subject<vn::List>(s);
+       switch (r.pick(6)) {
+         case 0:
+           w.items = r.strings(20);
+           break;
+         case 1:
+           if (!w.items.empty()) {
+             w.items[r.pick(w.items.size())] = r.text();
+           }
+           break;
+         case 2:
+           w.selected = r.pick(24);
+           break;
+         case 3:
+           w.top = r.pick(24);
+           break;
+         case 4:
+           w.selected_brush = r.brush();
+           break;
+         default:
+           w.unfocused_selected_brush = r.brush();
+           break;
+       }
+     }},
+    {"LineEdit",
+     [](Scene& s, Random& r) {
+       s.hold(std::make_unique<vn::LineEdit>(vn::LineEdit::Options{r.text()}));
+     },
+     [](Scene& s, Random& r) {
+       auto& w = subject<vn::LineEdit>(s);
+       switch (r.pick(6)) {
+         case 0:
+           w.text = r.text();
+           break;
+         case 1:
+           w.placeholder = r.text();
+           break;
+         case 2:
+           w.cursor_index = r.pick(30);
+           break;
+         case 3:
+           w.scroll_offset = r.pick(30);
+           break;
+         case 4:
+           w.brush = r.brush();
+           break;
+         default:
+           w.placeholder_brush = r.brush();
+           break;
+       }
+     }},
+    {"Menu",
+     [](Scene& s, Random& r) {
+       vn::Menu::Options options;
+       for (std::string& label : r.strings(6)) {
+         options.items.push_back({std::move(label), {}});
+       }
+       s.hold(std::make_unique<vn::Menu>(std::move(options)));
+     },
+     [](Scene& s, Random& r) {
+       auto& w = subject<vn::Menu>(s);
+       switch (r.pick(5)) {
+         case 0:
+           w.open_at({r.between(-2, 28), r.between(-1, 11)});
+           break;
+         case 1:
+           w.items.clear();
+           for (std::string& label : r.strings(6)) {
+             w.items.push_back({std::move(label), {}});
+           }
+           break;
+         case 2:
+           w.select(r.pick(7));
+           break;
+         case 3:
+           w.brush = r.brush();
+           break;
+         default:
+           w.highlight_brush = r.brush();
+           break;
+       }
+     }},
+    {"Dialog",
+     [](Scene& s, Random& r) {
+       s.owned.push_back(std::make_unique<vn::LineEdit>(vn::LineEdit::Options{r.text()}));
+       s.hold(
+           std::make_unique<vn::Dialog>(vn::Dialog::Options{r.text(), {14, 5}}, *s.owned.back()));
+     },
+     [](Scene& s, Random& r) {
+       auto& w = subject<vn::Dialog>(s);
+       switch (r.pick(4)) {
+         case 0:
+           w.title = r.text();
+           break;
+         case 1:
+           w.border = random_border(r);
+           break;
+         case 2:
+           w.wanted_size = {r.between(1, 20), r.between(1, 8)};
+           break;
+         default:
+           w.position = Point{r.between(-2, 28), r.between(-1, 11)};
+           break;
+       }
+     }},
+};
+
+class PaintKeysTest : public ::testing::TestWithParam<Case> {
+ protected:
+  void TearDown() override {
+    if (overlay() != nullptr) {
+      overlay()->close();
+    }
+    vn::Focus::in_focus_ = {};
+  }
+
+  vn::Overlay* overlay() { return dynamic_cast<vn::Overlay*>(scene.widget); }
+
+  void place_randomly(vn::Widget& w) {
+    w.at = {random.between(-3, area.width), random.between(-2, area.height)};
+    w.size = {random.between(0, 16), random.between(0, 7)};
+    vn::detail::dispatch_resize(w, w.size);
+  }
+
+  // Labels below and above the widget, all placed at random.
+  void build() {
+    GetParam().make(scene, random);
+    for (int i = 0; i < 5; ++i) {
+      board.children.push_back(random_label(random));
+    }
+    if (overlay() == nullptr) {
+      board.children.insert(board.children.begin() + 2, std::move(scene.made));
+    }
+    for (auto& child : board.children) {
+      place_randomly(*child);
+    }
+    board.size = area;
+  }
+
+  std::vector<vn::Widget*> every_widget() {
+    std::vector<vn::Widget*> all;
+    vn::for_each_depth_first(board, [&](vn::Widget& w) { all.push_back(&w); });
+    if (vn::Overlay* open = overlay(); open != nullptr && open->is_open()) {
+      vn::for_each_depth_first(*open, [&](vn::Widget& w) { all.push_back(&w); });
+    }
+    return all;
+  }
+
+  dalk::Mouse random_mouse() {
+    dalk::Mouse::Button const buttons[] = {dalk::Mouse::Button::Left, dalk::Mouse::Button::Right,
+                                           dalk::Mouse::Button::ScrollUp,
+                                           dalk::Mouse::Button::ScrollDown};
+    dalk::Mouse mouse;
+    mouse.at = {random.between(0, area.width - 1), random.between(0, area.height - 1)};
+    mouse.button = buttons[random.pick(std::size(buttons))];
+    return mouse;
+  }
+
+  void change(vn::TreeDispatcher& dispatcher) {
+    switch (random.pick(14)) {
+      case 0:
+      case 1:
+      case 2:
+      case 3:
+        GetParam().change(scene, random);
+        break;
+      case 4:
+      case 5:
+        dispatcher.handle_key_press(keys[random.pick(std::size(keys))]);
+        break;
+      case 6: {
+        dalk::Mouse const mouse = random_mouse();
+        if (mouse.button == dalk::Mouse::Button::ScrollUp ||
+            mouse.button == dalk::Mouse::Button::ScrollDown) {
+          dispatcher.handle_mouse_wheel(mouse);
+        } else {
+          dispatcher.handle_mouse_press(mouse);
+        }
+        break;
+      }
+      case 7: {
+        dalk::Mouse const mouse = random_mouse();
+        if (random.coin()) {
+          dispatcher.handle_mouse_release(mouse);
+        } else {
+          dispatcher.handle_mouse_move(mouse);
+        }
+        break;
+      }
+      case 8:
+        dispatcher.handle_paste(random.coin() ? random.text() : "two\nlines");
+        break;
+      case 9: {
+        std::vector<vn::Widget*> const all = every_widget();
+        if (random.pick(4) == 0) {
+          vn::Focus::clear();
+        } else {
+          vn::Focus::set(random.coin() ? *scene.widget : *all[random.pick(all.size())]);
+        }
+        break;
+      }
+      case 10: {
+        vn::Widget& w = *board.children[random.pick(board.children.size())];
+        if (random.coin()) {
+          place_randomly(w);
+        } else {
+          w.active = !w.active;
+        }
+        break;
+      }
+      case 11:
+        if (auto* label = dynamic_cast<vn::Label*>(
+                board.children[random.coin() ? 0 : board.children.size() - 1].get())) {
+          label->text = random.text();
+          label->brush = random.brush();
+        }
+        break;
+      case 12:
+        if (vn::Overlay* open = overlay()) {
+          if (open->is_open()) {
+            open->close();
+          } else {
+            open->open();
+          }
+        } else {
+          std::swap(board.children[random.pick(board.children.size())],
+                    board.children[random.pick(board.children.size())]);
+        }
+        break;
+      default:
+        break;
+    }
+  }
+
+  // The frame a paint into a blank grid gives: the tree, then each open overlay over a blanked
+  // rectangle; and the cursor, which only an overlay's widgets show while one is open.
+  std::pair<vn::ScreenBuffer, std::optional<Point>> fresh_frame() {
+    vn::ScreenBuffer grid{area};
+    std::optional<Point> cursor = vn::detail::paint_tree(board, vn::Canvas{grid, {0, 0}, area});
+    std::vector<vn::Overlay*> const overlays = vn::detail::open_overlays();
+    if (!overlays.empty()) {
+      cursor.reset();
+    }
+    for (vn::Overlay* open : overlays) {
+      open->place(board.size);
+      int const right = std::min(open->at.x + open->size.width, area.width);
+      int const bottom = std::min(open->at.y + open->size.height, area.height);
+      if (open->at.x >= 0 && open->at.y >= 0 && open->at.x < area.width &&
+          open->at.y < area.height) {
+        vn::clear(vn::Canvas{grid, open->at, {right - open->at.x, bottom - open->at.y}});
+      }
+      if (auto at = vn::detail::paint_tree(*open, vn::Canvas{grid, open->at, open->size})) {
+        cursor = at;
+      }
+    }
+    return {std::move(grid), cursor};
+  }
+
+  Area const area{30, 12};
+  Random random;
+  Board board;
+  Scene scene;
+};
+
+TEST_P(PaintKeysTest, EveryFrameIsThatOfAFreshPaint) {
+  vn::TreeDispatcher dispatcher{board};
+  dispatcher.reuse_cells = true;
+  build();
+  vn::ScreenBuffer grid{area};
+  int reused = 0;
+  for (int frame = 0; frame < 3000; ++frame) {
+    for (int changes = random.between(0, 2); changes > 0; --changes) {
+      change(dispatcher);
+    }
+    std::optional<Point> const cursor = dispatcher.handle_paint(vn::Canvas{grid, {0, 0}, area});
+    auto const [fresh, fresh_cursor] = fresh_frame();
+    ASSERT_EQ(grid.glyphs, fresh.glyphs) << "frame " << frame;
+    ASSERT_EQ(cursor, fresh_cursor) << "frame " << frame;
+    reused += std::count(grid.painted_rows.begin(), grid.painted_rows.end(), 1) < area.height;
+    std::fill(grid.painted_rows.begin(), grid.painted_rows.end(), std::uint8_t{0});
+  }
+  // Cells were kept in many frames.
+  EXPECT_GT(reused, 300);
+}
+
+INSTANTIATE_TEST_SUITE_P(Widgets, PaintKeysTest, ::testing::ValuesIn(cases),
+                         [](::testing::TestParamInfo<Case> const& info) {
+                           return std::string{info.param.name};
+                         });
+
+}  // namespace
