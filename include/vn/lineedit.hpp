@@ -89,8 +89,8 @@ class LineEdit : public Widget {
   /// that lies within the width. Positions beyond the end of a text the application shortened
   /// are pulled back to its end.
   void paint(Canvas canvas) override;
-  /// The texts, brushes, positions, width and `cursor` (which the paint sets again, so that a
-  /// cursor set from outside is put right).
+  /// The texts, brushes, positions and width; false while `cursor` is not the one the paint
+  /// sets, so that a cursor set from outside is put right.
   bool paint_key(PaintKey& key) const override;
 
   std::string text;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -91,6 +92,26 @@ std::size_t cells(std::string_view text, std::size_t from, std::size_t to) {
 // The cells the cursor needs: those of the character it stands before, one at the end.
 std::size_t cursor_cells(std::string_view text, std::size_t cursor) {
   return cursor < text.size() ? static_cast<std::size_t>(std::max(cells_at(text, cursor), 1)) : 1;
+}
+
+// The positions as a paint pulls them back onto the text and its character boundaries, and the
+// cursor it then shows: at the cells before it, while they lie within the width.
+struct ShownPositions {
+  std::size_t cursor_index = 0;
+  std::size_t scroll_offset = 0;
+  std::optional<Point> cursor;
+};
+
+ShownPositions shown_positions(std::string_view text, std::size_t cursor_index,
+                               std::size_t scroll_offset, int width) {
+  ShownPositions shown;
+  shown.cursor_index = floor_character(text, std::min(cursor_index, text.size()));
+  shown.scroll_offset = floor_character(text, std::min(scroll_offset, text.size()));
+  std::size_t const column = cells(text, shown.scroll_offset, shown.cursor_index);
+  if (shown.scroll_offset <= shown.cursor_index && column < static_cast<std::size_t>(width)) {
+    shown.cursor = Point{static_cast<int>(column), 0};
+  }
+  return shown;
 }
 
 }  // namespace
@@ -278,13 +299,14 @@ void LineEdit::mouse_press(dalk::Mouse mouse) {
 }
 
 void LineEdit::paint(Canvas canvas) {
-  cursor_index = floor_character(text, std::min(cursor_index, text.size()));
-  scroll_offset = floor_character(text, std::min(scroll_offset, text.size()));
+  int const width = view_width();
+  ShownPositions const positions = shown_positions(text, cursor_index, scroll_offset, width);
+  cursor_index = positions.cursor_index;
+  scroll_offset = positions.scroll_offset;
 
   bool const show_placeholder = text.empty() && Focus::get() != this;
   std::string_view const shown = show_placeholder ? placeholder : text;
   dalk::Brush const& shown_brush = show_placeholder ? placeholder_brush : brush;
-  int const width = view_width();
 
   // Whole characters only, from a boundary, as many as fit in the width.
   if (canvas.size.height > 0) {
@@ -306,17 +328,18 @@ void LineEdit::paint(Canvas canvas) {
     }
   }
 
-  std::size_t const column = cells(text, scroll_offset, cursor_index);
-  if (scroll_offset <= cursor_index && column < static_cast<std::size_t>(width)) {
-    cursor = Point{static_cast<int>(column), 0};
-  } else {
-    cursor.reset();
-  }
+  cursor = positions.cursor;
 }
 
 bool LineEdit::paint_key(PaintKey& key) const {
+  int const width = view_width();
+  // Only a paint puts right a cursor set from outside; a key would match the frame before
+  // when the same one was set then.
+  if (cursor != shown_positions(text, cursor_index, scroll_offset, width).cursor) {
+    return false;
+  }
   key.add(std::string_view{text}).add(brush).add(std::string_view{placeholder});
-  key.add(placeholder_brush).add(cursor_index).add(scroll_offset).add(view_width()).add(cursor);
+  key.add(placeholder_brush).add(cursor_index).add(scroll_offset).add(width);
   return true;
 }
 
