@@ -37,8 +37,7 @@ class Picker : public vn::Widget {
   void paint(vn::Canvas canvas) override {
     vn::put(canvas, {0, 0}, std::to_string(items.size()) + " items");
     for (std::size_t row = 0; row < items.size(); ++row) {
-      vn::put(canvas, {0, static_cast<int>(row) + 1},
-              (row == selected ? "> " : "  ") + items[row]);
+      vn::put(canvas, {0, static_cast<int>(row) + 1}, (row == selected ? "> " : "  ") + items[row]);
     }
   }
   void key_press(dalk::Key key) override {

@@ -8,11 +8,14 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vn/vn.hpp>
 
 #include "support/process.hpp"
@@ -48,8 +51,8 @@ TEST_P(ControllingTerminalTest, PipeInResultOutSessionOnTheTerminal) {
     GTEST_SKIP() << "pipe_picker was not built";
   }
   PickerCase const& param = GetParam();
-  std::filesystem::path const chosen_file = std::filesystem::path{testing::TempDir()} /
-                                            ("chosen_" + std::to_string(getpid()) + ".txt");
+  std::filesystem::path const chosen_file =
+      std::filesystem::path{testing::TempDir()} / ("chosen_" + std::to_string(getpid()) + ".txt");
   std::filesystem::remove(chosen_file);
   int items[2] = {-1, -1};
   ASSERT_EQ(pipe2(items, O_CLOEXEC), 0);
@@ -86,8 +89,8 @@ TEST_P(ControllingTerminalTest, PipeInResultOutSessionOnTheTerminal) {
   EXPECT_TRUE(status.exited && status.exit_status == 0) << child.output();
 
   std::string const& out = child.output();
-  std::string const restore = "\x1b[?7h\x1b[?1049l\x1b[?1000;1002;1003;" +
-                              vennic::test::mouse_encoding() + "l\x1b[?25h";
+  std::string const restore =
+      "\x1b[?7h\x1b[?1049l\x1b[?1000;1002;1003;" + vennic::test::mouse_encoding() + "l\x1b[?25h";
   std::size_t const entered = out.find("\x1b[?7l\x1b[?1049h");
   std::size_t const restored = out.find(restore);
   ASSERT_NE(entered, std::string::npos) << out;
@@ -106,6 +109,55 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(PickerCase{"InputAndOutput", true, "\r\nkept: input output\r\n"},
                     PickerCase{"InputOnly", false, "\r\nkept: input\r\nbeta\r\n"}),
     [](testing::TestParamInfo<PickerCase> const& info) { return std::string{info.param.name}; });
+
+// Shows a word; throws on x.
+class Thrower : public vn::Widget {
+ public:
+  Thrower() : vn::Widget{vn::FocusPolicy::Strong, vn::SizePolicy{}} {}
+  void paint(vn::Canvas canvas) override { vn::put(canvas, {0, 0}, "ready"); }
+  void key_press(dalk::Key key) override {
+    if (key == dalk::key(U'x')) {
+      throw std::runtime_error("widget failed");
+    }
+  }
+};
+
+// The program's own terminate handler runs once the terminal is restored and the file is back
+// on standard output.
+TEST(ControllingTerminalObjectTest, UncaughtExceptionPutsTheStreamBackAfterTheTerminal) {
+  std::filesystem::path const file = std::filesystem::path{testing::TempDir()} /
+                                     ("terminated_" + std::to_string(getpid()) + ".txt");
+  std::string const path = file.string();
+  auto child = PtyChild::start(
+      [&] {
+        int const out = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        dup2(out, 1);
+        std::set_terminate([] {
+          constexpr std::string_view said = "terminated\n";
+          static_cast<void>(write(1, said.data(), said.size()));
+          std::_Exit(9);
+        });
+        // Nothing unwinds through a noexcept function: std::terminate runs at once.
+        []() noexcept {
+          Thrower thrower;
+          vn::Focus::set(thrower);
+          vn::Application{thrower, vn::Terminal{{.controlling_terminal = true}}}.run();
+        }();
+        return 10;
+      },
+      20, 6);
+  vennic::test::VtermScreen screen{20, 6};
+  ASSERT_TRUE(wait_for_screen(child, screen, [&] { return screen.contains("ready"); }))
+      << screen.text();
+  child.write("x");
+  auto const status = child.wait_exit();
+  EXPECT_TRUE(status.exited && status.exit_status == 9) << child.output();
+  std::string const restore =
+      "\x1b[?7h\x1b[?1049l\x1b[?1000;1002;1003;" + vennic::test::mouse_encoding() + "l\x1b[?25h";
+  EXPECT_TRUE(child.output().ends_with(restore)) << child.output();
+  EXPECT_EQ(read_file(file), "terminated\n");
+  std::filesystem::remove(file);
+}
 
 // Without a controlling terminal nothing is written, moved or left open.
 TEST(ControllingTerminalObjectTest, RefusedWithoutAControllingTerminal) {
