@@ -56,3 +56,10 @@ target_link_libraries(post_flood PRIVATE Vennic::Vennic)
 vennic_set_warnings(post_flood)
 add_dependencies(vennic_tests post_flood)
 target_compile_definitions(vennic_tests PRIVATE VENNIC_POST_FLOOD="$<TARGET_FILE:post_flood>")
+
+# Reads a pipe and writes a file while its session runs on the controlling terminal.
+add_executable(pipe_picker ${CMAKE_CURRENT_SOURCE_DIR}/programs/pipe_picker.cpp)
+target_link_libraries(pipe_picker PRIVATE Vennic::Vennic)
+vennic_set_warnings(pipe_picker)
+add_dependencies(vennic_tests pipe_picker)
+target_compile_definitions(vennic_tests PRIVATE VENNIC_PIPE_PICKER="$<TARGET_FILE:pipe_picker>")

@@ -45,7 +45,8 @@ void sigint_handler(int sig);
 /// Sets dalk::detail::window_resize_sig and wakes a quiet input wait.
 void resize_handler(int sig);
 /// SIGTERM, SIGHUP, SIGQUIT: restores the terminal if it is set up (async-signal-safe: write(2)
-/// of prepared bytes, tcsetattr), then ends the process through the signal's default action.
+/// of prepared bytes, tcsetattr) and puts back the streams move_streams_to() moved, then ends the
+/// process through the signal's default action.
 void termination_handler(int sig);
 /// SIGTSTP: restores the terminal, stops the process with the default action; at SIGCONT puts
 /// back the attributes and modes in force before the stop and sets window_resize_sig, so a

@@ -164,6 +164,27 @@ void initialize_normal_terminal();
 /// Failed." is thrown.
 void uninitialize_terminal();
 
+/// Standard input and output as they were before move_streams_to() put a terminal in their
+/// place: the original descriptors, kept above 2 and closed on exec, or -1 for one that was a
+/// terminal already and stayed where it was.
+struct KeptStreams {
+  int input = -1;
+  int output = -1;
+};
+
+/// Puts the terminal `tty` (an open descriptor, which this call takes over and closes) on
+/// descriptor 0 and on descriptor 1 wherever they are not terminals, so that a program reading a
+/// pipe and writing a file can still run a session on its controlling terminal; stdout is flushed
+/// first. Returns the originals, kept until put_back_streams(). Every restoration from a signal
+/// that ends the process (and a failed initialization) puts them back too, after the terminal;
+/// a stop keeps them moved. Throws std::logic_error "move_streams_to(): the standard streams are
+/// already moved" and std::runtime_error "move_streams_to(): <strerror>" when a descriptor
+/// cannot be duplicated; nothing is moved then.
+KeptStreams move_streams_to(int tty);
+/// Flushes stdout and puts the originals kept by move_streams_to() back on descriptors 0 and 1,
+/// closing the copies; nothing when none are kept.
+void put_back_streams();
+
 /// The largest size the terminal is reported with: a window the kernel says is larger (up to
 /// 65535 x 65535) counts as this large, so the grids stay bounded (about 40 MiB each). No real
 /// terminal window comes near it.

@@ -51,6 +51,20 @@ std::optional<int> timer_tick_key(Event const& event);
 /// the terminal restored. No exception ever leaves the input thread.
 class Terminal {
  public:
+  /// How a session is set up; each member's default is the constructors' default.
+  struct Options {
+    dalk::MouseMode mouse_mode = dalk::MouseMode::Move;
+    dalk::KeyMode key_mode = dalk::KeyMode::Normal;
+    dalk::Signals signals = dalk::Signals::On;
+    dalk::Extensions extensions = {};
+    /// Run on the controlling terminal ("/dev/tty") where standard input or output is not a
+    /// terminal (`producer | app > chosen.txt`): those of the two that are not are moved aside
+    /// for the session's life (redirected_input(), redirected_output()) and the terminal put in
+    /// their place; they come back once the terminal is restored, on every way the session
+    /// ends. Off: such streams are refused, as by the other constructors.
+    bool controlling_terminal = false;
+  };
+
   /// Switches the terminal into interactive mode (alternate screen, hidden cursor, no echo,
   /// unbuffered input, mouse reporting, and the extensions: none by default, which writes
   /// exactly the basic session's bytes; dalk::recommended_extensions for those every terminal
@@ -65,6 +79,11 @@ class Terminal {
   /// The same with the default modes and the given extensions:
   /// `vn::Terminal{dalk::recommended_extensions}`.
   explicit Terminal(dalk::Extensions extensions);
+  /// The same with every setting named: `vn::Terminal{{.controlling_terminal = true}}`. With
+  /// controlling_terminal and a standard stream that is no terminal, throws std::runtime_error
+  /// "Terminal(): no controlling terminal (/dev/tty): <strerror>" when there is none, before
+  /// anything is written or moved.
+  explicit Terminal(Options options);
   /// Takes over other's session; other no longer restores anything. One object holds a
   /// session, so a terminal is moved, never copied.
   Terminal(Terminal&& other) noexcept;
@@ -92,6 +111,14 @@ class Terminal {
   /// What the terminal has answered so far (dalk::terminal_answers()); empty without
   /// Extension::TerminalAnswers. Widgets hear later changes through Widget::terminal_answers().
   dalk::TerminalAnswers answers() const;
+  /// The program's own standard input, moved aside by Options::controlling_terminal (a pipe or a
+  /// file, to read with read(2) or fdopen), or -1 when standard input was a terminal and stayed.
+  /// Close-on-exec; it belongs to the session: once the session ends it is closed and the
+  /// stream is back on descriptor 0.
+  int redirected_input() const { return kept_streams_.input; }
+  /// The same for standard output: write the program's result here during the session, or to
+  /// stdout once the session is over.
+  int redirected_output() const { return kept_streams_.output; }
 
   /// The frame being painted.
   static ScreenBuffer changes;
@@ -118,12 +145,16 @@ class Terminal {
 
  private:
   void end_session() noexcept;
+  void put_back_kept_streams() noexcept;
 
   // What the commit keeps between frames besides `screen` and `escape_buffer`.
   detail::OutputState output_state_;
 
   // False once the session has moved to another object.
   bool holds_session_ = true;
+
+  // The standard streams this session moved aside, put back when it ends.
+  dalk::KeptStreams kept_streams_;
 };
 
 }  // namespace vn

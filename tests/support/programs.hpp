@@ -39,5 +39,10 @@ inline constexpr char const* post_flood_path = VENNIC_POST_FLOOD;
 #else
 inline constexpr char const* post_flood_path = nullptr;
 #endif
+#ifdef VENNIC_PIPE_PICKER
+inline constexpr char const* pipe_picker_path = VENNIC_PIPE_PICKER;
+#else
+inline constexpr char const* pipe_picker_path = nullptr;
+#endif
 
 }  // namespace vennic::test

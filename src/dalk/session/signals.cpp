@@ -28,6 +28,7 @@ namespace {
 // stdout buffer still holds is dropped with the process.
 void restore_at_quick_exit() {
   restore_terminal_from_signal();
+  put_back_streams_from_signal();
 }
 
 std::terminate_handler previous_terminate = nullptr;
@@ -36,6 +37,7 @@ std::terminate_handler previous_terminate = nullptr;
 // terminal; the default handler's message then lands on the normal screen.
 [[noreturn]] void restore_then_terminate() {
   restore_terminal_from_signal();
+  put_back_streams_from_signal();
   if (previous_terminate != nullptr) {
     previous_terminate();
   }
@@ -132,6 +134,7 @@ void termination_handler(int sig) {
     return;
   }
   dalk::detail::restore_terminal_from_signal();
+  dalk::detail::put_back_streams_from_signal();
   // End the way the signal would have: the parent sees the signal, not an exit status. The
   // signal stays blocked until this handler returns, and is then taken with its default action.
   std::signal(sig, SIG_DFL);

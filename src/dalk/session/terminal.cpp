@@ -506,6 +506,7 @@ void initialize_terminal(ScreenBuffer screen, MouseMode mouse, CursorMode cursor
                    extensions, failure);
   }
   if (failure) {
+    put_back_streams();
     std::cerr << "Error: " << *failure << '\n';
     std::exit(1);
   }

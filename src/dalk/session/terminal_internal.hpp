@@ -50,4 +50,8 @@ void note_synchronized_frame();
 /// restore_terminal_from_signal() that wrote.
 void reenter_terminal_from_signal(termios const& attributes);
 
+/// What put_back_streams() does, without flushing stdout: for the handlers that end the process,
+/// after they restored the terminal. Async-signal-safe.
+void put_back_streams_from_signal();
+
 }  // namespace dalk::detail

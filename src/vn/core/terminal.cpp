@@ -1,12 +1,16 @@
 #include "vn/terminal.hpp"
 
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <utility>
 #include <variant>
 
@@ -139,7 +143,25 @@ void restore_reporting_failure() noexcept {
 
 Terminal::Terminal(dalk::MouseMode mouse_mode, dalk::KeyMode key_mode, dalk::Signals signals,
                    dalk::Extensions extensions)
-    : extensions{extensions}, screen{}, read_thread{}, escape_buffer{} {
+    : Terminal{Options{mouse_mode, key_mode, signals, extensions, false}} {}
+
+Terminal::Terminal(dalk::Extensions extensions)
+    : Terminal{dalk::MouseMode::Move, dalk::KeyMode::Normal, dalk::Signals::On, extensions} {}
+
+Terminal::Terminal(Options options)
+    : extensions{options.extensions}, screen{}, read_thread{}, escape_buffer{} {
+  if (options.controlling_terminal && (isatty(0) == 0 || isatty(1) == 0)) {
+    // Nothing moves while another session holds the terminal.
+    if (dalk::detail::is_terminal_set_up()) {
+      throw std::logic_error("Terminal(): a terminal session is already live");
+    }
+    int const tty = open("/dev/tty", O_RDWR | O_CLOEXEC);
+    if (tty < 0) {
+      throw std::runtime_error(std::string("Terminal(): no controlling terminal (/dev/tty): ") +
+                               std::strerror(errno));
+    }
+    kept_streams_ = dalk::move_streams_to(tty);
+  }
   // Before any byte is written: escape sequences must not end up in a file or a pipe.
   if (isatty(0) == 0) {
     throw std::runtime_error("Terminal(): standard input is not a terminal");
@@ -148,23 +170,28 @@ Terminal::Terminal(dalk::MouseMode mouse_mode, dalk::KeyMode key_mode, dalk::Sig
     throw std::runtime_error("Terminal(): standard output is not a terminal");
   }
   if (dalk::detail::is_terminal_set_up()) {
+    put_back_kept_streams();
     throw std::logic_error("Terminal(): a terminal session is already live");
   }
   // The input thread starts only once the terminal is set up: a failed initialization exits the
   // process, whose static destructors must not run under the thread, and the thread reads the
   // console descriptor that initialization opens.
-  dalk::initialize_interactive_terminal(mouse_mode, key_mode, signals, extensions);
+  try {
+    dalk::initialize_interactive_terminal(options.mouse_mode, options.key_mode, options.signals,
+                                          extensions);
+  } catch (...) {
+    put_back_kept_streams();
+    throw;
+  }
   bool const quiet = extensions.contains(dalk::Extension::QuietIdle);
   try {
     read_thread = std::jthread{[quiet](std::stop_token stop) { read_loop(stop, quiet); }};
   } catch (...) {
     restore_reporting_failure();
+    put_back_kept_streams();
     throw;
   }
 }
-
-Terminal::Terminal(dalk::Extensions extensions)
-    : Terminal{dalk::MouseMode::Move, dalk::KeyMode::Normal, dalk::Signals::On, extensions} {}
 
 Terminal::Terminal(Terminal&& other) noexcept
     : extensions{other.extensions},
@@ -172,7 +199,8 @@ Terminal::Terminal(Terminal&& other) noexcept
       read_thread{std::move(other.read_thread)},
       escape_buffer{std::move(other.escape_buffer)},
       output_state_{std::move(other.output_state_)},
-      holds_session_{std::exchange(other.holds_session_, false)} {}
+      holds_session_{std::exchange(other.holds_session_, false)},
+      kept_streams_{std::exchange(other.kept_streams_, {})} {}
 
 Terminal& Terminal::operator=(Terminal&& other) noexcept {
   if (this != &other) {
@@ -183,6 +211,7 @@ Terminal& Terminal::operator=(Terminal&& other) noexcept {
     escape_buffer = std::move(other.escape_buffer);
     output_state_ = std::move(other.output_state_);
     holds_session_ = std::exchange(other.holds_session_, false);
+    kept_streams_ = std::exchange(other.kept_streams_, {});
   }
   return *this;
 }
@@ -204,6 +233,15 @@ void Terminal::end_session() noexcept {
     read_thread.join();
   }
   restore_reporting_failure();
+  put_back_kept_streams();
+}
+
+// After the terminal's last byte: what the program prints from now on goes where it was sent.
+void Terminal::put_back_kept_streams() noexcept {
+  if (kept_streams_.input >= 0 || kept_streams_.output >= 0) {
+    kept_streams_ = {};
+    dalk::put_back_streams();
+  }
 }
 
 void Terminal::run_read_loop(std::stop_token stop, bool quiet) {
