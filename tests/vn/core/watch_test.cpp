@@ -107,12 +107,12 @@ TEST(WatchTest, SessionDeliversDataAndEndAndLetsClosedDescriptorsGo) {
     ASSERT_EQ(write(closing.writer, "x", 1), 1);
     ASSERT_EQ(write(data.writer, "world", 5), 5);
     ASSERT_TRUE(child.wait_for_output("<world>")) << child.output();
-    // Idle watching, the closed descriptor included, costs next to nothing: a busy loop would
-    // take the whole second.
+    // Idle watching, the closed descriptor included, costs next to nothing (none measured);
+    // polling the closed one in a loop took a quarter of the second or more.
     long const before = cpu_ticks(child.pid());
     child.read_for(std::chrono::seconds(1));
     long const used = cpu_ticks(child.pid()) - before;
-    EXPECT_LT(used, sysconf(_SC_CLK_TCK) / 3) << extensions.value();
+    EXPECT_LT(used, sysconf(_SC_CLK_TCK) / 10) << extensions.value();
     close(closing.writer);
     close(data.writer);
     ASSERT_TRUE(child.wait_for_output("end of report")) << child.output();
