@@ -85,7 +85,7 @@ class WatchSet {
   int input_loops_ = 0;
   // The watcher thread polls while no read loop does and something is watched.
   std::jthread watcher_;
-  // False once the watcher thread has let go of the lock for the last time: it may be joined.
+  // False once the watcher thread has decided to end (under the lock, for the last time).
   bool watcher_running_ = false;
   // Wakes the watcher thread's wait; made with the first watch.
   int watcher_wake_ = -1;
@@ -110,14 +110,14 @@ void drain(int fd) {
 }
 
 WatchSet::~WatchSet() {
+  std::jthread running;
   {
     std::lock_guard const lock{mutex_};
     watcher_.request_stop();
     wake(watcher_wake_);
+    running = std::move(watcher_);
   }
-  if (watcher_.joinable()) {
-    watcher_.join();
-  }
+  // Joined by running's destructor, outside the lock the thread takes to see the request.
 }
 
 void WatchSet::add(std::shared_ptr<Watch> const& watch) {
@@ -211,10 +211,7 @@ void WatchSet::start_watcher_locked() {
   if (watcher_running_ || input_loops_ > 0 || watches_.empty() || watcher_wake_ < 0) {
     return;
   }
-  // A thread that ended let go of the lock for good before it said so: joining is safe here.
-  if (watcher_.joinable()) {
-    watcher_.join();
-  }
+  // A thread that ended on its own has detached itself: watcher_ holds no thread.
   watcher_ = std::jthread{[this](std::stop_token stop) { run_watcher(stop); }};
   watcher_running_ = true;
 }
@@ -224,8 +221,16 @@ void WatchSet::run_watcher(std::stop_token const& stop) {
   for (;;) {
     {
       std::lock_guard const lock{mutex_};
-      if (stop.stop_requested() || input_loops_ > 0 || watches_.empty()) {
+      if (stop.stop_requested()) {
+        return;  // the set's destructor joins it
+      }
+      if (input_loops_ > 0 || watches_.empty()) {
+        // Ending on its own, it lets go of itself: nobody joins it, and a thread left
+        // unjoined would count as leaked at exit.
         watcher_running_ = false;
+        if (watcher_.get_id() == std::this_thread::get_id()) {
+          watcher_.detach();
+        }
         return;
       }
     }

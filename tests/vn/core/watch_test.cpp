@@ -116,7 +116,8 @@ TEST(WatchTest, SessionDeliversDataAndEndAndLetsClosedDescriptorsGo) {
     close(closing.writer);
     close(data.writer);
     ASSERT_TRUE(child.wait_for_output("end of report")) << child.output();
-    EXPECT_TRUE(child.wait_exit().exited);
+    auto const status = child.wait_exit();
+    EXPECT_TRUE(status.exited && status.exit_status == 0) << child.output();
     // The closed descriptor's last call found it closed; the end came as a read of 0.
     EXPECT_NE(child.output().find("<end 0>"), std::string::npos) << child.output();
     EXPECT_NE(child.output().find("closed one watched: 0, calls: 2; returned: 5"),
