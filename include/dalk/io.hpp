@@ -2,9 +2,12 @@
 // key, mouse, resize, paste and focus events. Only the input thread reads.
 #pragma once
 
+#include <poll.h>
+
 #include <cstdint>
 #include <exception>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <variant>
@@ -269,8 +272,11 @@ using ReadResult = std::variant<NoEvent, Event, Undecodable, Interrupted>;
 /// dalk::read(timeout) for the input thread: what dalk::read throws for undecodable input comes
 /// back as a value; InputEnded and a failed read, poll or window-size query still throw as there. A
 /// byte on wake (a descriptor from input_wake_descriptor(); -1 for none) also ends the wait for
-/// input, with NoEvent, and is consumed.
-ReadResult read_input(int timeout, int wake = -1);
+/// input, with NoEvent, and is consumed. The descriptors of watched are waited for in the same
+/// poll (with their events; negative ones are passed over): one that is ready ends the wait with
+/// NoEvent, unless input came too. Their revents tell which, and are written only by a wait:
+/// the caller clears them (input already buffered is read without waiting).
+ReadResult read_input(int timeout, int wake = -1, std::span<pollfd> watched = {});
 
 /// The process's wake-up descriptor for read_input (an eventfd, created on the first call and
 /// never closed). Throws std::runtime_error "io input_wake_descriptor(): eventfd Failed: <errno>".

@@ -36,4 +36,5 @@
 #include "vn/textbox.hpp"
 #include "vn/timer.hpp"
 #include "vn/timer_thread.hpp"
+#include "vn/watch.hpp"
 #include "vn/widget.hpp"

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -18,10 +19,12 @@
 #include <iterator>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "dalk/console_file.hpp"
 #include "dalk/input_parser.hpp"
@@ -127,10 +130,31 @@ void drain_wake(int wake) {
   [[maybe_unused]] ssize_t const n = ::read(wake, &count, sizeof count);
 }
 
-// A wake descriptor of -1 is left out of the wait (poll passes over negative descriptors).
-bool is_stdin_empty(int timeout, int wake = -1) {
+// Polls entries and, in the same wait, the watched descriptors, whose results are copied back.
+int poll_with(std::span<pollfd> entries, std::span<pollfd> watched, int timeout) {
+  if (watched.empty()) {
+    return poll(entries.data(), entries.size(), timeout);
+  }
+  // Only the input thread waits with watched descriptors; the buffer is reused across waits.
+  thread_local std::vector<pollfd> all;
+  all.assign(entries.begin(), entries.end());
+  all.insert(all.end(), watched.begin(), watched.end());
+  int const ready = poll(all.data(), all.size(), timeout);
+  std::copy_n(all.begin(), entries.size(), entries.begin());
+  std::copy(all.begin() + static_cast<std::ptrdiff_t>(entries.size()), all.end(), watched.begin());
+  return ready;
+}
+
+bool any_ready(std::span<pollfd const> watched) {
+  return std::any_of(watched.begin(), watched.end(),
+                     [](pollfd const& entry) { return entry.revents != 0; });
+}
+
+// A wake descriptor of -1 is left out of the wait (poll passes over negative descriptors). A
+// ready watched descriptor ends the wait as a wake-up does.
+bool is_stdin_empty(int timeout, int wake = -1, std::span<pollfd> watched = {}) {
   std::array<pollfd, 2> entries{{{0, POLLIN, 0}, {wake, POLLIN, 0}}};
-  int const ready = poll(entries.data(), entries.size(), timeout);
+  int const ready = poll_with(entries, watched, timeout);
   if (ready == 0) {
     return true;
   }
@@ -144,8 +168,11 @@ bool is_stdin_empty(int timeout, int wake = -1) {
   if ((entries[0].revents & POLLIN) != 0) {
     return false;
   }
-  if ((entries[1].revents & POLLIN) != 0) {
+  bool const woken = (entries[1].revents & POLLIN) != 0;
+  if (woken) {
     drain_wake(wake);
+  }
+  if (woken || any_ready(watched)) {
     return true;
   }
   if (is_hung_up(entries[0])) {
@@ -443,11 +470,11 @@ ReadResult from_scancodes(std::optional<Event> event) {
 
 // Waits for standard input and the console together: 0 when standard input is readable (it
 // wins when both are), fd when only the console is, -1 after the time-out (cut short when an
-// open paste stalls), a signal or a byte on the wake descriptor (which is drained; -1 leaves it
-// out).
-int timeout_wait_for_reads(int fd, int timeout, int wake = -1) {
+// open paste stalls), a signal, a byte on the wake descriptor (which is drained; -1 leaves it
+// out) or a ready watched descriptor.
+int timeout_wait_for_reads(int fd, int timeout, int wake = -1, std::span<pollfd> watched = {}) {
   std::array<pollfd, 3> entries{{{0, POLLIN, 0}, {fd, POLLIN, 0}, {wake, POLLIN, 0}}};
-  int const ready = poll(entries.data(), entries.size(), bounded_by_paste(timeout));
+  int const ready = poll_with(entries, watched, bounded_by_paste(timeout));
   if (ready == 0) {
     return -1;
   }
@@ -463,8 +490,11 @@ int timeout_wait_for_reads(int fd, int timeout, int wake = -1) {
   if ((entries[1].revents & POLLIN) != 0) {
     return fd;
   }
-  if ((entries[2].revents & POLLIN) != 0) {
+  bool const woken = (entries[2].revents & POLLIN) != 0;
+  if (woken) {
     drain_wake(wake);
+  }
+  if (woken || any_ready(watched)) {
     return -1;
   }
   if (is_hung_up(entries[0]) || is_hung_up(entries[1])) {
@@ -534,10 +564,10 @@ ReadResult read_with_console(int console) {
   }
 }
 
-ReadResult read_with_console(int console, int timeout, int wake) {
+ReadResult read_with_console(int console, int timeout, int wake, std::span<pollfd> watched) {
   if (is_standard_input(console)) {
     if (detail::load_flag(detail::window_resize_sig) != 1 &&
-        timeout_wait_for_reads(console, timeout, wake) == -1) {
+        timeout_wait_for_reads(console, timeout, wake, watched) == -1) {
       return NoEvent{};
     }
     if (detail::load_flag(detail::window_resize_sig) == 1) {
@@ -547,7 +577,7 @@ ReadResult read_with_console(int console, int timeout, int wake) {
   }
   // The resize flag is not looked at here: a waiting resize comes out with the next byte on
   // standard input, ahead of that byte's event.
-  int const ready = is_buffered() ? 0 : timeout_wait_for_reads(console, timeout, wake);
+  int const ready = is_buffered() ? 0 : timeout_wait_for_reads(console, timeout, wake, watched);
   if (ready == -1) {
     if (auto event = stalled_paste()) {
       return *std::move(event);
@@ -617,15 +647,15 @@ void detail::put_back(Event event) {
   terminal_input.put_back.push_back(std::move(event));
 }
 
-detail::ReadResult detail::read_input(int timeout, int wake) {
+detail::ReadResult detail::read_input(int timeout, int wake, std::span<pollfd> watched) {
   if (tty_file_descriptor) {
-    return read_with_console(*tty_file_descriptor, timeout, wake);
+    return read_with_console(*tty_file_descriptor, timeout, wake, watched);
   }
   // A resize waits for the end of an open paste: the paste's bytes come first.
   bool const resize_first =
       load_flag(window_resize_sig) == 1 && terminal_input.parser.wait() != InputParser::Wait::Paste;
   if (!resize_first && terminal_input.put_back.empty() && !is_buffered() &&
-      is_stdin_empty(bounded_by_paste(timeout), wake)) {
+      is_stdin_empty(bounded_by_paste(timeout), wake, watched)) {
     if (auto event = stalled_paste()) {
       return *std::move(event);
     }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <exception>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -19,6 +20,7 @@
 #include "dalk/session/terminal_internal.hpp"
 #include "dalk/signals.hpp"
 #include "dalk/terminfo.hpp"
+#include "vn/core/watch_internal.hpp"
 
 namespace vn {
 
@@ -77,8 +79,9 @@ void enqueue_input(Event event, std::stop_token const& stop) {
 }
 
 // The input thread's body. It touches no member of the Terminal object, so the object may be
-// moved while the thread runs. Quiet, it sleeps until input, a signal or the stop request;
-// otherwise it looks at the stop token and the interrupt flag every 16 ms.
+// moved while the thread runs. Quiet, it sleeps until input, a signal, the stop request or a
+// watched descriptor; otherwise it looks at the stop token and the interrupt flag every 16 ms.
+// Its waits poll the watched descriptors (vn::watch) along with the input.
 void read_loop(std::stop_token const& stop, bool quiet) {
   std::exception_ptr failure;
   try {
@@ -87,9 +90,12 @@ void read_loop(std::stop_token const& stop, bool quiet) {
     if (quiet) {
       wake_on_stop.emplace(stop, WakeInput{});
     }
+    std::optional<detail::InputWatching> watching{std::in_place};
     enqueue_input(dalk::Resize{dalk::terminal_area()}, stop);
     while (!stop.stop_requested()) {
       if (dalk::detail::load_flag(dalk::sigint_flag) == 1) {
+        // The watcher thread polls the watched descriptors from now on.
+        watching.reset();
         // Ahead of the events still queued: a flood of input must not hold the interrupt back.
         Terminal::event_queue.enqueue_front(event::Interrupt{});
         // Kitty key reports of the signal keys are raised only while input is read: go on
@@ -102,7 +108,10 @@ void read_loop(std::stop_token const& stop, bool quiet) {
       // Anything but an event is passed over: nothing came in time, a wake-up, a sequence the
       // decoder cannot decode or that was cut short (its bytes are consumed), or a signal cut
       // the console's wait short.
-      auto input = quiet ? dalk::detail::read_input(-1, wake) : dalk::detail::read_input(16);
+      std::span<pollfd> const watched = watching->descriptors();
+      auto input =
+          dalk::detail::read_input(quiet ? -1 : 16, watching->wake_descriptor(wake), watched);
+      watching->post_ready();
       if (auto* event = std::get_if<dalk::Event>(&input)) {
         enqueue_input(to_event(std::move(*event)), stop);
       }
