@@ -708,9 +708,11 @@ std::optional<Point> TreeDispatcher::paint_kept(Canvas canvas) {
   ScreenBuffer& buffer = canvas.buffer;
   Area const area = buffer.area;
   std::uint64_t const releases = dalk::text::detail::cluster_releases();
+  // Cells laid out under other widths are not kept.
+  dalk::text::WidthModel const widths = dalk::text::width_model();
   bool const cells_kept = kept.valid && kept.grid == &buffer &&
                           kept.generation == buffer.generation && kept.area == area &&
-                          kept.cluster_releases == releases;
+                          kept.cluster_releases == releases && kept.widths == widths;
   kept.valid = false;
 
   // First every widget's rectangle and key, as the paint would find them.
@@ -776,6 +778,7 @@ std::optional<Point> TreeDispatcher::paint_kept(Canvas canvas) {
   kept.generation = ++buffer.generation;
   kept.area = area;
   kept.cluster_releases = releases;
+  kept.widths = widths;
   kept.valid = true;
   PaintedCursor cursor;
   if (recorder.focused_entry) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "dalk/cluster.hpp"
 #include "dalk/sequence.hpp"
 #include "vn/widget.hpp"
 
@@ -86,11 +87,12 @@ inline bool paints_alike(FrameRecord const& before_frame, PaintedWidget const& b
 
 /// What a dispatcher that keeps cells knows of the grid it painted last.
 struct KeptFrame {
-  /// The grid, its generation after that paint, and the clusters' release count then: the
-  /// cells are good while neither changed.
+  /// The grid, its generation after that paint, the clusters' release count and the width
+  /// model then: the cells are good while none changed.
   void const* grid = nullptr;
   std::uint64_t generation = 0;
   std::uint64_t cluster_releases = 0;
+  dalk::text::WidthModel widths{};
   dalk::Area area{};
   bool valid = false;
   FrameRecord before;

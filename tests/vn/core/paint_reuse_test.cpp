@@ -332,3 +332,25 @@ TEST(VisitChildrenTest, ADerivedLayoutIsWalkedByItsOwnSequence) {
 }
 
 }  // namespace
+
+namespace {
+
+// Cells laid out under one width model are not kept under another.
+TEST(PaintReuseWidthTest, AChangeOfWidthModelPaintsEverythingAgain) {
+  Area const area{12, 1};
+  vn::Label flag{vn::Label::Options{"👩‍💻 ab", vn::Align::Left}};
+  flag.size = area;
+  vn::TreeDispatcher kept{flag};
+  kept.reuse_cells = true;
+  vn::ScreenBuffer grid{area};
+  for (auto const model : {dalk::text::WidthModel::CodePoints, dalk::text::WidthModel::Clusters,
+                           dalk::text::WidthModel::CodePoints}) {
+    dalk::text::set_width_model(model);
+    kept.handle_paint(vn::Canvas{grid, {0, 0}, area});
+    vn::ScreenBuffer fresh{area};
+    vn::detail::paint_tree(flag, vn::Canvas{fresh, {0, 0}, area});
+    ASSERT_EQ(grid.glyphs, fresh.glyphs);
+  }
+}
+
+}  // namespace
