@@ -27,12 +27,33 @@ constexpr Workload workloads[] = {Workload::FullChange, Workload::Sparse, Worklo
 
 // What a widget would do: every cell of the frame is painted, changed or not, as the event
 // loop repaints the whole tree.
-void paint(FrameScript const& model) {
-  auto& glyphs = vn::Terminal::changes.glyphs;
+void paint(FrameScript const& model, vn::ScreenBuffer& grid = vn::Terminal::changes) {
+  auto& glyphs = grid.glyphs;
   for (std::size_t i = 0; i < glyphs.size(); ++i) {
     glyphs[i] = dalk::Glyph{static_cast<char32_t>(model.symbol[i]),
                             dalk::Brush{dalk::XColor{model.bg[i]}, dalk::XColor{model.fg[i]}, {}}};
   }
+}
+
+// Times `frame` after each `step` (outside the timing), with the bytes it wrote and the heap
+// allocations it made.
+template <typename Step, typename Frame>
+void time_frames(benchmark::State& state, ByteSink& sink, Step const& step, Frame const& frame) {
+  double bytes = 0;
+  double allocations = 0;
+  for (auto _ : state) {
+    step();
+    sink.rewind();
+    std::uint64_t const allocated = allocation_count();
+    double const start = thread_cpu_seconds();
+    frame();
+    double const stop = thread_cpu_seconds();
+    allocations += static_cast<double>(allocation_count() - allocated);
+    state.SetIterationTime(stop - start);
+    bytes += static_cast<double>(sink.written());
+  }
+  state.counters["bytes"] = benchmark::Counter(bytes, benchmark::Counter::kAvgIterations);
+  state.counters["allocs"] = benchmark::Counter(allocations, benchmark::Counter::kAvgIterations);
 }
 
 // The frame as an application paints it: one widget shows the model and gives the model's
@@ -41,14 +62,7 @@ class ModelView : public vn::Widget {
  public:
   explicit ModelView(FrameScript const& model)
       : vn::Widget{vn::FocusPolicy::None, vn::SizePolicy::flex()}, model_{model} {}
-  void paint(vn::Canvas canvas) override {
-    auto& glyphs = canvas.buffer.glyphs;
-    for (std::size_t i = 0; i < glyphs.size(); ++i) {
-      glyphs[i] =
-          dalk::Glyph{static_cast<char32_t>(model_.symbol[i]),
-                      dalk::Brush{dalk::XColor{model_.bg[i]}, dalk::XColor{model_.fg[i]}, {}}};
-    }
-  }
+  void paint(vn::Canvas canvas) override { bench::paint(model_, canvas.buffer); }
   bool paint_key(vn::PaintKey& key) const override {
     key.add(version);
     return true;
@@ -83,24 +97,15 @@ void vennic_kept(benchmark::State& state, Workload workload, Size size) {
     model.step();
     ++view.version;
   }
-  double bytes = 0;
-  double allocations = 0;
-  for (auto _ : state) {
-    model.step();
-    if (!model.runs.empty()) {
-      ++view.version;
-    }
-    sink.rewind();
-    std::uint64_t const allocated = allocation_count();
-    double const start = thread_cpu_seconds();
-    frame();
-    double const stop = thread_cpu_seconds();
-    allocations += static_cast<double>(allocation_count() - allocated);
-    state.SetIterationTime(stop - start);
-    bytes += static_cast<double>(sink.written());
-  }
-  state.counters["bytes"] = benchmark::Counter(bytes, benchmark::Counter::kAvgIterations);
-  state.counters["allocs"] = benchmark::Counter(allocations, benchmark::Counter::kAvgIterations);
+  time_frames(
+      state, sink,
+      [&] {
+        model.step();
+        if (!model.runs.empty()) {
+          ++view.version;
+        }
+      },
+      frame);
 }
 
 using Commit = void (*)(vn::ScreenBuffer&, std::string&);
@@ -131,22 +136,12 @@ void vennic_commit(benchmark::State& state, Workload workload, Size size,
     commit(screen, escape_buffer);
     model.step();
   }
-  double bytes = 0;
-  double allocations = 0;
-  for (auto _ : state) {
-    model.step();
-    sink.rewind();
-    std::uint64_t const allocated = allocation_count();
-    double const start = thread_cpu_seconds();
-    paint(model);
-    commit(screen, escape_buffer);
-    double const stop = thread_cpu_seconds();
-    allocations += static_cast<double>(allocation_count() - allocated);
-    state.SetIterationTime(stop - start);
-    bytes += static_cast<double>(sink.written());
-  }
-  state.counters["bytes"] = benchmark::Counter(bytes, benchmark::Counter::kAvgIterations);
-  state.counters["allocs"] = benchmark::Counter(allocations, benchmark::Counter::kAvgIterations);
+  time_frames(
+      state, sink, [&] { model.step(); },
+      [&] {
+        paint(model);
+        commit(screen, escape_buffer);
+      });
 }
 
 enum class NcursesInput { Changes, EveryCell, Nothing };
