@@ -19,6 +19,8 @@
 #include "vn/overlay.hpp"
 #include "vn/put.hpp"
 
+#include "support/fresh_frame.hpp"
+
 namespace {
 
 using dalk::Area;
@@ -216,25 +218,6 @@ class PaintReuseTest : public ::testing::Test {
     }
   }
 
-  // The frame as a paint from a blank grid gives it: the tree, then each open overlay over a
-  // blanked rectangle.
-  vn::ScreenBuffer fresh_frame() {
-    vn::ScreenBuffer grid{area};
-    vn::detail::paint_tree(head, vn::Canvas{grid, {0, 0}, area});
-    for (vn::Overlay* overlay : vn::detail::open_overlays()) {
-      overlay->place(head.size);
-      vn::Canvas const canvas{grid, overlay->at, overlay->size};
-      int const right = std::min(overlay->at.x + overlay->size.width, area.width);
-      int const bottom = std::min(overlay->at.y + overlay->size.height, area.height);
-      if (overlay->at.x >= 0 && overlay->at.y >= 0 && overlay->at.x < area.width &&
-          overlay->at.y < area.height) {
-        vn::clear(vn::Canvas{grid, overlay->at, {right - overlay->at.x, bottom - overlay->at.y}});
-      }
-      vn::detail::paint_tree(*overlay, canvas);
-    }
-    return grid;
-  }
-
   Area const area{30, 12};
   std::mt19937 random{20261210};
   vn::Row<std::vector<std::unique_ptr<vn::Widget>>> head;
@@ -254,13 +237,10 @@ TEST_F(PaintReuseTest, EveryFrameIsThatOfAFreshPaint) {
       change();
     }
     std::optional<Point> const cursor = kept.handle_paint(vn::Canvas{grid, {0, 0}, area});
-    vn::ScreenBuffer const fresh = fresh_frame();
-    ASSERT_EQ(grid.glyphs, fresh.glyphs) << "frame " << frame;
-    if (!popup.is_open()) {
-      vn::ScreenBuffer scratch{area};
-      ASSERT_EQ(cursor, vn::detail::paint_tree(head, vn::Canvas{scratch, {0, 0}, area}))
-          << "frame " << frame;
-    }
+    auto const fresh = vennic::test::fresh_frame(head, area);
+    ASSERT_TRUE(grid.glyphs == fresh.grid.glyphs)
+        << "frame " << frame << ", " << vennic::test::first_difference(grid, fresh.grid);
+    ASSERT_EQ(cursor, fresh.cursor) << "frame " << frame;
     auto const rows_painted = std::count(grid.painted_rows.begin(), grid.painted_rows.end(), 1);
     reused += rows_painted < area.height ? 1 : 0;
     // As a commit leaves a kept grid.
@@ -269,10 +249,6 @@ TEST_F(PaintReuseTest, EveryFrameIsThatOfAFreshPaint) {
   // Many frames leave some rows alone: cells were kept.
   EXPECT_GT(reused, 1000);
 }
-
-}  // namespace
-
-namespace {
 
 // Two dispatchers taking turns on one grid: neither takes the other's frame for its own.
 TEST(PaintReuseSharedGridTest, DispatchersTakingTurnsPaintTheirOwnTrees) {
@@ -288,15 +264,10 @@ TEST(PaintReuseSharedGridTest, DispatchersTakingTurnsPaintTheirOwnTrees) {
     b.reuse_cells = frame % 4 < 2;
     vn::TreeDispatcher& painter = frame % 2 == 0 ? a : b;
     painter.handle_paint(vn::Canvas{grid, {0, 0}, area});
-    vn::ScreenBuffer fresh{area};
-    vn::detail::paint_tree(painter.head, vn::Canvas{fresh, {0, 0}, area});
-    ASSERT_EQ(grid.glyphs, fresh.glyphs) << "frame " << frame;
+    ASSERT_EQ(grid.glyphs, vennic::test::fresh_frame(painter.head, area).grid.glyphs)
+        << "frame " << frame;
   }
 }
-
-}  // namespace
-
-namespace {
 
 // A row whose class yields a child of its own besides `children`.
 class RowWithBadge : public vn::Row<std::vector<vn::Label>> {
@@ -331,10 +302,6 @@ TEST(VisitChildrenTest, ADerivedLayoutIsWalkedByItsOwnSequence) {
   EXPECT_EQ(visited, (std::vector<vn::Widget*>{&plain.children[0], &plain.children[1]}));
 }
 
-}  // namespace
-
-namespace {
-
 // Cells laid out under one width model are not kept under another.
 TEST(PaintReuseWidthTest, AChangeOfWidthModelPaintsEverythingAgain) {
   Area const area{12, 1};
@@ -347,9 +314,7 @@ TEST(PaintReuseWidthTest, AChangeOfWidthModelPaintsEverythingAgain) {
                            dalk::text::WidthModel::CodePoints}) {
     dalk::text::set_width_model(model);
     kept.handle_paint(vn::Canvas{grid, {0, 0}, area});
-    vn::ScreenBuffer fresh{area};
-    vn::detail::paint_tree(flag, vn::Canvas{fresh, {0, 0}, area});
-    ASSERT_EQ(grid.glyphs, fresh.glyphs);
+    ASSERT_EQ(grid.glyphs, vennic::test::fresh_frame(flag, area).grid.glyphs);
   }
 }
 

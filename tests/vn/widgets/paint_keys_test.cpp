@@ -33,6 +33,8 @@
 #include "vn/scrollbar.hpp"
 #include "vn/tabs.hpp"
 
+#include "support/fresh_frame.hpp"
+
 namespace {
 
 using dalk::Area;
@@ -61,6 +63,13 @@ struct Random {
   }
   int between(int low, int high) { return std::uniform_int_distribution<int>{low, high}(engine); }
   bool coin() { return pick(2) == 0; }
+  // Runs one of the actions, picked at random.
+  template <typename... Actions>
+  void one_of(Actions const&... actions) {
+    std::size_t const chosen = pick(sizeof...(Actions));
+    std::size_t index = 0;
+    ((index++ == chosen ? actions() : void()), ...);
+  }
   std::string text() { return texts[pick(std::size(texts))]; }
   std::vector<std::string> strings(int most) {
     std::vector<std::string> result(static_cast<std::size_t>(between(0, most)));
@@ -158,23 +167,10 @@ Case const cases[] = {
      },
      [](Scene& s, Random& r) {
        auto& w = subject<vn::Bordered<std::unique_ptr<vn::Widget>>>(s);
-       switch (r.pick(5)) {
-         case 0:
-           w.border = random_border(r);
-           break;
-         case 1:
-           w.border.frame = random_border(r).frame;
-           break;
-         case 2:
-           w.border.label.text = r.text();
-           break;
-         case 3:
-           w.border.label.brush = r.brush();
-           break;
-         default:
-           w.border.brush = r.brush();
-           break;
-       }
+       r.one_of([&] { w.border = random_border(r); },
+                [&] { w.border.frame = random_border(r).frame; },
+                [&] { w.border.label.text = r.text(); }, [&] { w.border.label.brush = r.brush(); },
+                [&] { w.border.brush = r.brush(); });
      }},
     {"Divider",
      [](Scene& s, Random& r) {
@@ -183,17 +179,9 @@ Case const cases[] = {
      [](Scene& s, Random& r) {
        auto& w = subject<vn::Divider>(s);
        char32_t const symbols[] = {U'│', U'─', U'║', U'-'};
-       switch (r.pick(3)) {
-         case 0:
-           w.lines.vertical = symbols[r.pick(std::size(symbols))];
-           break;
-         case 1:
-           w.lines.horizontal = symbols[r.pick(std::size(symbols))];
-           break;
-         default:
-           w.brush = r.brush();
-           break;
-       }
+       r.one_of([&] { w.lines.vertical = symbols[r.pick(std::size(symbols))]; },
+                [&] { w.lines.horizontal = symbols[r.pick(std::size(symbols))]; },
+                [&] { w.brush = r.brush(); });
      }},
     {"Button",
      [](Scene& s, Random& r) {
@@ -203,50 +191,33 @@ Case const cases[] = {
      },
      [](Scene& s, Random& r) {
        auto& w = subject<vn::Button>(s);
-       switch (r.pick(6)) {
-         case 0:
-           w.label.text = r.text();
-           break;
-         case 1:
-           w.label.align = static_cast<vn::Align>(r.pick(3));
-           break;
-         case 2:
-           w.label.brush = r.brush();
-           break;
-         case 3:
-           // A look of the application's: painted every frame while it is there.
-           w.focused_mod = r.coin() ? vn::Button::init.focused_mod
-                                    : [](vn::Label& l) { l.brush.traits = dalk::Trait::Bold; };
-           break;
-         case 4:
-           w.pressed_mod =
-               r.coin() ? std::function<void(vn::Label&)>{} : [](vn::Label& l) { l.text = "down"; };
-           break;
-         default:
-           w.decoration = r.coin() ? std::get<0>(vn::Button::init.decoration) : [](vn::Canvas c) {
-             vn::put(c, {0, 0}, "*");
-           };
-           break;
-       }
+       r.one_of([&] { w.label.text = r.text(); },
+                [&] { w.label.align = static_cast<vn::Align>(r.pick(3)); },
+                [&] { w.label.brush = r.brush(); },
+                [&] {
+                  // A look of the application's: painted every frame while it is there.
+                  w.focused_mod = r.coin() ? vn::Button::init.focused_mod : [](vn::Label& l) {
+                    l.brush.traits = dalk::Trait::Bold;
+                  };
+                },
+                [&] {
+                  w.pressed_mod = r.coin() ? std::function<void(vn::Label&)>{}
+                                           : [](vn::Label& l) { l.text = "down"; };
+                },
+                [&] {
+                  w.decoration =
+                      r.coin() ? std::get<0>(vn::Button::init.decoration) : [](vn::Canvas c) {
+                        vn::put(c, {0, 0}, "*");
+                      };
+                });
      }},
     {"CheckBox",
      [](Scene& s, Random&) { s.hold(std::make_unique<vn::CheckBox>(vn::CheckBox::init)); },
      [](Scene& s, Random& r) {
        auto& w = subject<vn::CheckBox>(s);
-       switch (r.pick(4)) {
-         case 0:
-           w.toggle();
-           break;
-         case 1:
-           w.checked_glyphs = random_glyphs(r);
-           break;
-         case 2:
-           w.unchecked_glyphs = random_glyphs(r);
-           break;
-         default:
-           w.in_focus_brush = r.brush();
-           break;
-       }
+       r.one_of([&] { w.toggle(); }, [&] { w.checked_glyphs = random_glyphs(r); },
+                [&] { w.unchecked_glyphs = random_glyphs(r); },
+                [&] { w.in_focus_brush = r.brush(); });
      }},
     {"RadioGroup",
      [](Scene& s, Random& r) {
@@ -254,20 +225,8 @@ Case const cases[] = {
      },
      [](Scene& s, Random& r) {
        auto& w = subject<vn::RadioGroup>(s);
-       switch (r.pick(4)) {
-         case 0:
-           w.select(r.pick(7));
-           break;
-         case 1:
-           w.set_choices(r.strings(6));
-           break;
-         case 2:
-           w.brush = r.brush();
-           break;
-         default:
-           w.focused_brush = r.brush();
-           break;
-       }
+       r.one_of([&] { w.select(r.pick(7)); }, [&] { w.set_choices(r.strings(6)); },
+                [&] { w.brush = r.brush(); }, [&] { w.focused_brush = r.brush(); });
      }},
     {"ProgressBar",
      [](Scene& s, Random& r) {
@@ -275,36 +234,15 @@ Case const cases[] = {
      },
      [](Scene& s, Random& r) {
        auto& w = subject<vn::ProgressBar>(s);
-       switch (r.pick(4)) {
-         case 0:
-           w.set_value(r.between(-10, 110) / 100.0);
-           break;
-         case 1:
-           w.label = r.text();
-           break;
-         case 2:
-           w.show_percent = !w.show_percent;
-           break;
-         default:
-           w.bar_brush = r.brush();
-           break;
-       }
+       r.one_of([&] { w.set_value(r.between(-10, 110) / 100.0); }, [&] { w.label = r.text(); },
+                [&] { w.show_percent = !w.show_percent; }, [&] { w.bar_brush = r.brush(); });
      }},
     {"ScrollBar",
      [](Scene& s, Random&) { s.hold(std::make_unique<vn::ScrollBar>(vn::ScrollBar::init)); },
      [](Scene& s, Random& r) {
        auto& w = subject<vn::ScrollBar>(s);
-       switch (r.pick(3)) {
-         case 0:
-           w.scrollable_length = r.between(-1, 30);
-           break;
-         case 1:
-           w.position = r.between(-2, 32);
-           break;
-         default:
-           w.brush = r.brush();
-           break;
-       }
+       r.one_of([&] { w.scrollable_length = r.between(-1, 30); },
+                [&] { w.position = r.between(-2, 32); }, [&] { w.brush = r.brush(); });
      }},
     // The list's paint sets the bar before the bar is painted.
     {"LinkedScrollBar",
@@ -316,17 +254,8 @@ Case const cases[] = {
      },
      [](Scene& s, Random& r) {
        auto& list = std::get<0>(subject<LinkedList>(s).children);
-       switch (r.pick(3)) {
-         case 0:
-           list.items = r.strings(20);
-           break;
-         case 1:
-           list.scroll_to(r.between(0, 20));
-           break;
-         default:
-           list.select(r.pick(21));
-           break;
-       }
+       r.one_of([&] { list.items = r.strings(20); }, [&] { list.scroll_to(r.between(0, 20)); },
+                [&] { list.select(r.pick(21)); });
      }},
     {"Tabs",
      [](Scene& s, Random& r) {
@@ -338,29 +267,21 @@ Case const cases[] = {
      },
      [](Scene& s, Random& r) {
        auto& w = subject<vn::Tabs>(s);
-       switch (r.pick(5)) {
-         case 0:
-           w.select(r.pick(5));
-           break;
-         case 1:
-           if (s.owned.size() < 5) {
-             s.owned.push_back(random_label(r));
-             w.add(r.text(), *s.owned.back());
-           }
-           break;
-         case 2:
-           // The tabs drop a destroyed page when they next look.
-           if (!s.owned.empty()) {
-             s.owned.erase(s.owned.begin() + static_cast<std::ptrdiff_t>(r.pick(s.owned.size())));
-           }
-           break;
-         case 3:
-           w.selected_brush = r.brush();
-           break;
-         default:
-           w.focused_brush = r.brush();
-           break;
-       }
+       r.one_of(
+           [&] { w.select(r.pick(5)); },
+           [&] {
+             if (s.owned.size() < 5) {
+               s.owned.push_back(random_label(r));
+               w.add(r.text(), *s.owned.back());
+             }
+           },
+           [&] {
+             // The tabs drop a destroyed page when they next look.
+             if (!s.owned.empty()) {
+               s.owned.erase(s.owned.begin() + static_cast<std::ptrdiff_t>(r.pick(s.owned.size())));
+             }
+           },
+           [&] { w.selected_brush = r.brush(); }, [&] { w.focused_brush = r.brush(); });
      }},
     {"List",
      [](Scene& s, Random& r) {
@@ -368,38 +289,23 @@ Case const cases[] = {
      },
      [](Scene& s, Random& r) {
        auto& w = subject<vn::List>(s);
-       switch (r.pick(8)) {
-         case 6:
-           if (w.model.count) {
-             w.model = {};
-           } else {
-             w.model = {[&s] { return s.rows.size(); }, [&s](std::size_t i) { return s.rows[i]; }};
-           }
-           break;
-         case 7:
-           s.rows = r.strings(20);
-           break;
-         case 0:
-           w.items = r.strings(20);
-           break;
-         case 1:
-           if (!w.items.empty()) {
-             w.items[r.pick(w.items.size())] = r.text();
-           }
-           break;
-         case 2:
-           w.selected = r.pick(24);
-           break;
-         case 3:
-           w.top = r.pick(24);
-           break;
-         case 4:
-           w.selected_brush = r.brush();
-           break;
-         default:
-           w.unfocused_selected_brush = r.brush();
-           break;
-       }
+       r.one_of([&] { w.items = r.strings(20); },
+                [&] {
+                  if (!w.items.empty()) {
+                    w.items[r.pick(w.items.size())] = r.text();
+                  }
+                },
+                [&] { w.selected = r.pick(24); }, [&] { w.top = r.pick(24); },
+                [&] { w.selected_brush = r.brush(); },
+                [&] {
+                  if (w.model.count) {
+                    w.model = {};
+                  } else {
+                    w.model = {[&s] { return s.rows.size(); },
+                               [&s](std::size_t i) { return s.rows[i]; }};
+                  }
+                },
+                [&] { s.rows = r.strings(20); }, [&] { w.unfocused_selected_brush = r.brush(); });
      }},
     {"LineEdit",
      [](Scene& s, Random& r) {
@@ -407,26 +313,9 @@ Case const cases[] = {
      },
      [](Scene& s, Random& r) {
        auto& w = subject<vn::LineEdit>(s);
-       switch (r.pick(6)) {
-         case 0:
-           w.text = r.text();
-           break;
-         case 1:
-           w.placeholder = r.text();
-           break;
-         case 2:
-           w.cursor_index = r.pick(30);
-           break;
-         case 3:
-           w.scroll_offset = r.pick(30);
-           break;
-         case 4:
-           w.brush = r.brush();
-           break;
-         default:
-           w.placeholder_brush = r.brush();
-           break;
-       }
+       r.one_of([&] { w.text = r.text(); }, [&] { w.placeholder = r.text(); },
+                [&] { w.cursor_index = r.pick(30); }, [&] { w.scroll_offset = r.pick(30); },
+                [&] { w.brush = r.brush(); }, [&] { w.placeholder_brush = r.brush(); });
      }},
     {"Menu",
      [](Scene& s, Random& r) {
@@ -438,26 +327,18 @@ Case const cases[] = {
      },
      [](Scene& s, Random& r) {
        auto& w = subject<vn::Menu>(s);
-       switch (r.pick(5)) {
-         case 0:
-           w.open_at({r.between(-2, 28), r.between(-1, 11)});
-           break;
-         case 1:
-           w.items.clear();
-           for (std::string& label : r.strings(6)) {
-             w.items.push_back({std::move(label), {}});
-           }
-           break;
-         case 2:
-           w.select(r.pick(7));
-           break;
-         case 3:
-           w.brush = r.brush();
-           break;
-         default:
-           w.highlight_brush = r.brush();
-           break;
-       }
+       r.one_of(
+           [&] {
+             w.open_at({r.between(-2, 28), r.between(-1, 11)});
+           },
+           [&] {
+             w.items.clear();
+             for (std::string& label : r.strings(6)) {
+               w.items.push_back({std::move(label), {}});
+             }
+           },
+           [&] { w.select(r.pick(7)); }, [&] { w.brush = r.brush(); },
+           [&] { w.highlight_brush = r.brush(); });
      }},
     {"Dialog",
      [](Scene& s, Random& r) {
@@ -467,39 +348,15 @@ Case const cases[] = {
      },
      [](Scene& s, Random& r) {
        auto& w = subject<vn::Dialog>(s);
-       switch (r.pick(4)) {
-         case 0:
-           w.title = r.text();
-           break;
-         case 1:
-           w.border = random_border(r);
-           break;
-         case 2:
-           w.wanted_size = {r.between(1, 20), r.between(1, 8)};
-           break;
-         default:
-           w.position = Point{r.between(-2, 28), r.between(-1, 11)};
-           break;
-       }
+       r.one_of([&] { w.title = r.text(); }, [&] { w.border = random_border(r); },
+                [&] {
+                  w.wanted_size = {r.between(1, 20), r.between(1, 8)};
+                },
+                [&] {
+                  w.position = Point{r.between(-2, 28), r.between(-1, 11)};
+                });
      }},
 };
-
-// The first cell where two grids differ, for a failure message shorter than both grids.
-std::string first_difference(vn::ScreenBuffer const& kept, vn::ScreenBuffer const& fresh) {
-  for (int y = 0; y < kept.area.height; ++y) {
-    for (int x = 0; x < kept.area.width; ++x) {
-      dalk::Glyph const& a = kept[{x, y}];
-      dalk::Glyph const& b = fresh[{x, y}];
-      if (a != b) {
-        return "cell (" + std::to_string(x) + ", " + std::to_string(y) + "): kept U+" +
-               std::to_string(static_cast<std::uint32_t>(a.symbol)) + ", fresh U+" +
-               std::to_string(static_cast<std::uint32_t>(b.symbol)) +
-               (a.brush == b.brush ? ", same brush" : ", other brushes");
-      }
-    }
-  }
-  return "no difference";
-}
 
 class PaintKeysTest : public ::testing::TestWithParam<Case> {
  protected:
@@ -642,30 +499,6 @@ class PaintKeysTest : public ::testing::TestWithParam<Case> {
     }
   }
 
-  // The frame a paint into a blank grid gives: the tree, then each open overlay over a blanked
-  // rectangle; and the cursor, which only an overlay's widgets show while one is open.
-  std::pair<vn::ScreenBuffer, std::optional<Point>> fresh_frame() {
-    vn::ScreenBuffer grid{area};
-    std::optional<Point> cursor = vn::detail::paint_tree(board, vn::Canvas{grid, {0, 0}, area});
-    std::vector<vn::Overlay*> const overlays = vn::detail::open_overlays();
-    if (!overlays.empty()) {
-      cursor.reset();
-    }
-    for (vn::Overlay* open : overlays) {
-      open->place(board.size);
-      int const right = std::min(open->at.x + open->size.width, area.width);
-      int const bottom = std::min(open->at.y + open->size.height, area.height);
-      if (open->at.x >= 0 && open->at.y >= 0 && open->at.x < area.width &&
-          open->at.y < area.height) {
-        vn::clear(vn::Canvas{grid, open->at, {right - open->at.x, bottom - open->at.y}});
-      }
-      if (auto at = vn::detail::paint_tree(*open, vn::Canvas{grid, open->at, open->size})) {
-        cursor = at;
-      }
-    }
-    return {std::move(grid), cursor};
-  }
-
   Area const area{30, 12};
   Random random;
   Board board;
@@ -683,10 +516,10 @@ TEST_P(PaintKeysTest, EveryFrameIsThatOfAFreshPaint) {
       change(dispatcher);
     }
     std::optional<Point> const cursor = dispatcher.handle_paint(vn::Canvas{grid, {0, 0}, area});
-    auto const [fresh, fresh_cursor] = fresh_frame();
-    ASSERT_TRUE(grid.glyphs == fresh.glyphs)
-        << "frame " << frame << ", " << first_difference(grid, fresh);
-    ASSERT_EQ(cursor, fresh_cursor) << "frame " << frame;
+    auto const fresh = vennic::test::fresh_frame(board, area);
+    ASSERT_TRUE(grid.glyphs == fresh.grid.glyphs)
+        << "frame " << frame << ", " << vennic::test::first_difference(grid, fresh.grid);
+    ASSERT_EQ(cursor, fresh.cursor) << "frame " << frame;
     reused += std::count(grid.painted_rows.begin(), grid.painted_rows.end(), 1) < area.height;
     std::fill(grid.painted_rows.begin(), grid.painted_rows.end(), std::uint8_t{0});
   }
